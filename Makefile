@@ -1,0 +1,35 @@
+# The two commands of the README:
+#   make run    set up and start TOLVEN on the bundled sample data
+#   make test   build and run every test
+.PHONY: run test test-asan deps bench format clean
+
+SAMPLE_BASE ?= $(CURDIR)/run
+
+deps:
+	@sh tools/install-deps.sh
+
+run: deps
+	cmake --preset release
+	cmake --build --preset release
+	./build/release/src/app/tolven-cli version
+
+test: deps
+	cmake --preset dev
+	cmake --build --preset dev
+	ctest --preset dev -j2
+
+test-asan: deps
+	cmake --preset dev-asan
+	cmake --build --preset dev-asan
+	ctest --preset dev-asan -j2
+
+bench: deps
+	cmake --preset release
+	cmake --build --preset release
+	./build/release/bench/bench_store
+
+format:
+	cmake --build --preset dev --target format
+
+clean:
+	rm -rf build

@@ -1,0 +1,249 @@
+#include "store/data_store.hpp"
+
+#include <algorithm>
+#include <system_error>
+
+#include "store/atomic_file.hpp"
+#include "store/code_tables.hpp"
+#include "store/cp932.hpp"
+#include "store/lenient.hpp"
+
+namespace fs = std::filesystem;
+
+namespace tolven {
+namespace {
+
+bool all_digits(std::string_view s) {
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool course_code_ok(std::string_view s) {
+    return s.size() == 2 && std::all_of(s.begin(), s.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z');
+           });
+}
+
+RecordKind kind_for(StoreFile where) {
+    switch (where) {
+        case StoreFile::DayRaces:
+        case StoreFile::MeetingRaces:
+            return RecordKind::Race;
+        case StoreFile::DayRunners:
+        case StoreFile::HorseRuns:
+            return RecordKind::Runner;
+        case StoreFile::DayPayouts:
+            return RecordKind::Payout;
+    }
+    return RecordKind::Other;
+}
+
+const char* kind_name(RecordKind kind) {
+    switch (kind) {
+        case RecordKind::Race:
+            return "RA";
+        case RecordKind::Runner:
+            return "SE";
+        case RecordKind::Payout:
+            return "HR";
+        case RecordKind::Other:
+            break;
+    }
+    return "??";
+}
+
+std::vector<std::string> load_lines(const fs::path& file, bool& existed) {
+    std::error_code error;
+    existed = fs::exists(file, error);
+    if (!existed) return {};
+    return split_lines(read_file(file));
+}
+
+StoreOutcome rejected(std::string reason) {
+    return StoreOutcome{StoreOutcome::Status::Rejected, {}, std::move(reason)};
+}
+
+}  // namespace
+
+std::string day_key(std::string_view record) {
+    std::string_view month_day = field_text(record, header::month_day);
+    std::string key(field_text(record, header::year));
+    key += sj("年");
+    key += month_day.substr(0, 2);
+    key += sj("月");
+    key += month_day.substr(std::min<std::size_t>(2, month_day.size()));
+    key += sj("日");
+    key += racecourse_name(field_text(record, header::course));
+    return key;
+}
+
+std::optional<std::string> path_key_problem(std::string_view record, bool check_pedigree) {
+    struct Check {
+        const char* name;
+        Field field;
+    };
+    static constexpr Check digit_fields[] = {
+        {"year", header::year},   {"month-day", header::month_day},
+        {"kai", header::kai},     {"nichi", header::nichi},
+        {"race number", header::race_number},
+    };
+    for (const auto& check : digit_fields) {
+        std::string_view text = field_text(record, check.field);
+        if (text.size() != check.field.width || !all_digits(text)) {
+            return std::string(check.name) + " is not digits: \"" + std::string(text) + "\"";
+        }
+    }
+    std::string_view course = field_text(record, header::course);
+    if (!course_code_ok(course)) {
+        return "racecourse code is not two characters of 0-9A-Z: \"" + std::string(course) + "\"";
+    }
+    if (check_pedigree) {
+        std::string_view pedigree = field_text(record, se::pedigree);
+        if (pedigree.size() != se::pedigree.width || !all_digits(pedigree)) {
+            return "pedigree number is not digits: \"" + std::string(pedigree) + "\"";
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> split_lines(std::string_view content) {
+    std::vector<std::string> lines;
+    while (!content.empty()) {
+        std::size_t end = content.find('\n');
+        std::string_view line = content.substr(0, end);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.emplace_back(line);
+        if (end == std::string_view::npos) break;
+        content.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
+std::string join_lines(const std::vector<std::string>& lines) {
+    std::size_t size = 0;
+    for (const auto& line : lines) size += line.size() + 2;
+    std::string content;
+    content.reserve(size);
+    for (const auto& line : lines) {
+        content += line;
+        content += "\r\n";
+    }
+    return content;
+}
+
+void merge_line(std::vector<std::string>& lines, std::string_view line, bool drop_blank_first) {
+    std::string_view key = store_key(line);
+    auto same = std::find_if(lines.begin(), lines.end(),
+                             [&](const std::string& l) { return store_key(l) == key; });
+    if (same != lines.end()) {
+        *same = line;
+    } else {
+        lines.emplace_back(line);
+    }
+    // std::string compares as unsigned bytes, which is the CP932 byte order.
+    std::sort(lines.begin(), lines.end());
+    if (drop_blank_first && !lines.empty() && trim(lines.front()).empty()) {
+        lines.erase(lines.begin());
+    }
+}
+
+DataStore::DataStore(fs::path base) : base_(std::move(base)) {}
+
+void DataStore::create_folders() const {
+    for (const char* name : {"Data", "SEI", "SEIR"}) fs::create_directories(base_ / name);
+}
+
+fs::path DataStore::day_file(std::string_view day_key_cp932, std::string_view extension) const {
+    return data_folder() / (cp932::to_utf8(day_key_cp932) + std::string(extension));
+}
+
+fs::path DataStore::horse_file(std::string_view pedigree) const {
+    return base_ / "SEI" / std::string(pedigree.substr(0, 4)) / (std::string(pedigree) + ".jvSEI");
+}
+
+fs::path DataStore::meeting_file(std::string_view year, std::string_view month_day,
+                                 std::string_view course) const {
+    return base_ / "SEIR" / std::string(year) /
+           (std::string(year) + std::string(month_day) + std::string(course) + ".jvSERA");
+}
+
+StoreOutcome DataStore::store(StoreFile where, std::string_view record) const {
+    RecordKind kind = kind_for(where);
+    if (record_kind(record) != kind) {
+        return rejected(std::string("not a ") + kind_name(kind) + " record");
+    }
+    std::string_view line = without_line_break(record);
+    if (line.size() != record_size(kind) - 2) {
+        return rejected(std::string(kind_name(kind)) + " record of " + std::to_string(line.size()) +
+                        " bytes, expected " + std::to_string(record_size(kind) - 2));
+    }
+    if (auto problem = path_key_problem(line, where == StoreFile::HorseRuns)) {
+        return rejected(*problem);
+    }
+
+    if (where == StoreFile::DayRunners) {
+        int race = field_int(line, header::race_number);
+        int horse = field_int(line, se::horse_number);
+        if (race < 1 || race > 12 || horse < 1 || horse > 18) {
+            return StoreOutcome{StoreOutcome::Status::Skipped, {},
+                                "race " + std::to_string(race) + " horse " + std::to_string(horse) +
+                                    " has no slot"};
+        }
+        fs::path file = day_file(day_key(line), ".jvSEr");
+        fs::create_directories(file.parent_path());
+        bool existed = false;
+        std::vector<std::string> lines = load_lines(file, existed);
+        // A runner file cut short is filled up with empty slots rather than
+        // losing the record.
+        if (lines.size() < kRunnerSlots) {
+            lines.resize(kRunnerSlots, std::string(kRunnerRecordSize - 2, ' '));
+        }
+        lines[static_cast<std::size_t>((race - 1) * 18 + (horse - 1))] = line;
+        replace_file(file, join_lines(lines));
+        return StoreOutcome{StoreOutcome::Status::Stored, file, {}};
+    }
+
+    fs::path file;
+    switch (where) {
+        case StoreFile::DayRaces:
+            file = day_file(day_key(line), ".jvRA");
+            break;
+        case StoreFile::DayPayouts:
+            file = day_file(day_key(line), ".jvHR");
+            break;
+        case StoreFile::HorseRuns:
+            file = horse_file(field_text(line, se::pedigree));
+            break;
+        case StoreFile::MeetingRaces:
+            file = meeting_file(field_text(line, header::year), field_text(line, header::month_day),
+                                field_text(line, header::course));
+            break;
+        case StoreFile::DayRunners:
+            break;
+    }
+    std::string stored = overwrite(line, "000000000", 3);
+    fs::create_directories(file.parent_path());
+    bool existed = false;
+    std::vector<std::string> lines = load_lines(file, existed);
+    merge_line(lines, stored, where == StoreFile::DayRaces);
+    replace_file(file, join_lines(lines));
+    return StoreOutcome{StoreOutcome::Status::Stored, file, {}};
+}
+
+std::optional<std::vector<std::string>> DataStore::read_records(const fs::path& file,
+                                                                RecordKind kind) {
+    std::error_code error;
+    if (!fs::exists(file, error)) return std::nullopt;
+    std::size_t size = record_size(kind);
+    std::vector<std::string> records;
+    for (auto& line : split_lines(read_file(file))) {
+        if (line.size() != size - 2) {
+            records.push_back(blank_record(kind));
+        } else {
+            line += "\r\n";
+            records.push_back(std::move(line));
+        }
+    }
+    return records;
+}
+
+}  // namespace tolven

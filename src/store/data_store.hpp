@@ -1,0 +1,92 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/record.hpp"
+
+namespace tolven {
+
+// The store files a record can be filed into.
+enum class StoreFile {
+    DayRaces,      // Data/<day key>.jvRA, keyed merge, record rewritten
+    DayRunners,    // Data/<day key>.jvSEr, slot store, record as delivered
+    DayPayouts,    // Data/<day key>.jvHR, keyed merge, record rewritten
+    HorseRuns,     // SEI/<YYYY>/<pedigree>.jvSEI, keyed merge, record rewritten
+    MeetingRaces,  // SEIR/<YYYY>/<YYYYMMDDcc>.jvSERA, keyed merge, record rewritten
+};
+
+struct StoreOutcome {
+    enum class Status {
+        Stored,
+        Skipped,   // the file has no place for it (a runner slot out of range)
+        Rejected,  // a key field or the record itself is malformed; nothing written
+    };
+    Status status = Status::Stored;
+    std::filesystem::path file;  // the file written (Stored)
+    std::string reason;          // why it was skipped or rejected
+    bool stored() const { return status == Status::Stored; }
+};
+
+// Lines of a store file: one record each, without its CR LF.
+inline constexpr int kRunnerSlots = 12 * 18;
+
+// Day key of a record: "YYYY年MM月DD日" and the 4-byte racecourse name, CP932.
+std::string day_key(std::string_view record);
+
+// Why a record's key fields may not become part of a path, or nullopt when
+// they may: year, month-day, kai, nichi and race number must be ASCII digits,
+// the racecourse code two characters of 0-9A-Z, and with check_pedigree the
+// pedigree number ten ASCII digits.
+std::optional<std::string> path_key_problem(std::string_view record, bool check_pedigree);
+
+// Keyed merge of one line into the lines of a store file: replace the first
+// line with the same store key, or append; sort by bytes; with
+// drop_blank_first drop a first line that is blank after sorting.
+void merge_line(std::vector<std::string>& lines, std::string_view line, bool drop_blank_first);
+
+// Splits file content into lines (CR LF or LF); the last line break is
+// optional.
+std::vector<std::string> split_lines(std::string_view content);
+// Joins lines, each ended by CR LF.
+std::string join_lines(const std::vector<std::string>& lines);
+
+// The race-data store under a base folder: day files in Data, per-horse files
+// in SEI, per-meeting files in SEIR. It is the only code that writes them.
+class DataStore {
+public:
+    explicit DataStore(std::filesystem::path base);
+
+    const std::filesystem::path& base() const { return base_; }
+    std::filesystem::path data_folder() const { return base_ / "Data"; }
+
+    // Creates Data, SEI and SEIR when missing.
+    void create_folders() const;
+
+    // Paths on disk (UTF-8 names). day_key is CP932 as day_key() builds it.
+    std::filesystem::path day_file(std::string_view day_key_cp932, std::string_view extension) const;
+    std::filesystem::path horse_file(std::string_view pedigree) const;
+    std::filesystem::path meeting_file(std::string_view year, std::string_view month_day,
+                                       std::string_view course) const;
+
+    // Files one record (with or without its CR LF) into one store file. The
+    // record's kind must fit the file and its length must be its kind's; key
+    // fields are checked before anything is written. Throws FileError when a
+    // file cannot be read or written.
+    StoreOutcome store(StoreFile where, std::string_view record) const;
+
+    // A store file read back as fixed-size records (each with its CR LF). A
+    // line whose length is not the kind's record length reads as an absent
+    // (blank) record, so it cannot shift the records after it. nullopt when
+    // the file does not exist.
+    static std::optional<std::vector<std::string>> read_records(const std::filesystem::path& file,
+                                                                RecordKind kind);
+
+private:
+    std::filesystem::path base_;
+};
+
+}  // namespace tolven

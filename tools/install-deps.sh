@@ -1,0 +1,29 @@
+#!/bin/sh
+# Installs the Debian packages TOLVEN needs to build, test and run, and only
+# those that are missing. Works as root without sudo, and through sudo
+# otherwise.
+set -eu
+
+PACKAGES="cmake ninja-build g++ make pkg-config libgtest-dev libc6-dev"
+
+missing=""
+for package in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $package"
+    fi
+done
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then
+    as_root=""
+elif command -v sudo >/dev/null 2>&1; then
+    as_root="sudo"
+else
+    echo "install-deps: missing packages:$missing (run as root or install sudo)" >&2
+    exit 1
+fi
+echo "install-deps: installing$missing"
+export DEBIAN_FRONTEND=noninteractive
+$as_root apt-get update
+# shellcheck disable=SC2086
+$as_root apt-get install -y --no-install-recommends $missing
