@@ -7,8 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 namespace tolven {
 namespace {
@@ -62,13 +60,50 @@ void replace_file(const std::filesystem::path& path, std::string_view content) {
     file.commit();
 }
 
+void write_in_place(const std::filesystem::path& path, std::size_t offset, std::string_view bytes) {
+    int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) fail("cannot open", path, errno);
+    ssize_t n;
+    do {
+        n = pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    } while (n < 0 && errno == EINTR);
+    int error = errno;
+    if (close(fd) != 0 && n >= 0) fail("cannot write", path, errno);
+    if (n < 0) fail("cannot write", path, error);
+    if (static_cast<std::size_t>(n) != bytes.size()) fail("short write to", path, EIO);
+}
+
+std::optional<std::string> read_file_if_exists(const std::filesystem::path& path) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) return std::nullopt;
+        fail("cannot open", path, errno);
+    }
+    std::string content;
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && info.st_size > 0) {
+        content.reserve(static_cast<std::size_t>(info.st_size));
+    }
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int error = errno;
+            close(fd);
+            fail("cannot read", path, error);
+        }
+        content.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(fd);
+    return content;
+}
+
 std::string read_file(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) fail("cannot open", path, errno);
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad()) fail("cannot read", path, errno);
-    return std::move(buffer).str();
+    auto content = read_file_if_exists(path);
+    if (!content) fail("cannot open", path, ENOENT);
+    return std::move(*content);
 }
 
 }  // namespace tolven

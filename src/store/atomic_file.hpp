@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -37,7 +38,13 @@ private:
 // Writes content to path through an AtomicFile.
 void replace_file(const std::filesystem::path& path, std::string_view content);
 
+// Overwrites bytes of an existing file at offset with one write.
+void write_in_place(const std::filesystem::path& path, std::size_t offset, std::string_view bytes);
+
 // The whole file; FileError when it cannot be read.
 std::string read_file(const std::filesystem::path& path);
+// The whole file, or nullopt when it does not exist; FileError when it exists
+// but cannot be read.
+std::optional<std::string> read_file_if_exists(const std::filesystem::path& path);
 
 }  // namespace tolven

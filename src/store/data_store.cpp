@@ -51,11 +51,35 @@ const char* kind_name(RecordKind kind) {
     return "??";
 }
 
-std::vector<std::string> load_lines(const fs::path& file, bool& existed) {
-    std::error_code error;
-    existed = fs::exists(file, error);
-    if (!existed) return {};
-    return split_lines(read_file(file));
+std::vector<std::string> load_lines(const fs::path& file) {
+    auto content = read_file_if_exists(file);
+    return content ? split_lines(*content) : std::vector<std::string>{};
+}
+
+constexpr std::size_t kRunnerLine = kRunnerRecordSize - 2;
+
+// True when a runner file has the regular layout: 216 lines of 553 bytes,
+// each ended by CR LF.
+bool runner_file_is_regular(std::string_view content) {
+    if (content.size() != kRunnerSlots * kRunnerRecordSize) return false;
+    for (std::size_t i = 1; i <= static_cast<std::size_t>(kRunnerSlots); ++i) {
+        if (content.substr(i * kRunnerRecordSize - 2, 2) != "\r\n") return false;
+    }
+    return true;
+}
+
+// A new runner file: 216 empty slots, or the lines of an irregular file (cut
+// short, hand-edited) filled up with empty slots so that no record is lost;
+// then the one slot replaced.
+std::string rebuilt_runner_file(const std::optional<std::string>& content, std::size_t slot,
+                                std::string_view line) {
+    std::vector<std::string> lines;
+    if (content) lines = split_lines(*content);
+    if (lines.size() < static_cast<std::size_t>(kRunnerSlots)) {
+        lines.resize(kRunnerSlots, std::string(kRunnerLine, ' '));
+    }
+    lines[slot] = line;
+    return join_lines(lines);
 }
 
 StoreOutcome rejected(std::string reason) {
@@ -190,15 +214,16 @@ StoreOutcome DataStore::store(StoreFile where, std::string_view record) const {
         }
         fs::path file = day_file(day_key(line), ".jvSEr");
         fs::create_directories(file.parent_path());
-        bool existed = false;
-        std::vector<std::string> lines = load_lines(file, existed);
-        // A runner file cut short is filled up with empty slots rather than
-        // losing the record.
-        if (lines.size() < kRunnerSlots) {
-            lines.resize(kRunnerSlots, std::string(kRunnerRecordSize - 2, ' '));
+        auto slot = static_cast<std::size_t>((race - 1) * 18 + (horse - 1));
+        std::optional<std::string> content = read_file_if_exists(file);
+        if (content && runner_file_is_regular(*content)) {
+            // One slot of a regular file is written in place with a single
+            // write: it lands whole or not at all, and the import avoids
+            // creating and deleting a 120 KB file for every runner.
+            write_in_place(file, slot * kRunnerRecordSize, line);
+        } else {
+            replace_file(file, rebuilt_runner_file(content, slot, line));
         }
-        lines[static_cast<std::size_t>((race - 1) * 18 + (horse - 1))] = line;
-        replace_file(file, join_lines(lines));
         return StoreOutcome{StoreOutcome::Status::Stored, file, {}};
     }
 
@@ -222,8 +247,7 @@ StoreOutcome DataStore::store(StoreFile where, std::string_view record) const {
     }
     std::string stored = overwrite(line, "000000000", 3);
     fs::create_directories(file.parent_path());
-    bool existed = false;
-    std::vector<std::string> lines = load_lines(file, existed);
+    std::vector<std::string> lines = load_lines(file);
     merge_line(lines, stored, where == StoreFile::DayRaces);
     replace_file(file, join_lines(lines));
     return StoreOutcome{StoreOutcome::Status::Stored, file, {}};
@@ -231,11 +255,11 @@ StoreOutcome DataStore::store(StoreFile where, std::string_view record) const {
 
 std::optional<std::vector<std::string>> DataStore::read_records(const fs::path& file,
                                                                 RecordKind kind) {
-    std::error_code error;
-    if (!fs::exists(file, error)) return std::nullopt;
+    auto content = read_file_if_exists(file);
+    if (!content) return std::nullopt;
     std::size_t size = record_size(kind);
     std::vector<std::string> records;
-    for (auto& line : split_lines(read_file(file))) {
+    for (auto& line : split_lines(*content)) {
         if (line.size() != size - 2) {
             records.push_back(blank_record(kind));
         } else {
