@@ -106,24 +106,24 @@ std::optional<std::string> path_key_problem(std::string_view record, bool check_
         Field field;
     };
     static constexpr Check digit_fields[] = {
-        {"year", header::year},   {"month-day", header::month_day},
-        {"kai", header::kai},     {"nichi", header::nichi},
-        {"race number", header::race_number},
+        {"開催年", header::year}, {"月日", header::month_day},
+        {"回", header::kai},      {"日目", header::nichi},
+        {"レース番号", header::race_number},
     };
     for (const auto& check : digit_fields) {
         std::string_view text = field_text(record, check.field);
         if (text.size() != check.field.width || !all_digits(text)) {
-            return std::string(check.name) + " is not digits: \"" + std::string(text) + "\"";
+            return sj(std::string(check.name) + "が数字ではありません:\"") + std::string(text) + "\"";
         }
     }
     std::string_view course = field_text(record, header::course);
     if (!course_code_ok(course)) {
-        return "racecourse code is not two characters of 0-9A-Z: \"" + std::string(course) + "\"";
+        return sj("競馬場コードが不正です:\"") + std::string(course) + "\"";
     }
     if (check_pedigree) {
         std::string_view pedigree = field_text(record, se::pedigree);
         if (pedigree.size() != se::pedigree.width || !all_digits(pedigree)) {
-            return "pedigree number is not digits: \"" + std::string(pedigree) + "\"";
+            return sj("血統登録番号が数字ではありません:\"") + std::string(pedigree) + "\"";
         }
     }
     return std::nullopt;
@@ -193,12 +193,12 @@ fs::path DataStore::meeting_file(std::string_view year, std::string_view month_d
 StoreOutcome DataStore::store(StoreFile where, std::string_view record) const {
     RecordKind kind = kind_for(where);
     if (record_kind(record) != kind) {
-        return rejected(std::string("not a ") + kind_name(kind) + " record");
+        return rejected(sj(std::string(kind_name(kind)) + "レコードではありません"));
     }
     std::string_view line = without_line_break(record);
     if (line.size() != record_size(kind) - 2) {
-        return rejected(std::string(kind_name(kind)) + " record of " + std::to_string(line.size()) +
-                        " bytes, expected " + std::to_string(record_size(kind) - 2));
+        return rejected(sj("レコード長が不正です(") + std::to_string(line.size() + 2) + "/" +
+                        std::to_string(record_size(kind)) + sj("バイト)"));
     }
     if (auto problem = path_key_problem(line, where == StoreFile::HorseRuns)) {
         return rejected(*problem);
@@ -209,8 +209,8 @@ StoreOutcome DataStore::store(StoreFile where, std::string_view record) const {
         int horse = field_int(line, se::horse_number);
         if (race < 1 || race > 12 || horse < 1 || horse > 18) {
             return StoreOutcome{StoreOutcome::Status::Skipped, {},
-                                "race " + std::to_string(race) + " horse " + std::to_string(horse) +
-                                    " has no slot"};
+                                sj("枠のない番号です:") + std::to_string(race) + "R/" +
+                                    std::to_string(horse) + sj("番")};
         }
         fs::path file = day_file(day_key(line), ".jvSEr");
         fs::create_directories(file.parent_path());

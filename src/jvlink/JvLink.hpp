@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tolven {
+
+// The operations the system asks of the JV-Link component, under their names
+// and with its return codes. Records cross this interface as CP932 bytes
+// including their CR LF. The main window owns the one instance; the download
+// and the results refresh borrow it.
+class JvLink {
+public:
+    virtual ~JvLink() = default;
+
+    // 0 = ready.
+    virtual int JVInit(std::string_view sid) = 0;
+    // The component's own settings dialog; 0 = done.
+    virtual int JVSetUIProperties() = 0;
+    // 0 opened, -1 nothing newer, other = error. Fills the read count, the
+    // download count and the last file timestamp (14 digits, blank or zeros).
+    virtual int JVOpen(std::string_view dataspec, std::string_view fromtime, int option,
+                       int& read_count, int& download_count, std::string& last_file_timestamp) = 0;
+    // Realtime data of one race day (key YYYYMMDD); 0 = opened.
+    virtual int JVRTOpen(std::string_view dataspec, std::string_view key) = 0;
+    // Files downloaded so far (>= 0), or an error (< 0).
+    virtual int JVStatus() = 0;
+    // > 0 one record (its length) in buffer; 0 all read; -1 next file;
+    // -2, -3 call again; below -3 error. size is the buffer size variable.
+    virtual int JVRead(std::string& buffer, int& size, std::string& file_name) = 0;
+    // Stops the download.
+    virtual int JVCancel() = 0;
+    // 0 = closed.
+    virtual int JVClose() = 0;
+    // Four digits such as "0490".
+    virtual std::string version() const = 0;
+};
+
+}  // namespace tolven

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "jvlink/JvLink.hpp"
+
+namespace tolven {
+
+// The JV-Link component of this platform: it serves JV-Data from a feed
+// folder instead of the data service.
+//
+// Stored data are the files <feed>/<YYYYMMDDhhmmss>*.txt (the first 14
+// characters of the name are the file's timestamp); realtime data are the
+// files <feed>/0B12/<YYYYMMDD>*.txt. Each holds JV records, one per line. An
+// open "downloads" the selected files into a cache folder, one per JVStatus
+// call, so a caller polling the status sees progress; reading serves the
+// cached copies record by record.
+class FeedLink : public JvLink {
+public:
+    FeedLink(std::filesystem::path feed_folder, std::filesystem::path cache_folder);
+
+    const std::filesystem::path& feed_folder() const { return feed_; }
+    void set_feed_folder(std::filesystem::path folder) { feed_ = std::move(folder); }
+
+    // What JVSetUIProperties shows: given the current feed folder, the folder
+    // the user chose, or nullopt when left unchanged.
+    using FolderChooser =
+        std::function<std::optional<std::filesystem::path>(const std::filesystem::path&)>;
+    void set_folder_chooser(FolderChooser chooser) { chooser_ = std::move(chooser); }
+
+    int JVInit(std::string_view sid) override;
+    int JVSetUIProperties() override;
+    int JVOpen(std::string_view dataspec, std::string_view fromtime, int option, int& read_count,
+               int& download_count, std::string& last_file_timestamp) override;
+    int JVRTOpen(std::string_view dataspec, std::string_view key) override;
+    int JVStatus() override;
+    int JVRead(std::string& buffer, int& size, std::string& file_name) override;
+    int JVCancel() override;
+    int JVClose() override;
+    std::string version() const override { return "0490"; }
+
+private:
+    struct Selected {
+        std::filesystem::path source;
+        std::string name;
+        bool needs_download = false;
+    };
+    bool cached(const std::filesystem::path& source) const;
+    std::filesystem::path cache_path(const Selected& file) const;
+    bool load_next_file();
+
+    std::filesystem::path feed_;
+    std::filesystem::path cache_;
+    FolderChooser chooser_;
+    bool initialised_ = false;
+    bool open_ = false;
+    bool realtime_ = false;
+    std::vector<Selected> files_;
+    std::size_t pending_downloads_ = 0;  // files still to copy, from the back of the queue
+    std::vector<std::size_t> download_queue_;
+    std::size_t downloaded_ = 0;  // selected files that needed a download and are cached now
+
+    // Reading position.
+    std::size_t file_index_ = 0;
+    bool file_loaded_ = false;
+    std::vector<std::string> records_;
+    std::size_t record_index_ = 0;
+};
+
+}  // namespace tolven

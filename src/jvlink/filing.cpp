@@ -1,0 +1,128 @@
+#include "jvlink/filing.hpp"
+
+#include "store/code_tables.hpp"
+#include "store/cp932.hpp"
+#include "store/record.hpp"
+
+namespace tolven {
+namespace {
+
+bool is_final(std::string_view category) {
+    return category == "7" || category == "A" || category == "B";
+}
+
+}  // namespace
+
+std::string RecordFiler::problem(std::string_view record) const {
+    RecordKind kind = record_kind(record);
+    std::size_t size = record_size(kind);
+    if (record.size() != size) {
+        return sj("レコード長が不正です(") + std::to_string(record.size()) + "/" +
+               std::to_string(size) + sj("バイト)");
+    }
+    if (record.substr(size - 2) != "\r\n") return sj("レコードが改行(CR LF)で終わっていません");
+    if (auto key_problem = path_key_problem(record, false)) return *key_problem;
+    return {};
+}
+
+std::string RecordFiler::rejection_line(const std::string& reason, std::string_view feed_file) {
+    ++rejected_;
+    return sj("取込み不可:") + reason + "/" + std::string(feed_file);
+}
+
+std::string RecordFiler::store(StoreFile where, std::string_view record, const std::string& label,
+                               std::string_view feed_file) {
+    StoreOutcome outcome = store_.store(where, record);
+    if (outcome.status == StoreOutcome::Status::Rejected) {
+        return rejection_line(outcome.reason, feed_file);
+    }
+    return sj("作成済み:") + label + cp932::from_utf8(outcome.file.filename().string());
+}
+
+std::vector<std::string> RecordFiler::file_import(std::string_view record, int threshold_date,
+                                                  std::string_view feed_file) {
+    std::vector<std::string> lines;
+    RecordKind kind = record_kind(record);
+    if (kind == RecordKind::Other) return lines;  // kinds the system does not keep
+    if (std::string reason = problem(record); !reason.empty()) {
+        lines.push_back(rejection_line(reason, feed_file));
+        return lines;
+    }
+    std::string_view category = field_text(record, header::category);
+    int cv = field_int(record, header::category);
+    int date = race_date(record);
+    int race = field_int(record, header::race_number);
+    std::string race_label = std::string(field_text(record, header::race_number)) + "R/";
+
+    switch (kind) {
+        case RecordKind::Race:
+            if (((cv >= 1 && cv <= 6) || (date > threshold_date && cv != 0)) && race >= 1) {
+                lines.push_back(store(StoreFile::DayRaces, record, race_label, feed_file));
+            }
+            if (is_final(category)) {
+                lines.push_back(store(StoreFile::MeetingRaces, record, race_label, feed_file));
+            }
+            break;
+        case RecordKind::Runner: {
+            int horse = field_int(record, se::horse_number);
+            if (((cv >= 1 && cv <= 6) || date > threshold_date) && race >= 1 && race <= 12 &&
+                horse >= 1 && horse <= 18) {
+                std::string label =
+                    race_label + std::string(field_text(record, se::horse_number)) + sj("番/");
+                lines.push_back(store(StoreFile::DayRunners, record, label, feed_file));
+            }
+            if (is_final(category)) {
+                std::string_view month_day = field_text(record, header::month_day);
+                std::string label = std::string(field_text(record, header::year)) + sj("年") +
+                                    std::string(month_day.substr(0, 2)) + sj("月") +
+                                    std::string(month_day.substr(2, 2)) + sj("日") +
+                                    racecourse_name(field_text(record, header::course)) +
+                                    race_label;
+                lines.push_back(store(StoreFile::HorseRuns, record, label, feed_file));
+            }
+            break;
+        }
+        case RecordKind::Payout:
+            if (race >= 1) lines.push_back(store(StoreFile::DayPayouts, record, race_label, feed_file));
+            break;
+        case RecordKind::Other:
+            break;
+    }
+    return lines;
+}
+
+std::vector<std::string> RecordFiler::file_refresh(std::string_view record,
+                                                   std::string_view feed_file) {
+    std::vector<std::string> lines;
+    RecordKind kind = record_kind(record);
+    if (kind == RecordKind::Other) return lines;
+    if (std::string reason = problem(record); !reason.empty()) {
+        lines.push_back(rejection_line(reason, feed_file));
+        return lines;
+    }
+    int race = field_int(record, header::race_number);
+    StoreOutcome outcome;
+    switch (kind) {
+        case RecordKind::Payout:
+            if (race >= 1) outcome = store_.store(StoreFile::DayPayouts, record);
+            break;
+        case RecordKind::Race:
+            if (race >= 1) outcome = store_.store(StoreFile::DayRaces, record);
+            break;
+        case RecordKind::Runner: {
+            int horse = field_int(record, se::horse_number);
+            if (race >= 1 && race <= 12 && horse >= 1 && horse <= 18) {
+                outcome = store_.store(StoreFile::DayRunners, record);
+            }
+            break;
+        }
+        case RecordKind::Other:
+            break;
+    }
+    if (outcome.status == StoreOutcome::Status::Rejected) {
+        lines.push_back(rejection_line(outcome.reason, feed_file));
+    }
+    return lines;
+}
+
+}  // namespace tolven

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/data_store.hpp"
+
+namespace tolven {
+
+// Files the records that JV-Link delivers into the store, by the filing rules
+// of the import and of the results refresh.
+class RecordFiler {
+public:
+    explicit RecordFiler(const DataStore& store) : store_(store) {}
+
+    // The import's filing of one record (CP932, with its CR LF) read from
+    // feed_file, with threshold date T (YYYYMMDD). Returns the lines for the
+    // built-data list ("作成済み:..." per store write, "取込み不可:..." for a
+    // malformed record, which is not filed). Throws FileError on a file error.
+    std::vector<std::string> file_import(std::string_view record, int threshold_date,
+                                         std::string_view feed_file);
+
+    // The results refresh's filing of one record: payouts, races and runners
+    // into the day files, without category or date filter. Returns the lines
+    // of malformed records that were not filed.
+    std::vector<std::string> file_refresh(std::string_view record, std::string_view feed_file);
+
+    // Records not filed because they were malformed, since construction.
+    int rejected_count() const { return rejected_; }
+
+private:
+    // Why a delivered record cannot be filed at all (length, line break, key
+    // fields), or "" when it can.
+    std::string problem(std::string_view record) const;
+    std::string rejection_line(const std::string& reason, std::string_view feed_file);
+    // Stores and returns the built-data line, or the rejection line.
+    std::string store(StoreFile where, std::string_view record, const std::string& label,
+                      std::string_view feed_file);
+
+    const DataStore& store_;
+    int rejected_ = 0;
+};
+
+}  // namespace tolven

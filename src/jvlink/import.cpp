@@ -1,0 +1,198 @@
+#include "jvlink/import.hpp"
+
+#include <exception>
+
+#include "jvlink/result_text.hpp"
+#include "store/atomic_file.hpp"
+#include "store/cp932.hpp"
+#include "store/lenient.hpp"
+
+namespace tolven {
+namespace {
+
+constexpr int kReadBufferSize = 60000;
+
+std::string number(int n) { return std::to_string(n); }
+
+}  // namespace
+
+int import_threshold_date(const DateTime& now) { return now.plus_days(-5).date_number(); }
+
+ImportController::ImportController(JvLink& link, const DataStore& store, CancelFlag& cancel,
+                                   ImportHost& host, Clock now)
+    : link_(link), cancel_(cancel), host_(host), now_(std::move(now)), filer_(store) {}
+
+void ImportController::open() {
+    std::optional<std::string> text = host_.read_last_time();
+    std::optional<DateTime> parsed;
+    if (text) parsed = DateTime::parse(*text);
+    // A missing or unreadable setting starts eight days back.
+    from_time_ = parsed ? *parsed : now_().plus_days(-8);
+    host_.show_from_time(from_time_);
+}
+
+void ImportController::stop_timer() {
+    timer_on_ = false;
+    host_.set_status_timer(false);
+}
+
+void ImportController::start() {
+    host_.show_information(
+        sj("データ取込を開始します。データ作成が終了するまで本ソフトを操作したり他のアプリケー"
+           "ションを操作することは極力避けてください。"));
+    stop_timer();
+    cancel_.set = false;
+    host_.set_bar_position(1, 0);
+    host_.set_bar_position(2, 0);
+    host_.clear_built_lines();
+    std::string from = from_time_.digits();
+    host_.set_busy_cursor(true);
+
+    int r = link_.JVOpen("RACERCVN", from, 2, read_count_, download_count_, last_file_timestamp_);
+    reading_open_ = true;
+    if (r == -1 || (r == 0 && read_count_ == 0)) {
+        host_.beep();
+        host_.show_information(sj("最新のデータがありません。"));
+        close_reading();
+        return;
+    }
+    if (r != 0) {
+        host_.beep();
+        host_.show_information(sj("JVOpenエラー:") + jv_result_text("JVOpen", r));
+        close_reading();
+        return;
+    }
+    host_.set_progress_line(sj("JVOpen正常:") + jv_result_text("JVOpen", 0));
+    host_.set_progress_line("ReadCount:" + number(read_count_) +
+                            ", DownloadCount:" + number(download_count_));
+    if (download_count_ > 0) {
+        host_.set_progress_line(sj("ダウンロード中・・・"));
+        host_.set_bar_range(1, download_count_);
+        timer_on_ = true;
+        host_.set_status_timer(true);
+        return;
+    }
+    host_.set_bar_range(1, 100);
+    host_.set_bar_position(1, 100);
+    LoopEnd end = reading_loop();
+    close_reading();
+    // The next import starts after the newest file read. Only a loop that read
+    // everything moves it on: after a cancel or an error the records not yet
+    // read would otherwise never be fetched again.
+    std::string_view stamp = trim(last_file_timestamp_);
+    if (end == LoopEnd::AllRead && !stamp.empty() && stamp != "00000000000000") {
+        std::string s(stamp);
+        std::string text = s.substr(0, 4) + "/" + s.substr(4, 2) + "/" + s.substr(6, 2) + " " +
+                           s.substr(8, 2) + ":" + s.substr(10, 2) + ":" + s.substr(12, 2);
+        if (auto parsed = DateTime::parse(text)) {
+            from_time_ = *parsed;
+            host_.show_from_time(from_time_);
+            host_.write_last_time(text);
+        }
+    }
+}
+
+void ImportController::status_tick() {
+    if (!timer_on_) return;
+    int n = link_.JVStatus();
+    if (n < 0) {
+        host_.beep();
+        host_.show_information(sj("JVStatusエラー:") + jv_result_text("JVStatus", n));
+        stop_timer();
+        close_reading();
+        return;
+    }
+    if (n > download_count_) return;
+    host_.set_progress_line(sj("ダウンロード中．．．(") + number(n) + "/" + number(download_count_) +
+                            ")");
+    host_.set_bar_position(1, n);
+    if (n < download_count_) return;
+    stop_timer();
+    reading_loop();
+    close_reading();
+}
+
+ImportController::LoopEnd ImportController::reading_loop() {
+    int counter = 0;
+    host_.set_progress_line(sj("データ読込み中．．．(0/") + number(read_count_) + ")");
+    host_.set_bar_range(2, read_count_);
+    host_.set_bar_position(2, 0);
+    int threshold = import_threshold_date(now_());
+    int size = kReadBufferSize;
+    std::string record;
+    std::string file_name;
+    for (;;) {
+        host_.process_events();
+        if (cancel_.set) return LoopEnd::Cancelled;
+        int r = link_.JVRead(record, size, file_name);
+        if (r == -1) {
+            ++counter;
+            host_.set_bar_position(2, counter);
+            host_.set_progress_line(sj("データ読込み中．．．(") + number(counter) + "/" +
+                                    number(read_count_) + ")");
+        } else if (r == 0) {
+            host_.set_progress_line(sj("データ読込み完了(") + number(counter) + "/" +
+                                    number(read_count_) + ")");
+            host_.set_bar_position(1, 0);
+            host_.set_bar_position(2, 0);
+            host_.beep();
+            return LoopEnd::AllRead;
+        } else if (r == -2 || r == -3) {
+            continue;
+        } else if (r < -3) {
+            host_.beep();
+            host_.show_information(sj("JVReadエラー:") + jv_result_text("JVRead", r));
+            return LoopEnd::Error;
+        } else {
+            try {
+                for (const auto& line : filer_.file_import(record, threshold, file_name)) {
+                    host_.add_built_line(line);
+                }
+            } catch (const std::exception& e) {
+                // A file error (disk full, no permission) ends the run; what was
+                // filed before it stays, and the caller still closes the reading.
+                host_.beep();
+                host_.show_information(sj("データ作成エラー:") + cp932::from_utf8(e.what()));
+                return LoopEnd::Error;
+            }
+        }
+    }
+}
+
+void ImportController::close_reading() {
+    int r = link_.JVClose();
+    reading_open_ = false;
+    host_.set_busy_cursor(false);
+    host_.beep();
+    if (r != 0) host_.show_information(sj("JVCloseエラー:") + jv_result_text("JVClose", r));
+}
+
+void ImportController::cancel() {
+    if (!host_.confirm(sj("データ取込を中止します。実行しますか？"))) return;
+    bool was_downloading = timer_on_;
+    stop_timer();
+    link_.JVCancel();
+    cancel_.set = true;
+    host_.beep();
+    std::string text = sj("JVCancel:キャンセルされました");
+    host_.show_information(text);
+    host_.set_progress_line(text);
+    // A cancelled download has no reading loop that would close the reading,
+    // and an open left behind makes the next start fail with "still open".
+    if (was_downloading && reading_open_) {
+        link_.JVClose();
+        reading_open_ = false;
+        host_.set_busy_cursor(false);
+    }
+}
+
+void ImportController::settings() {
+    int r = link_.JVSetUIProperties();
+    if (r != 0) {
+        host_.beep();
+        host_.show_information(sj("JVSetUIPropertiesエラー：") +
+                               jv_result_text("JVSetUIProperties", r));
+    }
+}
+
+}  // namespace tolven

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "jvlink/JvLink.hpp"
+#include "jvlink/filing.hpp"
+#include "store/date_time.hpp"
+
+namespace tolven {
+
+// Set by a cancel of the import and kept for the whole program run; cleared
+// when an import starts. The results refresh reads it too.
+struct CancelFlag {
+    bool set = false;
+};
+
+// What the import asks of the window that runs it (the download window, or
+// tolven-cli import). Texts are CP932.
+class ImportHost {
+public:
+    virtual ~ImportHost() = default;
+    virtual void beep() = 0;
+    // A modal information dialog with OK.
+    virtual void show_information(const std::string& text) = 0;
+    // A modal confirmation dialog with Yes and No; true for Yes.
+    virtual bool confirm(const std::string& text) = 0;
+    virtual void set_progress_line(const std::string& text) = 0;
+    // Progress bar 1 ("ダウンロード") or 2 ("読込み"); the minimum is 0.
+    virtual void set_bar_range(int bar, int maximum) = 0;
+    virtual void set_bar_position(int bar, int position) = 0;
+    virtual void clear_built_lines() = 0;
+    virtual void add_built_line(const std::string& text) = 0;
+    virtual void set_busy_cursor(bool busy) = 0;
+    // Lets pending user-interface events run (how Cancel reaches a running
+    // reading loop).
+    virtual void process_events() = 0;
+    // The 10 ms status timer, which calls ImportController::status_tick.
+    virtual void set_status_timer(bool enabled) = 0;
+    // The date picker and its hidden label show the from-time.
+    virtual void show_from_time(const DateTime& from_time) = 0;
+    // The "LastTime" setting of section "JvDataGet".
+    virtual std::optional<std::string> read_last_time() = 0;
+    virtual void write_last_time(const std::string& text) = 0;
+};
+
+// The data download: opens JV-Link for all data since the from-time, waits for
+// the download, reads the record stream and files every record into the store.
+class ImportController {
+public:
+    using Clock = std::function<DateTime()>;
+
+    ImportController(JvLink& link, const DataStore& store, CancelFlag& cancel, ImportHost& host,
+                     Clock now = &DateTime::now);
+
+    // Opening the window: the from-time from "LastTime", or now minus 8 days.
+    void open();
+    const DateTime& from_time() const { return from_time_; }
+    // The user edited the date picker.
+    void set_from_time(const DateTime& t) { from_time_ = t; }
+
+    void start();        // "データ取込み開始"
+    void status_tick();  // the status timer
+    void cancel();       // "データ取込み中止"
+    void settings();     // "JVLink設定"
+
+    bool downloading() const { return timer_on_; }
+    int rejected_count() const { return filer_.rejected_count(); }
+
+private:
+    enum class LoopEnd { AllRead, Cancelled, Error };
+    LoopEnd reading_loop();
+    void close_reading();
+    void stop_timer();
+
+    JvLink& link_;
+    CancelFlag& cancel_;
+    ImportHost& host_;
+    Clock now_;
+    RecordFiler filer_;
+    DateTime from_time_;
+    int read_count_ = 0;
+    int download_count_ = 0;
+    std::string last_file_timestamp_;
+    bool timer_on_ = false;
+    bool reading_open_ = false;
+};
+
+// The threshold date T of a reading loop: the calendar date five days before
+// now, as YYYYMMDD.
+int import_threshold_date(const DateTime& now);
+
+}  // namespace tolven

@@ -1,0 +1,63 @@
+#include "jvlink/results_refresh.hpp"
+
+#include "store/lenient.hpp"
+#include "store/record.hpp"
+
+namespace tolven {
+
+RefreshResult refresh_results(JvLink& link, const DataStore& store, CancelFlag& cancel,
+                              std::string_view first_race_record, const RefreshHost& host) {
+    RefreshResult result;
+    host.set_busy(true);
+    std::string key = std::string(field_text(first_race_record, header::year)) +
+                      std::string(field_text(first_race_record, header::month_day));
+    if (lenient_int(key) <= 0) {
+        host.set_busy(false);
+        return result;
+    }
+    result.ran = true;
+    host.process_events();
+    cancel.set = false;
+
+    RecordFiler filer(store);
+    auto close = [&] {
+        if (link.JVClose() == 0) host.beep();
+    };
+    try {
+        if (link.JVRTOpen("0B12", key) == 0) {
+            int size = 60000;
+            std::string record;
+            std::string file_name;
+            for (;;) {
+                host.process_events();
+                if (cancel.set) break;
+                int r = link.JVRead(record, size, file_name);
+                if (r > 0) {
+                    filer.file_refresh(record, file_name);
+                    ++result.records_filed;
+                } else if (r == 0 || r < -3) {
+                    break;
+                }
+            }
+        }
+        close();
+    } catch (...) {
+        // The second close below runs whatever happened; the error itself is
+        // reported by the caller after the reload.
+        host.process_events();
+        close();
+        result.rejected = filer.rejected_count();
+        host.reload();
+        host.set_busy(false);
+        throw;
+    }
+    host.process_events();
+    close();
+    result.records_filed -= filer.rejected_count();
+    result.rejected = filer.rejected_count();
+    host.reload();
+    host.set_busy(false);
+    return result;
+}
+
+}  // namespace tolven

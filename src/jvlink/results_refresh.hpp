@@ -1,0 +1,39 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "jvlink/JvLink.hpp"
+#include "jvlink/filing.hpp"
+#include "jvlink/import.hpp"
+
+namespace tolven {
+
+// What the results refresh asks of its caller.
+struct RefreshHost {
+    std::function<void()> beep;
+    std::function<void()> process_events;
+    // The "結果情報" button: enabled, with the normal cursor, or disabled with
+    // the hourglass.
+    std::function<void(bool busy)> set_busy;
+    // Reloads the selected day from the rewritten files.
+    std::function<void()> reload;
+};
+
+struct RefreshResult {
+    bool ran = false;       // false when the day had no usable key
+    int records_filed = 0;  // records read and filed
+    int rejected = 0;       // malformed records not filed
+};
+
+// Fetches the realtime results of the loaded day (its first race record's
+// date) and rewrites the day files with them, then reloads the day.
+//
+// A cancel left over from an earlier import does not block the refresh: the
+// flag is cleared when it starts, and only a cancel during the refresh stops
+// its reading.
+RefreshResult refresh_results(JvLink& link, const DataStore& store, CancelFlag& cancel,
+                              std::string_view first_race_record, const RefreshHost& host);
+
+}  // namespace tolven

@@ -1,0 +1,333 @@
+#include "jvlink/import.hpp"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "store/cp932.hpp"
+#include "support/fake_jvlink.hpp"
+#include "support/records.hpp"
+#include "support/temp_dir.hpp"
+
+namespace fs = std::filesystem;
+
+namespace tolven {
+namespace {
+
+using namespace tolven::testing;
+
+const DateTime kNow{2026, 12, 5, 9, 30, 0};
+
+// Logs everything the import shows, one line per event, in UTF-8.
+class RecordingHost : public ImportHost {
+public:
+    std::string log;
+    bool answer_yes = true;
+    std::optional<std::string> last_time;
+    std::function<void()> on_process_events;
+    int process_events_calls = 0;
+
+    void beep() override { log += "beep\n"; }
+    void show_information(const std::string& text) override {
+        log += "info " + cp932::to_utf8(text) + "\n";
+    }
+    bool confirm(const std::string& text) override {
+        log += "confirm " + cp932::to_utf8(text) + "\n";
+        return answer_yes;
+    }
+    void set_progress_line(const std::string& text) override {
+        log += "line " + cp932::to_utf8(text) + "\n";
+    }
+    void set_bar_range(int bar, int maximum) override {
+        log += "bar" + std::to_string(bar) + " range " + std::to_string(maximum) + "\n";
+    }
+    void set_bar_position(int bar, int position) override {
+        log += "bar" + std::to_string(bar) + " " + std::to_string(position) + "\n";
+    }
+    void clear_built_lines() override { log += "clear\n"; }
+    void add_built_line(const std::string& text) override {
+        log += "built " + cp932::to_utf8(text) + "\n";
+    }
+    void set_busy_cursor(bool busy) override { log += busy ? "busy\n" : "normal\n"; }
+    void process_events() override {
+        ++process_events_calls;
+        if (on_process_events) on_process_events();
+    }
+    void set_status_timer(bool enabled) override { log += enabled ? "timer on\n" : "timer off\n"; }
+    void show_from_time(const DateTime& t) override { log += "picker " + t.text() + "\n"; }
+    std::optional<std::string> read_last_time() override { return last_time; }
+    void write_last_time(const std::string& text) override {
+        last_time = text;
+        log += "LastTime " + text + "\n";
+    }
+};
+
+const char* const kStartText =
+    "info データ取込を開始します。データ作成が終了するまで本ソフトを操作したり"
+    "他のアプリケーションを操作することは極力避けてください。\n"
+    "timer off\nbar1 0\nbar2 0\nclear\nbusy\n";
+
+class ImportTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    DataStore store{dir.path()};
+    FakeJvLink link;
+    CancelFlag cancel;
+    RecordingHost host;
+    ImportController import{link, store, cancel, host, [] { return kNow; }};
+
+    void SetUp() override {
+        store.create_folders();
+        host.last_time = "2026/11/20 08:00:00";
+        import.open();
+        host.log.clear();
+    }
+};
+
+TEST_F(ImportTest, OpeningTakesLastTimeOrEightDaysBack) {
+    EXPECT_EQ(import.from_time().text(), "2026/11/20 08:00:00");
+    host.last_time.reset();
+    import.open();
+    EXPECT_EQ(import.from_time().text(), "2026/11/27 09:30:00");
+    host.last_time = "not a date";
+    import.open();
+    EXPECT_EQ(import.from_time().text(), "2026/11/27 09:30:00");
+    EXPECT_EQ(host.log, "picker 2026/11/27 09:30:00\npicker 2026/11/27 09:30:00\n");
+}
+
+TEST_F(ImportTest, NothingNewerShowsTheSameMessageForMinusOneAndZeroRecords) {
+    for (int result : {-1, 0}) {
+        link.open_result = result;
+        link.read_count = 0;
+        host.log.clear();
+        import.start();
+        EXPECT_EQ(host.log, std::string(kStartText) +
+                                "beep\ninfo 最新のデータがありません。\nnormal\nbeep\n")
+            << result;
+    }
+    EXPECT_EQ(link.calls.front(), "JVOpen RACERCVN 20261120080000 2");
+    EXPECT_EQ(link.calls.back(), "JVClose");
+}
+
+TEST_F(ImportTest, OpenErrorShowsItsText) {
+    link.open_result = -504;
+    import.start();
+    EXPECT_EQ(host.log, std::string(kStartText) +
+                            "beep\ninfo JVOpenエラー:サーバーがメンテナンス中です。(-504)\n"
+                            "normal\nbeep\n");
+    EXPECT_FALSE(host.last_time != "2026/11/20 08:00:00");
+}
+
+TEST_F(ImportTest, ReadingWithoutDownloadFilesAndWritesLastTime) {
+    link.read_count = 2;
+    link.download_count = 0;
+    link.last_file_timestamp = "20261204183000";
+    link.reads = {FakeJvLink::record(race_record(20261212, "06", 1, "1"), "a.txt"),
+                  {-1, "", "a.txt"},
+                  {-2, "", ""},
+                  {-3, "", ""},
+                  FakeJvLink::record(payout_record(20261205, "06", 3), "b.txt"),
+                  FakeJvLink::record("O1 an odds record nobody keeps\r\n", "b.txt"),
+                  {-1, "", "b.txt"},
+                  {0, "", ""}};
+    import.start();
+    EXPECT_EQ(host.log, std::string(kStartText) +
+                            "line JVOpen正常:正常に実行されました。(0)\n"
+                            "line ReadCount:2, DownloadCount:0\n"
+                            "bar1 range 100\nbar1 100\n"
+                            "line データ読込み中．．．(0/2)\nbar2 range 2\nbar2 0\n"
+                            "built 作成済み:01R/2026年12月12日中山.jvRA\n"
+                            "bar2 1\nline データ読込み中．．．(1/2)\n"
+                            "built 作成済み:03R/2026年12月05日中山.jvHR\n"
+                            "bar2 2\nline データ読込み中．．．(2/2)\n"
+                            "line データ読込み完了(2/2)\nbar1 0\nbar2 0\nbeep\n"
+                            "normal\nbeep\n"
+                            "picker 2026/12/04 18:30:00\nLastTime 2026/12/04 18:30:00\n");
+    EXPECT_EQ(import.from_time().text(), "2026/12/04 18:30:00");
+    // Every read was preceded by a turn of the event loop, with size 60000.
+    EXPECT_EQ(host.process_events_calls, 8);
+    EXPECT_EQ(link.calls[1], "JVRead 60000");
+    EXPECT_TRUE(fs::exists(store.data_folder() / "2026年12月12日中山.jvRA"));
+}
+
+TEST_F(ImportTest, BlankOrZeroTimestampLeavesLastTime) {
+    for (const char* stamp : {"", "              ", "00000000000000"}) {
+        link.read_count = 1;
+        link.last_file_timestamp = stamp;
+        link.reads = {{-1, "", "a.txt"}, {0, "", ""}};
+        host.log.clear();
+        import.start();
+        EXPECT_EQ(host.log.find("LastTime"), std::string::npos) << '"' << stamp << '"';
+    }
+    EXPECT_EQ(host.last_time, "2026/11/20 08:00:00");
+}
+
+TEST_F(ImportTest, DownloadPathPollsStatusAndNeverWritesLastTime) {
+    link.read_count = 1;
+    link.download_count = 2;
+    link.last_file_timestamp = "20261204183000";
+    link.statuses = {0, 1, 2};
+    link.reads = {FakeJvLink::record(race_record(20261212, "06", 2, "1"), "a.txt"),
+                  {-1, "", "a.txt"},
+                  {0, "", ""}};
+    import.start();
+    EXPECT_TRUE(import.downloading());
+    EXPECT_EQ(host.log, std::string(kStartText) +
+                            "line JVOpen正常:正常に実行されました。(0)\n"
+                            "line ReadCount:1, DownloadCount:2\n"
+                            "line ダウンロード中・・・\nbar1 range 2\ntimer on\n");
+    host.log.clear();
+    import.status_tick();
+    import.status_tick();
+    EXPECT_EQ(host.log,
+              "line ダウンロード中．．．(0/2)\nbar1 0\nline ダウンロード中．．．(1/2)\nbar1 1\n");
+    host.log.clear();
+    import.status_tick();
+    EXPECT_FALSE(import.downloading());
+    EXPECT_EQ(host.log, "line ダウンロード中．．．(2/2)\nbar1 2\ntimer off\n"
+                        "line データ読込み中．．．(0/1)\nbar2 range 1\nbar2 0\n"
+                        "built 作成済み:02R/2026年12月12日中山.jvRA\n"
+                        "bar2 1\nline データ読込み中．．．(1/1)\n"
+                        "line データ読込み完了(1/1)\nbar1 0\nbar2 0\nbeep\n"
+                        "normal\nbeep\n");
+    EXPECT_EQ(host.last_time, "2026/11/20 08:00:00");
+    // The next start uses the picker, which still shows the previous value.
+    import.start();
+    EXPECT_EQ(link.calls.back(), "JVOpen RACERCVN 20261120080000 2");
+}
+
+TEST_F(ImportTest, StatusAboveDownloadCountDoesNothing) {
+    link.read_count = 1;
+    link.download_count = 2;
+    link.statuses = {3};
+    import.start();
+    host.log.clear();
+    import.status_tick();
+    EXPECT_EQ(host.log, "");
+    EXPECT_TRUE(import.downloading());
+}
+
+TEST_F(ImportTest, StatusErrorStopsAndCloses) {
+    link.read_count = 1;
+    link.download_count = 2;
+    link.statuses = {-502};
+    import.start();
+    host.log.clear();
+    import.status_tick();
+    EXPECT_EQ(host.log,
+              "beep\ninfo JVStatusエラー:ダウンロードに失敗しました。（通信エラーやディスクエラーなど）"
+              "(-502)\ntimer off\nnormal\nbeep\n");
+    EXPECT_EQ(link.calls.back(), "JVClose");
+}
+
+TEST_F(ImportTest, ReadErrorAndCloseError) {
+    link.read_count = 1;
+    link.last_file_timestamp = "20261204183000";
+    link.reads = {{-503, "", ""}};
+    link.close_result = -201;
+    import.start();
+    std::string tail =
+        "line データ読込み中．．．(0/1)\nbar2 range 1\nbar2 0\n"
+        "beep\ninfo JVReadエラー:ファイルが見つかりません。(-503)\n"
+        "normal\nbeep\ninfo JVCloseエラー:(-201)\n";
+    EXPECT_EQ(host.log.substr(host.log.size() - tail.size()), tail);
+    // A read that stopped at an error does not move the from-time on.
+    EXPECT_EQ(host.last_time, "2026/11/20 08:00:00");
+}
+
+TEST_F(ImportTest, CancelDuringReadingStopsTheLoopAndKeepsTheFromTime) {
+    link.read_count = 2;
+    link.last_file_timestamp = "20261204183000";
+    link.reads = {FakeJvLink::record(race_record(20261212, "06", 1, "1")),
+                  FakeJvLink::record(race_record(20261212, "06", 2, "1")),
+                  {-1, "", ""},
+                  {0, "", ""}};
+    host.on_process_events = [&] {
+        if (host.process_events_calls == 2) import.cancel();
+    };
+    import.start();
+    EXPECT_TRUE(cancel.set);
+    EXPECT_NE(host.log.find("confirm データ取込を中止します。実行しますか？\n"
+                            "timer off\nbeep\ninfo JVCancel:キャンセルされました\n"
+                            "line JVCancel:キャンセルされました\nnormal\nbeep\n"),
+              std::string::npos)
+        << host.log;
+    EXPECT_EQ(host.log.find("LastTime"), std::string::npos);
+    // One record was filed before the cancel, the second never read.
+    EXPECT_EQ(std::count(link.calls.begin(), link.calls.end(), "JVRead 60000"), 1);
+    EXPECT_EQ(std::count(link.calls.begin(), link.calls.end(), "JVClose"), 1);
+    // The next start clears the flag.
+    link.reads = {{0, "", ""}};
+    host.on_process_events = nullptr;
+    import.start();
+    EXPECT_FALSE(cancel.set);
+}
+
+TEST_F(ImportTest, CancelAnsweredNoChangesNothing) {
+    host.answer_yes = false;
+    import.cancel();
+    EXPECT_EQ(host.log, "confirm データ取込を中止します。実行しますか？\n");
+    EXPECT_FALSE(cancel.set);
+    EXPECT_TRUE(link.calls.empty());
+}
+
+TEST_F(ImportTest, CancelDuringDownloadClosesTheReading) {
+    link.read_count = 1;
+    link.download_count = 3;
+    link.statuses = {1};
+    import.start();
+    import.status_tick();
+    host.log.clear();
+    import.cancel();
+    EXPECT_FALSE(import.downloading());
+    EXPECT_EQ(host.log,
+              "confirm データ取込を中止します。実行しますか？\ntimer off\nbeep\n"
+              "info JVCancel:キャンセルされました\nline JVCancel:キャンセルされました\nnormal\n");
+    EXPECT_EQ(link.calls[link.calls.size() - 2], "JVCancel");
+    EXPECT_EQ(link.calls.back(), "JVClose");
+    // The timer no longer reaches JV-Link.
+    import.status_tick();
+    EXPECT_EQ(link.calls.back(), "JVClose");
+}
+
+TEST_F(ImportTest, SettingsError) {
+    link.set_ui_result = -100;
+    import.settings();
+    EXPECT_EQ(host.log,
+              "beep\ninfo JVSetUIPropertiesエラー：パラメータが不正あるいはレジストリへの保存に"
+              "失敗しました。(-100)\n");
+    link.set_ui_result = 0;
+    host.log.clear();
+    import.settings();
+    EXPECT_EQ(host.log, "");
+}
+
+TEST(ImportFailure, FileErrorEndsTheRunAndStillCloses) {
+    TempDir dir;
+    // The base folder is a plain file: nothing can be created under it.
+    write_bytes(dir.path() / "base", "x");
+    DataStore store(dir.path() / "base");
+    FakeJvLink link;
+    CancelFlag cancel;
+    RecordingHost host;
+    ImportController import(link, store, cancel, host, [] { return kNow; });
+    link.read_count = 1;
+    link.last_file_timestamp = "20261204183000";
+    link.reads = {FakeJvLink::record(race_record(20261212, "06", 1, "1")),
+                  FakeJvLink::record(race_record(20261212, "06", 2, "1")), {0, "", ""}};
+    import.start();
+    EXPECT_NE(host.log.find("beep\ninfo データ作成エラー:"), std::string::npos) << host.log;
+    EXPECT_EQ(host.log.substr(host.log.size() - 12), "normal\nbeep\n");
+    EXPECT_EQ(link.calls.back(), "JVClose");
+    EXPECT_EQ(std::count(link.calls.begin(), link.calls.end(), "JVRead 60000"), 1);
+    EXPECT_FALSE(host.last_time.has_value());
+}
+
+TEST(ImportThreshold, FiveCalendarDaysBack) {
+    EXPECT_EQ(import_threshold_date(DateTime{2026, 12, 5, 9, 0, 0}), 20261130);
+    EXPECT_EQ(import_threshold_date(DateTime{2027, 1, 3, 0, 0, 0}), 20261229);
+    EXPECT_EQ(import_threshold_date(DateTime{2028, 3, 4, 23, 59, 59}), 20280228);
+}
+
+}  // namespace
+}  // namespace tolven

@@ -1,0 +1,101 @@
+#include "jvlink/results_refresh.hpp"
+
+#include <gtest/gtest.h>
+
+#include "support/fake_jvlink.hpp"
+#include "support/records.hpp"
+#include "support/temp_dir.hpp"
+
+namespace fs = std::filesystem;
+
+namespace tolven {
+namespace {
+
+using namespace tolven::testing;
+
+struct Refresh {
+    TempDir dir;
+    DataStore store{dir.path()};
+    FakeJvLink link;
+    CancelFlag cancel;
+    std::string log;
+    RefreshHost host{[this] { log += "beep\n"; }, [this] { log += "events\n"; },
+                     [this](bool busy) { log += busy ? "busy\n" : "ready\n"; },
+                     [this] { log += "reload\n"; }};
+    Refresh() { store.create_folders(); }
+    RefreshResult run(const std::string& first_race) {
+        return refresh_results(link, store, cancel, first_race, host);
+    }
+};
+
+TEST(ResultsRefresh, FilesRecordsClosesTwiceAndReloads) {
+    Refresh r;
+    r.link.reads = {FakeJvLink::record(payout_record(20261205, "06", 3)),
+                    {-1, "", ""},
+                    FakeJvLink::record(race_record(20261205, "06", 3, "0")),
+                    {-3, "", ""},
+                    FakeJvLink::record(runner_record(20261205, "06", 3, 7, "0")),
+                    FakeJvLink::record(payout_record(20261205, "09", 3)),
+                    {0, "", ""}};
+    RefreshResult result = r.run(race_record(20261205, "06", 1));
+    EXPECT_TRUE(result.ran);
+    EXPECT_EQ(result.records_filed, 4);
+    EXPECT_EQ(r.link.calls.front(), "JVRTOpen 0B12 20261205");
+    EXPECT_EQ(r.link.calls.back(), "JVClose");
+    EXPECT_EQ(std::count(r.link.calls.begin(), r.link.calls.end(), "JVClose"), 2);
+    EXPECT_EQ(r.log,
+              "busy\nevents\nevents\nevents\nevents\nevents\nevents\nevents\nevents\nbeep\n"
+              "events\nbeep\nreload\nready\n");
+    fs::path data = r.dir.path() / "Data";
+    EXPECT_TRUE(fs::exists(data / "2026年12月05日中山.jvHR"));
+    EXPECT_TRUE(fs::exists(data / "2026年12月05日中山.jvRA"));
+    EXPECT_TRUE(fs::exists(data / "2026年12月05日中山.jvSEr"));
+    // Another racecourse of the same date goes to its own day file.
+    EXPECT_TRUE(fs::exists(data / "2026年12月05日阪神.jvHR"));
+    EXPECT_FALSE(fs::exists(r.dir.path() / "SEI" / "2022"));
+}
+
+TEST(ResultsRefresh, NoKeyMeansNoRefresh) {
+    Refresh r;
+    RefreshResult result = r.run(blank_record(RecordKind::Race));
+    EXPECT_FALSE(result.ran);
+    EXPECT_TRUE(r.link.calls.empty());
+    EXPECT_EQ(r.log, "busy\nready\n");
+}
+
+TEST(ResultsRefresh, OpenFailureStillClosesTwiceAndReloads) {
+    Refresh r;
+    r.link.rt_open_result = -1;
+    r.link.close_result = -201;
+    r.run(race_record(20261205, "06", 1));
+    EXPECT_EQ(r.link.calls, (std::vector<std::string>{"JVRTOpen 0B12 20261205", "JVClose",
+                                                      "JVClose"}));
+    EXPECT_EQ(r.log, "busy\nevents\nevents\nreload\nready\n");  // no beep: close failed
+}
+
+TEST(ResultsRefresh, LeftoverCancelDoesNotBlockButReadErrorsEndSilently) {
+    Refresh r;
+    r.cancel.set = true;  // left by an import cancelled earlier
+    r.link.reads = {FakeJvLink::record(payout_record(20261205, "06", 1)),
+                    {-502, "", ""},
+                    FakeJvLink::record(payout_record(20261205, "06", 2))};
+    RefreshResult result = r.run(race_record(20261205, "06", 1));
+    EXPECT_EQ(result.records_filed, 1);
+    EXPECT_FALSE(r.cancel.set);
+}
+
+TEST(ResultsRefresh, CancelDuringTheRefreshStopsReading) {
+    Refresh r;
+    int turns = 0;
+    r.host.process_events = [&] {
+        if (++turns == 3) r.cancel.set = true;
+    };
+    r.link.reads = {FakeJvLink::record(payout_record(20261205, "06", 1)),
+                    FakeJvLink::record(payout_record(20261205, "06", 2)),
+                    FakeJvLink::record(payout_record(20261205, "06", 3))};
+    RefreshResult result = r.run(race_record(20261205, "06", 1));
+    EXPECT_EQ(result.records_filed, 1);
+}
+
+}  // namespace
+}  // namespace tolven
