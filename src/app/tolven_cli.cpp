@@ -1,35 +1,68 @@
-// tolven-cli: the core of TOLVEN without windows, for scripting and checks.
+// tolven-cli: the core of TOLVEN without windows, for scripting, batch runs
+// and checks. Output is UTF-8; exit status 0 on success, 1 on a reported
+// failure, 2 on a usage error.
 #include <cstdio>
-#include <cstring>
+#include <exception>
+#include <map>
 #include <string>
+
+#include "app/cli_context.hpp"
+#include "store/base_folder.hpp"
 
 namespace {
 
-void usage(FILE* out) {
+void usage(std::FILE* out) {
     std::fputs(
         "usage: tolven-cli [--base DIR] [--feed DIR] COMMAND ...\n"
         "commands:\n"
-        "  version            print the program version\n",
+        "  import [--from YYYYMMDDhhmmss] [--quiet]   import all JV data since the from-time\n"
+        "  refresh DAY                                 fetch the results of a race day\n"
+        "  make-sample-feed DIR [--seed N] [--weeks N] [--today YYYYMMDD]\n"
+        "                                              write a sample feed\n"
+        "  version                                     print the program version\n",
         out);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
+    using namespace tolven;
+    using namespace tolven::cli;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    try {
+        std::optional<std::string> base = take_option(args, "--base");
+        std::optional<std::string> feed = take_option(args, "--feed");
+        if (args.empty()) throw UsageError("no command");
+        std::string command = args.front();
+        args.erase(args.begin());
+        if (command == "help" || command == "--help" || command == "-h") {
+            usage(stdout);
+            return 0;
+        }
+        if (command == "version") {
+            std::puts("TOLVEN Ver.1.30");
+            return 0;
+        }
+        static const std::map<std::string, int (*)(Context&)> commands = {
+            {"import", run_import},
+            {"refresh", run_refresh},
+            {"make-sample-feed", run_make_sample_feed},
+        };
+        auto it = commands.find(command);
+        if (it == commands.end()) throw UsageError("unknown command \"" + command + "\"");
+        Context context;
+        context.base = resolve_base_folder(base ? std::optional<std::filesystem::path>(*base)
+                                                : std::nullopt,
+                                           executable_path(argv[0]));
+        if (feed) context.feed_option = std::filesystem::absolute(*feed);
+        context.args = std::move(args);
+        return it->second(context);
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "tolven-cli: %s\n", e.what());
         usage(stderr);
         return 2;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tolven-cli: %s\n", e.what());
+        return 1;
     }
-    std::string command = argv[1];
-    if (command == "version") {
-        std::puts("TOLVEN Ver.1.30");
-        return 0;
-    }
-    if (command == "--help" || command == "help") {
-        usage(stdout);
-        return 0;
-    }
-    std::fprintf(stderr, "tolven-cli: unknown command \"%s\"\n", command.c_str());
-    usage(stderr);
-    return 2;
 }

@@ -42,6 +42,7 @@ void ImportController::start() {
            "ションを操作することは極力避けてください。"));
     stop_timer();
     cancel_.set = false;
+    failed_ = false;
     host_.set_bar_position(1, 0);
     host_.set_bar_position(2, 0);
     host_.clear_built_lines();
@@ -58,6 +59,7 @@ void ImportController::start() {
     }
     if (r != 0) {
         host_.beep();
+        failed_ = true;
         host_.show_information(sj("JVOpenエラー:") + jv_result_text("JVOpen", r));
         close_reading();
         return;
@@ -97,6 +99,7 @@ void ImportController::status_tick() {
     int n = link_.JVStatus();
     if (n < 0) {
         host_.beep();
+        failed_ = true;
         host_.show_information(sj("JVStatusエラー:") + jv_result_text("JVStatus", n));
         stop_timer();
         close_reading();
@@ -141,7 +144,8 @@ ImportController::LoopEnd ImportController::reading_loop() {
             continue;
         } else if (r < -3) {
             host_.beep();
-            host_.show_information(sj("JVReadエラー:") + jv_result_text("JVRead", r));
+            failed_ = true;
+        host_.show_information(sj("JVReadエラー:") + jv_result_text("JVRead", r));
             return LoopEnd::Error;
         } else {
             try {
@@ -152,7 +156,8 @@ ImportController::LoopEnd ImportController::reading_loop() {
                 // A file error (disk full, no permission) ends the run; what was
                 // filed before it stays, and the caller still closes the reading.
                 host_.beep();
-                host_.show_information(sj("データ作成エラー:") + cp932::from_utf8(e.what()));
+                failed_ = true;
+        host_.show_information(sj("データ作成エラー:") + cp932::from_utf8(e.what()));
                 return LoopEnd::Error;
             }
         }
@@ -164,7 +169,10 @@ void ImportController::close_reading() {
     reading_open_ = false;
     host_.set_busy_cursor(false);
     host_.beep();
-    if (r != 0) host_.show_information(sj("JVCloseエラー:") + jv_result_text("JVClose", r));
+    if (r != 0) {
+        failed_ = true;
+        host_.show_information(sj("JVCloseエラー:") + jv_result_text("JVClose", r));
+    }
 }
 
 void ImportController::cancel() {

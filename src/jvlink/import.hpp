@@ -66,6 +66,8 @@ public:
     void settings();     // "JVLink設定"
 
     bool downloading() const { return timer_on_; }
+    // True when the last start ended with an error message.
+    bool failed() const { return failed_; }
     int rejected_count() const { return filer_.rejected_count(); }
 
 private:
@@ -85,6 +87,7 @@ private:
     std::string last_file_timestamp_;
     bool timer_on_ = false;
     bool reading_open_ = false;
+    bool failed_ = false;
 };
 
 // The threshold date T of a reading loop: the calendar date five days before

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tolven::cli {
+
+// Raised for a wrong command line: usage message, exit status 2.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// What every command gets: the resolved folders and its own arguments.
+struct Context {
+    std::filesystem::path base;
+    std::optional<std::filesystem::path> feed_option;
+    std::vector<std::string> args;  // after the command name
+
+    // The feed folder: --feed, else the FeedLink/Folder setting, else <base>/feed.
+    std::filesystem::path feed_folder() const;
+};
+
+// Options of the form --name VALUE taken out of args; nullopt when absent.
+std::optional<std::string> take_option(std::vector<std::string>& args, const std::string& name);
+bool take_flag(std::vector<std::string>& args, const std::string& name);
+int parse_int(const std::string& text, const char* what);
+
+// Prints CP932 text as UTF-8 with a line feed.
+void print_line(std::FILE* out, const std::string& cp932_text);
+
+int run_import(Context& context);
+int run_refresh(Context& context);
+int run_make_sample_feed(Context& context);
+
+}  // namespace tolven::cli

@@ -1,0 +1,165 @@
+// tolven-cli import, refresh and make-sample-feed: the data acquisition
+// without windows.
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+#include "app/cli_context.hpp"
+#include "jvlink/feed_link.hpp"
+#include "jvlink/import.hpp"
+#include "jvlink/result_text.hpp"
+#include "jvlink/results_refresh.hpp"
+#include "jvlink/sample_feed.hpp"
+#include "store/cp932.hpp"
+#include "store/data_store.hpp"
+#include "widgets/ini_file.hpp"
+
+namespace tolven::cli {
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void on_interrupt(int) { interrupted = 1; }
+
+// The download window as a terminal: progress and built-data lines on
+// stdout, messages on stderr, and Ctrl-C as the cancel button.
+class TerminalImportHost : public ImportHost {
+public:
+    TerminalImportHost(IniFile& ini, bool quiet) : ini_(ini), quiet_(quiet) {}
+    ImportController* controller = nullptr;
+    int built = 0;
+
+    void beep() override {}
+    void show_information(const std::string& text) override { print_line(stderr, text); }
+    bool confirm(const std::string& text) override {
+        print_line(stderr, text);
+        return true;
+    }
+    void set_progress_line(const std::string& text) override {
+        if (text != last_line_) print_line(stdout, text);
+        last_line_ = text;
+    }
+    void set_bar_range(int, int) override {}
+    void set_bar_position(int, int) override {}
+    void clear_built_lines() override { built = 0; }
+    void add_built_line(const std::string& text) override {
+        ++built;
+        if (!quiet_) print_line(stdout, text);
+    }
+    void set_busy_cursor(bool) override {}
+    void process_events() override {
+        if (interrupted && controller != nullptr) {
+            interrupted = 0;
+            controller->cancel();
+        }
+    }
+    void set_status_timer(bool) override {}
+    void show_from_time(const DateTime&) override {}
+    std::optional<std::string> read_last_time() override {
+        std::string value = ini_.read_text("JvDataGet", "LastTime", "");
+        if (value.empty()) return std::nullopt;
+        return value;
+    }
+    void write_last_time(const std::string& text) override {
+        ini_.write_text("JvDataGet", "LastTime", text);
+    }
+
+private:
+    IniFile& ini_;
+    bool quiet_;
+    std::string last_line_;
+};
+
+FeedLink make_link(const Context& context) {
+    FeedLink link(context.feed_folder(), context.base / "JVCache");
+    int r = link.JVInit(jvlink_sid());
+    if (r != 0) throw std::runtime_error(cp932::to_utf8(sj("JVInitエラー：") + jv_result_text("JVInit", r)));
+    return link;
+}
+
+}  // namespace
+
+int run_import(Context& context) {
+    std::optional<std::string> from = take_option(context.args, "--from");
+    bool quiet = take_flag(context.args, "--quiet");
+    if (!context.args.empty()) throw UsageError("import: unexpected argument " + context.args[0]);
+    std::optional<DateTime> from_time;
+    if (from) {
+        from_time = DateTime::from_digits(*from);
+        if (!from_time) throw UsageError("--from needs YYYYMMDDhhmmss: " + *from);
+    }
+
+    DataStore store(context.base);
+    store.create_folders();
+    IniFile ini(context.base / "tolven.ini");
+    FeedLink link = make_link(context);
+    CancelFlag cancel;
+    TerminalImportHost host(ini, quiet);
+    ImportController import(link, store, cancel, host);
+    host.controller = &import;
+    import.open();
+    if (from_time) import.set_from_time(*from_time);
+
+    std::signal(SIGINT, on_interrupt);
+    import.start();
+    // The window's 10 ms status timer; FeedLink copies one file per poll.
+    while (import.downloading()) {
+        host.process_events();
+        import.status_tick();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::signal(SIGINT, SIG_DFL);
+    std::printf("%d lines of built data", host.built);
+    if (import.rejected_count() > 0) {
+        std::printf(", %d records not filed", import.rejected_count());
+    }
+    std::printf("\n");
+    return import.failed() ? 1 : 0;
+}
+
+int run_refresh(Context& context) {
+    if (context.args.size() != 1) throw UsageError("refresh needs DAY");
+    std::string day = sj(context.args[0]);
+    DataStore store(context.base);
+    auto races = DataStore::read_records(store.day_file(day, ".jvRA"), RecordKind::Race);
+    if (!races || races->empty()) {
+        print_line(stderr, sj("データ作成が未完了のようです。"));
+        return 1;
+    }
+    FeedLink link = make_link(context);
+    CancelFlag cancel;
+    RefreshHost host{[] {}, [] {}, [](bool) {}, [] {}};
+    RefreshResult result = refresh_results(link, store, cancel, races->front(), host);
+    if (!result.ran) {
+        std::fprintf(stderr, "refresh: the day has no race date\n");
+        return 1;
+    }
+    std::printf("%d records filed", result.records_filed);
+    if (result.rejected > 0) std::printf(", %d records not filed", result.rejected);
+    std::printf("\n");
+    return 0;
+}
+
+int run_make_sample_feed(Context& context) {
+    SampleFeedOptions options;
+    if (auto seed = take_option(context.args, "--seed")) {
+        options.seed = static_cast<std::uint64_t>(parse_int(*seed, "--seed"));
+    }
+    if (auto weeks = take_option(context.args, "--weeks")) {
+        options.weeks = parse_int(*weeks, "--weeks");
+        if (options.weeks < 0 || options.weeks > 520) throw UsageError("--weeks must be 0..520");
+    }
+    if (auto today = take_option(context.args, "--today")) {
+        options.today = parse_int(*today, "--today");
+        if (!valid_date(options.today / 10000, options.today / 100 % 100, options.today % 100)) {
+            throw UsageError("--today needs a date YYYYMMDD: " + *today);
+        }
+    }
+    if (context.args.size() != 1) throw UsageError("make-sample-feed needs DIR");
+    SampleFeedSummary sum = make_sample_feed(context.args[0], options);
+    std::printf("%d race days, %d races, %d runners, %d horses in %d files\n", sum.days, sum.races,
+                sum.runners, sum.horses, sum.files);
+    return 0;
+}
+
+}  // namespace tolven::cli
