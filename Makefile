@@ -8,10 +8,16 @@ SAMPLE_BASE ?= $(CURDIR)/run
 deps:
 	@sh tools/install-deps.sh
 
+CLI = ./build/release/src/app/tolven-cli --base $(SAMPLE_BASE)
+
 run: deps
 	cmake --preset release
 	cmake --build --preset release
-	./build/release/src/app/tolven-cli version
+	@if [ ! -d $(SAMPLE_BASE)/feed ]; then \
+	    $(CLI) make-sample-feed $(SAMPLE_BASE)/feed && \
+	    $(CLI) import --quiet --from 20000101000000; \
+	fi
+	$(CLI) days
 
 test: deps
 	cmake --preset dev
@@ -27,6 +33,7 @@ bench: deps
 	cmake --preset release
 	cmake --build --preset release
 	./build/release/bench/bench_store
+	./build/release/bench/bench_import
 
 format:
 	cmake --build --preset dev --target format

@@ -279,7 +279,7 @@ struct Runner {
 std::string running_time_text(int tenths) {
     int minutes = tenths / 600;
     int rest = tenths % 600;
-    char buffer[8];
+    char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%d%02d%d", std::min(minutes, 9), rest / 10, rest % 10);
     return buffer;
 }
@@ -341,7 +341,7 @@ std::string Generator::unique_name() {
 Horse& Generator::new_horse(int birth_year, Level level, bool jumper, long day) {
     auto horse = std::make_unique<Horse>();
     int serial = ++serial_[birth_year];
-    char pedigree[16];
+    char pedigree[32];
     std::snprintf(pedigree, sizeof pedigree, "%04d10%04d", birth_year, serial % 10000);
     horse->pedigree = pedigree;
     horse->name = unique_name();
@@ -760,7 +760,7 @@ void write_feed_file(const fs::path& file, const std::string& records, SampleFee
 }
 
 std::string stamp(const DateTime& day, const char* time) {
-    char buffer[16];
+    char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%08d%s", day.date_number(), time);
     return buffer;
 }

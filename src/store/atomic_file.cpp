@@ -18,8 +18,12 @@ namespace {
 }  // namespace
 
 AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)) {
-    std::string pattern =
-        (target_.parent_path() / ("." + target_.filename().string() + ".XXXXXX")).string();
+    // A hidden name beside the target (appended piecewise: GCC 12 warns
+    // wrongly about "." + std::string).
+    std::string name(".");
+    name += target_.filename().string();
+    name += ".XXXXXX";
+    std::string pattern = (target_.parent_path() / name).string();
     fd_ = mkstemp(pattern.data());
     if (fd_ < 0) fail("cannot create a temporary file for", target_, errno);
     temporary_ = pattern;

@@ -58,7 +58,7 @@ std::string by_code(std::string_view code, std::string_view codes,
 }
 
 std::string two_numbers(int a, int b) {
-    char buffer[16];
+    char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%2d-%2d", a, b);
     return buffer;
 }
@@ -86,7 +86,7 @@ std::string age_text(std::string_view a, std::string_view b) {
     int x = lenient_int(a);
     int y = lenient_int(b);
     if (x == 0 || y == 0) return "  ";
-    char buffer[16];
+    char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%2d", x - y);
     return buffer;
 }
@@ -124,7 +124,7 @@ std::string combination_text(std::string_view combination) {
             int b = lenient_int(combination.substr(2, 2));
             int c = lenient_int(combination.substr(4, 2));
             if (!in(a, 18) || !in(b, 18) || !in(c, 18)) return std::string(8, ' ');
-            char buffer[16];
+            char buffer[32];
             std::snprintf(buffer, sizeof buffer, "%2d-%2d-%2d", a, b, c);
             return buffer;
         }

@@ -120,7 +120,10 @@ void IniFile::write_text(std::string_view section, std::string_view key,
     }
     if (section_line == lines.size()) {
         if (!lines.empty() && !trim(lines.back()).empty()) lines.emplace_back();
-        lines.push_back("[" + std::string(section) + "]");
+        std::string header(1, '[');
+        header.append(section);
+        header += ']';
+        lines.push_back(std::move(header));
         lines.push_back(entry);
     } else {
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insert_at), entry);
