@@ -36,5 +36,7 @@ void print_line(std::FILE* out, const std::string& cp932_text);
 int run_import(Context& context);
 int run_refresh(Context& context);
 int run_make_sample_feed(Context& context);
+int run_days(Context& context);
+int run_show(Context& context);
 
 }  // namespace tolven::cli

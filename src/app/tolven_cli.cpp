@@ -17,6 +17,9 @@ void usage(std::FILE* out) {
         "commands:\n"
         "  import [--from YYYYMMDDhhmmss] [--quiet]   import all JV data since the from-time\n"
         "  refresh DAY                                 fetch the results of a race day\n"
+        "  days [--date today|yesterday|all] [--course 0..10] [--today YYYYMMDD]\n"
+        "                                              list the race days, newest first\n"
+        "  show DAY [--json]                           load a race day and print its figures\n"
         "  make-sample-feed DIR [--seed N] [--weeks N] [--today YYYYMMDD]\n"
         "                                              write a sample feed\n"
         "  version                                     print the program version\n",
@@ -47,6 +50,8 @@ int main(int argc, char** argv) {
             {"import", run_import},
             {"refresh", run_refresh},
             {"make-sample-feed", run_make_sample_feed},
+            {"days", run_days},
+            {"show", run_show},
         };
         auto it = commands.find(command);
         if (it == commands.end()) throw UsageError("unknown command \"" + command + "\"");

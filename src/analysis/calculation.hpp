@@ -1,0 +1,19 @@
+#pragma once
+
+#include <array>
+
+#include "raceday/race_day.hpp"
+
+namespace tolven {
+
+// The calculation run of a freshly built day, in this order, each step for
+// every race before the next: the computer prediction's figures, the past-run
+// indexes, the runner summaries, the four rankings, the computer bets.
+void run_calculation(RaceDay& day);
+
+// Ranks the figures of runners 0..runners-1: the largest gets rank 1; values
+// are compared as their "%10.4f" texts, and on a tie the higher horse number
+// ranks first; values of 0 or below are not ranked (rank 0).
+RankArray rank_figures(const std::array<double, kMaxRunners>& values, int runners);
+
+}  // namespace tolven

@@ -1,0 +1,156 @@
+#include "prediction/bet_builder.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+
+#include "store/code_tables.hpp"
+#include "store/lenient.hpp"
+
+namespace tolven {
+namespace {
+
+class WorkingList {
+public:
+    explicit WorkingList(int runners) : runners_(runners) {}
+
+    // The pair of two different horses of the race, or nothing.
+    std::optional<std::string> pair(int a, int b) const {
+        if (a == b || a < 1 || b < 1 || a > runners_ || b > runners_) return std::nullopt;
+        return pair_text(a, b);
+    }
+    void append(int a, int b) {
+        if (auto p = pair(a, b)) texts_.push_back(*p);
+    }
+    void append_new(int a, int b) {
+        auto p = pair(a, b);
+        if (p && std::find(texts_.begin(), texts_.end(), *p) == texts_.end()) texts_.push_back(*p);
+    }
+    std::vector<std::string>& texts() { return texts_; }
+
+private:
+    int runners_;
+    std::vector<std::string> texts_;
+};
+
+}  // namespace
+
+int mirror_bracket(int bracket) {
+    if (bracket >= 1 && bracket <= 4) return bracket + 4;
+    if (bracket >= 5 && bracket <= 8) return bracket - 4;
+    return 0;
+}
+
+std::vector<std::string> keep_last_occurrences(const std::vector<std::string>& texts) {
+    std::vector<std::string> kept;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        bool later = std::find(texts.begin() + static_cast<std::ptrdiff_t>(i) + 1, texts.end(),
+                               texts[i]) != texts.end();
+        if (!later) kept.push_back(texts[i]);
+    }
+    return kept;
+}
+
+std::string bracket_pair(const std::string& quinella, int runners) {
+    int a = bracket_number(runners, lenient_int(std::string_view(quinella).substr(0, 2)));
+    int b = bracket_number(runners, lenient_int(std::string_view(quinella).substr(3, 2)));
+    char text[32];
+    std::snprintf(text, sizeof text, "%2d-%2d", a, b);
+    return text;
+}
+
+std::vector<std::string> bet_working_list(const RaceDay& day, int n, BetSet set) {
+    const ComputerPrediction& p = day.prediction[n];
+    const RaceFigures& f = day.figures[n];
+    int runners = day.runners(n);
+    int k = std::min(runners, 5);
+    const RankArray& rank = set == BetSet::Computer ? f.composite_rank : f.user_rank;
+    auto rank_of = [&](int horse) { return horse >= 1 && horse <= kMaxRunners ? rank[horse] : 0; };
+
+    // The ranked horses, best first.
+    std::vector<int> ranked;
+    for (int position = 1; position <= runners; ++position) {
+        for (int h = 1; h <= runners; ++h) {
+            if (rank[h] == position) ranked.push_back(h);
+        }
+    }
+
+    WorkingList list(runners);
+    auto flow = [&](int a, int m) {
+        for (int j = 0; j < m && j < static_cast<int>(ranked.size()); ++j) {
+            list.append(a, ranked[static_cast<std::size_t>(j)]);
+        }
+    };
+    auto mirror = [&](int a) {
+        if (a < 1 || a > runners) return;
+        int target = mirror_bracket(day.bracket(n, a - 1));
+        int found = 0;
+        for (int h = 1; h <= runners && found < 3; ++h) {
+            if (target != 0 && day.bracket(n, h - 1) == target) {
+                list.append_new(a, h);
+                ++found;
+            }
+        }
+    };
+    auto top_two = [](int r) { return r == 1 || r == 2; };
+
+    if (p.pattern == "A" || p.pattern == "B") {
+        if (!p.axis_is_cross) {
+            if (top_two(rank_of(p.triangle)) && !top_two(rank_of(p.chu))) {
+                flow(p.triangle, k + 1);
+                mirror(p.triangle);
+            } else {
+                flow(p.chu, set == BetSet::Computer ? k : k + 1);
+                mirror(p.chu);
+            }
+        } else {
+            if (top_two(rank_of(p.chu)) && !top_two(rank_of(p.cross))) {
+                flow(p.chu, k + 1);
+                mirror(p.chu);
+            } else {
+                flow(p.cross, k + 1);
+                mirror(p.cross);
+            }
+        }
+    } else if (p.pattern == "C") {
+        int chu_composite = p.chu >= 1 && p.chu <= kMaxRunners ? f.composite_rank[p.chu] : 0;
+        if (top_two(chu_composite)) {
+            flow(p.chu, k + 1);
+            mirror(p.chu);
+        } else {
+            // A box of the best six; with fewer ranked horses the pairs that
+            // do not exist are left out.
+            auto h = [&](std::size_t i) { return i < ranked.size() ? ranked[i] : 0; };
+            list.append_new(h(0), h(1));
+            list.append_new(h(0), h(2));
+            list.append_new(h(1), h(2));
+            list.append_new(h(0), h(3));
+            list.append_new(h(0), h(4));
+            if (ranked.size() > 5) list.append_new(h(0), h(5));
+        }
+    }
+    return list.texts();
+}
+
+void build_bets(RaceDay& day, int n, BetSet set) {
+    RaceBets& bets = day.bets[n];
+    BetList& quinella = set == BetSet::Computer ? bets.computer_quinella : bets.user_quinella;
+    BetList& bracket = set == BetSet::Computer ? bets.computer_bracket : bets.user_bracket;
+    quinella.fill("");
+    bracket.fill("");
+    std::vector<std::string> working = bet_working_list(day, n, set);
+    std::vector<std::string> kept = keep_last_occurrences(working);
+    for (std::size_t i = 0; i < kept.size() && i < quinella.size(); ++i) quinella[i] = kept[i];
+
+    int runners = day.runners(n);
+    if (!day.from_2005 || runners > 8) {
+        std::vector<std::string> pairs;
+        for (const auto& q : working) pairs.push_back(bracket_pair(q, runners));
+        std::vector<std::string> brackets = keep_last_occurrences(pairs);
+        for (std::size_t i = 0; i < brackets.size() && i < bracket.size(); ++i) {
+            bracket[i] = brackets[i];
+        }
+    }
+}
+
+}  // namespace tolven

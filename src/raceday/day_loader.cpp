@@ -1,0 +1,190 @@
+#include "raceday/day_loader.hpp"
+
+#include <map>
+#include <optional>
+#include <system_error>
+
+#include "analysis/calculation.hpp"
+#include "raceday/user_file.hpp"
+#include "store/code_tables.hpp"
+#include "store/cp932.hpp"
+#include "store/data_store.hpp"
+#include "store/lenient.hpp"
+
+namespace fs = std::filesystem;
+
+namespace tolven {
+namespace {
+
+// Store files read during one load, each read once: many runners share a
+// meeting file, and a horse may run twice on one card only in a broken file.
+class FileCache {
+public:
+    const std::optional<std::vector<std::string>>& records(const fs::path& file, RecordKind kind) {
+        auto it = files_.find(file);
+        if (it == files_.end()) it = files_.emplace(file, DataStore::read_records(file, kind)).first;
+        return it->second;
+    }
+
+private:
+    std::map<fs::path, std::optional<std::vector<std::string>>> files_;
+};
+
+}  // namespace
+
+std::string incomplete_day_message() { return sj("データ作成が未完了のようです。"); }
+
+bool build_race_day(RaceDay& day, const fs::path& base, const std::string& entry,
+                    const LoadProgress& progress) {
+    if (progress.open) progress.open(entry, 24);
+    int position = 0;
+    auto step = [&] {
+        if (progress.step) progress.step(++position);
+    };
+    auto close = [&] {
+        if (progress.close) progress.close();
+    };
+
+    day.reset_predictions();
+    DataStore store(base);
+    auto races = DataStore::read_records(store.day_file(entry, ".jvRA"), RecordKind::Race);
+    auto runners = DataStore::read_records(store.day_file(entry, ".jvSEr"), RecordKind::Runner);
+    if (!races || !runners) {
+        close();
+        return false;
+    }
+
+    day.blank();
+    FileCache cache;
+    int race_slots = std::min<int>(static_cast<int>(races->size()), kMaxRaces);
+    for (int n = 0; n < race_slots; ++n) {
+        day.race[n] = (*races)[static_cast<std::size_t>(n)];
+        int count = day.runners(n);
+        for (int r = 0; r < count; ++r) {
+            std::size_t slot = static_cast<std::size_t>(n * kMaxRunners + r);
+            if (slot < runners->size()) day.runner[n][r] = (*runners)[slot];
+            const std::string& se = day.runner[n][r];
+            int race_date = tolven::race_date(se);
+            const auto& horse_runs =
+                cache.records(store.horse_file(field_text(se, se::pedigree)), RecordKind::Runner);
+            if (!horse_runs || race_date <= 0) continue;
+            // The horse file is in date order: walk back from its last run.
+            int j = 0;
+            for (auto it = horse_runs->rbegin(); it != horse_runs->rend() && j < kPastRuns; ++it) {
+                int date = tolven::race_date(*it);
+                if (date > 0 && date < race_date) day.past_run[n][r][j++] = *it;
+            }
+        }
+        step();
+        if (!is_absent(day.race[n])) ++day.race_count;
+    }
+
+    if (auto payouts = DataStore::read_records(store.day_file(entry, ".jvHR"), RecordKind::Payout)) {
+        for (std::size_t i = 0; i < payouts->size() && i < kMaxRaces; ++i) {
+            const std::string& hr = (*payouts)[i];
+            std::string key = race_key(hr);
+            if (trim(key).empty()) continue;
+            for (int n = 0; n < kMaxRaces; ++n) {
+                if (race_key(day.race[n]) == key) {
+                    day.payout[n] = hr;
+                    break;
+                }
+            }
+        }
+    }
+
+    for (int n = 0; n < kMaxRaces; ++n) {
+        for (int r = 0; r < kMaxRunners; ++r) {
+            for (int j = 0; j < kPastRuns; ++j) {
+                const std::string& run = day.past_run[n][r][j];
+                if (is_absent(run)) continue;
+                const auto& meeting = cache.records(
+                    store.meeting_file(field_text(run, header::year),
+                                       field_text(run, header::month_day),
+                                       field_text(run, header::course)),
+                    RecordKind::Race);
+                if (!meeting) continue;
+                int number = field_int(run, header::race_number);
+                for (const auto& ra : *meeting) {
+                    if (field_int(ra, header::race_number) == number) {
+                        day.past_race[n][r][j] = ra;
+                        break;
+                    }
+                }
+            }
+        }
+        step();
+    }
+
+    run_calculation(day);
+    close();
+    return true;
+}
+
+LoadOutcome load_race_day(RaceDay& day, const fs::path& base, const std::string& entry,
+                          const LoadProgress& progress) {
+    LoadOutcome outcome;
+    day.entry = entry;
+    day.from_2005 = lenient_int(std::string_view(entry).substr(0, 4)) >= 2005;
+    day.user_changed = false;
+    if (!build_race_day(day, base, entry, progress)) return outcome;
+    outcome.built = true;
+
+    for (int n = 0; n < kMaxRaces; ++n) {
+        const std::string& ra = day.race[n];
+        if (is_absent(ra) || field_int(ra, header::month_day) <= 0) continue;
+        outcome.day_key = day_key(ra);
+    }
+    const std::string& first = day.race[0];
+    std::string_view month_day = field_text(first, header::month_day);
+    if (!is_absent(first)) {
+        outcome.banner = std::string(field_text(first, header::year)) + sj("年") +
+                         std::string(month_day.substr(0, 2)) + sj("月") +
+                         std::string(month_day.substr(2, 2)) + sj("日(") +
+                         weekday_mark(field_text(first, ra::weekday)) + ")" +
+                         racecourse_name(field_text(first, header::course)) +
+                         std::string(field_text(first, header::kai)) + sj("回") +
+                         std::string(field_text(first, header::nichi)) + sj("回");
+    }
+
+    day.user_file.clear();
+    day.user_lines.clear();
+    if (!outcome.day_key.empty()) {
+        day.user_file = DataStore(base).day_file(outcome.day_key, ".User");
+        std::error_code error;
+        if (fs::exists(day.user_file, error)) {
+            day.user_lines = read_user_file(day.user_file);
+            // The two bet lines of each race block hold nine 5-character texts
+            // at 1-based positions 3, 10, 17, ..
+            for (int n = 1; n <= kMaxRaces; ++n) {
+                const std::string& quinella = day.user_lines[static_cast<std::size_t>(n * 25 - 3)];
+                const std::string& bracket = day.user_lines[static_cast<std::size_t>(n * 25 - 1)];
+                for (int k = 1; k <= kBetSlots; ++k) {
+                    std::size_t at = static_cast<std::size_t>(7 * k - 5);
+                    if (!trim(quinella).empty()) {
+                        day.bets[n - 1].user_quinella[k - 1] =
+                            at < quinella.size() ? quinella.substr(at, 5) : "";
+                    }
+                    if (!trim(bracket).empty()) {
+                        day.bets[n - 1].user_bracket[k - 1] =
+                            at < bracket.size() ? bracket.substr(at, 5) : "";
+                    }
+                }
+            }
+        } else {
+            day.user_lines = user_file_skeleton();
+            write_user_file(day.user_file, day.user_lines);
+            outcome.user_file_created = true;
+        }
+    }
+
+    outcome.complete = true;
+    for (int n = 0; n < kMaxRaces; ++n) {
+        for (int r = 0; r < day.runners(n); ++r) {
+            if (day.bracket(n, r) < 1) outcome.complete = false;
+        }
+    }
+    return outcome;
+}
+
+}  // namespace tolven

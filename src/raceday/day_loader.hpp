@@ -1,0 +1,43 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "raceday/race_day.hpp"
+
+namespace tolven {
+
+// The progress window of a load: range, then one step per race read and per
+// race matched with its past races (24 for a full day).
+struct LoadProgress {
+    std::function<void(const std::string& caption, int maximum)> open;
+    std::function<void(int position)> step;
+    std::function<void()> close;
+};
+
+// Reads a day's files into the model and runs the calculation. entry is the
+// list entry (the CP932 day key); base the application folder. Returns false
+// when the day's ".jvRA" or ".jvSEr" is missing (the caller shows
+// "データ作成が未完了のようです。"); the previous day's records then stay, but
+// its predictions were reset.
+bool build_race_day(RaceDay& day, const std::filesystem::path& base, const std::string& entry,
+                    const LoadProgress& progress = {});
+
+struct LoadOutcome {
+    bool built = false;      // false: the day files are missing
+    bool complete = false;   // every runner has a bracket number
+    std::string banner;      // the black banner text (CP932)
+    std::string day_key;     // CP932; empty when no race has a date
+    bool user_file_created = false;
+};
+
+// The list click: builds the day, forms the banner, creates or reads the day's
+// user file and checks that the day is complete.
+LoadOutcome load_race_day(RaceDay& day, const std::filesystem::path& base,
+                          const std::string& entry, const LoadProgress& progress = {});
+
+// The message of an incomplete or missing day.
+std::string incomplete_day_message();
+
+}  // namespace tolven
