@@ -34,6 +34,7 @@ bench: deps
 	cmake --build --preset release
 	./build/release/bench/bench_store
 	./build/release/bench/bench_import
+	./build/release/bench/bench_load
 
 format:
 	cmake --build --preset dev --target format
