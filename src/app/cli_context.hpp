@@ -38,5 +38,8 @@ int run_refresh(Context& context);
 int run_make_sample_feed(Context& context);
 int run_days(Context& context);
 int run_show(Context& context);
+int run_tick(Context& context);
+int run_results(Context& context);
+int run_hits(Context& context);
 
 }  // namespace tolven::cli

@@ -1,10 +1,15 @@
 // tolven-cli days and show: the race-day catalogue and a loaded day's figures.
 #include <cstdio>
+#include <optional>
 
 #include "analysis/calculation.hpp"
 #include "app/cli_context.hpp"
 #include "app/json_writer.hpp"
+#include "money/fund_allocation.hpp"
 #include "prediction/computer_prediction.hpp"
+#include "prediction/hit_export.hpp"
+#include "prediction/results_record.hpp"
+#include "prediction/user_prediction.hpp"
 #include "raceday/catalogue.hpp"
 #include "raceday/day_loader.hpp"
 #include "raceday/race_header.hpp"
@@ -30,17 +35,9 @@ std::vector<std::string> filled(const BetList& list) {
     return texts;
 }
 
-// The day as one JSON object.
-std::string day_json(const RaceDay& day, const LoadOutcome& outcome) {
-    JsonWriter json;
-    json.begin_object();
-    json.key("day").value(utf8(day.entry));
-    json.key("banner").value(utf8(outcome.banner));
-    json.key("complete").value(outcome.complete);
-    json.key("raceCount").value(day.race_count);
-    json.key("from2005").value(day.from_2005);
-    json.key("races").begin_array();
-    for (int n = 0; n < day.race_count; ++n) {
+// One race as a JSON object.
+void race_json(JsonWriter& json, const RaceDay& day, const FundAllocation& money, int n) {
+    {
         const ComputerPrediction& p = day.prediction[n];
         const RaceFigures& f = day.figures[n];
         int runners = day.runners(n);
@@ -104,14 +101,36 @@ std::string day_json(const RaceDay& day, const LoadOutcome& outcome) {
         json.key("quinella").array(filled(b.user_quinella));
         json.key("bracket").array(filled(b.user_bracket));
         json.end_object();
+        int race = n + 1;
+        bool in_table = race <= money.races();
+        json.key("grade").value(in_table ? utf8(money.cell(2 * race - 1, 1)) : std::string());
+        json.key("investment").value(in_table ? money.investment(race) : 0);
+        json.key("betCount").value(in_table ? money.bet_count(race) : 0);
+        json.key("stakes").array(in_table ? money.stakes(race) : std::vector<int>{});
+        json.key("raceTotal").value(in_table ? money.race_total(race) : 0);
         json.end_object();
     }
+}
+
+// The day as one JSON object.
+std::string day_json(const RaceDay& day, const LoadOutcome& outcome, const FundAllocation& money) {
+    JsonWriter json;
+    json.begin_object();
+    json.key("day").value(utf8(day.entry));
+    json.key("banner").value(utf8(outcome.banner));
+    json.key("complete").value(outcome.complete);
+    json.key("raceCount").value(day.race_count);
+    json.key("from2005").value(day.from_2005);
+    json.key("races").begin_array();
+    for (int n = 0; n < day.race_count; ++n) race_json(json, day, money, n);
     json.end_array();
+    json.key("totalBets").value(money.total_bets());
+    json.key("totalStake").value(money.total_stake());
     json.end_object();
     return json.str();
 }
 
-void print_day_text(const RaceDay& day, const LoadOutcome& outcome) {
+void print_day_text(const RaceDay& day, const LoadOutcome& outcome, const FundAllocation& money) {
     std::printf("%s\n", utf8(outcome.banner).c_str());
     for (int n = 0; n < day.race_count; ++n) {
         RaceHeader header = race_header(day.race[n]);
@@ -147,8 +166,54 @@ void print_day_text(const RaceDay& day, const LoadOutcome& outcome) {
             if (!t.empty()) std::printf(" %s", t.c_str());
         }
         std::printf("\n");
+        int race = n + 1;
+        if (race <= money.races() && money.graded(race)) {
+            std::printf("勝負度 %s  投資 %d  %d点", utf8(money.cell(2 * race - 1, 1)).c_str(),
+                        money.investment(race), money.bet_count(race));
+            for (int stake : money.stakes(race)) std::printf(" %d", stake);
+            std::printf("  計 %d\n", money.race_total(race));
+        }
     }
+    std::printf("\n総点数：%s  総金額：%s\n", utf8(money.total_bets_text()).c_str(),
+                utf8(money.total_stake_text()).c_str());
     if (!outcome.complete) print_line(stdout, incomplete_day_message());
+}
+
+// Loads a day as a click on the list does, with the fund allocation; false
+// (after the message) when the day's files are missing.
+bool load(Context& context, const std::string& day_utf8, RaceDay& day, LoadOutcome& outcome,
+          FundAllocation& money) {
+    outcome = load_race_day(day, context.base, sj(day_utf8));
+    if (!outcome.built) {
+        print_line(stderr, incomplete_day_message());
+        return false;
+    }
+    money.recompute(day);
+    return true;
+}
+
+// "--invest 3=5000,11=20000": amounts for the investment fields.
+void apply_investments(const std::string& spec, RaceDay& day, FundAllocation& money) {
+    std::size_t start = 0;
+    while (start < spec.size()) {
+        std::size_t end = spec.find(',', start);
+        std::string item = spec.substr(start, end == std::string::npos ? end : end - start);
+        start = end == std::string::npos ? spec.size() : end + 1;
+        std::size_t eq = item.find('=');
+        if (eq == std::string::npos) throw UsageError("--invest needs RACE=AMOUNT: " + item);
+        int race = parse_int(item.substr(0, eq), "race");
+        int yen = parse_int(item.substr(eq + 1), "amount");
+        if (race < 1 || race > kMaxRaces) throw UsageError("--invest: no race " + item.substr(0, eq));
+        if (yen < 0 || yen > 9999999) throw UsageError("--invest: amounts are 0..9999999 yen");
+        InvestmentField& field = money.fields()[static_cast<std::size_t>(race - 1)];
+        if (!field.armed) {
+            std::fprintf(stderr, "tolven-cli: race %d has no grade; its investment is ignored\n",
+                         race);
+            continue;
+        }
+        field.text = std::to_string(yen);
+    }
+    money.split(day);
 }
 
 }  // namespace
@@ -184,17 +249,64 @@ int run_days(Context& context) {
 
 int run_show(Context& context) {
     bool json = take_flag(context.args, "--json");
+    std::optional<std::string> invest = take_option(context.args, "--invest");
     if (context.args.size() != 1) throw UsageError("show needs DAY");
     RaceDay day;
-    LoadOutcome outcome = load_race_day(day, context.base, sj(context.args[0]));
-    if (!outcome.built) {
-        print_line(stderr, incomplete_day_message());
-        return 1;
-    }
+    LoadOutcome outcome;
+    FundAllocation money;
+    if (!load(context, context.args[0], day, outcome, money)) return 1;
+    if (invest) apply_investments(*invest, day, money);
     if (json) {
-        std::printf("%s\n", day_json(day, outcome).c_str());
+        std::printf("%s\n", day_json(day, outcome, money).c_str());
     } else {
-        print_day_text(day, outcome);
+        print_day_text(day, outcome, money);
+    }
+    return 0;
+}
+
+int run_tick(Context& context) {
+    if (context.args.size() != 4) throw UsageError("tick needs DAY RACE HORSE COLUMN");
+    int race = parse_int(context.args[1], "RACE");
+    int horse = parse_int(context.args[2], "HORSE");
+    int column = parse_int(context.args[3], "COLUMN");
+    if (column < 3 || column > 14) throw UsageError("COLUMN must be 3..14");
+    RaceDay day;
+    LoadOutcome outcome;
+    FundAllocation money;
+    if (!load(context, context.args[0], day, outcome, money)) return 1;
+    if (race < 1 || race > day.race_count) throw UsageError("no race " + context.args[1]);
+    if (horse < 1 || horse > day.runners(race - 1)) throw UsageError("no horse " + context.args[2]);
+    toggle_check_item(day, race - 1, horse, column);
+    JsonWriter json;
+    race_json(json, day, money, race - 1);
+    std::printf("%s\n", json.str().c_str());
+    return 0;
+}
+
+int run_results(Context& context) {
+    bool hits_only = take_flag(context.args, "--hits-only");
+    if (context.args.size() != 1) throw UsageError("results needs DAY");
+    RaceDay day;
+    LoadOutcome outcome;
+    FundAllocation money;
+    if (!load(context, context.args[0], day, outcome, money)) return 1;
+    for (const auto& line : results_record(day, hits_only)) print_line(stdout, line);
+    return 0;
+}
+
+int run_hits(Context& context) {
+    bool longshot = take_flag(context.args, "--longshot");
+    if (context.args.size() != 1) throw UsageError("hits needs YYYYMMDD");
+    auto date = DateTime::from_digits(context.args[0] + "000000");
+    if (!date) throw UsageError("hits needs a date YYYYMMDD: " + context.args[0]);
+    // The day list as the window shows it with no date restriction.
+    std::vector<std::string> days = list_race_days(context.base / "Data", DateFilter::Any, 0, *date);
+    std::string selected = catalogue_mask(DateFilter::Today, 0, *date).substr(0, 14);
+    RaceDay day;
+    HitExport result = export_hits(day, context.base, days, selected, longshot);
+    std::printf("%d days, %d hits\n", result.days, result.hits);
+    if (result.written) {
+        std::printf("%s\n%s\n", result.tk_file.c_str(), result.cumulative_file.c_str());
     }
     return 0;
 }

@@ -19,7 +19,10 @@ void usage(std::FILE* out) {
         "  refresh DAY                                 fetch the results of a race day\n"
         "  days [--date today|yesterday|all] [--course 0..10] [--today YYYYMMDD]\n"
         "                                              list the race days, newest first\n"
-        "  show DAY [--json]                           load a race day and print its figures\n"
+        "  show DAY [--json] [--invest R=AMOUNT,...]   load a race day and print its figures\n"
+        "  tick DAY RACE HORSE COLUMN                  tick a check item (COLUMN 3..14)\n"
+        "  results DAY [--hits-only]                   the results record\n"
+        "  hits YYYYMMDD [--longshot]                  export the hits of a date\n"
         "  make-sample-feed DIR [--seed N] [--weeks N] [--today YYYYMMDD]\n"
         "                                              write a sample feed\n"
         "  version                                     print the program version\n",
@@ -52,6 +55,9 @@ int main(int argc, char** argv) {
             {"make-sample-feed", run_make_sample_feed},
             {"days", run_days},
             {"show", run_show},
+            {"tick", run_tick},
+            {"results", run_results},
+            {"hits", run_hits},
         };
         auto it = commands.find(command);
         if (it == commands.end()) throw UsageError("unknown command \"" + command + "\"");

@@ -1,0 +1,156 @@
+#include "prediction/hit_export.hpp"
+
+#include <cstdio>
+#include <set>
+#include <system_error>
+
+#include "raceday/day_loader.hpp"
+#include "store/atomic_file.hpp"
+#include "store/code_tables.hpp"
+#include "store/cp932.hpp"
+#include "store/data_store.hpp"
+#include "store/lenient.hpp"
+
+namespace fs = std::filesystem;
+
+namespace tolven {
+namespace {
+
+struct BetType {
+    const char* label;  // UTF-8
+    int longshot_threshold;
+    int style_threshold;
+};
+
+constexpr BetType kQuinella{"R[馬連　]：　", 5000, 10000};
+constexpr BetType kWide{"R[ワイド]：　", 3000, 5000};
+constexpr BetType kBracket{"R[枠連　]：　", 3000, 5000};
+
+int number_at(std::string_view text, std::size_t at, std::size_t width) {
+    return at < text.size() ? lenient_int(text.substr(at, width)) : 0;
+}
+
+class Collector {
+public:
+    Collector(bool longshot, std::vector<std::string>& html, std::set<std::string>& cumulative)
+        : longshot_(longshot), html_(html), cumulative_(cumulative) {}
+    int hits = 0;
+
+    // Checks one bet as the prediction window lists it ("  " + bet text)
+    // against every entry of a payout group.
+    void check(const RaceDay& day, int n, const std::string& bet, const PayoutGroup& group,
+               const BetType& type, bool positive_numbers) {
+        std::string shown = "  " + bet;
+        int first = number_at(shown, 2, 2);
+        int second = number_at(shown, 5, 2);
+        if (positive_numbers && (first <= 0 || second <= 0)) return;
+        std::size_t half = group.combination_width / 2;
+        for (int k = 0; k < group.entries; ++k) {
+            PayoutEntry entry = payout_entry(day.payout[n], group, k);
+            if (number_at(entry.combination, 0, half) != first ||
+                number_at(entry.combination, half, half) != second) {
+                continue;
+            }
+            int threshold = longshot_ ? type.longshot_threshold : 0;
+            if (entry.payout <= threshold) continue;
+            add(day, n, type, first, second, entry.payout);
+        }
+    }
+
+private:
+    void add(const RaceDay& day, int n, const BetType& type, int first, int second, int amount) {
+        const std::string& ra = day.race[n];
+        bool red = amount >= type.style_threshold;
+        char numbers[64];
+        std::snprintf(numbers, sizeof numbers, "%2d-%2d/", first, second);
+        char pay[64];
+        std::snprintf(pay, sizeof pay, " %7d", amount);
+        std::string bet = std::string(numbers) + sj("配当") + pay + sj("円");
+        std::string label = sj(type.label);
+        html_.push_back(std::string(red ? "<img src=\"./image/lis1.gif\">"
+                                        : "<img src=\"./image/lis2.gif\">") +
+                        (red ? "<font color=\"red\">" : "<font color=\"blue\">") +
+                        racecourse_name(field_text(ra, header::course)) +
+                        right_aligned_number(field_text(ra, header::race_number)) + label + bet +
+                        sj("　") + std::string(field_text(ra, ra::short_name)) + "</font>");
+        cumulative_.insert(std::string(field_text(ra, header::year)) +
+                           std::string(field_text(ra, header::month_day)) +
+                           std::string(field_text(ra, header::course)) +
+                           std::string(field_text(ra, header::race_number)) + label + bet);
+        ++hits;
+    }
+
+    bool longshot_;
+    std::vector<std::string>& html_;
+    std::set<std::string>& cumulative_;
+};
+
+}  // namespace
+
+std::string joined_lines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) text += "\r\n";
+        text += lines[i];
+    }
+    return text;
+}
+
+HitExport export_hits(RaceDay& day, const fs::path& base, const std::vector<std::string>& day_list,
+                      const std::string& selected_entry, bool longshot,
+                      const std::function<void(const std::string&)>& on_load) {
+    HitExport result;
+    std::string date = selected_entry.substr(0, 14);
+    result.html.push_back(
+        "<br /><img src=\"./image/balist.gif\"><font color=\"black\">" +
+        sj("【TOLVEN for JRA-VAN Data Lab.】") + "</font>");
+    fs::path folder = base / "HPupload";
+    result.cumulative_file = folder / "Vevezaza.txt";
+    std::set<std::string> cumulative;
+    if (auto content = read_file_if_exists(result.cumulative_file)) {
+        for (auto& line : split_lines(*content)) cumulative.insert(std::move(line));
+    } else {
+        cumulative.insert(" TOLVEN for JRA-VAN Data Lab.");
+    }
+
+    Collector collect(longshot, result.html, cumulative);
+    std::string tk_key;
+    for (const auto& entry : day_list) {
+        if (entry.substr(0, 14) != date) continue;
+        LoadOutcome outcome = load_race_day(day, base, entry);
+        if (on_load) on_load(entry);
+        // A day whose files are missing has no payouts to check.
+        if (!outcome.built) continue;
+        ++result.days;
+        const std::string& first = day.race[0];
+        tk_key = std::string(field_text(first, header::year)) +
+                 std::string(field_text(first, header::month_day)) +
+                 std::string(field_text(first, header::course));
+        for (int n = 0; n < day.race_count; ++n) {
+            const RaceBets& b = day.bets[n];
+            for (const auto& bet : b.computer_quinella) {
+                collect.check(day, n, bet, hr::quinella, kQuinella, true);
+            }
+            for (const auto& bet : b.computer_quinella) {
+                collect.check(day, n, bet, hr::wide, kWide, false);
+            }
+            for (const auto& bet : b.computer_bracket) {
+                collect.check(day, n, bet, hr::bracket_quinella, kBracket, false);
+            }
+        }
+    }
+    result.hits = collect.hits;
+
+    // Written as soon as there is one hit (the header line plus one).
+    if (result.html.size() > 1) {
+        fs::create_directories(folder);
+        result.tk_file = folder / ("TK" + tk_key + ".txt");
+        replace_file(result.tk_file, join_lines(result.html));
+        replace_file(result.cumulative_file,
+                     join_lines(std::vector<std::string>(cumulative.begin(), cumulative.end())));
+        result.written = true;
+    }
+    return result;
+}
+
+}  // namespace tolven
