@@ -100,3 +100,65 @@ TEST(CliImport, RefreshFilesTodaysResults) {
 
 }  // namespace
 }  // namespace tolven
+
+namespace tolven {
+namespace {
+
+std::string output_of(const std::string& arguments) {
+    std::string command = std::string(TOLVEN_CLI) + " " + arguments + " 2>/dev/null";
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    std::size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+    pclose(pipe);
+    return out;
+}
+
+TEST(CliShow, JsonHasEveryKeyAndTickSavesUserBets) {
+    testing::TempDir dir;
+    std::string base = "--base " + dir.path().string();
+    ASSERT_EQ(run("make-sample-feed " + (dir.path() / "feed").string() +
+                  " --weeks 3 --seed 9 --today 20261206"),
+              0);
+    ASSERT_EQ(run(base + " import --quiet --from 20000101000000"), 0);
+    std::string days = output_of(base + " days --date yesterday --today 20261206");
+    ASSERT_FALSE(days.empty());
+    std::string day = days.substr(0, days.find('\n'));
+
+    std::string json = output_of(base + " show " + day + " --json");
+    for (const char* key :
+         {"\"day\": ", "\"banner\": ", "\"complete\": true", "\"raceCount\": 12", "\"from2005\": true",
+          "\"races\": [", "\"race\": 1", "\"runners\": ", "\"header\": [", "\"headerColor\": \"#",
+          "\"X\": ", "\"R\": ", "\"V\": ", "\"direction\": ", "\"marks\": {\"x\": ", "\"down\": ",
+          "\"chu\": ", "\"tri\": ", "\"ratioNumbers\": [", "\"pattern\": ", "\"axis\": ",
+          "\"horses\": [{\"horse\": 1", "\"bracket\": ", "\"name\": ", "\"pastTime\": [",
+          "\"pastF3\": [", "\"timeAbility\": ", "\"f3Ability\": ", "\"trend\": ", "\"composite\": ",
+          "\"timeRank\": ", "\"f3Rank\": ", "\"trendRank\": ", "\"compositeRank\": ",
+          "\"userScore\": ", "\"userRank\": ", "\"computerBets\": {\"quinella\": [\"",
+          "\"userBets\": {\"quinella\": []", "\"grade\": ", "\"investment\": ", "\"betCount\": ",
+          "\"stakes\": [", "\"raceTotal\": ", "\"totalBets\": ", "\"totalStake\": "}) {
+        EXPECT_NE(json.find(key), std::string::npos) << key;
+    }
+
+    std::string ticked = output_of(base + " tick " + day + " 3 2 12");
+    EXPECT_EQ(ticked.rfind("{\"race\": 3", 0), 0u);
+    EXPECT_EQ(ticked.find("\"userBets\": {\"quinella\": []"), std::string::npos);
+    std::string after = output_of(base + " show " + day + " --json");
+    std::size_t race3 = after.find("{\"race\": 3");
+    ASSERT_NE(race3, std::string::npos);
+    const std::string saved = "\"userBets\": {\"quinella\": [\"";
+    std::size_t user_bets = after.find("\"userBets\": {\"quinella\": [", race3);
+    ASSERT_NE(user_bets, std::string::npos);
+    EXPECT_EQ(after.substr(user_bets, saved.size()), saved);
+
+    // Investments: a graded race takes the amount; usage errors are reported.
+    EXPECT_EQ(run(base + " tick " + day + " 3 2 15"), 2);
+    EXPECT_EQ(run(base + " show " + day + " --invest 1=x"), 2);
+    EXPECT_EQ(run(base + " show 1999年01月01日中山"), 1);
+    std::string record = output_of(base + " results " + day);
+    EXPECT_EQ(record.rfind("<< 的中レースリスト >>\n", 0), 0u);
+}
+
+}  // namespace
+}  // namespace tolven
