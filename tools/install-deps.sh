@@ -4,7 +4,8 @@
 # otherwise.
 set -eu
 
-PACKAGES="cmake ninja-build g++ make pkg-config libgtest-dev libc6-dev"
+PACKAGES="cmake ninja-build g++ make pkg-config libgtest-dev libc6-dev
+qt6-base-dev qt6-charts-dev libgl-dev fonts-ipafont-gothic fonts-ipafont-mincho"
 
 missing=""
 for package in $PACKAGES; do

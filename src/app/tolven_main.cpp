@@ -1,0 +1,97 @@
+// tolven: the desktop program.
+#include <QApplication>
+#include <QFileDialog>
+#include <QFont>
+#include <QPainter>
+#include <QPixmap>
+#include <QScreen>
+#include <QSplashScreen>
+
+#include <optional>
+
+#include "jvlink/feed_link.hpp"
+#include "jvlink/result_text.hpp"
+#include "raceday/TMainForm.hpp"
+#include "store/base_folder.hpp"
+#include "store/cp932.hpp"
+#include "widgets/TIniGT.hpp"
+#include "widgets/TMsgDlg.hpp"
+
+namespace {
+
+// The Windows fonts the screens were designed with, mapped to the IPA fonts
+// of this platform, which have the same metrics.
+void map_fonts() {
+    QFont::insertSubstitution(QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic"));
+    QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
+    QFont::insertSubstitution(QStringLiteral("ＭＳ 明朝"), QStringLiteral("IPAMincho"));
+    QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
+}
+
+QPixmap splash_picture() {
+    QPixmap picture(234, 159);
+    picture.fill(Qt::black);
+    QPainter p(&picture);
+    p.setPen(QColor(0, 255, 0));
+    QFont title(QStringLiteral("ＭＳ Ｐゴシック"), 28, QFont::Bold);
+    p.setFont(title);
+    p.drawText(picture.rect().adjusted(0, 0, 0, -40), Qt::AlignCenter, QStringLiteral("TOLVEN"));
+    p.setPen(Qt::white);
+    p.setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
+    p.drawText(picture.rect().adjusted(0, 70, 0, 0), Qt::AlignCenter,
+               QStringLiteral("for JRA-VAN Data Lab.\nVer.1.30"));
+    return picture;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    map_fonts();
+    QApplication::setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
+    QApplication::setApplicationName(QStringLiteral("TOLVEN"));
+
+    std::optional<std::filesystem::path> base_option;
+    std::optional<std::filesystem::path> feed_option;
+    QStringList args = QApplication::arguments();
+    for (int i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == QLatin1String("--base")) base_option = args[i + 1].toStdString();
+        if (args[i] == QLatin1String("--feed")) feed_option = args[i + 1].toStdString();
+    }
+    std::filesystem::path base =
+        tolven::resolve_base_folder(base_option, tolven::executable_path(argv[0]));
+    std::filesystem::create_directories(base);
+
+    QSplashScreen splash(splash_picture());
+    splash.show();
+    QApplication::processEvents();
+
+    // The JV-Link component of this platform serves the feed folder.
+    TIniGT::setApplicationDir(base);
+    TIniGT ini;
+    std::filesystem::path feed = base / "feed";
+    QString folder = ini.ReadString(QStringLiteral("FeedLink"), QStringLiteral("Folder"), QString());
+    if (!folder.isEmpty()) feed = folder.toStdString();
+    if (feed_option) feed = *feed_option;
+    auto link = std::make_unique<tolven::FeedLink>(feed, base / "JVCache");
+    if (!link) {
+        TMsgDlg::information(nullptr, QString::fromStdString(
+                                          tolven::cp932::to_utf8(tolven::jvlink_not_installed_message())));
+        return 1;
+    }
+    tolven::FeedLink* feed_link = link.get();
+    QApplication::setApplicationDisplayName(QStringLiteral("TOLVEN"));
+
+    TMainForm form(base, std::move(link));
+    feed_link->set_folder_chooser([&form](const std::filesystem::path& current)
+                                      -> std::optional<std::filesystem::path> {
+        QString chosen = QFileDialog::getExistingDirectory(
+            &form, QStringLiteral("データフォルダの選択"), QString::fromStdString(current.string()));
+        if (chosen.isEmpty()) return std::nullopt;
+        form.ini().WriteString(QStringLiteral("FeedLink"), QStringLiteral("Folder"), chosen);
+        return std::filesystem::path(chosen.toStdString());
+    });
+    form.show();
+    splash.finish(&form);
+    return QApplication::exec();
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+#include "jvlink/import.hpp"
+
+class QDateTimeEdit;
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class TIniGT;
+class TLabel3Dj;
+
+// The data download window "ＪＶデータ取込": it drives the import controller
+// and shows its progress; every filing rule lives in the controller.
+class TGetDataForm : public QDialog, public tolven::ImportHost {
+    Q_OBJECT
+
+public:
+    TGetDataForm(tolven::JvLink& link, const tolven::DataStore& store, tolven::CancelFlag& cancel,
+                 TIniGT& ini, QWidget* parent = nullptr,
+                 tolven::ImportController::Clock now = &tolven::DateTime::now);
+    ~TGetDataForm() override;
+
+    tolven::ImportController& controller() { return *controller_; }
+    QPushButton* startButton() const { return startBtn_; }
+    QPushButton* cancelButton() const { return cancelBtn_; }
+    QPushButton* settingsButton() const { return settingsBtn_; }
+    QListWidget* builtList() const { return builtList_; }
+    QString progressText() const;
+    QDateTimeEdit* datePicker() const { return picker_; }
+    QString hiddenLabelText() const;
+    bool timerActive() const;
+
+    // ImportHost
+    void beep() override;
+    void show_information(const std::string& text) override;
+    bool confirm(const std::string& text) override;
+    void set_progress_line(const std::string& text) override;
+    void set_bar_range(int bar, int maximum) override;
+    void set_bar_position(int bar, int position) override;
+    void clear_built_lines() override;
+    void add_built_line(const std::string& text) override;
+    void set_busy_cursor(bool busy) override;
+    void process_events() override;
+    void set_status_timer(bool enabled) override;
+    void show_from_time(const tolven::DateTime& from_time) override;
+    std::optional<std::string> read_last_time() override;
+    void write_last_time(const std::string& text) override;
+
+private slots:
+    void StartBtnClick();
+    void CancelBtnClick();
+    void SettingBtnClick();
+    void TimerJVStatusTimer();
+
+private:
+    TIniGT& ini_;
+    std::unique_ptr<tolven::ImportController> controller_;
+    QDateTimeEdit* picker_;
+    QLabel* hiddenLabel_;
+    QPushButton* startBtn_;
+    QPushButton* cancelBtn_;
+    QPushButton* settingsBtn_;
+    TLabel3Dj* progressLine_;
+    QProgressBar* bar1_;
+    QProgressBar* bar2_;
+    QListWidget* builtList_;
+    QTimer* timer_;
+    bool busy_ = false;
+};

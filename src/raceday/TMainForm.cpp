@@ -1,0 +1,546 @@
+#include "raceday/TMainForm.hpp"
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFile>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QRadioButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTextStream>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "jvlink/TGetDataForm.hpp"
+#include "jvlink/result_text.hpp"
+#include "jvlink/results_refresh.hpp"
+#include "prediction/results_record.hpp"
+#include "prediction/user_prediction.hpp"
+#include "raceday/TProgressForm.hpp"
+#include "raceday/TickerWidget.hpp"
+#include "store/cp932.hpp"
+#include "store/data_store.hpp"
+#include "widgets/TMsgDlg.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QString qs(const std::string& cp932) { return QString::fromStdString(tolven::cp932::to_utf8(cp932)); }
+std::string cp(const QString& text) { return tolven::cp932::from_utf8(text.toStdString()); }
+
+const char* const kBuiltInTicker =
+    "必勝馬券ソフト「TOLVEN」、その実績はあなたの目でお確かめください。";
+
+}  // namespace
+
+TMainForm::TMainForm(fs::path base, std::unique_ptr<tolven::JvLink> link, QWidget* parent)
+    : QMainWindow(parent),
+      base_(std::move(base)),
+      link_(std::move(link)),
+      now_(&tolven::DateTime::now) {
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("TOLVEN"));
+    TIniGT::setApplicationDir(base_);
+    ini_.setFileName(QString());
+
+    QWidget* central = new QWidget(this);
+    auto* outer = new QVBoxLayout(central);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+
+    // The two black panels: the day banner and the ticker.
+    auto* top = new QHBoxLayout;
+    top->setSpacing(2);
+    banner_ = new QLabel(central);
+    banner_->setObjectName(QStringLiteral("Banner"));
+    banner_->setAutoFillBackground(true);
+    QPalette bannerPalette = banner_->palette();
+    bannerPalette.setColor(QPalette::Window, Qt::black);
+    bannerPalette.setColor(QPalette::WindowText, QColor(0, 255, 0));
+    banner_->setPalette(bannerPalette);
+    QFont bannerFont(QStringLiteral("ＭＳ Ｐゴシック"));
+    bannerFont.setBold(true);
+    bannerFont.setPixelSize(15);
+    banner_->setFont(bannerFont);
+    banner_->setMinimumSize(320, 24);
+    banner_->setContentsMargins(6, 2, 6, 2);
+    top->addWidget(banner_);
+    tickerPanel_ = new QWidget(central);
+    auto* tickerLayout = new QHBoxLayout(tickerPanel_);
+    tickerLayout->setContentsMargins(0, 0, 0, 0);
+    ticker_ = new TickerWidget(tickerPanel_);
+    tickerLayout->addWidget(ticker_);
+    top->addWidget(tickerPanel_, 1);
+    outer->addLayout(top);
+
+    auto* splitter = new QSplitter(Qt::Horizontal, central);
+    cataloguePanel_ = new QWidget(splitter);
+    createCatalogue(cataloguePanel_);
+    mdi_ = new QMdiArea(splitter);
+    mdi_->setObjectName(QStringLiteral("MdiArea"));
+    mdi_->setBackground(QColor(128, 128, 128));
+    splitter->addWidget(cataloguePanel_);
+    splitter->addWidget(mdi_);
+    splitter->setStretchFactor(1, 1);
+    outer->addWidget(splitter, 1);
+    setCentralWidget(central);
+
+    createActions();
+    statusBar()->showMessage(QString());
+
+    // The ticker text: message.txt joined without separators, or the
+    // built-in line.
+    QString tickerText;
+    QFile message(QString::fromStdString((base_ / "message.txt").string()));
+    if (message.open(QIODevice::ReadOnly)) {
+        QByteArray bytes = message.readAll();
+        QString all = qs(bytes.toStdString());
+        for (const QString& line : all.split(QRegularExpression(QStringLiteral("\r?\n")))) {
+            tickerText += line;
+        }
+    }
+    ticker_->setText(tickerText.isEmpty() ? QString::fromUtf8(kBuiltInTicker) : tickerText);
+
+    restoreSettings();
+    tolven::DataStore(base_).create_folders();
+    createChildren();
+    progress_ = new TProgressForm(this);
+    connect(mdi_, &QMdiArea::subWindowActivated, this, [this] { updateWindowMenu(); });
+    rebuildCatalogue();
+    updateWindowMenu();
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::setClock(std::function<tolven::DateTime()> now) { now_ = std::move(now); }
+
+QAction* TMainForm::action(const QString& objectName) const {
+    return findChild<QAction*>(objectName);
+}
+
+void TMainForm::createActions() {
+    auto make = [this](const QString& name, const QString& text, const QString& hint) {
+        auto* a = new QAction(text, this);
+        a->setObjectName(name);
+        a->setStatusTip(hint);
+        a->setToolTip(hint.isEmpty() ? text : hint);
+        return a;
+    };
+    QAction* jvget = make(QStringLiteral("JVDataGet"), QStringLiteral("JVデータ取得"),
+                          QStringLiteral("JRA-VANﾃﾞｰﾀ(*.lzh)を読み込んで解凍し、ﾃﾞｰﾀﾌｧｲﾙを作成します"));
+    QAction* kekka = make(QStringLiteral("KekkaGetBtn"), QStringLiteral("結果情報"),
+                          QStringLiteral("レース結果の簡易表示窓を出します。"));
+    QAction* yoso = make(QStringLiteral("YosoBtn"), QStringLiteral("予想"),
+                         QStringLiteral("予想表を表示します"));
+    QAction* shutuba = make(QStringLiteral("ShutubaBtn"), QStringLiteral("出馬表"),
+                            QStringLiteral("出馬表を表示します"));
+    QAction* graph = make(QStringLiteral("GraphBtn"), QStringLiteral("能力ｸﾞﾗﾌ"),
+                          QStringLiteral("ﾀｲﾑｸﾞﾗﾌを表示します"));
+    QAction* calc = make(QStringLiteral("CalcBtn"), QStringLiteral("計算表"),
+                         QStringLiteral("計算表を表示します"));
+    QAction* shikin = make(QStringLiteral("SpeedButton9"), QStringLiteral("資金配分"),
+                           QStringLiteral("資金配分の計算をします"));
+    QAction* jisseki = make(QStringLiteral("JissekiBtn"), QStringLiteral("実績表"),
+                            QStringLiteral("実績表を表示します"));
+    QAction* print = make(QStringLiteral("PrintBtn"), QStringLiteral("印刷"),
+                          QStringLiteral("買い目や予想支援ﾃﾞｰﾀを印刷します"));
+    QAction* quit = make(QStringLiteral("ExitBtn"), QStringLiteral("終了"), QStringLiteral("終了"));
+    QAction* panel = make(QStringLiteral("FBtn"), QStringLiteral("F"),
+                          QStringLiteral("ﾃﾞｰﾀﾘｽﾄ表示/非表示"));
+
+    toolBar_ = addToolBar(QStringLiteral("ツールバー"));
+    toolBar_->setObjectName(QStringLiteral("ToolBar"));
+    toolBar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    for (QAction* a : {jvget, kekka, yoso, shutuba, graph, calc, shikin, jisseki, print, quit, panel}) {
+        toolBar_->addAction(a);
+    }
+    for (QAction* a : {yoso, shutuba, graph, calc, shikin}) a->setEnabled(false);
+
+    QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    QAction* jvgetMenu = file->addAction(QStringLiteral("ＪＶデータ取得(&J)"));
+    jvgetMenu->setObjectName(QStringLiteral("JVDataGetMenu"));
+    jvgetMenu->setStatusTip(jvget->statusTip());
+    QAction* maintenance = file->addAction(QStringLiteral("データファイルメンテナンス(&D)"));
+    maintenance->setObjectName(QStringLiteral("DataMaintenance"));
+    maintenance->setStatusTip(
+        QStringLiteral("使用済みのﾃﾞｰﾀを別のﾌｫﾙﾀﾞに移動したり、削除したりします"));
+    QAction* printMenu = file->addAction(QStringLiteral("印刷(&P)"));
+    printMenu->setObjectName(QStringLiteral("PrintMenu"));
+    printMenu->setStatusTip(print->statusTip());
+    file->addSeparator();
+    QAction* quitMenu = file->addAction(QStringLiteral("終了(&X)"));
+    quitMenu->setObjectName(QStringLiteral("ExitMenu"));
+    quitMenu->setStatusTip(QStringLiteral("終了"));
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
+    QAction* toolbarMenu = view->addAction(QStringLiteral("ﾂｰﾙﾊﾞｰ(&T)"));
+    toolbarMenu->setObjectName(QStringLiteral("ToolBarMenu"));
+    toolbarMenu->setStatusTip(QStringLiteral("ﾂｰﾙﾊﾞｰの表示/非表示選択"));
+    toolbarMenu->setCheckable(true);
+    QAction* tickerMenu = view->addAction(QStringLiteral("ﾃｨｯｶを消す"));
+    tickerMenu->setObjectName(QStringLiteral("TickerMenu"));
+    tickerMenu->setStatusTip(QStringLiteral("ﾃｨｯｶの表示/非表示選択"));
+    tickerMenu->setCheckable(true);
+
+    QMenu* window = menuBar()->addMenu(QStringLiteral("ウィンドウ(&W)"));
+    window->setObjectName(QStringLiteral("WindowMenu"));
+    QAction* cascade = window->addAction(QStringLiteral("重ねて表示(&C)"), mdi_, &QMdiArea::cascadeSubWindows);
+    cascade->setObjectName(QStringLiteral("WindowCascade"));
+    QAction* tile = window->addAction(QStringLiteral("ならべて表示(&T)"), mdi_, &QMdiArea::tileSubWindows);
+    tile->setObjectName(QStringLiteral("WindowTile"));
+    QAction* arrange = window->addAction(QStringLiteral("ｱｲｺﾝの整列(&A)"), this, [this] {
+        for (QMdiSubWindow* w : mdi_->subWindowList()) {
+            if (w->isMinimized()) w->showMinimized();
+        }
+    });
+    arrange->setObjectName(QStringLiteral("WindowArrange"));
+    QAction* minimise = window->addAction(QStringLiteral("すべてをｱｲｺﾝ化(&M)"), this, [this] {
+        for (QMdiSubWindow* w : mdi_->subWindowList()) {
+            if (w->isVisible()) w->showMinimized();
+        }
+    });
+    minimise->setObjectName(QStringLiteral("WindowMinimizeAll"));
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
+    QAction* contents = help->addAction(QStringLiteral("目次(&C)"));
+    contents->setObjectName(QStringLiteral("HelpContents"));
+    contents->setStatusTip(QStringLiteral("ﾍﾙﾌﾟの目次を表示します"));
+    QAction* about = help->addAction(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&A)..."));
+    about->setObjectName(QStringLiteral("HelpAbout"));
+    about->setStatusTip(QStringLiteral("ﾌﾟﾛｸﾞﾗﾑの情報を表示します"));
+
+    connect(jvget, &QAction::triggered, this, &TMainForm::JVDataGetClick);
+    connect(jvgetMenu, &QAction::triggered, this, &TMainForm::JVDataGetClick);
+    connect(kekka, &QAction::triggered, this, &TMainForm::KekkaGetBtnClick);
+    connect(yoso, &QAction::triggered, this, [this] { showChild(predictionWindow_); });
+    connect(shutuba, &QAction::triggered, this, [this] { showChild(contentsWindow_); });
+    connect(graph, &QAction::triggered, this, [this] { showChild(graphWindow_); });
+    connect(calc, &QAction::triggered, this, [this] { showChild(calcWindow_); });
+    connect(shikin, &QAction::triggered, this, [this] { showChild(allocationWindow_); });
+    connect(jisseki, &QAction::triggered, this, &TMainForm::ShowResultsRecord);
+    auto printAction = [this] {
+        if (day_.race_count <= 0) {
+            TMsgDlg::warning(this, QStringLiteral("分析用データを読み込んでください。"));
+            return;
+        }
+        TMsgDlg::information(this, QStringLiteral("印刷はまだ準備中です。"));
+    };
+    connect(print, &QAction::triggered, this, printAction);
+    connect(printMenu, &QAction::triggered, this, printAction);
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    connect(quitMenu, &QAction::triggered, this, &QWidget::close);
+    connect(panel, &QAction::triggered, this, [this] {
+        bool show = !cataloguePanel_->isVisible();
+        if (show) rebuildCatalogue();
+        cataloguePanel_->setVisible(show);
+    });
+    connect(maintenance, &QAction::triggered, this, [this] {
+        QDesktopServices::openUrl(
+            QUrl::fromLocalFile(QString::fromStdString((base_ / "Data").string())));
+    });
+    connect(tickerMenu, &QAction::triggered, this, [this](bool checked) {
+        tickerPanel_->setVisible(!checked);
+        ini_.WriteString(QStringLiteral("Ticker"), QStringLiteral("OnOff"),
+                         checked ? QStringLiteral("Off") : QStringLiteral("On"));
+    });
+    // The toolbar entry only shows the setting.
+    connect(toolbarMenu, &QAction::triggered, this, [toolbarMenu, this] {
+        toolbarMenu->setChecked(toolBar_->isVisible());
+    });
+    connect(contents, &QAction::triggered, this, [this] {
+        fs::path guide = base_ / "help" / "index.html";
+        if (!fs::exists(guide)) {
+            guide = fs::path(QCoreApplication::applicationDirPath().toStdString()) / "help" / "index.html";
+        }
+        if (fs::exists(guide)) {
+            QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(guide.string())));
+        }
+    });
+    connect(about, &QAction::triggered, this, [this] {
+        QMessageBox box(this);
+        box.setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
+        box.setText(QStringLiteral("TOLVEN for JRA-VAN Data Lab.\nVer.1.30"));
+        box.exec();
+    });
+}
+
+void TMainForm::createCatalogue(QWidget* panel) {
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(2, 2, 2, 2);
+    auto* courses = new QGroupBox(QStringLiteral("開催場所選択"), panel);
+    auto* grid = new QGridLayout(courses);
+    grid->setSpacing(1);
+    courseButtons_ = new QButtonGroup(this);
+    courseButtons_->setExclusive(true);
+    const auto& captions = tolven::course_filter_captions();
+    for (int i = 0; i < static_cast<int>(captions.size()); ++i) {
+        auto* b = new QToolButton(courses);
+        b->setText(QString::fromStdString(captions[static_cast<std::size_t>(i)]));
+        b->setCheckable(true);
+        b->setAutoRaise(false);
+        b->setMinimumWidth(44);
+        b->setObjectName(QStringLiteral("Basho%1").arg(i));
+        courseButtons_->addButton(b, i);
+        if (i == 0) {
+            grid->addWidget(b, 0, 0, 1, 2);
+        } else {
+            grid->addWidget(b, 1 + (i - 1) / 2, (i - 1) % 2);
+        }
+    }
+    layout->addWidget(courses);
+
+    auto* dates = new QGroupBox(QStringLiteral("レース日選択"), panel);
+    auto* dateLayout = new QVBoxLayout(dates);
+    dateButtons_ = new QButtonGroup(this);
+    const auto& dateCaptions = tolven::date_filter_captions();
+    for (int i = 0; i < static_cast<int>(dateCaptions.size()); ++i) {
+        auto* r = new QRadioButton(QString::fromStdString(dateCaptions[static_cast<std::size_t>(i)]), dates);
+        r->setObjectName(QStringLiteral("Hiduke%1").arg(i));
+        dateButtons_->addButton(r, i);
+        dateLayout->addWidget(r);
+    }
+    layout->addWidget(dates);
+
+    DatListBox_ = new QListWidget(panel);
+    DatListBox_->setObjectName(QStringLiteral("DatListBox"));
+    DatListBox_->setAccessibleName(QStringLiteral("レース日一覧"));
+    QFont listFont(QStringLiteral("ＭＳ ゴシック"));
+    listFont.setStyleHint(QFont::TypeWriter);
+    listFont.setPixelSize(13);
+    DatListBox_->setFont(listFont);
+    layout->addWidget(DatListBox_, 1);
+    panel->setMinimumWidth(170);
+    panel->setMaximumWidth(230);
+
+    connect(courseButtons_, &QButtonGroup::idClicked, this, [this] { rebuildCatalogue(); });
+    connect(dateButtons_, &QButtonGroup::idClicked, this, [this] { rebuildCatalogue(); });
+    connect(DatListBox_, &QListWidget::itemClicked, this, &TMainForm::DatListBoxClick);
+}
+
+QMdiSubWindow* TMainForm::addChild(const QString& title, QWidget* content) {
+    content->setWindowTitle(title);
+    QMdiSubWindow* child = mdi_->addSubWindow(content);
+    child->setWindowTitle(title);
+    child->setAttribute(Qt::WA_DeleteOnClose, false);
+    child->hide();
+    return child;
+}
+
+void TMainForm::createChildren() {
+    // The views of the loaded day, in the order the program creates them.
+    auto placeholder = [](const QString& text) {
+        auto* w = new QLabel(text);
+        w->setAlignment(Qt::AlignCenter);
+        return w;
+    };
+    contentsWindow_ = addChild(QStringLiteral("出馬表"), placeholder(QStringLiteral("出馬表")));
+    graphWindow_ = addChild(QStringLiteral("能力グラフ"), placeholder(QStringLiteral("能力グラフ")));
+
+    auto* results = new QWidget;
+    auto* layout = new QVBoxLayout(results);
+    layout->setContentsMargins(0, 0, 0, 0);
+    hitsOnly_ = new QCheckBox(QStringLiteral("的中馬券"), results);
+    hitsOnly_->setObjectName(QStringLiteral("HitsOnly"));
+    resultsText_ = new QPlainTextEdit(results);
+    resultsText_->setObjectName(QStringLiteral("ResultsMemo"));
+    resultsText_->setReadOnly(true);
+    resultsText_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QPalette p = resultsText_->palette();
+    p.setColor(QPalette::Base, Qt::black);
+    p.setColor(QPalette::Text, QColor(0, 255, 0));
+    resultsText_->setPalette(p);
+    QFont memoFont(QStringLiteral("ＭＳ ゴシック"));
+    memoFont.setBold(true);
+    memoFont.setPixelSize(12);
+    resultsText_->setFont(memoFont);
+    layout->addWidget(hitsOnly_);
+    layout->addWidget(resultsText_, 1);
+    connect(hitsOnly_, &QCheckBox::clicked, this, [this] { rebuildResultsRecord(); });
+    resultsWindow_ = addChild(QStringLiteral("実績表"), results);
+
+    calcWindow_ = addChild(QStringLiteral("計算表"), placeholder(QStringLiteral("計算表")));
+    allocationWindow_ = addChild(QStringLiteral("資金配分"), placeholder(QStringLiteral("資金配分")));
+    predictionWindow_ = addChild(QStringLiteral("予想表"), placeholder(QStringLiteral("予想表")));
+}
+
+void TMainForm::showChild(QMdiSubWindow* child) {
+    if (child == nullptr) return;
+    child->showMaximized();
+    mdi_->setActiveSubWindow(child);
+    updateWindowMenu();
+}
+
+void TMainForm::ShowResultsRecord() { showChild(resultsWindow_); }
+
+void TMainForm::updateWindowMenu() {
+    bool any = false;
+    for (QMdiSubWindow* w : mdi_->subWindowList()) any = any || w->isVisible();
+    for (const char* name : {"WindowCascade", "WindowTile", "WindowArrange", "WindowMinimizeAll"}) {
+        if (QAction* a = action(QString::fromLatin1(name))) a->setEnabled(any);
+    }
+}
+
+void TMainForm::restoreSettings() {
+    const QString locate = QStringLiteral("locate");
+    int top = ini_.ReadInteger(locate, QStringLiteral("top"), 10);
+    int left = ini_.ReadInteger(locate, QStringLiteral("left"), 10);
+    int width = ini_.ReadInteger(locate, QStringLiteral("width"), 1000);
+    int height = ini_.ReadInteger(locate, QStringLiteral("height"), 800);
+    move(left, top);
+    resize(width, height);
+
+    bool tickerOn = ini_.ReadString(QStringLiteral("Ticker"), QStringLiteral("OnOff"),
+                                    QStringLiteral("On")) != QLatin1String("Off");
+    tickerPanel_->setVisible(tickerOn);
+    action(QStringLiteral("TickerMenu"))->setChecked(!tickerOn);
+    QString toolbar = ini_.ReadString(QStringLiteral("ToolBar"), QStringLiteral("Chk"), QString());
+    // "no" hides the toolbar; anything else leaves it shown.
+    bool toolbarShown = toolbar != QLatin1String("no");
+    toolBar_->setVisible(toolbarShown);
+    action(QStringLiteral("ToolBarMenu"))->setChecked(toolbarShown);
+
+    // Values outside the ranges the program writes fall back to the defaults.
+    int basho = ini_.ReadInteger(QStringLiteral("SelPlace"), QStringLiteral("basho"), 0);
+    int hiduke = ini_.ReadInteger(QStringLiteral("SelPlace"), QStringLiteral("hiduke"), 0);
+    setCourseIndex(basho >= 0 && basho <= 10 ? basho : 0);
+    setDateIndex(hiduke >= 0 && hiduke <= 2 ? hiduke : 0);
+}
+
+int TMainForm::courseIndex() const { return courseButtons_->checkedId(); }
+int TMainForm::dateIndex() const { return dateButtons_->checkedId(); }
+void TMainForm::setCourseIndex(int index) { courseButtons_->button(index)->setChecked(true); }
+void TMainForm::setDateIndex(int index) { dateButtons_->button(index)->setChecked(true); }
+
+void TMainForm::rebuildCatalogue() {
+    DatListBox_->clear();
+    auto days = tolven::list_race_days(base_ / "Data",
+                                       static_cast<tolven::DateFilter>(std::max(0, dateIndex())),
+                                       std::max(0, courseIndex()), now_());
+    for (const auto& day : days) DatListBox_->addItem(qs(day));
+}
+
+QString TMainForm::bannerText() const { return banner_->text(); }
+QString TMainForm::tickerText() const { return ticker_->text(); }
+
+void TMainForm::setDayButtonsEnabled(bool on) {
+    for (const char* name : {"YosoBtn", "ShutubaBtn", "GraphBtn", "CalcBtn", "SpeedButton9"}) {
+        action(QString::fromLatin1(name))->setEnabled(on);
+    }
+}
+
+void TMainForm::DatListBoxClick(QListWidgetItem* item) {
+    if (item != nullptr) loadDay(item->text());
+}
+
+bool TMainForm::loadDay(const QString& entry) {
+    // An unsaved user prediction of the previous day is saved first.
+    if (loaded_ && day_.user_changed) tolven::save_user_file(day_, 0);
+    tolven::LoadProgress progress{
+        [this](const std::string& caption, int maximum) { progress_->start(qs(caption), maximum); },
+        [this](int position) { progress_->setPosition(position); },
+        [this] { progress_->finish(); }};
+    predictionWindow_->hide();
+    contentsWindow_->hide();
+    tolven::LoadOutcome outcome = tolven::load_race_day(day_, base_, cp(entry), progress);
+    if (!outcome.built) {
+        loaded_ = false;
+        complete_ = false;
+        TMsgDlg::information(this, qs(tolven::incomplete_day_message()));
+        return false;
+    }
+    loaded_ = true;
+    banner_->setText(qs(outcome.banner));
+    setDayButtonsEnabled(true);
+    money_.recompute(day_);
+    rebuildResultsRecord();
+    complete_ = outcome.complete;
+    if (complete_) {
+        showChild(predictionWindow_);
+    } else {
+        TMsgDlg::information(this, qs(tolven::incomplete_day_message()));
+    }
+    return true;
+}
+
+void TMainForm::rebuildResultsRecord() {
+    if (!loaded_) {
+        resultsText_->clear();
+        return;
+    }
+    QStringList lines;
+    for (const auto& line : tolven::results_record(day_, hitsOnly_->isChecked())) lines << qs(line);
+    resultsText_->setPlainText(lines.join(QLatin1Char('\n')));
+}
+
+void TMainForm::JVDataGetClick() {
+    tolven::DataStore store(base_);
+    TGetDataForm form(*link_, store, cancel_, ini_, this, now_);
+    form.exec();
+    // Closing the download window shows every day, newly built ones included.
+    setDateIndex(static_cast<int>(tolven::DateFilter::Any));
+    rebuildCatalogue();
+}
+
+void TMainForm::KekkaGetBtnClick() {
+    QListWidgetItem* item = DatListBox_->currentItem();
+    if (item == nullptr || !loaded_ || day_.race_count <= 0) return;
+    QAction* button = action(QStringLiteral("KekkaGetBtn"));
+    QString entry = item->text();
+    tolven::RefreshHost host{
+        [] { QApplication::beep(); },
+        [] { QApplication::processEvents(); },
+        [button](bool busy) {
+            button->setEnabled(!busy);
+            if (busy) {
+                QApplication::setOverrideCursor(Qt::WaitCursor);
+            } else {
+                QApplication::restoreOverrideCursor();
+            }
+        },
+        [this, entry] { loadDay(entry); }};
+    tolven::refresh_results(*link_, tolven::DataStore(base_), cancel_, day_.race[0], host);
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shownOnce_) return;
+    shownOnce_ = true;
+    int r = link_->JVInit(tolven::jvlink_sid());
+    if (r != 0) {
+        QMessageBox::information(this, QStringLiteral("TOLVEN"),
+                                 QStringLiteral("JVInitエラー：") + qs(tolven::jv_result_text("JVInit", r)));
+        return;
+    }
+    std::string version = link_->version();
+    if (tolven::jvlink_version_too_old(version)) {
+        TMsgDlg::information(this, qs(tolven::jvlink_version_message(version)));
+    }
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    const QString locate = QStringLiteral("locate");
+    ini_.WriteInteger(locate, QStringLiteral("top"), y());
+    ini_.WriteInteger(locate, QStringLiteral("left"), x());
+    ini_.WriteInteger(locate, QStringLiteral("width"), width());
+    ini_.WriteInteger(locate, QStringLiteral("height"), height());
+    ini_.WriteInteger(QStringLiteral("SelPlace"), QStringLiteral("hiduke"), dateIndex());
+    ini_.WriteInteger(QStringLiteral("SelPlace"), QStringLiteral("basho"), courseIndex());
+    if (loaded_ && day_.user_changed) tolven::save_user_file(day_, 0);
+    event->accept();
+}

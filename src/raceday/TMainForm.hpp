@@ -1,0 +1,124 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "jvlink/JvLink.hpp"
+#include "jvlink/import.hpp"
+#include "money/fund_allocation.hpp"
+#include "raceday/catalogue.hpp"
+#include "raceday/day_loader.hpp"
+#include "raceday/race_day.hpp"
+#include "widgets/TIniGT.hpp"
+
+class QAction;
+class QButtonGroup;
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QMdiArea;
+class QMdiSubWindow;
+class QPlainTextEdit;
+class QCheckBox;
+class QRadioButton;
+class QToolBar;
+class QWidget;
+class TickerWidget;
+class TProgressForm;
+
+// The frame of the program: a multiple-document window with the day banner
+// and ticker, the race-day catalogue on the left, the toolbar and menus, and
+// the child windows that show the loaded day. It owns the race day and the
+// JV-Link component.
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+
+public:
+    TMainForm(std::filesystem::path base, std::unique_ptr<tolven::JvLink> link,
+              QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // The local date the catalogue uses (tests fix it).
+    void setClock(std::function<tolven::DateTime()> now);
+
+    tolven::RaceDay& day() { return day_; }
+    tolven::FundAllocation& allocation() { return money_; }
+    tolven::JvLink& link() { return *link_; }
+    const std::filesystem::path& base() const { return base_; }
+    TIniGT& ini() { return ini_; }
+
+    // The catalogue.
+    int courseIndex() const;
+    int dateIndex() const;
+    void setCourseIndex(int index);
+    void setDateIndex(int index);
+    void rebuildCatalogue();
+    QListWidget* dayList() const { return DatListBox_; }
+    QString bannerText() const;
+    QString tickerText() const;
+
+    // Loads the day of a list entry as a click on it does; false when its
+    // files are missing.
+    bool loadDay(const QString& entry);
+    bool dayLoaded() const { return loaded_; }
+    bool dayComplete() const { return complete_; }
+
+    QAction* action(const QString& objectName) const;
+    QMdiArea* mdiArea() const { return mdi_; }
+    QPlainTextEdit* resultsText() const { return resultsText_; }
+
+public slots:
+    void JVDataGetClick();
+    void KekkaGetBtnClick();
+    void DatListBoxClick(QListWidgetItem* item);
+    void ShowResultsRecord();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createActions();
+    void createCatalogue(QWidget* panel);
+    void createChildren();
+    void restoreSettings();
+    void updateWindowMenu();
+    void setDayButtonsEnabled(bool on);
+    void rebuildResultsRecord();
+    QMdiSubWindow* addChild(const QString& title, QWidget* content);
+    void showChild(QMdiSubWindow* child);
+
+    std::filesystem::path base_;
+    std::unique_ptr<tolven::JvLink> link_;
+    tolven::CancelFlag cancel_;
+    TIniGT ini_;
+    std::function<tolven::DateTime()> now_;
+    tolven::RaceDay day_;
+    tolven::FundAllocation money_;
+    bool loaded_ = false;
+    bool complete_ = false;
+    bool shownOnce_ = false;
+
+    QMdiArea* mdi_ = nullptr;
+    QLabel* banner_ = nullptr;
+    TickerWidget* ticker_ = nullptr;
+    QWidget* tickerPanel_ = nullptr;
+    QWidget* cataloguePanel_ = nullptr;
+    QButtonGroup* courseButtons_ = nullptr;
+    QButtonGroup* dateButtons_ = nullptr;
+    QListWidget* DatListBox_ = nullptr;
+    QToolBar* toolBar_ = nullptr;
+    TProgressForm* progress_ = nullptr;
+
+    QMdiSubWindow* predictionWindow_ = nullptr;
+    QMdiSubWindow* contentsWindow_ = nullptr;
+    QMdiSubWindow* graphWindow_ = nullptr;
+    QMdiSubWindow* calcWindow_ = nullptr;
+    QMdiSubWindow* allocationWindow_ = nullptr;
+    QMdiSubWindow* resultsWindow_ = nullptr;
+    QPlainTextEdit* resultsText_ = nullptr;
+    QCheckBox* hitsOnly_ = nullptr;
+};

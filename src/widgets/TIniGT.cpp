@@ -1,0 +1,70 @@
+#include "widgets/TIniGT.hpp"
+
+#include "store/cp932.hpp"
+
+namespace {
+
+std::filesystem::path& application_dir() {
+    static std::filesystem::path dir = std::filesystem::current_path();
+    return dir;
+}
+
+std::string cp(const QString& text) { return tolven::cp932::from_utf8(text.toStdString()); }
+QString qs(const std::string& cp932) { return QString::fromStdString(tolven::cp932::to_utf8(cp932)); }
+
+}  // namespace
+
+TIniGT::TIniGT() : file_(application_dir() / "tolven.ini") {}
+
+void TIniGT::setApplicationDir(const std::filesystem::path& folder) { application_dir() = folder; }
+const std::filesystem::path& TIniGT::applicationDir() { return application_dir(); }
+
+void TIniGT::setDefaultDir(TIniGTDefaultDir dir) {
+    defaultDir_ = dir;
+    apply();
+}
+
+void TIniGT::setFileName(const QString& name) {
+    fileName_ = name;
+    apply();
+}
+
+void TIniGT::apply() {
+    std::filesystem::path name = (fileName_.isEmpty() ? QStringLiteral("tolven.ini") : fileName_)
+                                     .toStdString();
+    if (name.has_parent_path()) {
+        file_ = tolven::IniFile(name);
+        return;
+    }
+    switch (defaultDir_) {
+        case TIniGTDefaultDir::ddApplication:
+            file_ = tolven::IniFile(application_dir() / name);
+            break;
+        case TIniGTDefaultDir::ddWindows:
+            // There is no Windows folder here; the user's configuration folder
+            // plays its part.
+            file_ = tolven::IniFile(std::filesystem::path(qEnvironmentVariable("HOME", ".").toStdString()) /
+                                    ".config" / name);
+            break;
+        case TIniGTDefaultDir::ddNone:
+            file_ = tolven::IniFile(name);
+            break;
+    }
+}
+
+int TIniGT::ReadInteger(const QString& section, const QString& key, int defaultValue) const {
+    return file_.read_int(cp(section), cp(key), defaultValue);
+}
+
+void TIniGT::WriteInteger(const QString& section, const QString& key, int value) const {
+    file_.write_int(cp(section), cp(key), value);
+}
+
+QString TIniGT::ReadString(const QString& section, const QString& key,
+                           const QString& defaultValue) const {
+    return qs(file_.read_text(cp(section), cp(key), cp(defaultValue)));
+}
+
+void TIniGT::WriteString(const QString& section, const QString& key, const QString& value) const {
+    file_.write_text(cp(section), cp(key), cp(value));
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+
+#include <filesystem>
+
+#include "widgets/ini_file.hpp"
+
+// The settings component: reads and writes the program's INI file. Every
+// instance resolves to the same file when given the same name, so each window
+// can carry its own.
+enum class TIniGTDefaultDir { ddApplication, ddWindows, ddNone };
+
+class TIniGT {
+public:
+    TIniGT();
+
+    // The folder of the program (the base folder), used by ddApplication.
+    static void setApplicationDir(const std::filesystem::path& folder);
+    static const std::filesystem::path& applicationDir();
+
+    TIniGTDefaultDir DefaultDir() const { return defaultDir_; }
+    void setDefaultDir(TIniGTDefaultDir dir);
+    QString FileName() const { return fileName_; }
+    // An empty name means "tolven.ini"; a name with a folder part is used as
+    // it is, otherwise the folder comes from DefaultDir.
+    void setFileName(const QString& name);
+    std::filesystem::path path() const { return file_.path(); }
+
+    int ReadInteger(const QString& section, const QString& key, int defaultValue) const;
+    void WriteInteger(const QString& section, const QString& key, int value) const;
+    QString ReadString(const QString& section, const QString& key, const QString& defaultValue) const;
+    void WriteString(const QString& section, const QString& key, const QString& value) const;
+
+private:
+    void apply();
+
+    TIniGTDefaultDir defaultDir_ = TIniGTDefaultDir::ddApplication;
+    QString fileName_;
+    tolven::IniFile file_;
+};
