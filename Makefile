@@ -14,10 +14,15 @@ run: deps
 	cmake --preset release
 	cmake --build --preset release
 	@if [ ! -d $(SAMPLE_BASE)/feed ]; then \
-	    $(CLI) make-sample-feed $(SAMPLE_BASE)/feed && \
-	    $(CLI) import --quiet --from 20000101000000; \
+	    $(CLI) make-sample-feed $(SAMPLE_BASE)/feed; \
 	fi
-	$(CLI) days
+	@mkdir -p $(SAMPLE_BASE)/help && cp -f help/index.html $(SAMPLE_BASE)/help/index.html
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	    ./build/release/src/app/tolven --base $(SAMPLE_BASE); \
+	else \
+	    echo "No display: importing the sample feed with tolven-cli instead of opening the window."; \
+	    $(CLI) import --quiet --from 20000101000000 && $(CLI) days; \
+	fi
 
 test: deps
 	cmake --preset dev
