@@ -69,11 +69,9 @@ TMainForm::TMainForm(fs::path base, std::unique_ptr<tolven::JvLink> link, QWidge
     top->setSpacing(2);
     banner_ = new QLabel(central);
     banner_->setObjectName(QStringLiteral("Banner"));
-    banner_->setAutoFillBackground(true);
-    QPalette bannerPalette = banner_->palette();
-    bannerPalette.setColor(QPalette::Window, Qt::black);
-    bannerPalette.setColor(QPalette::WindowText, QColor(0, 255, 0));
-    banner_->setPalette(bannerPalette);
+    // A style sheet, not the palette: some platform styles ignore a label's
+    // window colour.
+    banner_->setStyleSheet(QStringLiteral("QLabel { background-color: black; color: #00FF00; }"));
     QFont bannerFont(QStringLiteral("ＭＳ Ｐゴシック"));
     bannerFont.setBold(true);
     bannerFont.setPixelSize(15);
