@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QClipboard>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -27,6 +28,12 @@
 #include <QVBoxLayout>
 
 #include "jvlink/TGetDataForm.hpp"
+#include "money/TshikinForm.hpp"
+#include "prediction/TYosoForm.hpp"
+#include "prediction/hit_export.hpp"
+#include "views/TCalForm.hpp"
+#include "views/TContentsForm.hpp"
+#include "views/TGraphForm.hpp"
 #include "jvlink/result_text.hpp"
 #include "jvlink/results_refresh.hpp"
 #include "prediction/results_record.hpp"
@@ -342,13 +349,10 @@ QMdiSubWindow* TMainForm::addChild(const QString& title, QWidget* content) {
 
 void TMainForm::createChildren() {
     // The views of the loaded day, in the order the program creates them.
-    auto placeholder = [](const QString& text) {
-        auto* w = new QLabel(text);
-        w->setAlignment(Qt::AlignCenter);
-        return w;
-    };
-    contentsWindow_ = addChild(QStringLiteral("出馬表"), placeholder(QStringLiteral("出馬表")));
-    graphWindow_ = addChild(QStringLiteral("能力グラフ"), placeholder(QStringLiteral("能力グラフ")));
+    contents_ = new TContentsForm(day_);
+    contentsWindow_ = addChild(QStringLiteral("ﾚｰｽ内容表示"), contents_);
+    graph_ = new TGraphForm(day_);
+    graphWindow_ = addChild(QStringLiteral("タイムグラフ"), graph_);
 
     auto* results = new QWidget;
     auto* layout = new QVBoxLayout(results);
@@ -372,9 +376,51 @@ void TMainForm::createChildren() {
     connect(hitsOnly_, &QCheckBox::clicked, this, [this] { rebuildResultsRecord(); });
     resultsWindow_ = addChild(QStringLiteral("実績表"), results);
 
-    calcWindow_ = addChild(QStringLiteral("計算表"), placeholder(QStringLiteral("計算表")));
-    allocationWindow_ = addChild(QStringLiteral("資金配分"), placeholder(QStringLiteral("資金配分")));
-    predictionWindow_ = addChild(QStringLiteral("予想表"), placeholder(QStringLiteral("予想表")));
+    cal_ = new TCalForm(day_);
+    calcWindow_ = addChild(QStringLiteral("計算表"), cal_);
+    shikin_ = new TshikinForm(money_, day_);
+    allocationWindow_ = addChild(QStringLiteral("資金配分"), shikin_);
+    yoso_ = new TYosoForm(day_);
+    yoso_->onHitExport = [this](bool longshot) { exportHits(longshot); };
+    predictionWindow_ = addChild(QStringLiteral("予想表"), yoso_);
+}
+
+int TMainForm::currentPredictionRace() const {
+    return yoso_ != nullptr ? std::max(0, yoso_->currentRace()) : 0;
+}
+
+void TMainForm::refreshViews() {
+    contents_->dayLoaded();
+    yoso_->dayLoaded();
+    cal_->dayLoaded();
+    graph_->dayLoaded();
+    // Right after a load the race contents show race 1 as the main window
+    // composes it.
+    contents_->showFirstRaceAfterLoad();
+    shikin_->refresh();
+}
+
+void TMainForm::exportHits(bool longshot) {
+    QListWidgetItem* item = DatListBox_->currentItem();
+    if (item == nullptr) return;
+    std::vector<std::string> entries;
+    for (int i = 0; i < DatListBox_->count(); ++i) entries.push_back(cp(DatListBox_->item(i)->text()));
+    tolven::HitExport result = tolven::export_hits(
+        day_, base_, entries, cp(item->text()), longshot, [this](const std::string& entry) {
+            QList<QListWidgetItem*> found = DatListBox_->findItems(qs(entry), Qt::MatchExactly);
+            if (!found.isEmpty()) DatListBox_->setCurrentItem(found.first());
+        });
+    if (result.days > 0) {
+        loaded_ = true;
+        money_.recompute(day_);
+        refreshViews();
+        rebuildResultsRecord();
+    }
+    if (!result.written) return;
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(result.tk_file.string())));
+    QStringList lines;
+    for (const auto& line : result.html) lines << qs(line);
+    QApplication::clipboard()->setText(lines.join(QStringLiteral("\r\n")));
 }
 
 void TMainForm::showChild(QMdiSubWindow* child) {
@@ -448,7 +494,7 @@ void TMainForm::DatListBoxClick(QListWidgetItem* item) {
 
 bool TMainForm::loadDay(const QString& entry) {
     // An unsaved user prediction of the previous day is saved first.
-    if (loaded_ && day_.user_changed) tolven::save_user_file(day_, 0);
+    if (loaded_ && day_.user_changed) tolven::save_user_file(day_, currentPredictionRace());
     tolven::LoadProgress progress{
         [this](const std::string& caption, int maximum) { progress_->start(qs(caption), maximum); },
         [this](int position) { progress_->setPosition(position); },
@@ -466,6 +512,7 @@ bool TMainForm::loadDay(const QString& entry) {
     banner_->setText(qs(outcome.banner));
     setDayButtonsEnabled(true);
     money_.recompute(day_);
+    refreshViews();
     rebuildResultsRecord();
     complete_ = outcome.complete;
     if (complete_) {
@@ -539,6 +586,6 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     ini_.WriteInteger(locate, QStringLiteral("height"), height());
     ini_.WriteInteger(QStringLiteral("SelPlace"), QStringLiteral("hiduke"), dateIndex());
     ini_.WriteInteger(QStringLiteral("SelPlace"), QStringLiteral("basho"), courseIndex());
-    if (loaded_ && day_.user_changed) tolven::save_user_file(day_, 0);
+    if (loaded_ && day_.user_changed) tolven::save_user_file(day_, currentPredictionRace());
     event->accept();
 }

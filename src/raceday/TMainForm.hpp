@@ -28,6 +28,11 @@ class QToolBar;
 class QWidget;
 class TickerWidget;
 class TProgressForm;
+class TCalForm;
+class TContentsForm;
+class TGraphForm;
+class TYosoForm;
+class TshikinForm;
 
 // The frame of the program: a multiple-document window with the day banner
 // and ticker, the race-day catalogue on the left, the toolbar and menus, and
@@ -69,6 +74,14 @@ public:
     QAction* action(const QString& objectName) const;
     QMdiArea* mdiArea() const { return mdi_; }
     QPlainTextEdit* resultsText() const { return resultsText_; }
+    TYosoForm* predictionForm() const { return yoso_; }
+    TCalForm* calcForm() const { return cal_; }
+    TGraphForm* graphForm() const { return graph_; }
+    TContentsForm* contentsForm() const { return contents_; }
+    TshikinForm* allocationForm() const { return shikin_; }
+    QCheckBox* hitsOnlyBox() const { return hitsOnly_; }
+    // The hit check and export of the prediction window's buttons.
+    void exportHits(bool longshot);
 
 public slots:
     void JVDataGetClick();
@@ -121,4 +134,11 @@ private:
     QMdiSubWindow* resultsWindow_ = nullptr;
     QPlainTextEdit* resultsText_ = nullptr;
     QCheckBox* hitsOnly_ = nullptr;
+    TYosoForm* yoso_ = nullptr;
+    TCalForm* cal_ = nullptr;
+    TGraphForm* graph_ = nullptr;
+    TContentsForm* contents_ = nullptr;
+    TshikinForm* shikin_ = nullptr;
+    void refreshViews();
+    int currentPredictionRace() const;
 };

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "views/TRaceForm.hpp"
+
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QTabWidget;
+
+// The prediction window "予想表": the computer prediction page (marks,
+// composite ranking, pattern and computer bets) and the user prediction page
+// (check items, user score and rank, user bets), with the hit-export buttons.
+class TYosoForm : public TRaceForm {
+    Q_OBJECT
+
+public:
+    TYosoForm(tolven::RaceDay& day, QWidget* parent = nullptr);
+
+    QTableWidget* computerGrid() const { return computerGrid_; }
+    QTableWidget* userGrid() const { return userGrid_; }
+    QLabel* patternBox() const { return pattern_; }
+    QListWidget* computerQuinella() const { return computerQuinella_; }
+    QListWidget* computerBracket() const { return computerBracket_; }
+    QListWidget* userQuinella() const { return userQuinella_; }
+    QListWidget* userBracket() const { return userBracket_; }
+    QTabWidget* pages() const { return pages_; }
+    QPushButton* hitButton() const { return hit_; }
+    QPushButton* longshotButton() const { return longshot_; }
+
+    // A click on the user grid at a runner row (1..N) and column.
+    void clickUserCell(int row, int column);
+    // The main window runs the hit export (it owns the day list).
+    std::function<void(bool longshot)> onHitExport;
+
+protected:
+    void showRace(int n) override;
+
+private:
+    QTabWidget* pages_;
+    QTableWidget* computerGrid_;
+    QTableWidget* userGrid_;
+    QLabel* pattern_;
+    QListWidget* computerQuinella_;
+    QListWidget* computerBracket_;
+    QListWidget* userQuinella_;
+    QListWidget* userBracket_;
+    QPushButton* hit_;
+    QPushButton* longshot_;
+};

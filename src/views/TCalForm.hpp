@@ -1,0 +1,24 @@
+#pragma once
+
+#include "views/TRaceForm.hpp"
+
+class QTabWidget;
+
+// The calculation table "計算表": per runner the indexes of the last five
+// runs, their average, its rank and, for running time, the trend.
+class TCalForm : public TRaceForm {
+    Q_OBJECT
+
+public:
+    TCalForm(tolven::RaceDay& day, QWidget* parent = nullptr);
+    QTableWidget* timeGrid() const { return timeGrid_; }
+    QTableWidget* f3Grid() const { return f3Grid_; }
+
+protected:
+    void showRace(int n) override;
+
+private:
+    QTabWidget* pages_;
+    QTableWidget* timeGrid_;
+    QTableWidget* f3Grid_;
+};

@@ -1,0 +1,48 @@
+#include "views/TContentsForm.hpp"
+
+#include <QTableWidget>
+#include <QToolTip>
+#include <QVBoxLayout>
+
+#include "raceday/race_header.hpp"
+#include "views/view_tables.hpp"
+
+TContentsForm::TContentsForm(tolven::RaceDay& day, QWidget* parent)
+    : TRaceForm(QStringLiteral("ﾚｰｽ内容表示"), day, parent) {
+    grid_ = makeGrid(this, {25, 25, 206, 80, 49, 36, 36, 64, 0});
+    grid_->setObjectName(QStringLiteral("CardGrid"));
+    grid_->setToolTip(QString::fromStdString("表示は枠番、馬番、馬名、騎手、負担重量、性別馬齢、ブリンカー、見習区分、の順です"));
+    content()->addWidget(grid_);
+}
+
+void TContentsForm::paint(int n) {
+    for (int r = 0; r < grid_->rowCount(); ++r) {
+        for (int c = 0; c < grid_->columnCount(); ++c) {
+            QTableWidgetItem* item = grid_->item(r, c);
+            if (item == nullptr) continue;
+            if (c == 0) item->setBackground(rgb(tolven::bracket_colour(day_.bracket(n, r))));
+            if (c == 1) item->setBackground(QToolTip::palette().color(QPalette::ToolTipBase));
+            item->setTextAlignment(c == 2 || c == 3 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);
+        }
+    }
+}
+
+void TContentsForm::showRace(int n) {
+    setHeader(n, tolven::contents_title(day_, n));
+    std::vector<std::vector<std::string>> rows;
+    for (const auto& r : tolven::contents_rows(day_, n)) rows.emplace_back(r.begin(), r.end());
+    fillGrid(grid_, rows);
+    paint(n);
+}
+
+void TContentsForm::showFirstRaceAfterLoad() {
+    if (day_.race_count <= 0) return;
+    setHeader(0, tolven::race_header(day_.race[0]).title);
+    std::vector<std::vector<std::string>> rows;
+    for (int r = 0; r < day_.runners(0); ++r) {
+        auto cells = tolven::card_row(day_.race[0], day_.runner[0][r]);
+        rows.emplace_back(cells.begin(), cells.end());
+    }
+    fillGrid(grid_, rows);
+    paint(0);
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "views/TRaceForm.hpp"
+
+// The race contents window "ﾚｰｽ内容表示": the race card of the selected race.
+class TContentsForm : public TRaceForm {
+    Q_OBJECT
+
+public:
+    TContentsForm(tolven::RaceDay& day, QWidget* parent = nullptr);
+    QTableWidget* grid() const { return grid_; }
+    // The fill right after a day is loaded: race 1 with the header and card
+    // texts of the main window (title "%2sR" + name, age from the years).
+    void showFirstRaceAfterLoad();
+
+protected:
+    void showRace(int n) override;
+
+private:
+    void paint(int n);
+    QTableWidget* grid_;
+};

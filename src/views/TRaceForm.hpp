@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "raceday/race_day.hpp"
+
+class QLabel;
+class QTabBar;
+class QTableWidget;
+class QVBoxLayout;
+
+// The frame every race window shares: one tab per race ("1 R", "2 R", ..), the
+// four-line race header on a maroon or green band, and the window's own
+// content below. Each tab change rebuilds the content from the race day,
+// which the main window owns; no window keeps a copy.
+class TRaceForm : public QWidget {
+    Q_OBJECT
+
+public:
+    TRaceForm(const QString& title, tolven::RaceDay& day, QWidget* parent = nullptr);
+
+    // A new day was loaded: tabs 1..RaceCount, first tab shown.
+    void dayLoaded();
+    int currentRace() const;
+    void setCurrentRace(int n);
+    QTabBar* tabs() const { return tabs_; }
+    QString headerLine(int i) const;
+    QColor headerColour() const;
+
+    // Fills a grid with CP932 cell texts, bold gothic text.
+    static void fillGrid(QTableWidget* grid, const std::vector<std::vector<std::string>>& rows);
+    static QTableWidget* makeGrid(QWidget* parent, const std::vector<int>& widths);
+    static QColor rgb(unsigned colour) { return QColor((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF); }
+    static QString qs(const std::string& cp932);
+
+protected:
+    // Rebuilds the content for race n (0-based).
+    virtual void showRace(int n) = 0;
+    // Sets the header band from the race (title line as given).
+    void setHeader(int n, const std::string& title);
+    QVBoxLayout* content() const { return content_; }
+    tolven::RaceDay& day_;
+
+private:
+    QTabBar* tabs_;
+    QWidget* band_;
+    std::array<QLabel*, 4> lines_{};
+    QVBoxLayout* content_;
+};
