@@ -83,6 +83,7 @@ QTableWidget* TRaceForm::makeGrid(QWidget* parent, const std::vector<int>& width
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->setSelectionMode(QAbstractItemView::NoSelection);
     grid->verticalHeader()->setDefaultSectionSize(20);
+    grid->horizontalHeader()->setMinimumSectionSize(0);
     QFont font(QStringLiteral("ＭＳ ゴシック"));
     font.setBold(true);
     font.setPixelSize(15);
