@@ -7,6 +7,8 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QScatterSeries>
 #include <QStackedBarSeries>
@@ -201,6 +203,10 @@ void TGraphForm::drawPage3(int n) {
         chart->addSeries(s);
         s->attachAxis(x);
         s->attachAxis(right);
+        // One legend entry for the five points.
+        if (k > 0) {
+            for (QLegendMarker* marker : chart->legend()->markers(s)) marker->setVisible(false);
+        }
     }
     chart->legend()->setVisible(true);
     if (axisFixed_->isChecked()) {
