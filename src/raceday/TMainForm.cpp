@@ -131,7 +131,11 @@ TMainForm::TMainForm(fs::path base, std::unique_ptr<tolven::JvLink> link, QWidge
     updateWindowMenu();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    // Stop routing active-window changes: the child windows go after this
+    // object is no longer a TMainForm.
+    disconnect(mdi_, nullptr, this, nullptr);
+}
 
 void TMainForm::setClock(std::function<tolven::DateTime()> now) { now_ = std::move(now); }
 
