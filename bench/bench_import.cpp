@@ -22,24 +22,7 @@ using namespace tolven;
 
 namespace {
 
-class QuietHost : public ImportHost {
-public:
-    int records = 0;
-    void beep() override {}
-    void show_information(const std::string&) override {}
-    bool confirm(const std::string&) override { return true; }
-    void set_progress_line(const std::string&) override {}
-    void set_bar_range(int, int) override {}
-    void set_bar_position(int, int) override {}
-    void clear_built_lines() override {}
-    void add_built_line(const std::string&) override { ++records; }
-    void set_busy_cursor(bool) override {}
-    void process_events() override {}
-    void set_status_timer(bool) override {}
-    void show_from_time(const DateTime&) override {}
-    std::optional<std::string> read_last_time() override { return "2000/01/01 00:00:00"; }
-    void write_last_time(const std::string&) override {}
-};
+
 
 double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -68,7 +51,7 @@ int main(int argc, char** argv) {
     FeedLink link(dir / "feed", dir / "base" / "JVCache");
     link.JVInit(jvlink_sid());
     CancelFlag cancel;
-    QuietHost host;
+    SilentImportHost host;
     ImportController import(link, store, cancel, host);
     import.open();
     auto start = std::chrono::steady_clock::now();
@@ -105,7 +88,7 @@ int main(int argc, char** argv) {
 
     std::printf("sample feed:          %d weeks, %d race days, %d races, %d runners, %d horses\n",
                 weeks, sum.days, sum.races, sum.runners, sum.horses);
-    std::printf("records imported:     %zu (%d store writes)\n", records, host.records);
+    std::printf("records imported:     %zu (%d store writes)\n", records, host.built_lines);
     std::printf("import:               %.3f s, %.0f records/s\n", importing,
                 static_cast<double>(records) / importing);
     std::printf("floor:                %.3f s (read the feed, write %zu final files once)\n", floor,

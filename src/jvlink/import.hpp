@@ -45,6 +45,33 @@ public:
     virtual void write_last_time(const std::string& text) = 0;
 };
 
+// A host that shows nothing and answers every question with yes: for batch
+// imports (benchmarks, tests) where nobody watches.
+class SilentImportHost : public ImportHost {
+public:
+    explicit SilentImportHost(std::optional<std::string> last_time = "2000/01/01 00:00:00")
+        : last_time_(std::move(last_time)) {}
+    int built_lines = 0;
+
+    void beep() override {}
+    void show_information(const std::string&) override {}
+    bool confirm(const std::string&) override { return true; }
+    void set_progress_line(const std::string&) override {}
+    void set_bar_range(int, int) override {}
+    void set_bar_position(int, int) override {}
+    void clear_built_lines() override { built_lines = 0; }
+    void add_built_line(const std::string&) override { ++built_lines; }
+    void set_busy_cursor(bool) override {}
+    void process_events() override {}
+    void set_status_timer(bool) override {}
+    void show_from_time(const DateTime&) override {}
+    std::optional<std::string> read_last_time() override { return last_time_; }
+    void write_last_time(const std::string& text) override { last_time_ = text; }
+
+private:
+    std::optional<std::string> last_time_;
+};
+
 // The data download: opens JV-Link for all data since the from-time, waits for
 // the download, reads the record stream and files every record into the store.
 class ImportController {

@@ -132,9 +132,10 @@ void TGraphForm::showRace(int n) {
     drawPage1(n);
 }
 
-void TGraphForm::drawPage1(int n) {
-    QChart* chart = freshChart(views_[0], QStringLiteral("馬別能力序列グラフ"));
-    std::vector<tolven::GraphPoint> bars = tolven::ability_order_bars(day_, n);
+// Pages 1 and 2: one bar per runner, coloured per bar, on an axis from 270.
+void TGraphForm::drawCompositeBars(int page, const QString& title,
+                                   const std::vector<tolven::GraphPoint>& bars) {
+    QChart* chart = freshChart(views_[page - 1], title);
     auto* x = new QBarCategoryAxis;
     x->setTitleText(QStringLiteral("馬番"));
     for (const auto& b : bars) x->append(QString::fromStdString(b.label).trimmed());
@@ -147,19 +148,12 @@ void TGraphForm::drawPage1(int n) {
     addColouredBars(chart, bars, QStringLiteral("総合能力"), x, y);
 }
 
+void TGraphForm::drawPage1(int n) {
+    drawCompositeBars(1, QStringLiteral("馬別能力序列グラフ"), tolven::ability_order_bars(day_, n));
+}
+
 void TGraphForm::drawPage2(int n) {
-    QChart* chart = freshChart(views_[1], QStringLiteral("馬別総合能力比較ｸﾞﾗﾌ"));
-    std::vector<tolven::GraphPoint> bars = tolven::composite_bars(day_, n);
-    auto* x = new QBarCategoryAxis;
-    x->setTitleText(QStringLiteral("馬番"));
-    for (const auto& b : bars) x->append(QString::fromStdString(b.label));
-    QValueAxis* y = valueAxis(QStringLiteral("総合能力指数"));
-    double top = 270;
-    for (const auto& b : bars) top = std::max(top, b.value);
-    y->setRange(270, top + 5);
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    addColouredBars(chart, bars, QStringLiteral("総合能力"), x, y);
+    drawCompositeBars(2, QStringLiteral("馬別総合能力比較ｸﾞﾗﾌ"), tolven::composite_bars(day_, n));
 }
 
 void TGraphForm::drawPage3(int n) {

@@ -29,6 +29,8 @@ protected:
     void showRace(int n) override;
 
 private:
+    void drawCompositeBars(int page, const QString& title,
+                           const std::vector<tolven::GraphPoint>& bars);
     void drawPage1(int n);
     void drawPage2(int n);
     void drawPage3(int n);

@@ -329,22 +329,7 @@ TEST(DayLoader, ASampleDayEndToEnd) {
     store.create_folders();
     FeedLink link(dir.path() / "feed", dir.path() / "JVCache");
     ASSERT_EQ(link.JVInit(jvlink_sid()), 0);
-    struct Host : ImportHost {
-        void beep() override {}
-        void show_information(const std::string&) override {}
-        bool confirm(const std::string&) override { return true; }
-        void set_progress_line(const std::string&) override {}
-        void set_bar_range(int, int) override {}
-        void set_bar_position(int, int) override {}
-        void clear_built_lines() override {}
-        void add_built_line(const std::string&) override {}
-        void set_busy_cursor(bool) override {}
-        void process_events() override {}
-        void set_status_timer(bool) override {}
-        void show_from_time(const DateTime&) override {}
-        std::optional<std::string> read_last_time() override { return "2000/01/01 00:00:00"; }
-        void write_last_time(const std::string&) override {}
-    } host;
+    SilentImportHost host;
     CancelFlag cancel;
     ImportController import(link, store, cancel, host, [] { return DateTime{2026, 12, 6, 9}; });
     import.open();

@@ -45,22 +45,7 @@ const tolven::DateTime kNow{2026, 12, 6, 10, 0, 0};
 
 QString qs(const std::string& cp932) { return QString::fromStdString(tolven::cp932::to_utf8(cp932)); }
 
-struct NullHost : tolven::ImportHost {
-    void beep() override {}
-    void show_information(const std::string&) override {}
-    bool confirm(const std::string&) override { return true; }
-    void set_progress_line(const std::string&) override {}
-    void set_bar_range(int, int) override {}
-    void set_bar_position(int, int) override {}
-    void clear_built_lines() override {}
-    void add_built_line(const std::string&) override {}
-    void set_busy_cursor(bool) override {}
-    void process_events() override {}
-    void set_status_timer(bool) override {}
-    void show_from_time(const tolven::DateTime&) override {}
-    std::optional<std::string> read_last_time() override { return "2000/01/01 00:00:00"; }
-    void write_last_time(const std::string&) override {}
-};
+
 
 void saveScreenshot(QWidget* w, const char* name) {
     QByteArray dir = qgetenv("TOLVEN_SCREENSHOT_DIR");
@@ -86,7 +71,7 @@ private slots:
         tolven::FeedLink link(base / "feed", base / "JVCache");
         link.JVInit(tolven::jvlink_sid());
         tolven::CancelFlag cancel;
-        NullHost host;
+        tolven::SilentImportHost host;
         tolven::ImportController import(link, store, cancel, host, [] { return kNow; });
         import.open();
         import.start();
