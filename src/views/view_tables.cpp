@@ -130,7 +130,7 @@ std::vector<std::array<std::string, 8>> contents_rows(const RaceDay& day, int n)
     return rows;
 }
 
-std::vector<GraphPoint> ability_order_bars(const RaceDay& day, int n) {
+std::vector<std::string> ability_order_keys(const RaceDay& day, int n) {
     std::vector<std::string> keys;
     for (int r = 0; r < day.runners(n); ++r) {
         double score = day.figures[n].runner[r].composite;
@@ -142,9 +142,14 @@ std::vector<GraphPoint> ability_order_bars(const RaceDay& day, int n) {
         }
         keys.emplace_back(key);
     }
-    std::sort(keys.begin(), keys.end());
+    std::sort(keys.begin(), keys.end(), std::greater<>());
+    return keys;
+}
+
+std::vector<GraphPoint> ability_order_bars(const RaceDay& day, int n) {
+    std::vector<std::string> keys = ability_order_keys(day, n);
     std::vector<GraphPoint> bars;
-    for (auto it = keys.rbegin(); it != keys.rend(); ++it) {
+    for (auto it = keys.begin(); it != keys.end(); ++it) {
         std::size_t p = bars.size();
         GraphPoint bar;
         std::string head = it->substr(0, 7);

@@ -40,6 +40,9 @@ struct GraphPoint {
     std::string label;
     unsigned colour = 0;
 };
+// The runners by composite score, best first: "%7.3f-%2d" of score and horse
+// number ("0000000-%2d" for a score of 0), equal scores higher number first.
+std::vector<std::string> ability_order_keys(const RaceDay& day, int n);
 // Page 1: the runners by composite score, best first.
 std::vector<GraphPoint> ability_order_bars(const RaceDay& day, int n);
 // Page 2: composite score by horse number.
