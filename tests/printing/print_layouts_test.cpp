@@ -1,0 +1,149 @@
+#include "printing/print_layouts.hpp"
+
+#include <gtest/gtest.h>
+
+#include "store/cp932.hpp"
+#include "support/race_day_builder.hpp"
+
+namespace tolven {
+namespace {
+
+using namespace tolven::testing;
+
+int count(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+RaceDay twelve_races(int runners_of_race_1) {
+    RaceDay day;
+    std::vector<std::pair<int, int>> races{{1200, runners_of_race_1}};
+    for (int i = 2; i <= 12; ++i) races.push_back({1600, 9 + i % 5});
+    set_races(day, races);
+    for (int n = 0; n < 12; ++n) {
+        day.bets[static_cast<std::size_t>(n)].computer_quinella = {" 1- 2", " 1- 3"};
+        day.bets[static_cast<std::size_t>(n)].computer_bracket = {" 1- 2"};
+        day.prediction[static_cast<std::size_t>(n)].pattern = "A";
+    }
+    return day;
+}
+
+TEST(BetList, TwelveRacesWithTheBracketRule) {
+    for (int runners : {8, 9}) {
+        RaceDay day = twelve_races(runners);
+        RecordingCanvas canvas;
+        draw_bet_list(day, canvas);
+        std::string all = canvas.matching("");
+        EXPECT_EQ(count(all, "【馬連】"), 24) << runners;
+        // 11 races always print both bracket lines; race 1 only with 9 runners.
+        EXPECT_EQ(count(all, "【枠連】"), runners == 9 ? 24 : 22);
+        EXPECT_NE(all.find("text 150,71 TOLVEN for JRA-VAN Data Lab. 買い目リスト"), std::string::npos);
+        EXPECT_NE(all.find("text 150,148 <<  1R >>   " + std::to_string(runners) + "頭  A  "),
+                  std::string::npos)
+            << all.substr(0, 600);
+        // Race 12's closing rules: D = 2640.
+        EXPECT_NE(all.find("pen 5 solid\nmove 150,2783\nline 1850,2783\n"), std::string::npos);
+        EXPECT_NE(all.find("pen 1 dot\nmove 170,2639\nline 1850,2639\nmove 170,2713\nline 1850,2713\n"),
+                  std::string::npos);
+        // The user quinella line of race 1 at D + T0 + 5 with its nine slots.
+        EXPECT_NE(all.find("text 170,295 ﾕｰｻﾞｰ予想   【馬連】" + std::string(18, ' ') + "\n"),
+                  std::string::npos);
+    }
+    // A day before 2005 prints both bracket lines for every race.
+    RaceDay old = twelve_races(8);
+    old.from_2005 = false;
+    RecordingCanvas canvas;
+    draw_bet_list(old, canvas);
+    EXPECT_EQ(count(canvas.matching(""), "【枠連】"), 24);
+    EXPECT_EQ(print_bet_line("X", {" 1- 2"}), "X   1- 2" + std::string(16, ' '));
+}
+
+TEST(AnalysisSheet, RunnerTableMarksAndRules) {
+    RaceDay day;
+    set_races(day, {{1600, 3}, {1800, 12}});  // 3 runners: brackets 1, 2, 3
+    // Make runners 1-2 share bracket 1 and runner 3 open bracket 2.
+    day.runner[0][1].replace(se::bracket.offset, 1, "1");
+    day.runner[0][2].replace(se::bracket.offset, 1, "2");
+    day.prediction[0].cross = 2;
+    day.prediction[0].chu = 3;
+    day.prediction[0].triangle = 1;
+    day.prediction[0].down = 2;
+    day.prediction[0].pattern = "B";
+    RecordingCanvas canvas;
+    draw_analysis_sheet(day, 1, canvas);
+    std::string all = canvas.matching("");
+    // Bracket 1 printed once with a thick rule, a thin rule between runners 1
+    // and 2, a thick rule opening bracket 2.
+    EXPECT_EQ(count(all, "text 220,"), 2);
+    EXPECT_NE(all.find("text 220,540 1\n"), std::string::npos);
+    EXPECT_NE(all.find("pen 12 solid\nmove 200,530\nline 1800,530\n"), std::string::npos);
+    EXPECT_NE(all.find("pen 1 solid\nmove 250,580\nline 1800,580\n"), std::string::npos);
+    EXPECT_NE(all.find("text 220,640 2\npen 12 solid\nmove 200,630\nline 1800,630\n"),
+              std::string::npos);
+    // Marks in the rows of their horses.
+    EXPECT_NE(all.find("text 320,590 ×\n"), std::string::npos);
+    EXPECT_NE(all.find("text 320,640 注\n"), std::string::npos);
+    EXPECT_NE(all.find("text 320,540 ▲\n"), std::string::npos);
+    EXPECT_NE(all.find("text 320,590 ↓\n"), std::string::npos);
+    // The table frame ends at B = 50 r + 530.
+    EXPECT_NE(all.find("rect 200,440 1800,680\n"), std::string::npos);
+    EXPECT_NE(all.find("text 200,1500 【パターン】B\n"), std::string::npos);
+    // Race number placement inside the black box.
+    EXPECT_NE(all.find("fontcolour FFFFFF\ntext 230,330 1\n"), std::string::npos);
+    RaceDay big;
+    std::vector<std::pair<int, int>> races(12, {1600, 10});
+    set_races(big, races);
+    RecordingCanvas ten;
+    draw_analysis_sheet(big, 10, ten);
+    EXPECT_NE(ten.matching("").find("text 205,330 10\n"), std::string::npos);
+}
+
+TEST(AnalysisSheet, BarGraph) {
+    RaceDay day;
+    set_races(day, {{1600, 18}, {1800, 12}});
+    for (int r = 0; r < 18; ++r) day.figures[0].runner[static_cast<std::size_t>(r)].composite = 300 - r;
+    day.figures[0].runner[17].composite = 278;  // no past runs
+    RecordingCanvas canvas;
+    draw_analysis_sheet(day, 1, canvas);
+    // Slot width 1400 / 18 = 77, bar width 77 - 2 * 12 = 53.
+    EXPECT_NE(canvas.matching("").find("brush solid 000000\nrect 412,2150 465,2600\n"),
+              std::string::npos);  // best: 300 -> top 2600 - 30 * 15
+    EXPECT_NE(canvas.matching("").find("brush diagcross 000000\nrect 489,"), std::string::npos);
+    EXPECT_NE(canvas.matching("").find("brush bdiagonal 000000\nrect 566,"), std::string::npos);
+    EXPECT_NE(canvas.matching("").find("brush cross 000000\nrect 874,"), std::string::npos);
+    // The 278 runner, last, is a hollow white bar.
+    EXPECT_NE(canvas.matching("").find("brush clear FFFFFF\nrect 1721,2480 1774,2600\n"),
+              std::string::npos);
+    // Slot ticks.
+    EXPECT_NE(canvas.matching("").find("move 439,2600\nline 439,2620\n"), std::string::npos);
+}
+
+TEST(AllocationPrint, Blocks) {
+    RaceDay day;
+    set_races(day, {{1600, 12}, {1800, 12}});
+    for (int n = 0; n < 2; ++n) {
+        for (int r = 0; r < 12; ++r) day.figures[n].runner[static_cast<std::size_t>(r)].composite = 290 - r;
+        day.prediction[n].chu = 1;
+        day.bets[n].computer_quinella = {" 1- 2", " 1- 3", " 1- 4", " 1- 5", " 1- 6"};
+    }
+    FundAllocation money;
+    money.recompute(day);
+    RecordingCanvas canvas;
+    draw_allocation(day, money, sj("2026年12月05日中山"), canvas);
+    std::string all = canvas.matching("");
+    EXPECT_NE(all.find("text 200,100 TOLVEN２ for JRA-VAN 資金配分表\n"), std::string::npos);
+    EXPECT_NE(all.find("text 200,180 2026年12月05日中山\n"), std::string::npos);
+    EXPECT_NE(all.find("text 1500,200 10点\n"), std::string::npos);
+    EXPECT_NE(all.find("text 1650,200 19600円\n"), std::string::npos);
+    // Block 2 starts 200 lower.
+    EXPECT_NE(all.find("rect 200,480 1820,530\n"), std::string::npos);
+    EXPECT_NE(all.find("text 260,490  2R\n"), std::string::npos);
+    EXPECT_NE(all.find("text 400,490 勝負度Ⅰ\n"), std::string::npos);
+    EXPECT_NE(all.find("text 230,590 1- 2\n"), std::string::npos);
+    EXPECT_NE(all.find("text 230,635 2600 円\n"), std::string::npos);
+    EXPECT_NE(all.find("text 1460,490 合計額：9800 円\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tolven
