@@ -1,3 +1,4 @@
+#include "printing/page_recording.hpp"
 #include "printing/print_layouts.hpp"
 
 #include <gtest/gtest.h>
@@ -143,6 +144,43 @@ TEST(AllocationPrint, Blocks) {
     EXPECT_NE(all.find("text 230,590 1- 2\n"), std::string::npos);
     EXPECT_NE(all.find("text 230,635 2600 円\n"), std::string::npos);
     EXPECT_NE(all.find("text 1460,490 合計額：9800 円\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tolven
+
+namespace tolven {
+namespace {
+
+TEST(DeviceUnits, ConversionsRoundHalfToEven) {
+    // A 600-dpi printer and a 96-pixel screen.
+    struct Case {
+        int width, dots;
+    } pens[] = {{1, 1}, {5, 3}, {10, 6}, {12, 8}, {20, 12}, {0, 1}};
+    for (const auto& c : pens) EXPECT_EQ(pen_width_dots(c.width, 600, 96), c.dots) << c.width;
+    EXPECT_EQ(units_to_dots(254, 0, 600), 600);
+    EXPECT_EQ(units_to_dots(1000, 0, 600), 2362);  // 2362.2
+    EXPECT_EQ(units_to_dots(127, 0, 1), 0);        // 0.5 -> 0 (even)
+    EXPECT_EQ(units_to_dots(381, 0, 1), 2);        // 1.5 -> 2 (even)
+    EXPECT_EQ(units_to_dots(100, 27, 600), 300);   // margins add before the conversion
+    EXPECT_EQ(units_to_dots(10, 0, 600, false), 236);  // 10 mm
+}
+
+TEST(PageRecording, ReplaysEveryCallInOrder) {
+    PageRecording page;
+    RecordingCanvas direct;
+    for (PageCanvas* c : {static_cast<PageCanvas*>(&page), static_cast<PageCanvas*>(&direct)}) {
+        c->set_font("ＭＳ ゴシック", 12, true, true);
+        c->set_font_colour(0xFFFFFF);
+        c->set_pen(5, PenStyle::Dot);
+        c->set_brush(BrushStyle::DiagCross, 0x123456);
+        c->text_out(1, 2, sj("中山"));
+        c->line(3, 4, 5, 6);
+        c->rectangle(7, 8, 9, 10);
+    }
+    RecordingCanvas replayed;
+    page.replay(replayed);
+    EXPECT_EQ(replayed.calls, direct.calls);
 }
 
 }  // namespace
