@@ -41,5 +41,6 @@ int run_show(Context& context);
 int run_tick(Context& context);
 int run_results(Context& context);
 int run_hits(Context& context);
+int run_print(Context& context);
 
 }  // namespace tolven::cli

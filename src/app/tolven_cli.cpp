@@ -23,6 +23,8 @@ void usage(std::FILE* out) {
         "  tick DAY RACE HORSE COLUMN                  tick a check item (COLUMN 3..14)\n"
         "  results DAY [--hits-only]                   the results record\n"
         "  hits YYYYMMDD [--longshot]                  export the hits of a date\n"
+        "  print betlist|sheet RACE|allocation DAY --pdf FILE\n"
+        "                                              render a printout to a PDF\n"
         "  make-sample-feed DIR [--seed N] [--weeks N] [--today YYYYMMDD]\n"
         "                                              write a sample feed\n"
         "  version                                     print the program version\n",
@@ -58,6 +60,9 @@ int main(int argc, char** argv) {
             {"tick", run_tick},
             {"results", run_results},
             {"hits", run_hits},
+#ifdef TOLVEN_HAS_PDF
+            {"print", run_print},
+#endif
         };
         auto it = commands.find(command);
         if (it == commands.end()) throw UsageError("unknown command \"" + command + "\"");

@@ -1,0 +1,72 @@
+// tolven-cli print: a printout rendered straight into a PDF.
+#include <QGuiApplication>
+
+#include "app/cli_context.hpp"
+#include "money/fund_allocation.hpp"
+#include "printing/QtPageCanvas.hpp"
+#include "printing/page_recording.hpp"
+#include "printing/print_layouts.hpp"
+#include "raceday/day_loader.hpp"
+#include "store/cp932.hpp"
+
+namespace tolven::cli {
+
+int run_print(Context& context) {
+    std::optional<std::string> pdf = take_option(context.args, "--pdf");
+    if (!pdf) throw UsageError("print needs --pdf FILE");
+    if (context.args.empty()) throw UsageError("print needs betlist, sheet RACE or allocation");
+    std::string what = context.args[0];
+    int race = 0;
+    std::size_t day_at = 1;
+    if (what == "sheet") {
+        if (context.args.size() != 3) throw UsageError("print sheet needs RACE DAY");
+        race = parse_int(context.args[1], "RACE");
+        day_at = 2;
+    } else if (what != "betlist" && what != "allocation") {
+        throw UsageError("print needs betlist, sheet RACE or allocation");
+    }
+    if (context.args.size() != day_at + 1) throw UsageError("print needs DAY");
+
+    RaceDay day;
+    LoadOutcome outcome = load_race_day(day, context.base, sj(context.args[day_at]));
+    if (!outcome.built) {
+        print_line(stderr, incomplete_day_message());
+        return 1;
+    }
+    FundAllocation money;
+    money.recompute(day);
+    PageRecording page;
+    std::string caption;
+    if (what == "betlist") {
+        draw_bet_list(day, page);
+        caption = bet_list_caption();
+    } else if (what == "sheet") {
+        if (race < 1 || race > day.race_count) throw UsageError("no race " + context.args[1]);
+        draw_analysis_sheet(day, race, page);
+        caption = analysis_sheet_caption();
+    } else {
+        if (day.race_count < 5) {
+            print_line(stderr, sj("この画面は印刷できません。"));
+            return 1;
+        }
+        draw_allocation(day, money, day.entry, page);
+        caption = allocation_caption();
+    }
+
+    // Fonts and painting need a GUI application, not a screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    int argc = 1;
+    char name[] = "tolven-cli";
+    char* argv[] = {name, nullptr};
+    QGuiApplication app(argc, argv);
+    map_designed_fonts();
+    if (!write_pdf(QString::fromStdString(*pdf), QString::fromStdString(cp932::to_utf8(caption)),
+                   {page})) {
+        std::fprintf(stderr, "tolven-cli: cannot write %s\n", pdf->c_str());
+        return 1;
+    }
+    std::printf("%s\n", pdf->c_str());
+    return 0;
+}
+
+}  // namespace tolven::cli
