@@ -96,7 +96,7 @@ TshikinForm::TshikinForm(tolven::FundAllocation& money, tolven::RaceDay& day, QW
             dlg.Execute(this);
             return;
         }
-        TMsgDlg::information(this, QStringLiteral("印刷はまだ準備中です。"));
+        if (onPrint) onPrint();
     });
 }
 

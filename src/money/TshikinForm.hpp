@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 #include "money/fund_allocation.hpp"
 
 class QLabel;
@@ -22,6 +24,8 @@ public:
     QLabel* totalBets() const { return staticText1_; }
     QLabel* totalStake() const { return staticText2_; }
     TtoushiForm* investmentDialog() const { return toushi_; }
+    // Draws the table into the print preview (the main window provides it).
+    std::function<void()> onPrint;
 
 private:
     tolven::FundAllocation& money_;

@@ -30,6 +30,10 @@
 #include "jvlink/TGetDataForm.hpp"
 #include "money/TshikinForm.hpp"
 #include "prediction/TYosoForm.hpp"
+#include "printing/TAllPrintForm.hpp"
+#include "printing/TPintSetForm.hpp"
+#include "printing/TPrevX.hpp"
+#include "printing/print_layouts.hpp"
 #include "prediction/hit_export.hpp"
 #include "views/TCalForm.hpp"
 #include "views/TContentsForm.hpp"
@@ -248,7 +252,10 @@ void TMainForm::createActions() {
             TMsgDlg::warning(this, QStringLiteral("分析用データを読み込んでください。"));
             return;
         }
-        TMsgDlg::information(this, QStringLiteral("印刷はまだ準備中です。"));
+        QListWidgetItem* item = DatListBox_->currentItem();
+        TPintSetForm dialog(item ? item->text() : banner_->text(), day_.race_count, this);
+        dialog.onPrint = [this](int chosen) { printItem(chosen); };
+        dialog.exec();
     };
     connect(print, &QAction::triggered, this, printAction);
     connect(printMenu, &QAction::triggered, this, printAction);
@@ -351,8 +358,28 @@ QMdiSubWindow* TMainForm::addChild(const QString& title, QWidget* content) {
     return child;
 }
 
+void TMainForm::printItem(int item) {
+    TPrevX* preview = allPrint_->preview();
+    preview->newDocument();
+    std::string caption;
+    if (item == 0) {
+        tolven::draw_bet_list(day_, preview->canvas());
+        caption = tolven::bet_list_caption();
+    } else if (item > 0) {
+        tolven::draw_analysis_sheet(day_, item, preview->canvas());
+        caption = tolven::analysis_sheet_caption();
+    } else {
+        QListWidgetItem* selected = DatListBox_->currentItem();
+        tolven::draw_allocation(day_, money_, selected ? cp(selected->text()) : day_.entry,
+                                preview->canvas());
+        caption = tolven::allocation_caption();
+    }
+    allPrint_->showDocument(qs(caption));
+}
+
 void TMainForm::createChildren() {
     // The views of the loaded day, in the order the program creates them.
+    allPrint_ = new TAllPrintForm(ini_, this);
     contents_ = new TContentsForm(day_);
     contentsWindow_ = addChild(QStringLiteral("ﾚｰｽ内容表示"), contents_);
     graph_ = new TGraphForm(day_);
@@ -383,6 +410,7 @@ void TMainForm::createChildren() {
     cal_ = new TCalForm(day_);
     calcWindow_ = addChild(QStringLiteral("計算表"), cal_);
     shikin_ = new TshikinForm(money_, day_);
+    shikin_->onPrint = [this] { printItem(-1); };
     allocationWindow_ = addChild(QStringLiteral("資金配分"), shikin_);
     yoso_ = new TYosoForm(day_);
     yoso_->onHitExport = [this](bool longshot) { exportHits(longshot); };

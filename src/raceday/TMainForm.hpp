@@ -33,6 +33,7 @@ class TContentsForm;
 class TGraphForm;
 class TYosoForm;
 class TshikinForm;
+class TAllPrintForm;
 
 // The frame of the program: a multiple-document window with the day banner
 // and ticker, the race-day catalogue on the left, the toolbar and menus, and
@@ -82,6 +83,10 @@ public:
     QCheckBox* hitsOnlyBox() const { return hitsOnly_; }
     // The hit check and export of the prediction window's buttons.
     void exportHits(bool longshot);
+    TAllPrintForm* printPreview() const { return allPrint_; }
+    // Draws a printout into the preview and shows it: item 0 the bet list,
+    // item k the analysis sheet of race k, -1 the fund allocation table.
+    void printItem(int item);
 
 public slots:
     void JVDataGetClick();
@@ -139,6 +144,7 @@ private:
     TGraphForm* graph_ = nullptr;
     TContentsForm* contents_ = nullptr;
     TshikinForm* shikin_ = nullptr;
+    TAllPrintForm* allPrint_ = nullptr;
     void refreshViews();
     int currentPredictionRace() const;
 };

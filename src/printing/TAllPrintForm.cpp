@@ -1,0 +1,118 @@
+#include "printing/TAllPrintForm.hpp"
+
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include "printing/TPrevX.hpp"
+#include "widgets/TIniGT.hpp"
+#include "widgets/TMsgDlg.hpp"
+
+namespace {
+
+QString next_pdf_file;
+const int kZooms[] = {25, 50, 75, 100};
+
+}  // namespace
+
+void TAllPrintForm::setNextPdfFile(const QString& file) { next_pdf_file = file; }
+
+TAllPrintForm::TAllPrintForm(TIniGT& ini, QWidget* parent) : QWidget(parent, Qt::Window), ini_(ini) {
+    setWindowTitle(QStringLiteral("全買い目印刷"));
+    setWindowFlags(Qt::Window | Qt::WindowMaximizeButtonHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    auto* layout = new QVBoxLayout(this);
+    auto* bar = new QHBoxLayout;
+    auto* print = new QPushButton(QStringLiteral("印刷(&P)"), this);
+    auto* setup = new QPushButton(QStringLiteral("ﾌﾟﾘﾝﾀ設定(&S)"), this);
+    auto* pdf = new QPushButton(QStringLiteral("PDF保存"), this);
+    pdf->setObjectName(QStringLiteral("PdfButton"));
+    auto* close = new QPushButton(QStringLiteral("閉じる"), this);
+    for (QPushButton* b : {print, setup, pdf, close}) bar->addWidget(b);
+    auto* zoomBox = new QGroupBox(QStringLiteral("倍率"), this);
+    auto* zoomLayout = new QHBoxLayout(zoomBox);
+    zoom_ = new QButtonGroup(this);
+    for (int i = 0; i < 4; ++i) {
+        auto* r = new QRadioButton(QStringLiteral("%1%").arg(kZooms[i]), zoomBox);
+        zoom_->addButton(r, i);
+        zoomLayout->addWidget(r);
+    }
+    bar->addWidget(zoomBox);
+    bar->addStretch(1);
+    layout->addLayout(bar);
+    scroll_ = new QScrollArea(this);
+    prev_ = new TPrevX(scroll_);
+    scroll_->setWidget(prev_);
+    scroll_->setBackgroundRole(QPalette::Dark);
+    layout->addWidget(scroll_, 1);
+
+    int top = ini_.ReadInteger(QStringLiteral("Printlocate"), QStringLiteral("top"), 10);
+    int left = ini_.ReadInteger(QStringLiteral("Printlocate"), QStringLiteral("left"), 10);
+    int width = ini_.ReadInteger(QStringLiteral("Printlocate"), QStringLiteral("width"), 630);
+    int height = ini_.ReadInteger(QStringLiteral("Printlocate"), QStringLiteral("height"), 450);
+    move(left, top);
+    resize(width, height);
+    setZoomIndex(ini_.ReadInteger(QStringLiteral("PrintZoom"), QStringLiteral("ratio"), 1));
+
+    connect(zoom_, &QButtonGroup::idClicked, this, [this](int id) {
+        ini_.WriteInteger(QStringLiteral("PrintZoom"), QStringLiteral("ratio"), id);
+        prev_->setZoomScale(kZooms[id]);
+    });
+    connect(print, &QPushButton::clicked, this, [this] {
+        if (!prev_->print()) TMsgDlg::warning(this, TPrevX::noPrinterMessage());
+    });
+    connect(setup, &QPushButton::clicked, this, [this] {
+        if (!TPrevX::hasPrinter()) {
+            TMsgDlg::warning(this, TPrevX::noPrinterMessage());
+            return;
+        }
+        QPrinter printer;
+        QPrintDialog dialog(&printer, this);
+        dialog.exec();
+    });
+    connect(pdf, &QPushButton::clicked, this, [this] {
+        QString file = next_pdf_file;
+        next_pdf_file.clear();
+        if (file.isEmpty()) {
+            file = QFileDialog::getSaveFileName(this, QStringLiteral("PDF保存"),
+                                                prev_->Title + QStringLiteral(".pdf"),
+                                                QStringLiteral("PDF (*.pdf)"));
+        }
+        if (file.isEmpty()) return;
+        if (!prev_->savePdf(file)) TMsgDlg::warning(this, QStringLiteral("PDFを保存できませんでした。"));
+    });
+    connect(close, &QPushButton::clicked, this, &QWidget::hide);
+}
+
+int TAllPrintForm::zoomIndex() const { return zoom_->checkedId(); }
+
+void TAllPrintForm::setZoomIndex(int index) {
+    if (index < 0 || index > 3) index = 1;
+    zoom_->button(index)->setChecked(true);
+    prev_->setZoomScale(kZooms[index]);
+}
+
+void TAllPrintForm::showDocument(const QString& caption) {
+    setWindowTitle(caption);
+    prev_->Title = caption;
+    setZoomIndex(zoomIndex());
+    prev_->finishDocument();
+    show();
+    raise();
+}
+
+void TAllPrintForm::closeEvent(QCloseEvent* event) {
+    ini_.WriteInteger(QStringLiteral("Printlocate"), QStringLiteral("top"), y());
+    ini_.WriteInteger(QStringLiteral("Printlocate"), QStringLiteral("left"), x());
+    ini_.WriteInteger(QStringLiteral("Printlocate"), QStringLiteral("width"), width());
+    ini_.WriteInteger(QStringLiteral("Printlocate"), QStringLiteral("height"), height());
+    event->accept();
+}

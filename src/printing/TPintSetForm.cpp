@@ -1,0 +1,58 @@
+#include "printing/TPintSetForm.hpp"
+
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+TPintSetForm::TPintSetForm(const QString& dayCaption, int races, QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("印刷"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setFixedSize(250, 326);
+    auto* layout = new QVBoxLayout(this);
+    auto* top = new QLabel(dayCaption, this);
+    top->setAlignment(Qt::AlignCenter);
+    top->setStyleSheet(QStringLiteral("QLabel { background: black; color: #00FF00; font-weight: bold; font-size: 13px; padding: 3px; }"));
+    layout->addWidget(top);
+    auto* group = new QGroupBox(QStringLiteral("印刷範囲選択"), this);
+    QFont groupFont(QStringLiteral("ＭＳ ゴシック"));
+    groupFont.setBold(true);
+    group->setFont(groupFont);
+    auto* grid = new QGridLayout(group);
+    items_ = new QButtonGroup(this);
+    auto add = [&](int id, const QString& text) {
+        auto* r = new QRadioButton(text, group);
+        items_->addButton(r, id);
+        if (id == 0) {
+            grid->addWidget(r, 0, 0, 1, 2);
+        } else {
+            grid->addWidget(r, 1 + (id - 1) / 2, (id - 1) % 2);
+        }
+    };
+    add(0, QStringLiteral("全ﾚｰｽ一括"));
+    for (int k = 1; k <= races; ++k) add(k, QStringLiteral("%1 R").arg(k));
+    items_->button(0)->setChecked(true);
+    layout->addWidget(group, 1);
+    auto* buttons = new QHBoxLayout;
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons);
+    connect(ok, &QPushButton::clicked, this, &TPintSetForm::BitBtn1Click);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+int TPintSetForm::selected() const { return items_->checkedId(); }
+void TPintSetForm::select(int item) {
+    if (items_->button(item)) items_->button(item)->setChecked(true);
+}
+
+void TPintSetForm::BitBtn1Click() {
+    if (onPrint) onPrint(selected());
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <vector>
+
+#include "printing/page_recording.hpp"
+
+class QPrinter;
+
+// The page preview: the printout's pages, recorded in tenths of a
+// millimetre, shown scaled on the printer's page with its printable area, and
+// sent to the printer or to a PDF. Without a printer the preview uses an A4
+// page at 600 dpi and printing to paper reports "プリンタが登録されていません".
+class TPrevX : public QWidget {
+    Q_OBJECT
+
+public:
+    enum class TPrevMapModes { pmmHi, pmmLo };
+
+    explicit TPrevX(QWidget* parent = nullptr);
+
+    // Starts a document: takes the printer's geometry, discards the pages
+    // and opens page 1. False (and the message) when printing to paper is
+    // asked for and no printer exists.
+    void newDocument();
+    // The canvas of the page being drawn.
+    tolven::PageCanvas& canvas();
+    void newPage();
+    void finishDocument();
+
+    // Sends pages FirstPage..min(PageCount, LastPage) to the printer; false
+    // with the message when there is no printer.
+    bool print();
+    bool savePdf(const QString& file) const;
+
+    static bool hasPrinter();
+    static QString noPrinterMessage();
+
+    int ZoomScale() const { return zoom_; }
+    // 25..200 percent; other values are ignored.
+    void setZoomScale(int percent);
+    int PageCount() const { return static_cast<int>(pages_.size()); }
+    int CurrentPage() const { return current_; }
+    void setCurrentPage(int page);
+    int FirstPage = 1;
+    int LastPage = 9999;
+    QString Title;
+    int MarginLeft = 0;
+    int MarginTop = 0;
+    TPrevMapModes MapMode = TPrevMapModes::pmmHi;
+
+    // Pages that print() would send.
+    std::vector<int> pagesToPrint() const;
+    const std::vector<tolven::PageRecording>& pages() const { return pages_; }
+    QSize pageSizeDots() const { return pageDots_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void takeGeometry();
+    double screenScale() const;
+
+    std::vector<tolven::PageRecording> pages_;
+    int current_ = 1;
+    int zoom_ = 25;
+    int dpiX_ = 600, dpiY_ = 600;
+    QSize pageDots_{4961, 7016};
+    QRect printableDots_{94, 94, 4772, 6827};
+};
