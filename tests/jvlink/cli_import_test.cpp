@@ -158,6 +158,15 @@ TEST(CliShow, JsonHasEveryKeyAndTickSavesUserBets) {
     EXPECT_EQ(run(base + " show 1999年01月01日中山"), 1);
     std::string record = output_of(base + " results " + day);
     EXPECT_EQ(record.rfind("<< 的中レースリスト >>\n", 0), 0u);
+
+    // Every printout straight to PDF.
+    for (const std::string& what : {std::string("betlist"), std::string("sheet 11"), std::string("allocation")}) {
+        fs::path pdf = dir.path() / "out.pdf";
+        fs::remove(pdf);
+        ASSERT_EQ(run(base + " print " + what + " " + day + " --pdf " + pdf.string()), 0) << what;
+        EXPECT_EQ(testing::read_bytes(pdf).rfind("%PDF", 0), 0u) << what;
+    }
+    EXPECT_EQ(run(base + " print sheet 13 " + day + " --pdf x.pdf"), 2);
 }
 
 }  // namespace
