@@ -22,8 +22,6 @@ using namespace tolven;
 
 namespace {
 
-
-
 double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }

@@ -55,26 +55,29 @@ std::vector<fs::path> write_day(const DataStore& store) {
                 if (day < 1 || day > 28) past = past / 100 * 100 + 10;
                 if (month < 1 || month > 12) past = 20260610;
                 const char* course = j % 2 ? "05" : "08";
-                files.insert(store.store(StoreFile::HorseRuns,
-                                         RecordBuilder(RecordKind::Runner)
-                                             .race(past, course, 4, 2, (h % 12) + 1)
-                                             .number(se::pedigree, pedigree)
-                                             .number(se::running_time, 1100 + j * 37 + h)
-                                             .number(se::last_three_furlongs, 340 + h)
-                                             .str())
+                files.insert(store
+                                 .store(StoreFile::HorseRuns,
+                                        RecordBuilder(RecordKind::Runner)
+                                            .race(past, course, 4, 2, (h % 12) + 1)
+                                            .number(se::pedigree, pedigree)
+                                            .number(se::running_time, 1100 + j * 37 + h)
+                                            .number(se::last_three_furlongs, 340 + h)
+                                            .str())
                                  .file);
-                files.insert(store.store(StoreFile::MeetingRaces,
-                                         RecordBuilder(RecordKind::Race)
-                                             .race(past, course, 4, 2, (h % 12) + 1)
-                                             .number(ra::distance, 1200 + (h % 4) * 200)
-                                             .number(ra::track, 17)
-                                             .number(ra::turf_going, 1)
-                                             .str())
+                files.insert(store
+                                 .store(StoreFile::MeetingRaces,
+                                        RecordBuilder(RecordKind::Race)
+                                            .race(past, course, 4, 2, (h % 12) + 1)
+                                            .number(ra::distance, 1200 + (h % 4) * 200)
+                                            .number(ra::track, 17)
+                                            .number(ra::turf_going, 1)
+                                            .str())
                                  .file);
             }
         }
-        files.insert(store.store(StoreFile::DayPayouts,
-                                 RecordBuilder(RecordKind::Payout).race(date, "06", 5, 3, n).str())
+        files.insert(store
+                         .store(StoreFile::DayPayouts,
+                                RecordBuilder(RecordKind::Payout).race(date, "06", 5, 3, n).str())
                          .file);
     }
     return {files.begin(), files.end()};
@@ -104,9 +107,9 @@ int main(int argc, char** argv) {
     for (int i = 0; i < runs; ++i) {
         auto start = std::chrono::steady_clock::now();
         LoadOutcome outcome = load_race_day(day, dir, entry);
-        loads.push_back(std::chrono::duration<double, std::milli>(
-                            std::chrono::steady_clock::now() - start)
-                            .count());
+        loads.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
         if (!outcome.built || day.race_count != 12) {
             std::fprintf(stderr, "the day did not load\n");
             return 1;
@@ -114,9 +117,9 @@ int main(int argc, char** argv) {
         start = std::chrono::steady_clock::now();
         std::size_t bytes = 0;
         for (const auto& f : files) bytes += read_file(f).size();
-        floors.push_back(std::chrono::duration<double, std::milli>(
-                             std::chrono::steady_clock::now() - start)
-                             .count());
+        floors.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
         if (bytes == 0) return 1;
     }
     std::printf("day:                 12 races x 18 runners, 5 earlier runs each, %zu files\n",

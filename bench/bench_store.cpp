@@ -105,7 +105,8 @@ int main(int argc, char** argv) {
     for (const auto& r : stream.races) {
         std::string line(without_line_break(r));
         files[floor_store.day_file(day_key(r), ".jvRA")].push_back(line);
-        files[floor_store.meeting_file(field_text(r, header::year), field_text(r, header::month_day),
+        files[floor_store.meeting_file(field_text(r, header::year),
+                                       field_text(r, header::month_day),
                                        field_text(r, header::course))]
             .push_back(line);
     }

@@ -28,7 +28,8 @@ PastRunIndex rate_past_run(std::string_view se, std::string_view ra) {
     }
 
     std::string_view distance = field_text(ra, ra::distance);
-    double base = base_time(base_time_key(field_text(ra, header::course), distance, surface, going));
+    double base =
+        base_time(base_time_key(field_text(ra, header::course), distance, surface, going));
     PastRunIndex index;
     if (base == 1.0) return index;
     int metres = lenient_int(distance);

@@ -11,7 +11,7 @@ namespace tolven::cli {
 
 // Raised for a wrong command line: usage message, exit status 2.
 class UsageError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

@@ -19,7 +19,9 @@
 namespace tolven::cli {
 namespace {
 
-std::string utf8(std::string_view cp932_text) { return cp932::to_utf8(cp932_text); }
+std::string utf8(std::string_view cp932_text) {
+    return cp932::to_utf8(cp932_text);
+}
 
 std::string colour_text(unsigned colour) {
     char buffer[16];
@@ -75,10 +77,11 @@ void race_json(JsonWriter& json, const RaceDay& day, const FundAllocation& money
             json.key("horse").value(horse);
             json.key("bracket").value(day.bracket(n, r));
             json.key("name").value(utf8(trim(day.horse_name(n, r))));
-            json.key("pastTime").array(std::vector<double>(rf.past_time_index.begin() + 1,
-                                                           rf.past_time_index.end()));
-            json.key("pastF3").array(std::vector<double>(rf.past_f3_index.begin() + 1,
-                                                         rf.past_f3_index.end()));
+            json.key("pastTime")
+                .array(
+                    std::vector<double>(rf.past_time_index.begin() + 1, rf.past_time_index.end()));
+            json.key("pastF3").array(
+                std::vector<double>(rf.past_f3_index.begin() + 1, rf.past_f3_index.end()));
             json.key("timeAbility").value(rf.time_ability);
             json.key("f3Ability").value(rf.f3_ability);
             json.key("trend").value(rf.trend);
@@ -144,8 +147,9 @@ void print_day_text(const RaceDay& day, const LoadOutcome& outcome, const FundAl
                         p.pattern.c_str(), p.axis, p.first, p.second, p.third);
         }
         std::array<std::string, kMaxRunners> marks = mark_cells(day, n);
-        std::printf("枠 馬 印 馬名               前走指数(1..5)                   "
-                    "時計  上り  推移    総合    順位\n");
+        std::printf(
+            "枠 馬 印 馬名               前走指数(1..5)                   "
+            "時計  上り  推移    総合    順位\n");
         for (int r = 0; r < day.runners(n); ++r) {
             const RunnerFigures& rf = f.runner[r];
             std::string name = utf8(day.horse_name(n, r));
@@ -203,7 +207,8 @@ void apply_investments(const std::string& spec, RaceDay& day, FundAllocation& mo
         if (eq == std::string::npos) throw UsageError("--invest needs RACE=AMOUNT: " + item);
         int race = parse_int(item.substr(0, eq), "race");
         int yen = parse_int(item.substr(eq + 1), "amount");
-        if (race < 1 || race > kMaxRaces) throw UsageError("--invest: no race " + item.substr(0, eq));
+        if (race < 1 || race > kMaxRaces)
+            throw UsageError("--invest: no race " + item.substr(0, eq));
         if (yen < 0 || yen > 9999999) throw UsageError("--invest: amounts are 0..9999999 yen");
         InvestmentField& field = money.fields()[static_cast<std::size_t>(race - 1)];
         if (!field.armed) {
@@ -300,7 +305,8 @@ int run_hits(Context& context) {
     auto date = DateTime::from_digits(context.args[0] + "000000");
     if (!date) throw UsageError("hits needs a date YYYYMMDD: " + context.args[0]);
     // The day list as the window shows it with no date restriction.
-    std::vector<std::string> days = list_race_days(context.base / "Data", DateFilter::Any, 0, *date);
+    std::vector<std::string> days =
+        list_race_days(context.base / "Data", DateFilter::Any, 0, *date);
     std::string selected = catalogue_mask(DateFilter::Today, 0, *date).substr(0, 14);
     RaceDay day;
     HitExport result = export_hits(day, context.base, days, selected, longshot);

@@ -19,12 +19,14 @@ namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
 
-void on_interrupt(int) { interrupted = 1; }
+void on_interrupt(int) {
+    interrupted = 1;
+}
 
 // The download window as a terminal: progress and built-data lines on
 // stdout, messages on stderr, and Ctrl-C as the cancel button.
 class TerminalImportHost : public ImportHost {
-public:
+  public:
     TerminalImportHost(IniFile& ini, bool quiet) : ini_(ini), quiet_(quiet) {}
     ImportController* controller = nullptr;
     int built = 0;
@@ -64,7 +66,7 @@ public:
         ini_.write_text("JvDataGet", "LastTime", text);
     }
 
-private:
+  private:
     IniFile& ini_;
     bool quiet_;
     std::string last_line_;
@@ -73,7 +75,9 @@ private:
 FeedLink make_link(const Context& context) {
     FeedLink link(context.feed_folder(), context.base / "JVCache");
     int r = link.JVInit(jvlink_sid());
-    if (r != 0) throw std::runtime_error(cp932::to_utf8(sj("JVInitエラー：") + jv_result_text("JVInit", r)));
+    if (r != 0)
+        throw std::runtime_error(
+            cp932::to_utf8(sj("JVInitエラー：") + jv_result_text("JVInit", r)));
     return link;
 }
 

@@ -11,7 +11,7 @@ namespace tolven::cli {
 // A small streaming JSON writer: values are appended in order and commas are
 // placed automatically.
 class JsonWriter {
-public:
+  public:
     JsonWriter& begin_object() { return open('{'); }
     JsonWriter& end_object() { return close('}'); }
     JsonWriter& begin_array() { return open('['); }
@@ -67,7 +67,7 @@ public:
 
     const std::string& str() const { return out_; }
 
-private:
+  private:
     JsonWriter& open(char c) {
         separate();
         out_ += c;

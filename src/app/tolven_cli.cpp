@@ -67,9 +67,9 @@ int main(int argc, char** argv) {
         auto it = commands.find(command);
         if (it == commands.end()) throw UsageError("unknown command \"" + command + "\"");
         Context context;
-        context.base = resolve_base_folder(base ? std::optional<std::filesystem::path>(*base)
-                                                : std::nullopt,
-                                           executable_path(argv[0]));
+        context.base =
+            resolve_base_folder(base ? std::optional<std::filesystem::path>(*base) : std::nullopt,
+                                executable_path(argv[0]));
         if (feed) context.feed_option = std::filesystem::absolute(*feed);
         context.args = std::move(args);
         return it->second(context);

@@ -70,27 +70,30 @@ int main(int argc, char** argv) {
     TIniGT::setApplicationDir(base);
     TIniGT ini;
     std::filesystem::path feed = base / "feed";
-    QString folder = ini.ReadString(QStringLiteral("FeedLink"), QStringLiteral("Folder"), QString());
+    QString folder =
+        ini.ReadString(QStringLiteral("FeedLink"), QStringLiteral("Folder"), QString());
     if (!folder.isEmpty()) feed = folder.toStdString();
     if (feed_option) feed = *feed_option;
     auto link = std::make_unique<tolven::FeedLink>(feed, base / "JVCache");
     if (!link) {
-        TMsgDlg::information(nullptr, QString::fromStdString(
-                                          tolven::cp932::to_utf8(tolven::jvlink_not_installed_message())));
+        TMsgDlg::information(
+            nullptr,
+            QString::fromStdString(tolven::cp932::to_utf8(tolven::jvlink_not_installed_message())));
         return 1;
     }
     tolven::FeedLink* feed_link = link.get();
     QApplication::setApplicationDisplayName(QStringLiteral("TOLVEN"));
 
     TMainForm form(base, std::move(link));
-    feed_link->set_folder_chooser([&form](const std::filesystem::path& current)
-                                      -> std::optional<std::filesystem::path> {
-        QString chosen = QFileDialog::getExistingDirectory(
-            &form, QStringLiteral("データフォルダの選択"), QString::fromStdString(current.string()));
-        if (chosen.isEmpty()) return std::nullopt;
-        form.ini().WriteString(QStringLiteral("FeedLink"), QStringLiteral("Folder"), chosen);
-        return std::filesystem::path(chosen.toStdString());
-    });
+    feed_link->set_folder_chooser(
+        [&form](const std::filesystem::path& current) -> std::optional<std::filesystem::path> {
+            QString chosen =
+                QFileDialog::getExistingDirectory(&form, QStringLiteral("データフォルダの選択"),
+                                                  QString::fromStdString(current.string()));
+            if (chosen.isEmpty()) return std::nullopt;
+            form.ini().WriteString(QStringLiteral("FeedLink"), QStringLiteral("Folder"), chosen);
+            return std::filesystem::path(chosen.toStdString());
+        });
     form.show();
     splash.finish(&form);
     return QApplication::exec();

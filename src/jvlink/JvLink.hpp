@@ -10,7 +10,7 @@ namespace tolven {
 // including their CR LF. The main window owns the one instance; the download
 // and the results refresh borrow it.
 class JvLink {
-public:
+  public:
     virtual ~JvLink() = default;
 
     // 0 = ready.

@@ -18,7 +18,9 @@
 
 namespace {
 
-QString qs(const std::string& cp932) { return QString::fromStdString(tolven::cp932::to_utf8(cp932)); }
+QString qs(const std::string& cp932) {
+    return QString::fromStdString(tolven::cp932::to_utf8(cp932));
+}
 
 QDateTime to_qt(const tolven::DateTime& t) {
     return QDateTime(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second));
@@ -118,15 +120,22 @@ TGetDataForm::TGetDataForm(tolven::JvLink& link, const tolven::DataStore& store,
         hiddenLabel_->setText(t.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
     });
 
-    controller_ = std::make_unique<tolven::ImportController>(link, store, cancel, *this, std::move(now));
+    controller_ =
+        std::make_unique<tolven::ImportController>(link, store, cancel, *this, std::move(now));
     controller_->open();
 }
 
 TGetDataForm::~TGetDataForm() = default;
 
-QString TGetDataForm::progressText() const { return progressLine_->Caption(); }
-QString TGetDataForm::hiddenLabelText() const { return hiddenLabel_->text(); }
-bool TGetDataForm::timerActive() const { return timer_->isActive(); }
+QString TGetDataForm::progressText() const {
+    return progressLine_->Caption();
+}
+QString TGetDataForm::hiddenLabelText() const {
+    return hiddenLabel_->text();
+}
+bool TGetDataForm::timerActive() const {
+    return timer_->isActive();
+}
 
 void TGetDataForm::StartBtnClick() {
     // A second start while one runs would interleave two readings.
@@ -140,14 +149,18 @@ void TGetDataForm::CancelBtnClick() {
     if (!controller_->downloading() && !busy_) startBtn_->setEnabled(true);
 }
 
-void TGetDataForm::SettingBtnClick() { controller_->settings(); }
+void TGetDataForm::SettingBtnClick() {
+    controller_->settings();
+}
 
 void TGetDataForm::TimerJVStatusTimer() {
     controller_->status_tick();
     if (!controller_->downloading() && !busy_) startBtn_->setEnabled(true);
 }
 
-void TGetDataForm::beep() { QApplication::beep(); }
+void TGetDataForm::beep() {
+    QApplication::beep();
+}
 
 void TGetDataForm::show_information(const std::string& text) {
     TMsgDlg dlg;
@@ -155,7 +168,9 @@ void TGetDataForm::show_information(const std::string& text) {
     dlg.Execute(this);
 }
 
-bool TGetDataForm::confirm(const std::string& text) { return TMsgDlg::confirm(this, qs(text)); }
+bool TGetDataForm::confirm(const std::string& text) {
+    return TMsgDlg::confirm(this, qs(text));
+}
 
 void TGetDataForm::set_progress_line(const std::string& text) {
     progressLine_->setCaption(qs(text));
@@ -170,7 +185,9 @@ void TGetDataForm::set_bar_position(int bar, int position) {
     (bar == 1 ? bar1_ : bar2_)->setValue(position);
 }
 
-void TGetDataForm::clear_built_lines() { builtList_->clear(); }
+void TGetDataForm::clear_built_lines() {
+    builtList_->clear();
+}
 
 void TGetDataForm::add_built_line(const std::string& text) {
     builtList_->addItem(qs(text));
@@ -188,7 +205,9 @@ void TGetDataForm::set_busy_cursor(bool busy) {
     }
 }
 
-void TGetDataForm::process_events() { QApplication::processEvents(); }
+void TGetDataForm::process_events() {
+    QApplication::processEvents();
+}
 
 void TGetDataForm::set_status_timer(bool enabled) {
     if (enabled) {
@@ -205,11 +224,13 @@ void TGetDataForm::show_from_time(const tolven::DateTime& from_time) {
 }
 
 std::optional<std::string> TGetDataForm::read_last_time() {
-    QString value = ini_.ReadString(QStringLiteral("JvDataGet"), QStringLiteral("LastTime"), QString());
+    QString value =
+        ini_.ReadString(QStringLiteral("JvDataGet"), QStringLiteral("LastTime"), QString());
     if (value.isEmpty()) return std::nullopt;
     return value.toStdString();
 }
 
 void TGetDataForm::write_last_time(const std::string& text) {
-    ini_.WriteString(QStringLiteral("JvDataGet"), QStringLiteral("LastTime"), QString::fromStdString(text));
+    ini_.WriteString(QStringLiteral("JvDataGet"), QStringLiteral("LastTime"),
+                     QString::fromStdString(text));
 }

@@ -20,7 +20,7 @@ class TLabel3Dj;
 class TGetDataForm : public QDialog, public tolven::ImportHost {
     Q_OBJECT
 
-public:
+  public:
     TGetDataForm(tolven::JvLink& link, const tolven::DataStore& store, tolven::CancelFlag& cancel,
                  TIniGT& ini, QWidget* parent = nullptr,
                  tolven::ImportController::Clock now = &tolven::DateTime::now);
@@ -52,13 +52,13 @@ public:
     std::optional<std::string> read_last_time() override;
     void write_last_time(const std::string& text) override;
 
-private slots:
+  private slots:
     void StartBtnClick();
     void CancelBtnClick();
     void SettingBtnClick();
     void TimerJVStatusTimer();
 
-private:
+  private:
     TIniGT& ini_;
     std::unique_ptr<tolven::ImportController> controller_;
     QDateTimeEdit* picker_;

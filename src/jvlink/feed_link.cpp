@@ -15,7 +15,9 @@ bool all_digits(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-bool has_txt_extension(const fs::path& p) { return p.extension() == ".txt"; }
+bool has_txt_extension(const fs::path& p) {
+    return p.extension() == ".txt";
+}
 
 // Files of a folder whose names begin with `digits` digits and end in .txt,
 // in name order.
@@ -54,7 +56,9 @@ int FeedLink::JVSetUIProperties() {
     return 0;
 }
 
-fs::path FeedLink::cache_path(const Selected& file) const { return cache_ / file.name; }
+fs::path FeedLink::cache_path(const Selected& file) const {
+    return cache_ / file.name;
+}
 
 bool FeedLink::cached(const fs::path& source) const {
     // A cached copy counts when it has the feed file's size and modification

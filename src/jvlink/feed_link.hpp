@@ -20,7 +20,7 @@ namespace tolven {
 // call, so a caller polling the status sees progress; reading serves the
 // cached copies record by record.
 class FeedLink : public JvLink {
-public:
+  public:
     FeedLink(std::filesystem::path feed_folder, std::filesystem::path cache_folder);
 
     const std::filesystem::path& feed_folder() const { return feed_; }
@@ -43,7 +43,7 @@ public:
     int JVClose() override;
     std::string version() const override { return "0490"; }
 
-private:
+  private:
     struct Selected {
         std::filesystem::path source;
         std::string name;

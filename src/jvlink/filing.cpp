@@ -83,7 +83,8 @@ std::vector<std::string> RecordFiler::file_import(std::string_view record, int t
             break;
         }
         case RecordKind::Payout:
-            if (race >= 1) lines.push_back(store(StoreFile::DayPayouts, record, race_label, feed_file));
+            if (race >= 1)
+                lines.push_back(store(StoreFile::DayPayouts, record, race_label, feed_file));
             break;
         case RecordKind::Other:
             break;

@@ -11,7 +11,7 @@ namespace tolven {
 // Files the records that JV-Link delivers into the store, by the filing rules
 // of the import and of the results refresh.
 class RecordFiler {
-public:
+  public:
     explicit RecordFiler(const DataStore& store) : store_(store) {}
 
     // The import's filing of one record (CP932, with its CR LF) read from
@@ -29,7 +29,7 @@ public:
     // Records not filed because they were malformed, since construction.
     int rejected_count() const { return rejected_; }
 
-private:
+  private:
     // Why a delivered record cannot be filed at all (length, line break, key
     // fields), or "" when it can.
     std::string problem(std::string_view record) const;

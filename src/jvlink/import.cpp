@@ -12,11 +12,15 @@ namespace {
 
 constexpr int kReadBufferSize = 60000;
 
-std::string number(int n) { return std::to_string(n); }
+std::string number(int n) {
+    return std::to_string(n);
+}
 
 }  // namespace
 
-int import_threshold_date(const DateTime& now) { return now.plus_days(-5).date_number(); }
+int import_threshold_date(const DateTime& now) {
+    return now.plus_days(-5).date_number();
+}
 
 ImportController::ImportController(JvLink& link, const DataStore& store, CancelFlag& cancel,
                                    ImportHost& host, Clock now)
@@ -106,8 +110,8 @@ void ImportController::status_tick() {
         return;
     }
     if (n > download_count_) return;
-    host_.set_progress_line(sj("ダウンロード中．．．(") + number(n) + "/" + number(download_count_) +
-                            ")");
+    host_.set_progress_line(sj("ダウンロード中．．．(") + number(n) + "/" +
+                            number(download_count_) + ")");
     host_.set_bar_position(1, n);
     if (n < download_count_) return;
     stop_timer();
@@ -145,7 +149,7 @@ ImportController::LoopEnd ImportController::reading_loop() {
         } else if (r < -3) {
             host_.beep();
             failed_ = true;
-        host_.show_information(sj("JVReadエラー:") + jv_result_text("JVRead", r));
+            host_.show_information(sj("JVReadエラー:") + jv_result_text("JVRead", r));
             return LoopEnd::Error;
         } else {
             try {
@@ -157,7 +161,7 @@ ImportController::LoopEnd ImportController::reading_loop() {
                 // filed before it stays, and the caller still closes the reading.
                 host_.beep();
                 failed_ = true;
-        host_.show_information(sj("データ作成エラー:") + cp932::from_utf8(e.what()));
+                host_.show_information(sj("データ作成エラー:") + cp932::from_utf8(e.what()));
                 return LoopEnd::Error;
             }
         }

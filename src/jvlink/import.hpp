@@ -19,7 +19,7 @@ struct CancelFlag {
 // What the import asks of the window that runs it (the download window, or
 // tolven-cli import). Texts are CP932.
 class ImportHost {
-public:
+  public:
     virtual ~ImportHost() = default;
     virtual void beep() = 0;
     // A modal information dialog with OK.
@@ -48,7 +48,7 @@ public:
 // A host that shows nothing and answers every question with yes: for batch
 // imports (benchmarks, tests) where nobody watches.
 class SilentImportHost : public ImportHost {
-public:
+  public:
     explicit SilentImportHost(std::optional<std::string> last_time = "2000/01/01 00:00:00")
         : last_time_(std::move(last_time)) {}
     int built_lines = 0;
@@ -68,14 +68,14 @@ public:
     std::optional<std::string> read_last_time() override { return last_time_; }
     void write_last_time(const std::string& text) override { last_time_ = text; }
 
-private:
+  private:
     std::optional<std::string> last_time_;
 };
 
 // The data download: opens JV-Link for all data since the from-time, waits for
 // the download, reads the record stream and files every record into the store.
 class ImportController {
-public:
+  public:
     using Clock = std::function<DateTime()>;
 
     ImportController(JvLink& link, const DataStore& store, CancelFlag& cancel, ImportHost& host,
@@ -97,7 +97,7 @@ public:
     bool failed() const { return failed_; }
     int rejected_count() const { return filer_.rejected_count(); }
 
-private:
+  private:
     enum class LoopEnd { AllRead, Cancelled, Error };
     LoopEnd reading_loop();
     void close_reading();

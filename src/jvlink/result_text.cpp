@@ -37,8 +37,7 @@ const Table kOpen = {
     {-302, "サービスキーの有効期限切れです。"},
     {-301, "認証エラーが発生しました。"},
     {-211, "レジストリ内容が不正（レジストリ内容が不正に変更された）です。"},
-    {-202,
-     "前回のJVOpen/JVRTOpen/JVMVOpen に対してJVClose が呼ばれていません。（オープン中）"},
+    {-202, "前回のJVOpen/JVRTOpen/JVMVOpen に対してJVClose が呼ばれていません。（オープン中）"},
     {-201, "JVInit が行なわれていません。"},
     {-116, "dataspec とoption の組み合わせが不正です。"},
     {-115, "option パラメータが不正です。"},
@@ -62,8 +61,7 @@ const Table kRead = {
     {-403, "ダウンロードしたファイル内容が異常です。"},
     {-402, "ダウンロードしたファイルサイズが異常です。"},
     {-203, "JVOpenが行なわれていません。"},
-    {-202,
-     "前回のJVOpen/JVRTOpen/JVMVOpen に対してJVClose が呼ばれていません。（オープン中）"},
+    {-202, "前回のJVOpen/JVRTOpen/JVMVOpen に対してJVClose が呼ばれていません。（オープン中）"},
     {-201, "JVInitが行なわれていません。"},
     {-3, "ファイルダウンロード中"},
     {-1, "ファイルが切り替わりました。"},
@@ -113,7 +111,9 @@ std::string jvlink_not_installed_message() {
     return sj("JRA-VANのホームページより【JV-Link】を入手し、インストールしてください。");
 }
 
-bool jvlink_version_too_old(std::string_view version) { return version < "0490"; }
+bool jvlink_version_too_old(std::string_view version) {
+    return version < "0490";
+}
 
 std::string jvlink_version_message(std::string_view version) {
     std::string d;
@@ -126,6 +126,8 @@ std::string jvlink_version_message(std::string_view version) {
               "JRA-VANのホームページより最新のJV-Linkを入手し、インストールしてください。");
 }
 
-std::string jvlink_sid() { return "TL000130/TL000130/TOLVEN/Ver.1.30"; }
+std::string jvlink_sid() {
+    return "TL000130/TL000130/TOLVEN/Ver.1.30";
+}
 
 }  // namespace tolven

@@ -21,7 +21,7 @@ namespace {
 // A small deterministic generator (splitmix64) with its own distributions, so
 // a seed gives the same feed with any standard library.
 class Rng {
-public:
+  public:
     explicit Rng(std::uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ULL + 0x1234567ULL) {}
     std::uint64_t next() {
         std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
@@ -42,7 +42,7 @@ public:
         return items[static_cast<std::size_t>(below(static_cast<int>(items.size())))];
     }
 
-private:
+  private:
     std::uint64_t state_;
 };
 
@@ -62,14 +62,23 @@ const std::vector<Course>& courses() {
         {"02", false, {1200, 1800, 2000, 2600}, {1000, 1700, 2400}, 1.012},
         {"03", false, {1200, 1800, 2000, 2600}, {1150, 1700, 2400}, 1.006},
         {"04", true, {1000, 1200, 1400, 1600, 1800, 2000, 2200, 2400}, {1200, 1800, 2500}, 0.996},
-        {"05", true, {1400, 1600, 1800, 2000, 2300, 2400, 2500, 3400}, {1300, 1400, 1600, 2100},
+        {"05",
+         true,
+         {1400, 1600, 1800, 2000, 2300, 2400, 2500, 3400},
+         {1300, 1400, 1600, 2100},
          1.000},
         {"06", false, {1200, 1600, 1800, 2000, 2200, 2500, 3600}, {1200, 1800, 2400, 2500}, 1.002},
         {"07", true, {1200, 1400, 1600, 2000, 2200}, {1200, 1400, 1800, 1900}, 1.001},
-        {"08", false, {1200, 1400, 1600, 1800, 2000, 2200, 2400, 3000, 3200},
-         {1200, 1400, 1800, 1900}, 0.996},
-        {"09", false, {1200, 1400, 1600, 1800, 2000, 2200, 2400, 3000, 3200},
-         {1200, 1400, 1800, 2000}, 0.999},
+        {"08",
+         false,
+         {1200, 1400, 1600, 1800, 2000, 2200, 2400, 3000, 3200},
+         {1200, 1400, 1800, 1900},
+         0.996},
+        {"09",
+         false,
+         {1200, 1400, 1600, 1800, 2000, 2200, 2400, 3000, 3200},
+         {1200, 1400, 1800, 2000},
+         0.999},
         {"10", false, {1200, 1800, 2000, 2600}, {1000, 1700, 2400}, 1.004},
     };
     return all;
@@ -98,10 +107,10 @@ std::vector<std::string> courses_of(int month, int week_number) {
 // Standard times (seconds, good going) of a middle-of-the-road track.
 double standard_time(int distance, bool turf) {
     static const std::vector<std::pair<int, double>> turf_curve = {
-        {1000, 57.6}, {1200, 69.0}, {1400, 82.0}, {1600, 94.6},  {1800, 108.2}, {2000, 121.2},
+        {1000, 57.6},  {1200, 69.0},  {1400, 82.0},  {1600, 94.6},  {1800, 108.2}, {2000, 121.2},
         {2200, 133.6}, {2400, 146.0}, {2600, 160.6}, {3000, 185.4}, {3200, 198.8}, {3600, 226.0}};
     static const std::vector<std::pair<int, double>> dirt_curve = {
-        {1000, 59.4}, {1200, 71.6}, {1400, 84.2}, {1600, 97.0},  {1800, 112.4}, {2000, 125.0},
+        {1000, 59.4},  {1200, 71.6},  {1400, 84.2},  {1600, 97.0},  {1800, 112.4}, {2000, 125.0},
         {2200, 136.4}, {2400, 155.0}, {2600, 167.0}, {3000, 191.0}, {3600, 227.0}};
     const auto& curve = turf ? turf_curve : dirt_curve;
     if (distance <= curve.front().first) {
@@ -127,24 +136,28 @@ int turf_track(const Course& c, int distance) {
     }
     std::string code = c.code;
     bool outer = (code == "06" && (distance == 1200 || distance == 1600 || distance == 2200)) ||
-                 ((code == "08" || code == "09") && (distance == 1600 || distance == 1800 ||
-                                                     distance == 2400)) ||
+                 ((code == "08" || code == "09") &&
+                  (distance == 1600 || distance == 1800 || distance == 2400)) ||
                  (code == "08" && distance == 2200);
     return outer ? 18 : 17;
 }
 
 const std::vector<std::string>& name_words() {
     static const std::vector<std::string> words = {
-        "サクラ", "ゴールド", "シルバー", "ブライト", "ウインド", "スター", "ミラクル", "キング",
-        "クイーン", "ローズ", "ムーン", "サン", "フラッシュ", "ハート", "ドリーム", "ブレイブ",
-        "エース", "ライト", "ナイト", "ストーム", "フォルテ", "レガシー", "メモリー", "シャイン",
-        "ビクトリー", "グレイス", "ソニック", "ロード", "オーシャン", "スカイ", "ファイア", "アイス",
-        "ミスト", "テイオー", "ヒーロー", "ボルト", "ジェット", "ルージュ", "ノワール", "ブラン",
-        "エトワール", "カレン", "リリー", "マリン", "アルテ", "ヴェール", "ソレイユ", "トウカイ",
-        "メジロ", "マチカネ", "ダイワ", "ニシノ", "セイウン", "タイキ", "エアー", "アドマイヤ",
-        "ウイニング", "ラッキー", "ハッピー", "グラン", "ロイヤル", "ノーブル", "ミスター", "レディ",
-        "プリンス", "ダンサー", "ランナー", "ブリーズ", "フェアリー", "パール", "ルビー", "サファイア",
-        "オパール", "ジェイド", "コメット", "オーロラ", "ギャラクシー", "ノヴァ", "ゼファー", "ラピス",
+        "サクラ",     "ゴールド",   "シルバー",   "ブライト", "ウインド",     "スター",
+        "ミラクル",   "キング",     "クイーン",   "ローズ",   "ムーン",       "サン",
+        "フラッシュ", "ハート",     "ドリーム",   "ブレイブ", "エース",       "ライト",
+        "ナイト",     "ストーム",   "フォルテ",   "レガシー", "メモリー",     "シャイン",
+        "ビクトリー", "グレイス",   "ソニック",   "ロード",   "オーシャン",   "スカイ",
+        "ファイア",   "アイス",     "ミスト",     "テイオー", "ヒーロー",     "ボルト",
+        "ジェット",   "ルージュ",   "ノワール",   "ブラン",   "エトワール",   "カレン",
+        "リリー",     "マリン",     "アルテ",     "ヴェール", "ソレイユ",     "トウカイ",
+        "メジロ",     "マチカネ",   "ダイワ",     "ニシノ",   "セイウン",     "タイキ",
+        "エアー",     "アドマイヤ", "ウイニング", "ラッキー", "ハッピー",     "グラン",
+        "ロイヤル",   "ノーブル",   "ミスター",   "レディ",   "プリンス",     "ダンサー",
+        "ランナー",   "ブリーズ",   "フェアリー", "パール",   "ルビー",       "サファイア",
+        "オパール",   "ジェイド",   "コメット",   "オーロラ", "ギャラクシー", "ノヴァ",
+        "ゼファー",   "ラピス",
     };
     return words;
 }
@@ -163,15 +176,15 @@ struct Jockey {
 
 const std::vector<Jockey>& jockeys() {
     static const std::vector<Jockey> all = {
-        {"佐藤翔", ' ', 0.6},   {"高橋亮", ' ', 0.5},  {"鈴木健", ' ', 0.3},   {"田中勝", ' ', 0.4},
-        {"伊藤大", ' ', 0.2},   {"渡辺誠", ' ', 0.5},  {"山本光", ' ', 0.1},   {"中村蓮", ' ', 0.3},
-        {"小林拓", ' ', 0.0},   {"加藤樹", ' ', 0.2},  {"吉田隼", ' ', 0.4},   {"山田敬", ' ', 0.1},
-        {"松本大", ' ', 0.0},   {"井上崇", ' ', -0.1}, {"木村哲", ' ', 0.3},   {"林徹", ' ', 0.0},
-        {"清水健", ' ', -0.1},  {"山口悠", ' ', 0.2},  {"森一馬", ' ', 0.1},   {"池田裕", ' ', -0.2},
-        {"橋本陸", ' ', 0.0},   {"阿部龍", ' ', 0.1},  {"石川裕", ' ', 0.0},   {"前田颯", ' ', -0.1},
-        {"藤田菜", '3', -0.3},  {"岡田翼", '3', -0.4}, {"長谷川", '2', -0.2},  {"村上拓", '1', -0.1},
-        {"近藤誠", ' ', 0.1},   {"坂井瑠", ' ', 0.5},  {"横山武", ' ', 0.4},   {"西村淳", ' ', 0.0},
-        {"菅原明", ' ', 0.2},   {"丹内祐", ' ', -0.1}, {"角田大", '2', -0.3},  {"永島ま", '1', -0.2},
+        {"佐藤翔", ' ', 0.6},  {"高橋亮", ' ', 0.5},  {"鈴木健", ' ', 0.3},  {"田中勝", ' ', 0.4},
+        {"伊藤大", ' ', 0.2},  {"渡辺誠", ' ', 0.5},  {"山本光", ' ', 0.1},  {"中村蓮", ' ', 0.3},
+        {"小林拓", ' ', 0.0},  {"加藤樹", ' ', 0.2},  {"吉田隼", ' ', 0.4},  {"山田敬", ' ', 0.1},
+        {"松本大", ' ', 0.0},  {"井上崇", ' ', -0.1}, {"木村哲", ' ', 0.3},  {"林徹", ' ', 0.0},
+        {"清水健", ' ', -0.1}, {"山口悠", ' ', 0.2},  {"森一馬", ' ', 0.1},  {"池田裕", ' ', -0.2},
+        {"橋本陸", ' ', 0.0},  {"阿部龍", ' ', 0.1},  {"石川裕", ' ', 0.0},  {"前田颯", ' ', -0.1},
+        {"藤田菜", '3', -0.3}, {"岡田翼", '3', -0.4}, {"長谷川", '2', -0.2}, {"村上拓", '1', -0.1},
+        {"近藤誠", ' ', 0.1},  {"坂井瑠", ' ', 0.5},  {"横山武", ' ', 0.4},  {"西村淳", ' ', 0.0},
+        {"菅原明", ' ', 0.2},  {"丹内祐", ' ', -0.1}, {"角田大", '2', -0.3}, {"永島ま", '1', -0.2},
     };
     return all;
 }
@@ -184,7 +197,7 @@ struct Horse {
     double ability = 97;
     double turf_preference = 0;  // positive: better on turf
     int best_distance = 1600;
-    double kick = 0;             // finishing speed
+    double kick = 0;  // finishing speed
     bool jumper = false;
     bool blinker = false;
     int wins = 0;
@@ -254,10 +267,10 @@ std::string class_name(const RacePlan& plan) {
 
 const std::vector<std::string>& special_names() {
     static const std::vector<std::string> names = {
-        "師走", "霜月", "寒椿", "冬桜", "白梅", "早春", "弥生", "卯月", "皐月晴", "若葉",
-        "青葉", "紫陽花", "夏至", "七夕", "葉月", "白秋", "紅葉", "菊花", "銀杏", "木枯",
-        "雪見", "初霜", "朱鷺", "千鳥", "浜風", "潮騒", "飛鳥", "比叡", "六甲", "赤城",
-        "筑波", "天城", "津軽", "出雲", "鳴門", "八幡", "大沼", "駒草", "鈴蘭", "桂川",
+        "師走", "霜月",   "寒椿", "冬桜", "白梅", "早春", "弥生", "卯月", "皐月晴", "若葉",
+        "青葉", "紫陽花", "夏至", "七夕", "葉月", "白秋", "紅葉", "菊花", "銀杏",   "木枯",
+        "雪見", "初霜",   "朱鷺", "千鳥", "浜風", "潮騒", "飛鳥", "比叡", "六甲",   "赤城",
+        "筑波", "天城",   "津軽", "出雲", "鳴門", "八幡", "大沼", "駒草", "鈴蘭",   "桂川",
     };
     return names;
 }
@@ -270,7 +283,7 @@ struct Runner {
     int weight = 550;
     double expected = 0;  // what the market expects
     double performance = 0;
-    double time = 0;      // seconds
+    double time = 0;  // seconds
     int time_tenths = 0;
     int last3f_tenths = 0;
     int position = 0;
@@ -292,19 +305,19 @@ int round_payout(double amount) {
 // ---- The generator -------------------------------------------------------------
 
 class Generator {
-public:
+  public:
     Generator(const SampleFeedOptions& options) : rng_(options.seed) {}
 
     struct DayOutput {
-        std::string cards;    // provisional race cards
-        std::string results;  // final races, runners and payouts
-        std::string realtime; // results as realtime data
+        std::string cards;     // provisional race cards
+        std::string results;   // final races, runners and payouts
+        std::string realtime;  // results as realtime data
     };
 
     DayOutput race_day(const DateTime& date, int week_number, bool today, SampleFeedSummary& sum);
     int horses() const { return static_cast<int>(horses_.size()); }
 
-private:
+  private:
     Horse& new_horse(int birth_year, Level level, bool jumper, long day);
     std::string unique_name();
     std::vector<RacePlan> program(const Course& c, const DateTime& date, bool main_graded);
@@ -316,7 +329,7 @@ private:
     Rng rng_;
     std::vector<std::unique_ptr<Horse>> horses_;
     std::set<std::string> names_;
-    std::map<int, int> serial_;  // per birth year
+    std::map<int, int> serial_;                            // per birth year
     std::map<std::string, std::pair<int, int>> meetings_;  // course -> (kai, nichi) this block
     std::map<std::string, int> meeting_block_;
 };
@@ -327,8 +340,8 @@ std::string Generator::unique_name() {
         if (characters(name) <= 9 && names_.insert(name).second) return name;
     }
     static const std::vector<std::string> syllables = {
-        "ア", "カ", "サ", "タ", "ナ", "ハ", "マ", "ラ", "ワ", "イ", "キ", "シ", "チ", "ニ", "リ",
-        "ル", "レ", "ロ", "ン", "ド", "ガ", "ブ", "ヴィ", "ティ", "ファ", "ー"};
+        "ア", "カ", "サ", "タ", "ナ", "ハ", "マ", "ラ", "ワ", "イ",   "キ",   "シ",   "チ",
+        "ニ", "リ", "ル", "レ", "ロ", "ン", "ド", "ガ", "ブ", "ヴィ", "ティ", "ファ", "ー"};
     for (;;) {
         std::string name;
         int n = 4 + rng_.below(5);
@@ -413,8 +426,10 @@ std::vector<RacePlan> Generator::program(const Course& c, const DateTime& date, 
             if (i == 10 && main_graded) {
                 static const char grades[] = {'A', 'B', 'C', 'C', 'D'};
                 p.grade = grades[rng_.below(5)];
-                p.name = cp932::to_utf8(racecourse_name(c.code)) +
-                         (p.grade == 'A' ? "大賞典" : p.grade == 'D' ? "ハンデキャップ" : "記念");
+                p.name =
+                    cp932::to_utf8(racecourse_name(c.code)) + (p.grade == 'A' ? "大賞典"
+                                                               : p.grade == 'D' ? "ハンデキャップ"
+                                                                                : "記念");
                 p.weight_type = p.grade == 'A' ? 4 : p.grade == 'D' ? 1 : 2;
             }
         }
@@ -469,8 +484,8 @@ std::vector<Horse*> Generator::field(const RacePlan& plan, int race_year, long d
     });
     if (candidates.size() > static_cast<std::size_t>(size) * 2) candidates.resize(size * 2);
     for (std::size_t i = candidates.size(); i > 1; --i) {
-        std::swap(candidates[i - 1], candidates[static_cast<std::size_t>(rng_.below(
-                                         static_cast<int>(i)))]);
+        std::swap(candidates[i - 1],
+                  candidates[static_cast<std::size_t>(rng_.below(static_cast<int>(i)))]);
     }
     if (candidates.size() > static_cast<std::size_t>(size)) candidates.resize(size);
     int youngest_age = plan.type == 11 ? 2 : plan.type == 12 ? 3 : plan.type == 14 ? 4 : 3;
@@ -488,8 +503,8 @@ std::vector<Horse*> Generator::field(const RacePlan& plan, int race_year, long d
 void Generator::run(const RacePlan& plan, const Course& c, int going_turf, int going_dirt,
                     std::vector<Runner>& runners) {
     int going = plan.turf ? going_turf : going_dirt;
-    double base = plan.jump ? plan.distance * 0.0655
-                            : standard_time(plan.distance, plan.turf) * c.speed;
+    double base =
+        plan.jump ? plan.distance * 0.0655 : standard_time(plan.distance, plan.turf) * c.speed;
     if (going >= 3) base *= plan.turf ? 1.018 : 0.994;
     if (going == 2) base *= plan.turf ? 1.006 : 0.998;
     double pace = rng_.normal(0, 0.004);
@@ -617,15 +632,15 @@ Generator::DayOutput Generator::race_day(const DateTime& date, int week_number, 
             while (short_name.size() + 2 <= 12) short_name += sj("　");
             ra.text(ra::short_name, short_name);
             const char* cond = condition_code(plan.level);
-            Field youngest_field = plan.type == 11 ? ra::condition_age2
+            Field youngest_field = plan.type == 11   ? ra::condition_age2
                                    : plan.type == 12 ? ra::condition_age3
                                    : plan.type == 14 ? ra::condition_age4
                                                      : ra::condition_age3;
             for (Field f : {ra::condition_age2, ra::condition_age3, ra::condition_age4,
                             ra::condition_age5up}) {
-                bool applies = f.offset == youngest_field.offset ||
-                               (f.offset > youngest_field.offset && plan.type != 11 &&
-                                plan.type != 12);
+                bool applies =
+                    f.offset == youngest_field.offset ||
+                    (f.offset > youngest_field.offset && plan.type != 11 && plan.type != 12);
                 ra.text(f, applies ? cond : "000");
             }
             ra.text(ra::condition_youngest, cond);
@@ -683,12 +698,14 @@ Generator::DayOutput Generator::race_day(const DateTime& date, int week_number, 
             for (const Runner& a : runners) {
                 for (const Runner& b : runners) {
                     if (a.number >= b.number) continue;
-                    if (a.position <= 2 && b.position <= 2 && !(a.position == 2 && b.position == 2)) {
+                    if (a.position <= 2 && b.position <= 2 &&
+                        !(a.position == 2 && b.position == 2)) {
                         quinella.emplace_back(a.number, b.number);
                         brackets.emplace(std::min(a.bracket, b.bracket),
                                          std::max(a.bracket, b.bracket));
                     }
-                    if (a.position <= 3 && b.position <= 3 && !(a.position == 3 && b.position == 3)) {
+                    if (a.position <= 3 && b.position <= 3 &&
+                        !(a.position == 3 && b.position == 3)) {
                         wide.emplace_back(a.number, b.number);
                     }
                 }
@@ -704,9 +721,8 @@ Generator::DayOutput Generator::race_day(const DateTime& date, int week_number, 
                     double prob = 0;
                     for (const Runner& a : runners) {
                         for (const Runner& b : runners) {
-                            if (a.number < b.number &&
-                                ((a.bracket == x && b.bracket == y) ||
-                                 (a.bracket == y && b.bracket == x))) {
+                            if (a.number < b.number && ((a.bracket == x && b.bracket == y) ||
+                                                        (a.bracket == y && b.bracket == x))) {
                                 prob += quinella_p(a.number, b.number);
                             }
                         }
@@ -730,7 +746,8 @@ Generator::DayOutput Generator::race_day(const DateTime& date, int week_number, 
             k = 0;
             for (auto [x, y] : wide) {
                 if (k >= hr::wide.entries) break;
-                std::size_t at = hr::wide.offset + static_cast<std::size_t>(k) * hr::wide.entry_width;
+                std::size_t at =
+                    hr::wide.offset + static_cast<std::size_t>(k) * hr::wide.entry_width;
                 double prob = std::min(0.92, quinella_p(x, y) * 2.7 + 0.01);
                 hr.number(Field{at, 2}, x).number(Field{at + 2, 2}, y);
                 hr.number(Field{at + 4, 9}, round_payout(77.5 / prob));
@@ -771,8 +788,8 @@ SampleFeedSummary make_sample_feed(const fs::path& folder, const SampleFeedOptio
     SampleFeedSummary sum;
     DateTime today = DateTime::now();
     if (options.today != 0) {
-        today = DateTime{options.today / 10000, options.today / 100 % 100, options.today % 100,
-                         9, 0, 0};
+        today = DateTime{
+            options.today / 10000, options.today / 100 % 100, options.today % 100, 9, 0, 0};
     }
     today.hour = 9;
     today.minute = today.second = 0;

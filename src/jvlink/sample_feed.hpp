@@ -8,16 +8,16 @@ namespace tolven {
 
 struct SampleFeedOptions {
     std::uint64_t seed = 1;
-    int weeks = 16;   // weekends of past meetings before yesterday
-    int today = 0;    // YYYYMMDD; 0 = the local date
+    int weeks = 16;  // weekends of past meetings before yesterday
+    int today = 0;   // YYYYMMDD; 0 = the local date
 };
 
 struct SampleFeedSummary {
-    int days = 0;       // race days (date and racecourse)
+    int days = 0;  // race days (date and racecourse)
     int races = 0;
     int runners = 0;
     int horses = 0;
-    int files = 0;      // feed files written
+    int files = 0;  // feed files written
 };
 
 // Writes a realistic, deterministic JV-Data feed into folder: weekends of JRA

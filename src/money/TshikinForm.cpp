@@ -19,7 +19,7 @@ namespace {
 // Paints the three-pixel black rule under every even row, so that the race
 // blocks stand apart.
 class BlockRuleDelegate : public QStyledItemDelegate {
-public:
+  public:
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
@@ -36,7 +36,9 @@ public:
     }
 };
 
-QString qs(const std::string& cp932) { return QString::fromStdString(tolven::cp932::to_utf8(cp932)); }
+QString qs(const std::string& cp932) {
+    return QString::fromStdString(tolven::cp932::to_utf8(cp932));
+}
 
 }  // namespace
 
@@ -57,7 +59,8 @@ TshikinForm::TshikinForm(tolven::FundAllocation& money, tolven::RaceDay& day, QW
     font.setPixelSize(12);
     grid_->setFont(font);
     int widths[] = {38, 45, 55};
-    for (int c = 0; c < tolven::kAllocationColumns; ++c) grid_->setColumnWidth(c, c < 3 ? widths[c] : 50);
+    for (int c = 0; c < tolven::kAllocationColumns; ++c)
+        grid_->setColumnWidth(c, c < 3 ? widths[c] : 50);
     grid_->setItemDelegate(new BlockRuleDelegate(grid_));
     layout->addWidget(grid_, 1);
 
@@ -109,11 +112,13 @@ void TshikinForm::refresh() {
         bool upper = r % 2 == 1;
         int race = (r + 1) / 2;
         for (int c = 0; c < tolven::kAllocationColumns; ++c) {
-            auto* item = new QTableWidgetItem(qs(rows[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)]));
+            auto* item = new QTableWidgetItem(
+                qs(rows[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)]));
             QColor ground = palette().color(QPalette::Window);
             if (r > 0) {
                 if (c <= 2) {
-                    ground = upper ? (money_.graded(race) ? QColor(252, 169, 171) : QColor(128, 128, 128))
+                    ground = upper ? (money_.graded(race) ? QColor(252, 169, 171)
+                                                          : QColor(128, 128, 128))
                                    : QColor(Qt::white);
                 } else if (c <= 11) {
                     ground = upper ? QColor(0, 255, 0) : tip;
@@ -122,7 +127,8 @@ void TshikinForm::refresh() {
                 }
             }
             item->setBackground(ground);
-            item->setTextAlignment(r == 0 || c <= 2 ? Qt::AlignCenter : Qt::AlignRight | Qt::AlignVCenter);
+            item->setTextAlignment(r == 0 || c <= 2 ? Qt::AlignCenter
+                                                    : Qt::AlignRight | Qt::AlignVCenter);
             grid_->setItem(r, c, item);
         }
     }

@@ -15,7 +15,7 @@ class TtoushiForm;
 class TshikinForm : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     TshikinForm(tolven::FundAllocation& money, tolven::RaceDay& day, QWidget* parent = nullptr);
 
     // Shows the table as the fund allocation holds it.
@@ -27,7 +27,7 @@ public:
     // Draws the table into the print preview (the main window provides it).
     std::function<void()> onPrint;
 
-private:
+  private:
     tolven::FundAllocation& money_;
     tolven::RaceDay& day_;
     QTableWidget* grid_;

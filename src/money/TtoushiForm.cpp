@@ -37,7 +37,8 @@ TtoushiForm::TtoushiForm(tolven::FundAllocation& money, tolven::RaceDay& day, QW
         edit->setGeometry(68, y, 105, 20);
         fields_[static_cast<std::size_t>(i - 1)] = edit;
     }
-    for (int i = 1; i < tolven::kMaxRaces; ++i) setTabOrder(fields_[static_cast<std::size_t>(i - 1)], fields_[static_cast<std::size_t>(i)]);
+    for (int i = 1; i < tolven::kMaxRaces; ++i)
+        setTabOrder(fields_[static_cast<std::size_t>(i - 1)], fields_[static_cast<std::size_t>(i)]);
     auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
     cancel->setGeometry(24, 274, 75, 25);
     auto* ok = new QPushButton(QStringLiteral("OK"), this);

@@ -13,20 +13,20 @@ class TSaNumEdit;
 class TtoushiForm : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     TtoushiForm(tolven::FundAllocation& money, tolven::RaceDay& day, QWidget* parent = nullptr);
 
     // Shows the fields as the fund allocation left them (armed, texts).
     void loadFields();
     TSaNumEdit* field(int race) const { return fields_[static_cast<std::size_t>(race - 1)]; }
 
-signals:
+  signals:
     void split();
 
-public slots:
+  public slots:
     void BitBtn1Click();
 
-private:
+  private:
     tolven::FundAllocation& money_;
     tolven::RaceDay& day_;
     std::array<TSaNumEdit*, tolven::kMaxRaces> fields_{};

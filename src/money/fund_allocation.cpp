@@ -16,14 +16,18 @@ std::string amount(int v) {
     std::snprintf(text, sizeof text, "%7d", v);
     return text;
 }
-std::string count(int v) { return std::to_string(v) + sj("点"); }
+std::string count(int v) {
+    return std::to_string(v) + sj("点");
+}
 
 // Stakes of a graded race with r bets and investment m; every share is the
 // exact product truncated, divided with truncation, then rounded to a stake.
 std::vector<int> stakes_for(const std::string& grade, int r, long long m) {
     std::vector<int> s;
     if (r <= 0) return s;
-    auto R = [](long long x) { return stake_unit(static_cast<int>(std::min<long long>(x, 2000000000))); };
+    auto R = [](long long x) {
+        return stake_unit(static_cast<int>(std::min<long long>(x, 2000000000)));
+    };
     auto share = [&](int tenths) { return m * tenths / 10; };
     if (grade == sj("Ⅰ") || grade == sj("Ⅳ")) {
         if (r <= 3) return std::vector<int>(static_cast<std::size_t>(r), R(m / r));
@@ -42,7 +46,9 @@ std::vector<int> stakes_for(const std::string& grade, int r, long long m) {
 
 }  // namespace
 
-int stake_unit(int yen) { return yen > 100 ? yen / 100 * 100 : 100; }
+int stake_unit(int yen) {
+    return yen > 100 ? yen / 100 * 100 : 100;
+}
 
 std::string confidence_grade(const RaceDay& day, int n) {
     const std::string& ra = day.race[n];
@@ -143,7 +149,9 @@ int FundAllocation::investment(int race) const {
     return field.armed ? lenient_int(field.text) : 0;
 }
 
-int FundAllocation::bet_count(int race) const { return lenient_int(cell(2 * race - 1, 12)); }
+int FundAllocation::bet_count(int race) const {
+    return lenient_int(cell(2 * race - 1, 12));
+}
 
 std::vector<int> FundAllocation::stakes(int race) const {
     std::vector<int> s;
@@ -154,6 +162,8 @@ std::vector<int> FundAllocation::stakes(int race) const {
     return s;
 }
 
-int FundAllocation::race_total(int race) const { return lenient_int(cell(2 * race, 12)); }
+int FundAllocation::race_total(int race) const {
+    return lenient_int(cell(2 * race, 12));
+}
 
 }  // namespace tolven

@@ -29,7 +29,7 @@ struct InvestmentField {
 // shows them: row 0 is the empty header; race i (1-based) has its upper row
 // 2i-1 and lower row 2i.
 class FundAllocation {
-public:
+  public:
     // Rebuilds the grid from the day, arms the field of every graded race with
     // "10000", and runs the stake split.
     void recompute(RaceDay& day);
@@ -59,7 +59,7 @@ public:
     const std::string& total_bets_text() const { return total_bets_text_; }
     const std::string& total_stake_text() const { return total_stake_text_; }
 
-private:
+  private:
     std::string& at(int row, int column) {
         return grid_[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
     }

@@ -69,7 +69,8 @@ TYosoForm::TYosoForm(tolven::RaceDay& day, QWidget* parent)
     auto* computerLayout = new QHBoxLayout(computer);
     computerGrid_ = makeGrid(computer, {25, 25, 30, 172, 70, 80});
     computerGrid_->setObjectName(QStringLiteral("StringGrid1"));
-    computerGrid_->setToolTip(QStringLiteral("表示は左から枠番、馬番、印、馬名、能力順位、能力指数です"));
+    computerGrid_->setToolTip(
+        QStringLiteral("表示は左から枠番、馬番、印、馬名、能力順位、能力指数です"));
     computerLayout->addWidget(computerGrid_, 1);
     auto* side = new QVBoxLayout;
     auto* patternRow = new QHBoxLayout;
@@ -78,7 +79,8 @@ TYosoForm::TYosoForm(tolven::RaceDay& day, QWidget* parent)
     pattern_->setObjectName(QStringLiteral("PatternBox"));
     pattern_->setAlignment(Qt::AlignCenter);
     pattern_->setFixedSize(40, 28);
-    pattern_->setStyleSheet(QStringLiteral("QLabel { background: yellow; color: blue; font-weight: bold; font-size: 18px; }"));
+    pattern_->setStyleSheet(QStringLiteral(
+        "QLabel { background: yellow; color: blue; font-weight: bold; font-size: 18px; }"));
     pattern_->setAccessibleName(QStringLiteral("ﾊﾟﾀｰﾝ"));
     patternRow->addWidget(pattern_);
     patternRow->addStretch(1);
@@ -118,7 +120,8 @@ void TYosoForm::showRace(int n) {
     const tolven::ComputerPrediction& p = day_.prediction[n];
 
     std::vector<std::vector<std::string>> rows;
-    for (const auto& r : tolven::computer_prediction_rows(day_, n)) rows.emplace_back(r.begin(), r.end());
+    for (const auto& r : tolven::computer_prediction_rows(day_, n))
+        rows.emplace_back(r.begin(), r.end());
     fillGrid(computerGrid_, rows);
     QColor tip = QToolTip::palette().color(QPalette::ToolTipBase);
     for (int r = 0; r < computerGrid_->rowCount(); ++r) {
@@ -153,8 +156,10 @@ void TYosoForm::showRace(int n) {
             QTableWidgetItem* item = userGrid_->item(r, c);
             QString text = item->text();
             item->setData(Qt::UserRole, text);
-            item->setText(text != QLatin1String("0") && !text.isEmpty() ? QStringLiteral("●") : QString());
-            item->setData(Qt::AccessibleTextRole, text == QLatin1String("1") ? QStringLiteral("●") : QStringLiteral("0"));
+            item->setText(text != QLatin1String("0") && !text.isEmpty() ? QStringLiteral("●")
+                                                                        : QString());
+            item->setData(Qt::AccessibleTextRole,
+                          text == QLatin1String("1") ? QStringLiteral("●") : QStringLiteral("0"));
         }
         userGrid_->item(r, 15)->setBackground(QColor(0, 255, 0));
         userGrid_->item(r, 16)->setBackground(QColor(0, 255, 255));
@@ -168,5 +173,6 @@ void TYosoForm::showRace(int n) {
         if (!t.empty()) bracket.push_back("  " + t);
     }
     fillList(userQuinella_, quinella);
-    fillList(userBracket_, tolven::shows_bracket_bets(day_, n) ? bracket : std::vector<std::string>{});
+    fillList(userBracket_,
+             tolven::shows_bracket_bets(day_, n) ? bracket : std::vector<std::string>{});
 }

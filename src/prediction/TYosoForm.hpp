@@ -17,7 +17,7 @@ class QTabWidget;
 class TYosoForm : public TRaceForm {
     Q_OBJECT
 
-public:
+  public:
     TYosoForm(tolven::RaceDay& day, QWidget* parent = nullptr);
 
     QTableWidget* computerGrid() const { return computerGrid_; }
@@ -36,10 +36,10 @@ public:
     // The main window runs the hit export (it owns the day list).
     std::function<void(bool longshot)> onHitExport;
 
-protected:
+  protected:
     void showRace(int n) override;
 
-private:
+  private:
     QTabWidget* pages_;
     QTableWidget* computerGrid_;
     QTableWidget* userGrid_;

@@ -11,7 +11,7 @@ namespace tolven {
 namespace {
 
 class WorkingList {
-public:
+  public:
     explicit WorkingList(int runners) : runners_(runners) {}
 
     // The pair of two different horses of the race, or nothing.
@@ -28,7 +28,7 @@ public:
     }
     std::vector<std::string>& texts() { return texts_; }
 
-private:
+  private:
     int runners_;
     std::vector<std::string> texts_;
 };

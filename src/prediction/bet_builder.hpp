@@ -13,8 +13,12 @@ enum class BetSet { Computer, User };
 // the axis horse and marks of the computer prediction, from the composite
 // ranking (computer) or the user ranking (user).
 void build_bets(RaceDay& day, int n, BetSet set);
-inline void build_computer_bets(RaceDay& day, int n) { build_bets(day, n, BetSet::Computer); }
-inline void build_user_bets(RaceDay& day, int n) { build_bets(day, n, BetSet::User); }
+inline void build_computer_bets(RaceDay& day, int n) {
+    build_bets(day, n, BetSet::Computer);
+}
+inline void build_user_bets(RaceDay& day, int n) {
+    build_bets(day, n, BetSet::User);
+}
 
 // The working list of bet texts before de-duplication (for tests and for
 // showing how a list came about).

@@ -10,9 +10,13 @@ namespace {
 
 // Whole number with a 0.6 threshold, in single precision as the figure is
 // kept: 2.6 gives 3, 2.59 gives 2, -2.6 gives -3.
-float whole(float v) { return v >= 0 ? std::trunc(v + 0.4f) : std::trunc(v - 0.4f); }
+float whole(float v) {
+    return v >= 0 ? std::trunc(v + 0.4f) : std::trunc(v - 0.4f);
+}
 
-int near(double y) { return static_cast<int>(std::trunc(y + 0.4)); }
+int near(double y) {
+    return static_cast<int>(std::trunc(y + 0.4));
+}
 
 // Reduces a pick above the field size to its remainder, and lifts one below
 // 1 by the field size.

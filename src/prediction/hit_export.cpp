@@ -31,7 +31,7 @@ int number_at(std::string_view text, std::size_t at, std::size_t width) {
 }
 
 class Collector {
-public:
+  public:
     Collector(bool longshot, std::vector<std::string>& html, std::set<std::string>& cumulative)
         : longshot_(longshot), html_(html), cumulative_(cumulative) {}
     int hits = 0;
@@ -57,7 +57,7 @@ public:
         }
     }
 
-private:
+  private:
     void add(const RaceDay& day, int n, const BetType& type, int first, int second, int amount) {
         const std::string& ra = day.race[n];
         bool red = amount >= type.style_threshold;
@@ -67,12 +67,12 @@ private:
         std::snprintf(pay, sizeof pay, " %7d", amount);
         std::string bet = std::string(numbers) + sj("配当") + pay + sj("円");
         std::string label = sj(type.label);
-        html_.push_back(std::string(red ? "<img src=\"./image/lis1.gif\">"
-                                        : "<img src=\"./image/lis2.gif\">") +
-                        (red ? "<font color=\"red\">" : "<font color=\"blue\">") +
-                        racecourse_name(field_text(ra, header::course)) +
-                        right_aligned_number(field_text(ra, header::race_number)) + label + bet +
-                        sj("　") + std::string(field_text(ra, ra::short_name)) + "</font>");
+        html_.push_back(
+            std::string(red ? "<img src=\"./image/lis1.gif\">" : "<img src=\"./image/lis2.gif\">") +
+            (red ? "<font color=\"red\">" : "<font color=\"blue\">") +
+            racecourse_name(field_text(ra, header::course)) +
+            right_aligned_number(field_text(ra, header::race_number)) + label + bet + sj("　") +
+            std::string(field_text(ra, ra::short_name)) + "</font>");
         cumulative_.insert(std::string(field_text(ra, header::year)) +
                            std::string(field_text(ra, header::month_day)) +
                            std::string(field_text(ra, header::course)) +
@@ -101,9 +101,8 @@ HitExport export_hits(RaceDay& day, const fs::path& base, const std::vector<std:
                       const std::function<void(const std::string&)>& on_load) {
     HitExport result;
     std::string date = selected_entry.substr(0, 14);
-    result.html.push_back(
-        "<br /><img src=\"./image/balist.gif\"><font color=\"black\">" +
-        sj("【TOLVEN for JRA-VAN Data Lab.】") + "</font>");
+    result.html.push_back("<br /><img src=\"./image/balist.gif\"><font color=\"black\">" +
+                          sj("【TOLVEN for JRA-VAN Data Lab.】") + "</font>");
     fs::path folder = base / "HPupload";
     result.cumulative_file = folder / "Vevezaza.txt";
     std::set<std::string> cumulative;

@@ -10,11 +10,11 @@
 namespace tolven {
 
 struct HitExport {
-    int days = 0;                        // days of the date processed
-    int hits = 0;                        // hits listed
-    std::vector<std::string> html;       // the HTML list (CP932), header first
-    bool written = false;                // files written (at least one hit)
-    std::filesystem::path tk_file;       // HPupload/TK<YYYYMMDD><cc>.txt
+    int days = 0;                           // days of the date processed
+    int hits = 0;                           // hits listed
+    std::vector<std::string> html;          // the HTML list (CP932), header first
+    bool written = false;                   // files written (at least one hit)
+    std::filesystem::path tk_file;          // HPupload/TK<YYYYMMDD><cc>.txt
     std::filesystem::path cumulative_file;  // HPupload/Vevezaza.txt
 };
 

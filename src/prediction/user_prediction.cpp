@@ -43,7 +43,9 @@ std::string characters(const std::string& line, int from, int count) {
     return at < line.size() ? line.substr(at, static_cast<std::size_t>(count)) : std::string();
 }
 
-std::size_t runner_line(int n, int row) { return static_cast<std::size_t>(25 * n + 2 + row); }
+std::size_t runner_line(int n, int row) {
+    return static_cast<std::size_t>(25 * n + 2 + row);
+}
 
 }  // namespace
 
@@ -64,8 +66,8 @@ const std::array<CheckItem, 9>& check_items() {
 
 const std::array<const char*, kUserGridColumns>& user_grid_titles() {
     static const std::array<const char*, kUserGridColumns> titles = {
-        "枠", "馬", "馬名", "厩◎", "厩○", "", "パ◎", "パ×", "",
-        "重◎", "重×", "", "本命", "対抗", "穴", "順位", "総得点"};
+        "枠",  "馬",  "馬名", "厩◎",  "厩○",  "",   "パ◎",  "パ×",   "",
+        "重◎", "重×", "",     "本命", "対抗", "穴", "順位", "総得点"};
     return titles;
 }
 
@@ -100,7 +102,8 @@ void compute_user_prediction(RaceDay& day, int n) {
     for (int row = 1; row <= runners; ++row) {
         double points = 0;
         for (const auto& item : check_items()) {
-            if (rows[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(item.column)] == "1") {
+            if (rows[static_cast<std::size_t>(row - 1)][static_cast<std::size_t>(item.column)] ==
+                "1") {
                 points += static_cast<double>(item.points) / runners;
             }
         }
@@ -116,7 +119,8 @@ void compute_user_prediction(RaceDay& day, int n) {
     }
     std::sort(keys.begin(), keys.end());
     f.user_rank = {};
-    for (int p = 0; p < runners; ++p) f.user_rank[keys[static_cast<std::size_t>(p)].second] = runners - p;
+    for (int p = 0; p < runners; ++p)
+        f.user_rank[keys[static_cast<std::size_t>(p)].second] = runners - p;
 
     for (int row = 1; row <= runners; ++row) {
         UserGridRow& cells = rows[static_cast<std::size_t>(row - 1)];
@@ -160,7 +164,8 @@ std::string user_bet_line(const BetList& bets) {
 
 void save_user_file(RaceDay& day, int n) {
     if (day.user_lines.size() != kUserFileLines || day.user_file.empty()) return;
-    day.user_lines[static_cast<std::size_t>(25 * n + 22)] = user_bet_line(day.bets[n].user_quinella);
+    day.user_lines[static_cast<std::size_t>(25 * n + 22)] =
+        user_bet_line(day.bets[n].user_quinella);
     day.user_lines[static_cast<std::size_t>(25 * n + 24)] = user_bet_line(day.bets[n].user_bracket);
     write_user_file(day.user_file, day.user_lines);
     day.user_changed = false;

@@ -25,7 +25,8 @@ QtPageCanvas::QtPageCanvas(QPainter& painter, int dpi_x, int dpi_y, int screen_p
 }
 
 QPoint QtPageCanvas::dots(int x, int y) const {
-    return {tolven::units_to_dots(x, marginLeft_, dpiX_), tolven::units_to_dots(y, marginTop_, dpiY_)};
+    return {tolven::units_to_dots(x, marginLeft_, dpiX_),
+            tolven::units_to_dots(y, marginTop_, dpiY_)};
 }
 
 void QtPageCanvas::set_font(std::string_view name, int size, bool bold, bool underline) {
@@ -81,7 +82,9 @@ void QtPageCanvas::text_out(int x, int y, std::string_view text) {
                       QString::fromStdString(tolven::cp932::to_utf8(text)));
 }
 
-void QtPageCanvas::move_to(int x, int y) { position_ = dots(x, y); }
+void QtPageCanvas::move_to(int x, int y) {
+    position_ = dots(x, y);
+}
 
 void QtPageCanvas::line_to(int x, int y) {
     QPoint to = dots(x, y);

@@ -11,7 +11,7 @@
 // tenths of a screen pixel, font sizes are points at the device's vertical
 // resolution.
 class QtPageCanvas : public tolven::PageCanvas {
-public:
+  public:
     QtPageCanvas(QPainter& painter, int dpi_x, int dpi_y, int screen_ppi = 96, int margin_left = 0,
                  int margin_top = 0);
 
@@ -24,7 +24,7 @@ public:
     void line_to(int x, int y) override;
     void rectangle(int x1, int y1, int x2, int y2) override;
 
-private:
+  private:
     QPoint dots(int x, int y) const;
 
     QPainter& painter_;

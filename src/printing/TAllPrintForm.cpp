@@ -23,9 +23,12 @@ const int kZooms[] = {25, 50, 75, 100};
 
 }  // namespace
 
-void TAllPrintForm::setNextPdfFile(const QString& file) { next_pdf_file = file; }
+void TAllPrintForm::setNextPdfFile(const QString& file) {
+    next_pdf_file = file;
+}
 
-TAllPrintForm::TAllPrintForm(TIniGT& ini, QWidget* parent) : QWidget(parent, Qt::Window), ini_(ini) {
+TAllPrintForm::TAllPrintForm(TIniGT& ini, QWidget* parent)
+    : QWidget(parent, Qt::Window), ini_(ini) {
     setWindowTitle(QStringLiteral("全買い目印刷"));
     setWindowFlags(Qt::Window | Qt::WindowMaximizeButtonHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
@@ -87,12 +90,15 @@ TAllPrintForm::TAllPrintForm(TIniGT& ini, QWidget* parent) : QWidget(parent, Qt:
                                                 QStringLiteral("PDF (*.pdf)"));
         }
         if (file.isEmpty()) return;
-        if (!prev_->savePdf(file)) TMsgDlg::warning(this, QStringLiteral("PDFを保存できませんでした。"));
+        if (!prev_->savePdf(file))
+            TMsgDlg::warning(this, QStringLiteral("PDFを保存できませんでした。"));
     });
     connect(close, &QPushButton::clicked, this, &QWidget::hide);
 }
 
-int TAllPrintForm::zoomIndex() const { return zoom_->checkedId(); }
+int TAllPrintForm::zoomIndex() const {
+    return zoom_->checkedId();
+}
 
 void TAllPrintForm::setZoomIndex(int index) {
     if (index < 0 || index > 3) index = 1;

@@ -13,7 +13,7 @@ class TPrevX;
 class TAllPrintForm : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit TAllPrintForm(TIniGT& ini, QWidget* parent = nullptr);
 
     TPrevX* preview() const { return prev_; }
@@ -24,10 +24,10 @@ public:
     // The PDF file the next "PDF保存" writes without asking (tests).
     static void setNextPdfFile(const QString& file);
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     TIniGT& ini_;
     TPrevX* prev_;
     QScrollArea* scroll_;

@@ -9,14 +9,17 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-TPintSetForm::TPintSetForm(const QString& dayCaption, int races, QWidget* parent) : QDialog(parent) {
+TPintSetForm::TPintSetForm(const QString& dayCaption, int races, QWidget* parent)
+    : QDialog(parent) {
     setWindowTitle(QStringLiteral("印刷"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(250, 326);
     auto* layout = new QVBoxLayout(this);
     auto* top = new QLabel(dayCaption, this);
     top->setAlignment(Qt::AlignCenter);
-    top->setStyleSheet(QStringLiteral("QLabel { background: black; color: #00FF00; font-weight: bold; font-size: 13px; padding: 3px; }"));
+    top->setStyleSheet(
+        QStringLiteral("QLabel { background: black; color: #00FF00; font-weight: bold; font-size: "
+                       "13px; padding: 3px; }"));
     layout->addWidget(top);
     auto* group = new QGroupBox(QStringLiteral("印刷範囲選択"), this);
     QFont groupFont(QStringLiteral("ＭＳ ゴシック"));
@@ -48,7 +51,9 @@ TPintSetForm::TPintSetForm(const QString& dayCaption, int races, QWidget* parent
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-int TPintSetForm::selected() const { return items_->checkedId(); }
+int TPintSetForm::selected() const {
+    return items_->checkedId();
+}
 void TPintSetForm::select(int item) {
     if (items_->button(item)) items_->button(item)->setChecked(true);
 }

@@ -12,7 +12,7 @@ class QVBoxLayout;
 class TPintSetForm : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     TPintSetForm(const QString& dayCaption, int races, QWidget* parent = nullptr);
 
     int selected() const;
@@ -20,9 +20,9 @@ public:
     // Item 0: the bet list; item k: the analysis sheet of race k.
     std::function<void(int item)> onPrint;
 
-public slots:
+  public slots:
     void BitBtn1Click();
 
-private:
+  private:
     QButtonGroup* items_;
 };

@@ -13,8 +13,12 @@ TPrevX::TPrevX(QWidget* parent) : QWidget(parent) {
     takeGeometry();
 }
 
-bool TPrevX::hasPrinter() { return !QPrinterInfo::availablePrinters().isEmpty(); }
-QString TPrevX::noPrinterMessage() { return QStringLiteral("プリンタが登録されていません"); }
+bool TPrevX::hasPrinter() {
+    return !QPrinterInfo::availablePrinters().isEmpty();
+}
+QString TPrevX::noPrinterMessage() {
+    return QStringLiteral("プリンタが登録されていません");
+}
 
 void TPrevX::takeGeometry() {
     if (hasPrinter()) {
@@ -47,7 +51,9 @@ tolven::PageCanvas& TPrevX::canvas() {
     return pages_.back();
 }
 
-void TPrevX::newPage() { pages_.emplace_back(); }
+void TPrevX::newPage() {
+    pages_.emplace_back();
+}
 
 void TPrevX::finishDocument() {
     QSize size = QSize(static_cast<int>(std::lround(screenScale() * pageDots_.width())),
@@ -72,7 +78,8 @@ void TPrevX::setCurrentPage(int page) {
 
 std::vector<int> TPrevX::pagesToPrint() const {
     std::vector<int> pages;
-    for (int p = std::max(1, FirstPage); p <= std::min(PageCount(), LastPage); ++p) pages.push_back(p);
+    for (int p = std::max(1, FirstPage); p <= std::min(PageCount(), LastPage); ++p)
+        pages.push_back(p);
     return pages;
 }
 
@@ -93,13 +100,16 @@ bool TPrevX::print() {
         first = false;
         int mx = MapMode == TPrevMapModes::pmmHi ? MarginLeft : MarginLeft * 10;
         int my = MapMode == TPrevMapModes::pmmHi ? MarginTop : MarginTop * 10;
-        QtPageCanvas canvas(painter, printer.logicalDpiX(), printer.logicalDpiY(), logicalDpiY(), mx, my);
+        QtPageCanvas canvas(painter, printer.logicalDpiX(), printer.logicalDpiY(), logicalDpiY(),
+                            mx, my);
         pages_[static_cast<std::size_t>(p - 1)].replay(canvas);
     }
     return painter.end();
 }
 
-bool TPrevX::savePdf(const QString& file) const { return write_pdf(file, Title, pages_); }
+bool TPrevX::savePdf(const QString& file) const {
+    return write_pdf(file, Title, pages_);
+}
 
 void TPrevX::paintEvent(QPaintEvent*) {
     QPainter painter(this);

@@ -16,7 +16,7 @@ class QPrinter;
 class TPrevX : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     enum class TPrevMapModes { pmmHi, pmmLo };
 
     explicit TPrevX(QWidget* parent = nullptr);
@@ -56,10 +56,10 @@ public:
     const std::vector<tolven::PageRecording>& pages() const { return pages_; }
     QSize pageSizeDots() const { return pageDots_; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     void takeGeometry();
     double screenScale() const;
 

@@ -7,7 +7,9 @@
 namespace tolven {
 namespace {
 
-std::string coords(int x, int y) { return std::to_string(x) + "," + std::to_string(y); }
+std::string coords(int x, int y) {
+    return std::to_string(x) + "," + std::to_string(y);
+}
 
 const char* brush_name(BrushStyle s) {
     switch (s) {
@@ -34,10 +36,12 @@ std::string hex(unsigned rgb) {
 }  // namespace
 
 void RecordingCanvas::set_font(std::string_view name, int size, bool bold, bool underline) {
-    calls.push_back("font " + std::string(name) + " " + std::to_string(size) + (bold ? " bold" : "") +
-                    (underline ? " underline" : ""));
+    calls.push_back("font " + std::string(name) + " " + std::to_string(size) +
+                    (bold ? " bold" : "") + (underline ? " underline" : ""));
 }
-void RecordingCanvas::set_font_colour(unsigned rgb) { calls.push_back("fontcolour " + hex(rgb)); }
+void RecordingCanvas::set_font_colour(unsigned rgb) {
+    calls.push_back("fontcolour " + hex(rgb));
+}
 void RecordingCanvas::set_pen(int width, PenStyle style) {
     calls.push_back("pen " + std::to_string(width) + (style == PenStyle::Dot ? " dot" : " solid"));
 }
@@ -47,8 +51,12 @@ void RecordingCanvas::set_brush(BrushStyle style, unsigned rgb) {
 void RecordingCanvas::text_out(int x, int y, std::string_view text) {
     calls.push_back("text " + coords(x, y) + " " + cp932::to_utf8(text));
 }
-void RecordingCanvas::move_to(int x, int y) { calls.push_back("move " + coords(x, y)); }
-void RecordingCanvas::line_to(int x, int y) { calls.push_back("line " + coords(x, y)); }
+void RecordingCanvas::move_to(int x, int y) {
+    calls.push_back("move " + coords(x, y));
+}
+void RecordingCanvas::line_to(int x, int y) {
+    calls.push_back("line " + coords(x, y));
+}
 void RecordingCanvas::rectangle(int x1, int y1, int x2, int y2) {
     calls.push_back("rect " + coords(x1, y1) + " " + coords(x2, y2));
 }

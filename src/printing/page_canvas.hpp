@@ -13,7 +13,7 @@ enum class BrushStyle { Solid, Clear, DiagCross, BDiagonal, Cross };
 // top-left corner of the printable area. The preview implements it over a
 // picture of the printer's page; tests record what is drawn.
 class PageCanvas {
-public:
+  public:
     virtual ~PageCanvas() = default;
     // name is UTF-8; size in points.
     virtual void set_font(std::string_view name, int size, bool bold, bool underline) = 0;
@@ -36,7 +36,7 @@ public:
 
 // Records every call as one line of text, for tests.
 class RecordingCanvas : public PageCanvas {
-public:
+  public:
     std::vector<std::string> calls;
 
     void set_font(std::string_view name, int size, bool bold, bool underline) override;

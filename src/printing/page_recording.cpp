@@ -28,7 +28,8 @@ int units_to_dots(int units, int margin, int dpi, bool tenths_of_mm) {
 }
 
 int pen_width_dots(int width, int dpi, int screen_ppi) {
-    long long dots = divide_to_even(static_cast<long long>(width) * dpi, static_cast<long long>(screen_ppi) * 10);
+    long long dots = divide_to_even(static_cast<long long>(width) * dpi,
+                                    static_cast<long long>(screen_ppi) * 10);
     return static_cast<int>(dots < 1 ? 1 : dots);
 }
 
@@ -42,13 +43,18 @@ void PageRecording::set_pen(int width, PenStyle style) {
     ops_.push_back({Kind::Pen, width, static_cast<int>(style), 0, 0, {}, false, false});
 }
 void PageRecording::set_brush(BrushStyle style, unsigned rgb) {
-    ops_.push_back({Kind::Brush, static_cast<int>(style), static_cast<int>(rgb), 0, 0, {}, false, false});
+    ops_.push_back(
+        {Kind::Brush, static_cast<int>(style), static_cast<int>(rgb), 0, 0, {}, false, false});
 }
 void PageRecording::text_out(int x, int y, std::string_view text) {
     ops_.push_back({Kind::Text, x, y, 0, 0, std::string(text), false, false});
 }
-void PageRecording::move_to(int x, int y) { ops_.push_back({Kind::Move, x, y, 0, 0, {}, false, false}); }
-void PageRecording::line_to(int x, int y) { ops_.push_back({Kind::Line, x, y, 0, 0, {}, false, false}); }
+void PageRecording::move_to(int x, int y) {
+    ops_.push_back({Kind::Move, x, y, 0, 0, {}, false, false});
+}
+void PageRecording::line_to(int x, int y) {
+    ops_.push_back({Kind::Line, x, y, 0, 0, {}, false, false});
+}
 void PageRecording::rectangle(int x1, int y1, int x2, int y2) {
     ops_.push_back({Kind::Rectangle, x1, y1, x2, y2, {}, false, false});
 }

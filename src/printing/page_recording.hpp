@@ -10,7 +10,7 @@ namespace tolven {
 // One printed page kept as the list of its drawing calls, so that it can be
 // replayed onto any device: the preview at any zoom, a printer, a PDF.
 class PageRecording : public PageCanvas {
-public:
+  public:
     void set_font(std::string_view name, int size, bool bold, bool underline) override;
     void set_font_colour(unsigned rgb) override;
     void set_pen(int width, PenStyle style) override;
@@ -23,7 +23,7 @@ public:
     void replay(PageCanvas& target) const;
     bool empty() const { return ops_.empty(); }
 
-private:
+  private:
     enum class Kind { Font, FontColour, Pen, Brush, Text, Move, Line, Rectangle };
     struct Op {
         Kind kind;

@@ -15,7 +15,9 @@ namespace {
 
 constexpr const char* kGothic = "ＭＳ ゴシック";
 
-std::string number(std::string_view record, Field f) { return right_aligned_number(field_text(record, f)); }
+std::string number(std::string_view record, Field f) {
+    return right_aligned_number(field_text(record, f));
+}
 
 std::string format2d(int v) {
     char text[32];
@@ -31,8 +33,9 @@ std::string print_date_line(const RaceDay& day) {
     return std::string(field_text(ra, header::year)) + sj("年") + std::string(md.substr(0, 2)) +
            sj("月") + std::string(md.substr(std::min<std::size_t>(2, md.size()), 2)) + sj("日(") +
            weekday_mark(field_text(ra, ra::weekday)) + ")" +
-           racecourse_name(field_text(ra, header::course)) + std::string(field_text(ra, header::kai)) +
-           sj("回") + std::string(field_text(ra, header::nichi)) + sj("回");
+           racecourse_name(field_text(ra, header::course)) +
+           std::string(field_text(ra, header::kai)) + sj("回") +
+           std::string(field_text(ra, header::nichi)) + sj("回");
 }
 
 std::string print_bet_line(std::string_view label, const BetList& bets) {
@@ -52,9 +55,15 @@ std::string short_track_text(int t) {
     return {};
 }
 
-std::string bet_list_caption() { return sj("TOLVEN２買い目リスト印刷"); }
-std::string analysis_sheet_caption() { return sj("TOLVEN for JRA-VAN Data Lab. ﾚｰｽ別分析結果"); }
-std::string allocation_caption() { return sj("TOLVEN２資金配分表印刷"); }
+std::string bet_list_caption() {
+    return sj("TOLVEN２買い目リスト印刷");
+}
+std::string analysis_sheet_caption() {
+    return sj("TOLVEN for JRA-VAN Data Lab. ﾚｰｽ別分析結果");
+}
+std::string allocation_caption() {
+    return sj("TOLVEN２資金配分表印刷");
+}
 
 void draw_bet_list(const RaceDay& day, PageCanvas& c) {
     const int T0 = 70;
@@ -81,13 +90,16 @@ void draw_bet_list(const RaceDay& day, PageCanvas& c) {
                        number(ra, ra::distance) + sj("ﾒｰﾄﾙ ") +
                        weight_type_text(field_text(ra, ra::weight_type)) + " " + h.condition);
         bool brackets = shows_bracket_bets(day, n);
-        c.text_out(170, E + T0 + 155, print_bet_line(sj("ｺﾝﾋﾟｭｰﾀ予想 【馬連】"), b.computer_quinella));
+        c.text_out(170, E + T0 + 155,
+                   print_bet_line(sj("ｺﾝﾋﾟｭｰﾀ予想 【馬連】"), b.computer_quinella));
         if (brackets) {
-            c.text_out(170, E + T0 + 190, print_bet_line(sj("　　　　　　【枠連】"), b.computer_bracket));
+            c.text_out(170, E + T0 + 190,
+                       print_bet_line(sj("　　　　　　【枠連】"), b.computer_bracket));
         }
         c.text_out(170, D + T0 + 5, print_bet_line(sj("ﾕｰｻﾞｰ予想   【馬連】"), b.user_quinella));
         if (brackets) {
-            c.text_out(170, E + T0 + 260, print_bet_line(sj("            【枠連】"), b.user_bracket));
+            c.text_out(170, E + T0 + 260,
+                       print_bet_line(sj("            【枠連】"), b.user_bracket));
         }
         c.set_pen(5, PenStyle::Solid);
         c.line(150, D + T0 + 73, 1850, D + T0 + 73);
@@ -108,15 +120,17 @@ void draw_analysis_sheet(const RaceDay& day, int k, PageCanvas& c) {
     c.text_out(1200, 160, print_date_line(day));
     c.text_out(500, 230, std::string(field_text(ra, ra::race_name)));
     c.set_font(kGothic, 10, true, false);
-    c.text_out(500, 290, race_type_text(field_text(ra, ra::race_type)) + " " +
-                             track_text(field_text(ra, ra::track)) + number(ra, ra::distance) +
-                             sj("ﾒｰﾄﾙ") + weight_type_text(field_text(ra, ra::weight_type)));
+    c.text_out(500, 290,
+               race_type_text(field_text(ra, ra::race_type)) + " " +
+                   track_text(field_text(ra, ra::track)) + number(ra, ra::distance) + sj("ﾒｰﾄﾙ") +
+                   weight_type_text(field_text(ra, ra::weight_type)));
     c.text_out(500, 330, h.condition);
     std::string_view start = field_text(ra, ra::start_time);
-    c.text_out(500, 370, grade_text(field_text(ra, ra::grade)) + " " + number(ra, ra::entries) +
-                             sj("頭 ") + std::string(start.substr(0, 2)) + sj("時") +
-                             std::string(start.substr(std::min<std::size_t>(2, start.size()), 2)) +
-                             sj("分発走"));
+    c.text_out(500, 370,
+               grade_text(field_text(ra, ra::grade)) + " " + number(ra, ra::entries) + sj("頭 ") +
+                   std::string(start.substr(0, 2)) + sj("時") +
+                   std::string(start.substr(std::min<std::size_t>(2, start.size()), 2)) +
+                   sj("分発走"));
     c.text_out(310, 390, sj("ﾚｰｽ"));
     c.set_font(kGothic, 24, true, false);
     c.text_out(200, 220, racecourse_name(field_text(ra, header::course)));
@@ -165,15 +179,18 @@ void draw_analysis_sheet(const RaceDay& day, int k, PageCanvas& c) {
             std::snprintf(text, sizeof text, "%7.3f", score);
             c.text_out(810, y, text);
         }
-        const std::pair<int, const RankArray*> ranks[] = {
-            {948, &f.composite_rank}, {998, &f.time_rank}, {1048, &f.f3_rank}, {1098, &f.trend_rank}};
+        const std::pair<int, const RankArray*> ranks[] = {{948, &f.composite_rank},
+                                                          {998, &f.time_rank},
+                                                          {1048, &f.f3_rank},
+                                                          {1098, &f.trend_rank}};
         for (const auto& [x, array] : ranks) {
             if ((*array)[i] > 0) c.text_out(x, y, format2d((*array)[i]));
         }
         c.text_out(1150, y, std::string(field_text(se, se::jockey)));
         std::string_view weight = field_text(se, se::carried_weight);
-        c.text_out(1350, y, std::string(weight.substr(0, 2)) + "." +
-                                std::string(weight.substr(std::min<std::size_t>(2, weight.size()), 1)));
+        c.text_out(1350, y,
+                   std::string(weight.substr(0, 2)) + "." +
+                       std::string(weight.substr(std::min<std::size_t>(2, weight.size()), 1)));
         c.text_out(1460, y, sex_text(field_text(se, se::sex)) + number(se, se::age));
         c.text_out(1555, y, blinker_text(field_text(se, se::blinker)));
         c.text_out(1670, y, apprentice_text(field_text(se, se::apprentice)));
@@ -185,8 +202,8 @@ void draw_analysis_sheet(const RaceDay& day, int k, PageCanvas& c) {
         if (horse >= 1 && horse <= r) c.text_out(320, 50 * horse + 490, sj(mark));
     }
     const std::pair<int, const char*> headings[] = {
-        {210, "枠"},  {265, "馬"},    {320, "印"},  {370, "馬名"}, {810, "指数"},
-        {948, "総"},  {991, "ﾀｲﾑ"},   {1045, "3F"}, {1095, "推"},  {1150, "騎手"},
+        {210, "枠"},    {265, "馬"},    {320, "印"},     {370, "馬名"},     {810, "指数"},
+        {948, "総"},    {991, "ﾀｲﾑ"},   {1045, "3F"},    {1095, "推"},      {1150, "騎手"},
         {1350, "斤量"}, {1450, "性齢"}, {1550, "ﾌﾞﾘﾝｶ"}, {1655, "見習区分"}};
     for (const auto& [x, text] : headings) c.text_out(x, 490, sj(text));
     c.text_out(950, 445, sj("　順　位"));
@@ -284,11 +301,13 @@ void draw_allocation(const RaceDay& day, const FundAllocation& money, std::strin
         c.text_out(260, y0 + 290, money.cell(upper, 0));
         if (money.graded(b)) c.text_out(400, y0 + 290, sj("勝負度") + money.cell(upper, 1));
         if (!money.cell(lower, 2).empty()) {
-            c.text_out(670, y0 + 290, sj("投資額：") + std::string(trim(money.cell(lower, 2))) + sj(" 円"));
+            c.text_out(670, y0 + 290,
+                       sj("投資額：") + std::string(trim(money.cell(lower, 2))) + sj(" 円"));
         }
         c.text_out(1180, y0 + 290, money.cell(upper, 12));
         if (!money.cell(lower, 12).empty()) {
-            c.text_out(1460, y0 + 290, sj("合計額：") + std::string(trim(money.cell(lower, 12))) + sj(" 円"));
+            c.text_out(1460, y0 + 290,
+                       sj("合計額：") + std::string(trim(money.cell(lower, 12))) + sj(" 円"));
         }
     }
 }

@@ -3,8 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
-#include <QClipboard>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFile>
@@ -17,8 +17,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QRegularExpression>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTextStream>
@@ -28,32 +28,36 @@
 #include <QVBoxLayout>
 
 #include "jvlink/TGetDataForm.hpp"
+#include "jvlink/result_text.hpp"
+#include "jvlink/results_refresh.hpp"
 #include "money/TshikinForm.hpp"
 #include "prediction/TYosoForm.hpp"
+#include "prediction/hit_export.hpp"
+#include "prediction/results_record.hpp"
+#include "prediction/user_prediction.hpp"
 #include "printing/TAllPrintForm.hpp"
 #include "printing/TPintSetForm.hpp"
 #include "printing/TPrevX.hpp"
 #include "printing/print_layouts.hpp"
-#include "prediction/hit_export.hpp"
-#include "views/TCalForm.hpp"
-#include "views/TContentsForm.hpp"
-#include "views/TGraphForm.hpp"
-#include "jvlink/result_text.hpp"
-#include "jvlink/results_refresh.hpp"
-#include "prediction/results_record.hpp"
-#include "prediction/user_prediction.hpp"
 #include "raceday/TProgressForm.hpp"
 #include "raceday/TickerWidget.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
+#include "views/TCalForm.hpp"
+#include "views/TContentsForm.hpp"
+#include "views/TGraphForm.hpp"
 #include "widgets/TMsgDlg.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-QString qs(const std::string& cp932) { return QString::fromStdString(tolven::cp932::to_utf8(cp932)); }
-std::string cp(const QString& text) { return tolven::cp932::from_utf8(text.toStdString()); }
+QString qs(const std::string& cp932) {
+    return QString::fromStdString(tolven::cp932::to_utf8(cp932));
+}
+std::string cp(const QString& text) {
+    return tolven::cp932::from_utf8(text.toStdString());
+}
 
 const char* const kBuiltInTicker =
     "必勝馬券ソフト「TOLVEN」、その実績はあなたの目でお確かめください。";
@@ -141,7 +145,9 @@ TMainForm::~TMainForm() {
     disconnect(mdi_, nullptr, this, nullptr);
 }
 
-void TMainForm::setClock(std::function<tolven::DateTime()> now) { now_ = std::move(now); }
+void TMainForm::setClock(std::function<tolven::DateTime()> now) {
+    now_ = std::move(now);
+}
 
 QAction* TMainForm::action(const QString& objectName) const {
     return findChild<QAction*>(objectName);
@@ -155,8 +161,9 @@ void TMainForm::createActions() {
         a->setToolTip(hint.isEmpty() ? text : hint);
         return a;
     };
-    QAction* jvget = make(QStringLiteral("JVDataGet"), QStringLiteral("JVデータ取得"),
-                          QStringLiteral("JRA-VANﾃﾞｰﾀ(*.lzh)を読み込んで解凍し、ﾃﾞｰﾀﾌｧｲﾙを作成します"));
+    QAction* jvget =
+        make(QStringLiteral("JVDataGet"), QStringLiteral("JVデータ取得"),
+             QStringLiteral("JRA-VANﾃﾞｰﾀ(*.lzh)を読み込んで解凍し、ﾃﾞｰﾀﾌｧｲﾙを作成します"));
     QAction* kekka = make(QStringLiteral("KekkaGetBtn"), QStringLiteral("結果情報"),
                           QStringLiteral("レース結果の簡易表示窓を出します。"));
     QAction* yoso = make(QStringLiteral("YosoBtn"), QStringLiteral("予想"),
@@ -174,13 +181,14 @@ void TMainForm::createActions() {
     QAction* print = make(QStringLiteral("PrintBtn"), QStringLiteral("印刷"),
                           QStringLiteral("買い目や予想支援ﾃﾞｰﾀを印刷します"));
     QAction* quit = make(QStringLiteral("ExitBtn"), QStringLiteral("終了"), QStringLiteral("終了"));
-    QAction* panel = make(QStringLiteral("FBtn"), QStringLiteral("F"),
-                          QStringLiteral("ﾃﾞｰﾀﾘｽﾄ表示/非表示"));
+    QAction* panel =
+        make(QStringLiteral("FBtn"), QStringLiteral("F"), QStringLiteral("ﾃﾞｰﾀﾘｽﾄ表示/非表示"));
 
     toolBar_ = addToolBar(QStringLiteral("ツールバー"));
     toolBar_->setObjectName(QStringLiteral("ToolBar"));
     toolBar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    for (QAction* a : {jvget, kekka, yoso, shutuba, graph, calc, shikin, jisseki, print, quit, panel}) {
+    for (QAction* a :
+         {jvget, kekka, yoso, shutuba, graph, calc, shikin, jisseki, print, quit, panel}) {
         toolBar_->addAction(a);
     }
     for (QAction* a : {yoso, shutuba, graph, calc, shikin}) a->setEnabled(false);
@@ -213,9 +221,11 @@ void TMainForm::createActions() {
 
     QMenu* window = menuBar()->addMenu(QStringLiteral("ウィンドウ(&W)"));
     window->setObjectName(QStringLiteral("WindowMenu"));
-    QAction* cascade = window->addAction(QStringLiteral("重ねて表示(&C)"), mdi_, &QMdiArea::cascadeSubWindows);
+    QAction* cascade =
+        window->addAction(QStringLiteral("重ねて表示(&C)"), mdi_, &QMdiArea::cascadeSubWindows);
     cascade->setObjectName(QStringLiteral("WindowCascade"));
-    QAction* tile = window->addAction(QStringLiteral("ならべて表示(&T)"), mdi_, &QMdiArea::tileSubWindows);
+    QAction* tile =
+        window->addAction(QStringLiteral("ならべて表示(&T)"), mdi_, &QMdiArea::tileSubWindows);
     tile->setObjectName(QStringLiteral("WindowTile"));
     QAction* arrange = window->addAction(QStringLiteral("ｱｲｺﾝの整列(&A)"), this, [this] {
         for (QMdiSubWindow* w : mdi_->subWindowList()) {
@@ -276,13 +286,13 @@ void TMainForm::createActions() {
                          checked ? QStringLiteral("Off") : QStringLiteral("On"));
     });
     // The toolbar entry only shows the setting.
-    connect(toolbarMenu, &QAction::triggered, this, [toolbarMenu, this] {
-        toolbarMenu->setChecked(toolBar_->isVisible());
-    });
+    connect(toolbarMenu, &QAction::triggered, this,
+            [toolbarMenu, this] { toolbarMenu->setChecked(toolBar_->isVisible()); });
     connect(contents, &QAction::triggered, this, [this] {
         fs::path guide = base_ / "help" / "index.html";
         if (!fs::exists(guide)) {
-            guide = fs::path(QCoreApplication::applicationDirPath().toStdString()) / "help" / "index.html";
+            guide = fs::path(QCoreApplication::applicationDirPath().toStdString()) / "help" /
+                    "index.html";
         }
         if (fs::exists(guide)) {
             QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(guide.string())));
@@ -326,7 +336,8 @@ void TMainForm::createCatalogue(QWidget* panel) {
     dateButtons_ = new QButtonGroup(this);
     const auto& dateCaptions = tolven::date_filter_captions();
     for (int i = 0; i < static_cast<int>(dateCaptions.size()); ++i) {
-        auto* r = new QRadioButton(QString::fromStdString(dateCaptions[static_cast<std::size_t>(i)]), dates);
+        auto* r = new QRadioButton(
+            QString::fromStdString(dateCaptions[static_cast<std::size_t>(i)]), dates);
         r->setObjectName(QStringLiteral("Hiduke%1").arg(i));
         dateButtons_->addButton(r, i);
         dateLayout->addWidget(r);
@@ -436,7 +447,8 @@ void TMainForm::exportHits(bool longshot) {
     QListWidgetItem* item = DatListBox_->currentItem();
     if (item == nullptr) return;
     std::vector<std::string> entries;
-    for (int i = 0; i < DatListBox_->count(); ++i) entries.push_back(cp(DatListBox_->item(i)->text()));
+    for (int i = 0; i < DatListBox_->count(); ++i)
+        entries.push_back(cp(DatListBox_->item(i)->text()));
     tolven::HitExport result = tolven::export_hits(
         day_, base_, entries, cp(item->text()), longshot, [this](const std::string& entry) {
             QList<QListWidgetItem*> found = DatListBox_->findItems(qs(entry), Qt::MatchExactly);
@@ -462,7 +474,9 @@ void TMainForm::showChild(QMdiSubWindow* child) {
     updateWindowMenu();
 }
 
-void TMainForm::ShowResultsRecord() { showChild(resultsWindow_); }
+void TMainForm::ShowResultsRecord() {
+    showChild(resultsWindow_);
+}
 
 void TMainForm::updateWindowMenu() {
     bool any = false;
@@ -498,10 +512,18 @@ void TMainForm::restoreSettings() {
     setDateIndex(hiduke >= 0 && hiduke <= 2 ? hiduke : 0);
 }
 
-int TMainForm::courseIndex() const { return courseButtons_->checkedId(); }
-int TMainForm::dateIndex() const { return dateButtons_->checkedId(); }
-void TMainForm::setCourseIndex(int index) { courseButtons_->button(index)->setChecked(true); }
-void TMainForm::setDateIndex(int index) { dateButtons_->button(index)->setChecked(true); }
+int TMainForm::courseIndex() const {
+    return courseButtons_->checkedId();
+}
+int TMainForm::dateIndex() const {
+    return dateButtons_->checkedId();
+}
+void TMainForm::setCourseIndex(int index) {
+    courseButtons_->button(index)->setChecked(true);
+}
+void TMainForm::setDateIndex(int index) {
+    dateButtons_->button(index)->setChecked(true);
+}
 
 void TMainForm::rebuildCatalogue() {
     DatListBox_->clear();
@@ -511,8 +533,12 @@ void TMainForm::rebuildCatalogue() {
     for (const auto& day : days) DatListBox_->addItem(qs(day));
 }
 
-QString TMainForm::bannerText() const { return banner_->text(); }
-QString TMainForm::tickerText() const { return ticker_->text(); }
+QString TMainForm::bannerText() const {
+    return banner_->text();
+}
+QString TMainForm::tickerText() const {
+    return ticker_->text();
+}
 
 void TMainForm::setDayButtonsEnabled(bool on) {
     for (const char* name : {"YosoBtn", "ShutubaBtn", "GraphBtn", "CalcBtn", "SpeedButton9"}) {
@@ -579,18 +605,16 @@ void TMainForm::KekkaGetBtnClick() {
     if (item == nullptr || !loaded_ || day_.race_count <= 0) return;
     QAction* button = action(QStringLiteral("KekkaGetBtn"));
     QString entry = item->text();
-    tolven::RefreshHost host{
-        [] { QApplication::beep(); },
-        [] { QApplication::processEvents(); },
-        [button](bool busy) {
-            button->setEnabled(!busy);
-            if (busy) {
-                QApplication::setOverrideCursor(Qt::WaitCursor);
-            } else {
-                QApplication::restoreOverrideCursor();
-            }
-        },
-        [this, entry] { loadDay(entry); }};
+    tolven::RefreshHost host{[] { QApplication::beep(); }, [] { QApplication::processEvents(); },
+                             [button](bool busy) {
+                                 button->setEnabled(!busy);
+                                 if (busy) {
+                                     QApplication::setOverrideCursor(Qt::WaitCursor);
+                                 } else {
+                                     QApplication::restoreOverrideCursor();
+                                 }
+                             },
+                             [this, entry] { loadDay(entry); }};
     tolven::refresh_results(*link_, tolven::DataStore(base_), cancel_, day_.race[0], host);
 }
 
@@ -600,8 +624,9 @@ void TMainForm::showEvent(QShowEvent* event) {
     shownOnce_ = true;
     int r = link_->JVInit(tolven::jvlink_sid());
     if (r != 0) {
-        QMessageBox::information(this, QStringLiteral("TOLVEN"),
-                                 QStringLiteral("JVInitエラー：") + qs(tolven::jv_result_text("JVInit", r)));
+        QMessageBox::information(
+            this, QStringLiteral("TOLVEN"),
+            QStringLiteral("JVInitエラー：") + qs(tolven::jv_result_text("JVInit", r)));
         return;
     }
     std::string version = link_->version();

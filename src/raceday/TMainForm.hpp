@@ -42,7 +42,7 @@ class TAllPrintForm;
 class TMainForm : public QMainWindow {
     Q_OBJECT
 
-public:
+  public:
     TMainForm(std::filesystem::path base, std::unique_ptr<tolven::JvLink> link,
               QWidget* parent = nullptr);
     ~TMainForm() override;
@@ -88,17 +88,17 @@ public:
     // item k the analysis sheet of race k, -1 the fund allocation table.
     void printItem(int item);
 
-public slots:
+  public slots:
     void JVDataGetClick();
     void KekkaGetBtnClick();
     void DatListBoxClick(QListWidgetItem* item);
     void ShowResultsRecord();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void createActions();
     void createCatalogue(QWidget* panel);
     void createChildren();

@@ -33,7 +33,13 @@ void TProgressForm::start(const QString& caption, int maximum) {
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-void TProgressForm::setPosition(int position) { bar_->setValue(position); }
-int TProgressForm::position() const { return bar_->value(); }
+void TProgressForm::setPosition(int position) {
+    bar_->setValue(position);
+}
+int TProgressForm::position() const {
+    return bar_->value();
+}
 
-void TProgressForm::finish() { hide(); }
+void TProgressForm::finish() {
+    hide();
+}

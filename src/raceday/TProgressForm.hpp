@@ -11,7 +11,7 @@ class TLabel3Dj;
 class TProgressForm : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit TProgressForm(QWidget* parent = nullptr);
 
     void start(const QString& caption, int maximum);
@@ -19,7 +19,7 @@ public:
     void finish();
     int position() const;
 
-private:
+  private:
     TLabel3Dj* text_;
     QProgressBar* bar_;
 };

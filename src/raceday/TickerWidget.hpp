@@ -11,7 +11,7 @@ class QTimer;
 class TickerWidget : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit TickerWidget(QWidget* parent = nullptr);
 
     QString text() const { return text_; }
@@ -20,10 +20,10 @@ public:
     // One step of the timer (public so that tests can step it).
     void step();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     QString text_;
     int x_ = 0;
     QTimer* timer_;

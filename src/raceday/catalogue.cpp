@@ -20,9 +20,8 @@ std::string date_text(const DateTime& d) {
 }  // namespace
 
 const std::vector<std::string>& course_filter_captions() {
-    static const std::vector<std::string> captions = {"全場", "札幌", "函館", "福島",
-                                                      "新潟", "東京", "中山", "中京",
-                                                      "京都", "阪神", "小倉"};
+    static const std::vector<std::string> captions = {
+        "全場", "札幌", "函館", "福島", "新潟", "東京", "中山", "中京", "京都", "阪神", "小倉"};
     return captions;
 }
 

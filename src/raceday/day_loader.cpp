@@ -19,20 +19,23 @@ namespace {
 // Store files read during one load, each read once: many runners share a
 // meeting file, and a horse may run twice on one card only in a broken file.
 class FileCache {
-public:
+  public:
     const std::optional<std::vector<std::string>>& records(const fs::path& file, RecordKind kind) {
         auto it = files_.find(file);
-        if (it == files_.end()) it = files_.emplace(file, DataStore::read_records(file, kind)).first;
+        if (it == files_.end())
+            it = files_.emplace(file, DataStore::read_records(file, kind)).first;
         return it->second;
     }
 
-private:
+  private:
     std::map<fs::path, std::optional<std::vector<std::string>>> files_;
 };
 
 }  // namespace
 
-std::string incomplete_day_message() { return sj("データ作成が未完了のようです。"); }
+std::string incomplete_day_message() {
+    return sj("データ作成が未完了のようです。");
+}
 
 bool build_race_day(RaceDay& day, const fs::path& base, const std::string& entry,
                     const LoadProgress& progress) {
@@ -79,7 +82,8 @@ bool build_race_day(RaceDay& day, const fs::path& base, const std::string& entry
         if (!is_absent(day.race[n])) ++day.race_count;
     }
 
-    if (auto payouts = DataStore::read_records(store.day_file(entry, ".jvHR"), RecordKind::Payout)) {
+    if (auto payouts =
+            DataStore::read_records(store.day_file(entry, ".jvHR"), RecordKind::Payout)) {
         for (std::size_t i = 0; i < payouts->size() && i < kMaxRaces; ++i) {
             const std::string& hr = (*payouts)[i];
             std::string key = race_key(hr);
@@ -98,11 +102,11 @@ bool build_race_day(RaceDay& day, const fs::path& base, const std::string& entry
             for (int j = 0; j < kPastRuns; ++j) {
                 const std::string& run = day.past_run[n][r][j];
                 if (is_absent(run)) continue;
-                const auto& meeting = cache.records(
-                    store.meeting_file(field_text(run, header::year),
-                                       field_text(run, header::month_day),
-                                       field_text(run, header::course)),
-                    RecordKind::Race);
+                const auto& meeting =
+                    cache.records(store.meeting_file(field_text(run, header::year),
+                                                     field_text(run, header::month_day),
+                                                     field_text(run, header::course)),
+                                  RecordKind::Race);
                 if (!meeting) continue;
                 int number = field_int(run, header::race_number);
                 for (const auto& ra : *meeting) {
@@ -166,8 +170,10 @@ LoadOutcome load_race_day(RaceDay& day, const fs::path& base, const std::string&
                 };
                 for (int k = 1; k <= kBetSlots; ++k) {
                     std::size_t at = static_cast<std::size_t>(7 * k - 5);
-                    if (!trim(quinella).empty()) day.bets[n - 1].user_quinella[k - 1] = field(quinella, at);
-                    if (!trim(bracket).empty()) day.bets[n - 1].user_bracket[k - 1] = field(bracket, at);
+                    if (!trim(quinella).empty())
+                        day.bets[n - 1].user_quinella[k - 1] = field(quinella, at);
+                    if (!trim(bracket).empty())
+                        day.bets[n - 1].user_bracket[k - 1] = field(bracket, at);
                 }
             }
         } else {

@@ -25,17 +25,17 @@ bool build_race_day(RaceDay& day, const std::filesystem::path& base, const std::
                     const LoadProgress& progress = {});
 
 struct LoadOutcome {
-    bool built = false;      // false: the day files are missing
-    bool complete = false;   // every runner has a bracket number
-    std::string banner;      // the black banner text (CP932)
-    std::string day_key;     // CP932; empty when no race has a date
+    bool built = false;     // false: the day files are missing
+    bool complete = false;  // every runner has a bracket number
+    std::string banner;     // the black banner text (CP932)
+    std::string day_key;    // CP932; empty when no race has a date
     bool user_file_created = false;
 };
 
 // The list click: builds the day, forms the banner, creates or reads the day's
 // user file and checks that the day is complete.
-LoadOutcome load_race_day(RaceDay& day, const std::filesystem::path& base,
-                          const std::string& entry, const LoadProgress& progress = {});
+LoadOutcome load_race_day(RaceDay& day, const std::filesystem::path& base, const std::string& entry,
+                          const LoadProgress& progress = {});
 
 // The message of an incomplete or missing day.
 std::string incomplete_day_message();

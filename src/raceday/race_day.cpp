@@ -6,7 +6,9 @@
 
 namespace tolven {
 
-RaceDay::RaceDay() { blank(); }
+RaceDay::RaceDay() {
+    blank();
+}
 
 void RaceDay::reset_predictions() {
     prediction.fill(ComputerPrediction{});
@@ -29,7 +31,9 @@ void RaceDay::blank() {
     race_count = 0;
 }
 
-int RaceDay::runners(int n) const { return std::clamp(field_int(race[n], ra::entries), 0, kMaxRunners); }
+int RaceDay::runners(int n) const {
+    return std::clamp(field_int(race[n], ra::entries), 0, kMaxRunners);
+}
 
 std::string RaceDay::horse_name(int n, int r) const {
     return std::string(cp932::cut(field_text(runner[n][r], se::horse_name), 18));

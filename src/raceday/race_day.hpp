@@ -43,20 +43,20 @@ struct RaceFigures {
 
 // The computer prediction of one race.
 struct ComputerPrediction {
-    int runners = 0;         // N
-    double size = 0;         // race-size figure X
-    double ratio = 0;        // neighbour ratio R
+    int runners = 0;   // N
+    double size = 0;   // race-size figure X
+    double ratio = 0;  // neighbour ratio R
     bool ratio_defined = false;
-    float value = 0;         // race value V (single precision, whole after rounding)
-    std::string direction;   // "+" or "-"
-    int cross = 0;           // × horse
-    int down = 0;            // ↓ horse
-    int chu = 0;             // 注 horse
-    int triangle = 0;        // ▲ horse
+    float value = 0;                       // race value V (single precision, whole after rounding)
+    std::string direction;                 // "+" or "-"
+    int cross = 0;                         // × horse
+    int down = 0;                          // ↓ horse
+    int chu = 0;                           // 注 horse
+    int triangle = 0;                      // ▲ horse
     int first = 0, second = 0, third = 0;  // ratio numbers
-    std::string pattern;     // "A", "B", "C" or "" when not computed
-    int axis = 0;            // 連軸
-    bool axis_is_cross = false;  // pattern "A" around the × horse
+    std::string pattern;                   // "A", "B", "C" or "" when not computed
+    int axis = 0;                          // 連軸
+    bool axis_is_cross = false;            // pattern "A" around the × horse
 };
 
 // Nine bet texts per list, filled from slot 0 without gaps; "" = empty slot.
@@ -74,7 +74,7 @@ struct RaceBets {
 // payouts, and every figure derived from them. The main window owns one and
 // every view reads it; loading overwrites it in place.
 class RaceDay {
-public:
+  public:
     RaceDay();
 
     // The list entry the day was loaded from (the day key, CP932).
@@ -84,12 +84,12 @@ public:
     // Race slots whose record is present.
     int race_count = 0;
 
-    std::array<std::string, kMaxRaces> race;                               // RA
-    std::array<std::array<std::string, kMaxRunners>, kMaxRaces> runner;    // SE
+    std::array<std::string, kMaxRaces> race;                             // RA
+    std::array<std::array<std::string, kMaxRunners>, kMaxRaces> runner;  // SE
     // [race][runner][past 0..4] for past runs 1..5.
     std::array<std::array<std::array<std::string, kPastRuns>, kMaxRunners>, kMaxRaces> past_run;
     std::array<std::array<std::array<std::string, kPastRuns>, kMaxRunners>, kMaxRaces> past_race;
-    std::array<std::string, kMaxRaces> payout;                             // HR
+    std::array<std::string, kMaxRaces> payout;  // HR
 
     std::array<RaceFigures, kMaxRaces> figures;
     std::array<ComputerPrediction, kMaxRaces> prediction;

@@ -27,77 +27,71 @@ std::string lookup(const TextTable& table, std::string_view code) {
     return it == table.end() ? std::string() : it->second;
 }
 
-#define TOLVEN_TABLE(name, ...)                                      \
-    const TextTable& name() {                                        \
-        static const TextTable utf8 = __VA_ARGS__;                   \
-        static TextTable cache;                                      \
-        static bool done = false;                                    \
-        return converted(utf8, cache, done);                         \
+#define TOLVEN_TABLE(name, ...)                    \
+    const TextTable& name() {                      \
+        static const TextTable utf8 = __VA_ARGS__; \
+        static TextTable cache;                    \
+        static bool done = false;                  \
+        return converted(utf8, cache, done);       \
     }
 
 TOLVEN_TABLE(race_types, {
-    {"11", "サラ系2歳　　　　"},
-    {"12", "サラ系3歳　　　　"},
-    {"13", "サラ系3歳以上　　"},
-    {"14", "サラ系4歳以上　　"},
-    {"18", "サラ系障害3歳以上"},
-    {"19", "サラ系障害4歳以上"},
-    {"21", "アラ系2歳　　　　"},
-    {"22", "アラ系3歳　　　　"},
-    {"23", "アラ系3歳以上　　"},
-    {"24", "アラ系4歳以上　　"},
-})
+                             {"11", "サラ系2歳　　　　"},
+                             {"12", "サラ系3歳　　　　"},
+                             {"13", "サラ系3歳以上　　"},
+                             {"14", "サラ系4歳以上　　"},
+                             {"18", "サラ系障害3歳以上"},
+                             {"19", "サラ系障害4歳以上"},
+                             {"21", "アラ系2歳　　　　"},
+                             {"22", "アラ系3歳　　　　"},
+                             {"23", "アラ系3歳以上　　"},
+                             {"24", "アラ系4歳以上　　"},
+                         })
 
 TOLVEN_TABLE(tracks, {
-    {"10", "芝　　直線　            "},
-    {"11", "芝　　左回り            "},
-    {"12", "芝　　左回り(外回り)    "},
-    {"13", "芝　　左回り(内→外回り)"},
-    {"14", "芝　　左回り(外→内回り)"},
-    {"15", "芝　　左回り(内２周)    "},
-    {"16", "芝　　左回り(外２周)    "},
-    {"17", "芝　　右回り            "},
-    {"18", "芝　　右回り(外回り)    "},
-    {"19", "芝　　右回り(内→外回り)"},
-    {"20", "芝　　右回り(外→内回り)"},
-    {"21", "芝　　右回り(内２周)    "},
-    {"22", "芝　　右回り(外２周)    "},
-    {"23", "ﾀﾞｰﾄ　左回り            "},
-    {"24", "ﾀﾞｰﾄ　右回り            "},
-    {"29", "ﾀﾞｰﾄ　直線　            "},
-    {"51", "障害　芝　襷            "},
-    {"52", "障害　芝→ﾀﾞｰﾄ          "},
-    {"53", "障害　芝　左            "},
-    {"54", "障害　芝                "},
-    {"55", "障害　芝　外回り        "},
-    {"56", "障害　芝　外→内回り    "},
-    {"57", "障害　芝　内→外回り    "},
-    {"58", "障害　内２周            "},
-    {"59", "障害　外２周            "},
-})
+                         {"10", "芝　　直線　            "}, {"11", "芝　　左回り            "},
+                         {"12", "芝　　左回り(外回り)    "}, {"13", "芝　　左回り(内→外回り)"},
+                         {"14", "芝　　左回り(外→内回り)"},  {"15", "芝　　左回り(内２周)    "},
+                         {"16", "芝　　左回り(外２周)    "}, {"17", "芝　　右回り            "},
+                         {"18", "芝　　右回り(外回り)    "}, {"19", "芝　　右回り(内→外回り)"},
+                         {"20", "芝　　右回り(外→内回り)"},  {"21", "芝　　右回り(内２周)    "},
+                         {"22", "芝　　右回り(外２周)    "}, {"23", "ﾀﾞｰﾄ　左回り            "},
+                         {"24", "ﾀﾞｰﾄ　右回り            "}, {"29", "ﾀﾞｰﾄ　直線　            "},
+                         {"51", "障害　芝　襷            "}, {"52", "障害　芝→ﾀﾞｰﾄ          "},
+                         {"53", "障害　芝　左            "}, {"54", "障害　芝                "},
+                         {"55", "障害　芝　外回り        "}, {"56", "障害　芝　外→内回り    "},
+                         {"57", "障害　芝　内→外回り    "},  {"58", "障害　内２周            "},
+                         {"59", "障害　外２周            "},
+                     })
 
 TOLVEN_TABLE(grades, {
-    {"A", "G1                "},
-    {"B", "G2                "},
-    {"C", "G3                "},
-    {"D", "グレードのない重賞"},
-    {"E", "重賞以外の特別競争"},
-})
+                         {"A", "G1                "},
+                         {"B", "G2                "},
+                         {"C", "G3                "},
+                         {"D", "グレードのない重賞"},
+                         {"E", "重賞以外の特別競争"},
+                     })
 
 TOLVEN_TABLE(weight_types, {
-    {"1", "(ﾊﾝﾃﾞ)"},
-    {"2", "(別定)"},
-    {"3", "(馬齢)"},
-    {"4", "(定量)"},
-})
+                               {"1", "(ﾊﾝﾃﾞ)"},
+                               {"2", "(別定)"},
+                               {"3", "(馬齢)"},
+                               {"4", "(定量)"},
+                           })
 
 #undef TOLVEN_TABLE
 
 }  // namespace
 
-std::string race_type_text(std::string_view code) { return lookup(race_types(), code); }
-std::string track_text(std::string_view code) { return lookup(tracks(), code); }
-std::string weight_type_text(std::string_view code) { return lookup(weight_types(), code); }
+std::string race_type_text(std::string_view code) {
+    return lookup(race_types(), code);
+}
+std::string track_text(std::string_view code) {
+    return lookup(tracks(), code);
+}
+std::string weight_type_text(std::string_view code) {
+    return lookup(weight_types(), code);
+}
 
 std::string grade_text(std::string_view code) {
     std::string text = lookup(grades(), code);
@@ -133,7 +127,9 @@ std::string condition_text(int age_group, std::string_view code) {
     }
 }
 
-unsigned header_colour(int track_code) { return track_code > 22 ? kMaroon : kGreen; }
+unsigned header_colour(int track_code) {
+    return track_code > 22 ? kMaroon : kGreen;
+}
 
 RaceHeader race_header(std::string_view ra) {
     RaceHeader h;
@@ -164,9 +160,8 @@ RaceHeader race_header(std::string_view ra) {
         case 13:
         case 18:
         case 23:
-            h.condition = in_amounts(field_text(ra, ra::condition_age3))
-                              ? c3 + "  " + c4 + "  " + c5
-                              : c3;
+            h.condition =
+                in_amounts(field_text(ra, ra::condition_age3)) ? c3 + "  " + c4 + "  " + c5 : c3;
             break;
         case 14:
         case 19:

@@ -34,8 +34,8 @@ std::string card_hint();
 std::string race_type_text(std::string_view code);  // 17 bytes
 // age_group: 2, 3, 4 or 5 (5 = five and up).
 std::string condition_text(int age_group, std::string_view code);
-std::string grade_text(std::string_view code);        // 18 bytes
-std::string track_text(std::string_view code);        // 24 bytes
+std::string grade_text(std::string_view code);  // 18 bytes
+std::string track_text(std::string_view code);  // 24 bytes
 std::string weight_type_text(std::string_view code);
 
 }  // namespace tolven

@@ -1,12 +1,11 @@
 #include "store/atomic_file.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tolven {
 namespace {
@@ -54,7 +53,8 @@ void AtomicFile::commit() {
     int fd = fd_;
     fd_ = -1;
     if (close(fd) != 0) fail("cannot write", temporary_, errno);
-    if (std::rename(temporary_.c_str(), target_.c_str()) != 0) fail("cannot replace", target_, errno);
+    if (std::rename(temporary_.c_str(), target_.c_str()) != 0)
+        fail("cannot replace", target_, errno);
     temporary_.clear();
 }
 

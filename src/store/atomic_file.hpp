@@ -11,7 +11,7 @@ namespace tolven {
 // An input/output failure while reading or writing a store file. It ends the
 // operation in progress; the message names the file and the reason.
 class FileError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -20,7 +20,7 @@ public:
 // target. Destroyed without commit() (an exception, a failed write), the
 // temporary file is removed and the old file stays as it was.
 class AtomicFile {
-public:
+  public:
     explicit AtomicFile(std::filesystem::path target);
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
@@ -29,7 +29,7 @@ public:
     void write(std::string_view bytes);
     void commit();
 
-private:
+  private:
     std::filesystem::path target_;
     std::filesystem::path temporary_;
     int fd_ = -1;

@@ -1,9 +1,8 @@
 #include "store/base_folder.hpp"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <system_error>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 

@@ -72,7 +72,9 @@ const std::string& racecourse_name(std::string_view code) {
     return it == table.end() ? blank : it->second;
 }
 
-int racecourse_code_count() { return static_cast<int>(course_table().size()); }
+int racecourse_code_count() {
+    return static_cast<int>(course_table().size());
+}
 
 std::string weekday_mark(std::string_view code) {
     return by_code(code, "012345678", {"　", "土", "日", "祝", "月", "火", "水", "木", "金"}, "");
@@ -91,7 +93,9 @@ std::string age_text(std::string_view a, std::string_view b) {
     return buffer;
 }
 
-std::string blinker_text(std::string_view code) { return by_code(code, "1", {"ﾌﾞﾘﾝ"}, " "); }
+std::string blinker_text(std::string_view code) {
+    return by_code(code, "1", {"ﾌﾞﾘﾝ"}, " ");
+}
 
 std::string apprentice_text(std::string_view code) {
     return by_code(code, "12349", {"1kg減", "2kg減", "3kg減", "4kg減", "2kg減"}, "　");
@@ -156,6 +160,8 @@ std::string overwrite(std::string_view s, std::string_view t, std::size_t p) {
     return out;
 }
 
-std::string pair_text(int a, int b) { return a <= b ? two_numbers(a, b) : two_numbers(b, a); }
+std::string pair_text(int a, int b) {
+    return a <= b ? two_numbers(a, b) : two_numbers(b, a);
+}
 
 }  // namespace tolven

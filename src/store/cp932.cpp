@@ -1,8 +1,7 @@
 #include "store/cp932.hpp"
 
-#include <iconv.h>
-
 #include <cerrno>
+#include <iconv.h>
 #include <stdexcept>
 
 namespace tolven::cp932 {
@@ -11,7 +10,7 @@ namespace {
 // One iconv descriptor per direction and thread: iconv_open is far slower than
 // a conversion, and a descriptor must not be shared between threads.
 class Converter {
-public:
+  public:
     Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
         if (cd_ == reinterpret_cast<iconv_t>(-1)) {
             throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " +
@@ -49,7 +48,7 @@ public:
         return out;
     }
 
-private:
+  private:
     iconv_t cd_;
 };
 

@@ -34,6 +34,8 @@ namespace tolven {
 
 // Literal texts are written in the source as UTF-8 and used as CP932 bytes:
 // sj("中山") is the four bytes 92 86 8E 52.
-inline std::string sj(std::string_view utf8) { return cp932::from_utf8(utf8); }
+inline std::string sj(std::string_view utf8) {
+    return cp932::from_utf8(utf8);
+}
 
 }  // namespace tolven

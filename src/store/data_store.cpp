@@ -14,7 +14,8 @@ namespace tolven {
 namespace {
 
 bool all_digits(std::string_view s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 bool course_code_ok(std::string_view s) {
@@ -106,14 +107,14 @@ std::optional<std::string> path_key_problem(std::string_view record, bool check_
         Field field;
     };
     static constexpr Check digit_fields[] = {
-        {"開催年", header::year}, {"月日", header::month_day},
-        {"回", header::kai},      {"日目", header::nichi},
-        {"レース番号", header::race_number},
+        {"開催年", header::year}, {"月日", header::month_day},         {"回", header::kai},
+        {"日目", header::nichi},  {"レース番号", header::race_number},
     };
     for (const auto& check : digit_fields) {
         std::string_view text = field_text(record, check.field);
         if (text.size() != check.field.width || !all_digits(text)) {
-            return sj(std::string(check.name) + "が数字ではありません:\"") + std::string(text) + "\"";
+            return sj(std::string(check.name) + "が数字ではありません:\"") + std::string(text) +
+                   "\"";
         }
     }
     std::string_view course = field_text(record, header::course);
@@ -208,7 +209,8 @@ StoreOutcome DataStore::store(StoreFile where, std::string_view record) const {
         int race = field_int(line, header::race_number);
         int horse = field_int(line, se::horse_number);
         if (race < 1 || race > 12 || horse < 1 || horse > 18) {
-            return StoreOutcome{StoreOutcome::Status::Skipped, {},
+            return StoreOutcome{StoreOutcome::Status::Skipped,
+                                {},
                                 sj("枠のない番号です:") + std::to_string(race) + "R/" +
                                     std::to_string(horse) + sj("番")};
         }

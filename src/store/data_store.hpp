@@ -57,7 +57,7 @@ std::string join_lines(const std::vector<std::string>& lines);
 // The race-data store under a base folder: day files in Data, per-horse files
 // in SEI, per-meeting files in SEIR. It is the only code that writes them.
 class DataStore {
-public:
+  public:
     explicit DataStore(std::filesystem::path base);
 
     const std::filesystem::path& base() const { return base_; }
@@ -67,7 +67,8 @@ public:
     void create_folders() const;
 
     // Paths on disk (UTF-8 names). day_key is CP932 as day_key() builds it.
-    std::filesystem::path day_file(std::string_view day_key_cp932, std::string_view extension) const;
+    std::filesystem::path day_file(std::string_view day_key_cp932,
+                                   std::string_view extension) const;
     std::filesystem::path horse_file(std::string_view pedigree) const;
     std::filesystem::path meeting_file(std::string_view year, std::string_view month_day,
                                        std::string_view course) const;
@@ -85,7 +86,7 @@ public:
     static std::optional<std::vector<std::string>> read_records(const std::filesystem::path& file,
                                                                 RecordKind kind);
 
-private:
+  private:
     std::filesystem::path base_;
 };
 

@@ -98,7 +98,9 @@ std::string DateTime::digits() const {
     return buffer;
 }
 
-int DateTime::date_number() const { return year * 10000 + month * 100 + day; }
+int DateTime::date_number() const {
+    return year * 10000 + month * 100 + day;
+}
 
 DateTime DateTime::plus_days(int days) const {
     DateTime t = *this;

@@ -9,7 +9,9 @@ std::string_view field_text(std::string_view record, Field f) {
     return record.substr(f.offset, f.width);
 }
 
-int field_int(std::string_view record, Field f) { return lenient_int(field_text(record, f)); }
+int field_int(std::string_view record, Field f) {
+    return lenient_int(field_text(record, f));
+}
 
 std::string_view field_trimmed(std::string_view record, Field f) {
     return trim(field_text(record, f));
@@ -37,9 +39,13 @@ std::size_t record_size(RecordKind kind) {
     return 0;
 }
 
-std::string blank_record(RecordKind kind) { return std::string(record_size(kind), ' '); }
+std::string blank_record(RecordKind kind) {
+    return std::string(record_size(kind), ' ');
+}
 
-std::string_view store_key(std::string_view record) { return field_text(record, header::store_key); }
+std::string_view store_key(std::string_view record) {
+    return field_text(record, header::store_key);
+}
 
 std::string race_key(std::string_view record) {
     std::string key;
@@ -51,11 +57,17 @@ std::string race_key(std::string_view record) {
     return key;
 }
 
-int race_date(std::string_view record) { return field_int(record, Field{11, 8}); }
+int race_date(std::string_view record) {
+    return field_int(record, Field{11, 8});
+}
 
-bool is_absent(std::string_view record) { return field_trimmed(record, header::year).empty(); }
+bool is_absent(std::string_view record) {
+    return field_trimmed(record, header::year).empty();
+}
 
-bool PayoutEntry::in_use() const { return !trim(combination).empty() && payout > 0; }
+bool PayoutEntry::in_use() const {
+    return !trim(combination).empty() && payout > 0;
+}
 
 PayoutEntry payout_entry(std::string_view record, const PayoutGroup& group, int k) {
     std::size_t start = group.offset + static_cast<std::size_t>(k) * group.entry_width;

@@ -10,7 +10,7 @@ namespace tolven {
 // Composes records field by field, as the data service lays them out. Used by
 // the sample feed and by tests; the system itself never edits a record.
 class RecordBuilder {
-public:
+  public:
     // A record of the kind: its kind code, spaces, and the closing CR LF.
     explicit RecordBuilder(RecordKind kind);
 
@@ -24,7 +24,7 @@ public:
 
     const std::string& str() const { return record_; }
 
-private:
+  private:
     std::string record_;
 };
 

@@ -46,8 +46,9 @@ TCalForm::TCalForm(tolven::RaceDay& day, QWidget* parent)
     pages_ = new QTabWidget(this);
     timeGrid_ = makeGrid(pages_, {25, 25, 172, 60, 60, 60, 60, 60, 64, 30, 64, 30});
     timeGrid_->setObjectName(QStringLiteral("TimeGrid"));
-    timeGrid_->setToolTip(QStringLiteral(
-        "表示は左から枠番、馬番、馬名、前５走、前４走、前３走、前２走、前１走、平均、順位、推移、推移順位です"));
+    timeGrid_->setToolTip(
+        QStringLiteral("表示は左から枠番、馬番、馬名、前５走、前４走、前３走、前２走、前１走、平均"
+                       "、順位、推移、推移順位です"));
     f3Grid_ = makeGrid(pages_, {25, 25, 172, 60, 60, 60, 60, 60, 64, 30});
     f3Grid_->setObjectName(QStringLiteral("F3Grid"));
     f3Grid_->setToolTip(QStringLiteral(

@@ -9,15 +9,15 @@ class QTabWidget;
 class TCalForm : public TRaceForm {
     Q_OBJECT
 
-public:
+  public:
     TCalForm(tolven::RaceDay& day, QWidget* parent = nullptr);
     QTableWidget* timeGrid() const { return timeGrid_; }
     QTableWidget* f3Grid() const { return f3Grid_; }
 
-protected:
+  protected:
     void showRace(int n) override;
 
-private:
+  private:
     QTabWidget* pages_;
     QTableWidget* timeGrid_;
     QTableWidget* f3Grid_;

@@ -11,7 +11,8 @@ TContentsForm::TContentsForm(tolven::RaceDay& day, QWidget* parent)
     : TRaceForm(QStringLiteral("ﾚｰｽ内容表示"), day, parent) {
     grid_ = makeGrid(this, {25, 25, 206, 80, 49, 36, 36, 64, 0});
     grid_->setObjectName(QStringLiteral("CardGrid"));
-    grid_->setToolTip(QString::fromStdString("表示は枠番、馬番、馬名、騎手、負担重量、性別馬齢、ブリンカー、見習区分、の順です"));
+    grid_->setToolTip(QString::fromStdString(
+        "表示は枠番、馬番、馬名、騎手、負担重量、性別馬齢、ブリンカー、見習区分、の順です"));
     content()->addWidget(grid_);
 }
 
@@ -22,7 +23,8 @@ void TContentsForm::paint(int n) {
             if (item == nullptr) continue;
             if (c == 0) item->setBackground(rgb(tolven::bracket_colour(day_.bracket(n, r))));
             if (c == 1) item->setBackground(QToolTip::palette().color(QPalette::ToolTipBase));
-            item->setTextAlignment(c == 2 || c == 3 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);
+            item->setTextAlignment(c == 2 || c == 3 ? Qt::AlignLeft | Qt::AlignVCenter
+                                                    : Qt::AlignCenter);
         }
     }
 }

@@ -6,17 +6,17 @@
 class TContentsForm : public TRaceForm {
     Q_OBJECT
 
-public:
+  public:
     TContentsForm(tolven::RaceDay& day, QWidget* parent = nullptr);
     QTableWidget* grid() const { return grid_; }
     // The fill right after a day is loaded: race 1 with the header and card
     // texts of the main window (title "%2sR" + name, age from the years).
     void showFirstRaceAfterLoad();
 
-protected:
+  protected:
     void showRace(int n) override;
 
-private:
+  private:
     void paint(int n);
     QTableWidget* grid_;
 };

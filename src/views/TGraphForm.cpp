@@ -23,13 +23,14 @@ namespace {
 
 // Bars with one colour each: a stacked series with one set per colour, each
 // set holding its bars and zeros elsewhere.
-void addColouredBars(QChart* chart, const std::vector<tolven::GraphPoint>& bars, const QString& name,
-                     QBarCategoryAxis* x, QValueAxis* y) {
+void addColouredBars(QChart* chart, const std::vector<tolven::GraphPoint>& bars,
+                     const QString& name, QBarCategoryAxis* x, QValueAxis* y) {
     auto* series = new QStackedBarSeries;
     series->setName(name);
     std::vector<unsigned> colours;
     for (const auto& b : bars) {
-        if (std::find(colours.begin(), colours.end(), b.colour) == colours.end()) colours.push_back(b.colour);
+        if (std::find(colours.begin(), colours.end(), b.colour) == colours.end())
+            colours.push_back(b.colour);
     }
     for (unsigned colour : colours) {
         auto* set = new QBarSet(name);
@@ -119,7 +120,9 @@ TGraphForm::TGraphForm(tolven::RaceDay& day, QWidget* parent)
     });
 }
 
-QChart* TGraphForm::chart(int page) const { return views_[page - 1]->chart(); }
+QChart* TGraphForm::chart(int page) const {
+    return views_[page - 1]->chart();
+}
 
 void TGraphForm::showRace(int n) {
     setHeader(n, tolven::race_header(day_.race[n]).title);
@@ -160,18 +163,21 @@ void TGraphForm::drawPage3(int n) {
     QChart* chart = freshChart(views_[2], QStringLiteral("各馬能力推移ｸﾞﾗﾌ"));
     int r = std::max(0, horse_->currentIndex());
     if (r >= day_.runners(n)) return;
-    horseName_->setText(qs(std::string(tolven::field_text(day_.runner[n][r], tolven::se::horse_name))));
+    horseName_->setText(
+        qs(std::string(tolven::field_text(day_.runner[n][r], tolven::se::horse_name))));
     tolven::RunnerTrend trend = tolven::runner_trend(day_, n, r);
     auto* x = new QBarCategoryAxis;
     for (const auto& p : trend.time) x->append(qs(p.label));
     QValueAxis* y = valueAxis(QStringLiteral("能力指数"));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
-    auto line = [&](const std::vector<tolven::GraphPoint>& points, const QString& name, unsigned colour) {
+    auto line = [&](const std::vector<tolven::GraphPoint>& points, const QString& name,
+                    unsigned colour) {
         auto* s = new QLineSeries;
         s->setName(name);
         s->setColor(rgb(colour));
-        for (std::size_t k = 0; k < points.size(); ++k) s->append(static_cast<double>(k), points[k].value);
+        for (std::size_t k = 0; k < points.size(); ++k)
+            s->append(static_cast<double>(k), points[k].value);
         s->setPointLabelsVisible(true);
         s->setPointLabelsFormat(QStringLiteral("@yPoint"));
         chart->addSeries(s);
@@ -223,7 +229,8 @@ void TGraphForm::drawPage4(int n) {
     // Two bar series side by side: running time red, three furlongs green,
     // a zero bar grey.
     auto* series = new QBarSeries;
-    auto addSet = [&](const std::vector<tolven::GraphPoint>& points, const QString& name, unsigned colour) {
+    auto addSet = [&](const std::vector<tolven::GraphPoint>& points, const QString& name,
+                      unsigned colour) {
         auto* set = new QBarSet(name);
         set->setColor(rgb(colour));
         for (const auto& p : points) *set << p.value;

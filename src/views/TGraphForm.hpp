@@ -16,7 +16,7 @@ class QTabWidget;
 class TGraphForm : public TRaceForm {
     Q_OBJECT
 
-public:
+  public:
     TGraphForm(tolven::RaceDay& day, QWidget* parent = nullptr);
 
     QChart* chart(int page) const;
@@ -25,10 +25,10 @@ public:
     QCheckBox* axisFixed() const { return axisFixed_; }
     QTabWidget* pages() const { return pages_; }
 
-protected:
+  protected:
     void showRace(int n) override;
 
-private:
+  private:
     void drawCompositeBars(int page, const QString& title,
                            const std::vector<tolven::GraphPoint>& bars);
     void drawPage1(int n);

@@ -55,10 +55,18 @@ void TRaceForm::dayLoaded() {
     if (day_.race_count > 0) showRace(0);
 }
 
-int TRaceForm::currentRace() const { return tabs_->currentIndex(); }
-void TRaceForm::setCurrentRace(int n) { tabs_->setCurrentIndex(n); }
-QString TRaceForm::headerLine(int i) const { return lines_[static_cast<std::size_t>(i)]->text(); }
-QColor TRaceForm::headerColour() const { return band_->palette().color(QPalette::Window); }
+int TRaceForm::currentRace() const {
+    return tabs_->currentIndex();
+}
+void TRaceForm::setCurrentRace(int n) {
+    tabs_->setCurrentIndex(n);
+}
+QString TRaceForm::headerLine(int i) const {
+    return lines_[static_cast<std::size_t>(i)]->text();
+}
+QColor TRaceForm::headerColour() const {
+    return band_->palette().color(QPalette::Window);
+}
 
 void TRaceForm::setHeader(int n, const std::string& title) {
     tolven::RaceHeader h = tolven::race_header(day_.race[n]);
@@ -71,8 +79,9 @@ void TRaceForm::setHeader(int n, const std::string& title) {
     p.setColor(QPalette::Window, colour);
     band_->setPalette(p);
     band_->setAutoFillBackground(true);
-    band_->setStyleSheet(QStringLiteral("#HeaderBand { background-color: %1; } QLabel { color: white; }")
-                             .arg(colour.name()));
+    band_->setStyleSheet(
+        QStringLiteral("#HeaderBand { background-color: %1; } QLabel { color: white; }")
+            .arg(colour.name()));
 }
 
 QTableWidget* TRaceForm::makeGrid(QWidget* parent, const std::vector<int>& widths) {
@@ -88,7 +97,8 @@ QTableWidget* TRaceForm::makeGrid(QWidget* parent, const std::vector<int>& width
     font.setBold(true);
     font.setPixelSize(15);
     grid->setFont(font);
-    for (std::size_t c = 0; c < widths.size(); ++c) grid->setColumnWidth(static_cast<int>(c), widths[c]);
+    for (std::size_t c = 0; c < widths.size(); ++c)
+        grid->setColumnWidth(static_cast<int>(c), widths[c]);
     return grid;
 }
 

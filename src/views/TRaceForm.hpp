@@ -22,7 +22,7 @@ class QVBoxLayout;
 class TRaceForm : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     TRaceForm(const QString& title, tolven::RaceDay& day, QWidget* parent = nullptr);
 
     // A new day was loaded: tabs 1..RaceCount, first tab shown.
@@ -36,10 +36,12 @@ public:
     // Fills a grid with CP932 cell texts, bold gothic text.
     static void fillGrid(QTableWidget* grid, const std::vector<std::vector<std::string>>& rows);
     static QTableWidget* makeGrid(QWidget* parent, const std::vector<int>& widths);
-    static QColor rgb(unsigned colour) { return QColor((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF); }
+    static QColor rgb(unsigned colour) {
+        return QColor((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF);
+    }
     static QString qs(const std::string& cp932);
 
-protected:
+  protected:
     // Rebuilds the content for race n (0-based).
     virtual void showRace(int n) = 0;
     // Sets the header band from the race (title line as given).
@@ -47,7 +49,7 @@ protected:
     QVBoxLayout* content() const { return content_; }
     tolven::RaceDay& day_;
 
-private:
+  private:
     QTabBar* tabs_;
     QWidget* band_;
     std::array<QLabel*, 4> lines_{};

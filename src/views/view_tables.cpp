@@ -66,7 +66,9 @@ std::vector<std::string> bet_list_lines(const BetList& bets) {
     return lines;
 }
 
-bool shows_bracket_bets(const RaceDay& day, int n) { return !day.from_2005 || day.runners(n) > 8; }
+bool shows_bracket_bets(const RaceDay& day, int n) {
+    return !day.from_2005 || day.runners(n) > 8;
+}
 
 std::vector<std::array<std::string, 12>> calc_time_rows(const RaceDay& day, int n) {
     std::vector<std::array<std::string, 12>> rows;
@@ -77,7 +79,8 @@ std::vector<std::array<std::string, 12>> calc_time_rows(const RaceDay& day, int 
         row[0] = std::string(field_text(day.runner[n][r], se::bracket));
         row[1] = right_aligned_number(field_text(day.runner[n][r], se::horse_number));
         row[2] = day.horse_name(n, r);
-        for (int j = 5; j >= 1; --j) row[static_cast<std::size_t>(3 + 5 - j)] = figure(rf.past_time_index[j]);
+        for (int j = 5; j >= 1; --j)
+            row[static_cast<std::size_t>(3 + 5 - j)] = figure(rf.past_time_index[j]);
         row[8] = figure(rf.time_ability);
         row[9] = rank(f.time_rank[r + 1]);
         row[10] = figure(rf.trend);
@@ -96,7 +99,8 @@ std::vector<std::array<std::string, 10>> calc_f3_rows(const RaceDay& day, int n)
         row[0] = std::string(field_text(day.runner[n][r], se::bracket));
         row[1] = right_aligned_number(field_text(day.runner[n][r], se::horse_number));
         row[2] = day.horse_name(n, r);
-        for (int j = 5; j >= 1; --j) row[static_cast<std::size_t>(3 + 5 - j)] = figure(rf.past_f3_index[j]);
+        for (int j = 5; j >= 1; --j)
+            row[static_cast<std::size_t>(3 + 5 - j)] = figure(rf.past_f3_index[j]);
         row[8] = figure(rf.f3_ability);
         row[9] = rank(f.f3_rank[r + 1]);
         rows.push_back(std::move(row));
@@ -181,8 +185,12 @@ RunnerTrend runner_trend(const RaceDay& day, int n, int r) {
         t.time.push_back({rf.past_time_index[k], sj("前") + number_text(k) + sj("走"), kRed});
         t.f3.push_back({rf.past_f3_index[k], number_text(k), kGreenDark});
         int position = field_int(day.past_run_of(n, r, k), se::finish);
-        unsigned colour = position == 0 ? kGrey : position == 1 ? kRed : position == 2 ? kMagenta : kYellow;
-        t.position.push_back({0, position == 0 ? sj("なし") : number_text(position) + sj("着"), colour});
+        unsigned colour = position == 0   ? kGrey
+                          : position == 1 ? kRed
+                          : position == 2 ? kMagenta
+                                          : kYellow;
+        t.position.push_back(
+            {0, position == 0 ? sj("なし") : number_text(position) + sj("着"), colour});
     }
     return t;
 }

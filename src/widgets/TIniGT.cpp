@@ -9,15 +9,23 @@ std::filesystem::path& application_dir() {
     return dir;
 }
 
-std::string cp(const QString& text) { return tolven::cp932::from_utf8(text.toStdString()); }
-QString qs(const std::string& cp932) { return QString::fromStdString(tolven::cp932::to_utf8(cp932)); }
+std::string cp(const QString& text) {
+    return tolven::cp932::from_utf8(text.toStdString());
+}
+QString qs(const std::string& cp932) {
+    return QString::fromStdString(tolven::cp932::to_utf8(cp932));
+}
 
 }  // namespace
 
 TIniGT::TIniGT() : file_(application_dir() / "tolven.ini") {}
 
-void TIniGT::setApplicationDir(const std::filesystem::path& folder) { application_dir() = folder; }
-const std::filesystem::path& TIniGT::applicationDir() { return application_dir(); }
+void TIniGT::setApplicationDir(const std::filesystem::path& folder) {
+    application_dir() = folder;
+}
+const std::filesystem::path& TIniGT::applicationDir() {
+    return application_dir();
+}
 
 void TIniGT::setDefaultDir(TIniGTDefaultDir dir) {
     defaultDir_ = dir;
@@ -30,8 +38,8 @@ void TIniGT::setFileName(const QString& name) {
 }
 
 void TIniGT::apply() {
-    std::filesystem::path name = (fileName_.isEmpty() ? QStringLiteral("tolven.ini") : fileName_)
-                                     .toStdString();
+    std::filesystem::path name =
+        (fileName_.isEmpty() ? QStringLiteral("tolven.ini") : fileName_).toStdString();
     if (name.has_parent_path()) {
         file_ = tolven::IniFile(name);
         return;
@@ -43,8 +51,9 @@ void TIniGT::apply() {
         case TIniGTDefaultDir::ddWindows:
             // There is no Windows folder here; the user's configuration folder
             // plays its part.
-            file_ = tolven::IniFile(std::filesystem::path(qEnvironmentVariable("HOME", ".").toStdString()) /
-                                    ".config" / name);
+            file_ = tolven::IniFile(
+                std::filesystem::path(qEnvironmentVariable("HOME", ".").toStdString()) / ".config" /
+                name);
             break;
         case TIniGTDefaultDir::ddNone:
             file_ = tolven::IniFile(name);

@@ -12,7 +12,7 @@
 enum class TIniGTDefaultDir { ddApplication, ddWindows, ddNone };
 
 class TIniGT {
-public:
+  public:
     TIniGT();
 
     // The folder of the program (the base folder), used by ddApplication.
@@ -29,10 +29,11 @@ public:
 
     int ReadInteger(const QString& section, const QString& key, int defaultValue) const;
     void WriteInteger(const QString& section, const QString& key, int value) const;
-    QString ReadString(const QString& section, const QString& key, const QString& defaultValue) const;
+    QString ReadString(const QString& section, const QString& key,
+                       const QString& defaultValue) const;
     void WriteString(const QString& section, const QString& key, const QString& value) const;
 
-private:
+  private:
     void apply();
 
     TIniGTDefaultDir defaultDir_ = TIniGTDefaultDir::ddApplication;

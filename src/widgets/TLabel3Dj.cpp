@@ -13,11 +13,15 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-double rad(double degrees) { return degrees * kPi / 180.0; }
-int toward_zero(double v) { return static_cast<int>(v); }
+double rad(double degrees) {
+    return degrees * kPi / 180.0;
+}
+int toward_zero(double v) {
+    return static_cast<int>(v);
+}
 
 class AccessibleLabel3Dj : public QAccessibleWidget {
-public:
+  public:
     explicit AccessibleLabel3Dj(QWidget* w) : QAccessibleWidget(w, QAccessible::StaticText) {}
     QString text(QAccessible::Text t) const override {
         if (t == QAccessible::Name || t == QAccessible::Value) {
@@ -146,7 +150,8 @@ QString TLabel3Dj::shownText() const {
 QPoint TLabel3Dj::rotatedOffset(int a, int w, int h) {
     if (a > 0 && a <= 90) return {0, toward_zero(w * std::sin(rad(a)))};
     if (a > 90 && a <= 180) {
-        return {toward_zero(-w * std::cos(rad(a))), toward_zero(h * std::cos(rad(180 - a)) + w * std::sin(rad(a)))};
+        return {toward_zero(-w * std::cos(rad(a))),
+                toward_zero(h * std::cos(rad(180 - a)) + w * std::sin(rad(a)))};
     }
     if (a > 180 && a <= 270) {
         return {toward_zero(h * std::sin(rad(a - 180)) - w * std::cos(rad(a))),
@@ -157,8 +162,9 @@ QPoint TLabel3Dj::rotatedOffset(int a, int w, int h) {
 }
 
 QSize TLabel3Dj::rotatedSize(int a, int w, int h) {
-    return {toward_zero(std::abs(w * std::cos(rad(a)))) + toward_zero(std::abs(h * std::sin(rad(a)))),
-            toward_zero(std::abs(w * std::sin(rad(a)))) + toward_zero(std::abs(h * std::cos(rad(a))))};
+    return {
+        toward_zero(std::abs(w * std::cos(rad(a)))) + toward_zero(std::abs(h * std::sin(rad(a)))),
+        toward_zero(std::abs(w * std::sin(rad(a)))) + toward_zero(std::abs(h * std::cos(rad(a))))};
 }
 
 QSize TLabel3Dj::sizeHint() const {
@@ -243,8 +249,9 @@ void TLabel3Dj::paintEvent(QPaintEvent*) {
             drawCaption(painter, {shift_, shift_}, dark);
             break;
     }
-    drawCaption(painter, {0, 0},
-                isEnabled() ? fontColour_ : palette().color(QPalette::Disabled, QPalette::WindowText));
+    drawCaption(
+        painter, {0, 0},
+        isEnabled() ? fontColour_ : palette().color(QPalette::Disabled, QPalette::WindowText));
 }
 
 void TLabel3Dj::mouseReleaseEvent(QMouseEvent* event) {

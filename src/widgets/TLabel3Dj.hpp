@@ -9,8 +9,15 @@
 class TLabel3Dj : public QWidget {
     Q_OBJECT
 
-public:
-    enum class TTextStyle { tsNone, tsRaised, tsLightRaised, tsRecessed, tsHeavyRecessed, tsShadow };
+  public:
+    enum class TTextStyle {
+        tsNone,
+        tsRaised,
+        tsLightRaised,
+        tsRecessed,
+        tsHeavyRecessed,
+        tsShadow
+    };
     enum class TBorderType { btDefault, btRecessed, btRaised };
     enum class TEllipsesStyle { esNone, esEnd, esPath };
     enum class TLabelStyle { lsDefault, lsWWWAddress, lsEMailAddress };
@@ -65,16 +72,16 @@ public:
 
     QSize sizeHint() const override;
 
-signals:
+  signals:
     void clicked();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
-private:
+  private:
     void drawCaption(QPainter& painter, const QPoint& offset, const QColor& colour);
     QString shownText() const;
     void changed();

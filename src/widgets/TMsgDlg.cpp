@@ -12,12 +12,18 @@ int shown = 0;
 
 }  // namespace
 
-void TMsgDlg::setNextAnswer(QMessageBox::StandardButton answer) { next_answer = answer; }
+void TMsgDlg::setNextAnswer(QMessageBox::StandardButton answer) {
+    next_answer = answer;
+}
 void TMsgDlg::setAutoAnswer(std::optional<QMessageBox::StandardButton> answer) {
     auto_answer = answer;
 }
-QString TMsgDlg::lastMessage() { return last_message; }
-int TMsgDlg::shownCount() { return shown; }
+QString TMsgDlg::lastMessage() {
+    return last_message;
+}
+int TMsgDlg::shownCount() {
+    return shown;
+}
 
 QMessageBox::StandardButton TMsgDlg::Execute(QWidget* parent) {
     last_message = DisplayMsg;

@@ -11,7 +11,7 @@
 // buttons shown. Tests answer the next showing with setNextAnswer, so that
 // window tests run unattended.
 class TMsgDlg {
-public:
+  public:
     enum class Type { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
     enum class Position { poDesigned, poScreenCenter };
 
@@ -43,6 +43,6 @@ public:
     static void warning(QWidget* parent, const QString& text);
     static bool confirm(QWidget* parent, const QString& text);
 
-private:
+  private:
     QMessageBox::StandardButton result_ = QMessageBox::NoButton;
 };

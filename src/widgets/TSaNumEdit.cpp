@@ -13,11 +13,15 @@
 
 namespace {
 
-std::string cp(const QString& text) { return tolven::cp932::from_utf8(text.toStdString()); }
-QString qs(const std::string& text) { return QString::fromStdString(text); }
+std::string cp(const QString& text) {
+    return tolven::cp932::from_utf8(text.toStdString());
+}
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 class AccessibleNumEdit : public QAccessibleWidget, public QAccessibleValueInterface {
-public:
+  public:
     explicit AccessibleNumEdit(QWidget* w) : QAccessibleWidget(w, QAccessible::EditableText) {}
     TSaNumEdit* edit() const { return static_cast<TSaNumEdit*>(widget()); }
     QString text(QAccessible::Text t) const override {
@@ -29,7 +33,8 @@ public:
         return QAccessibleWidget::text(t);
     }
     void* interface_cast(QAccessible::InterfaceType type) override {
-        if (type == QAccessible::ValueInterface) return static_cast<QAccessibleValueInterface*>(this);
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface*>(this);
         return QAccessibleWidget::interface_cast(type);
     }
     QVariant currentValue() const override { return edit()->Text().toDouble(); }
@@ -61,8 +66,12 @@ TSaNumEdit::TSaNumEdit(QWidget* parent) : QWidget(parent) {
     resize(121, 20);
 }
 
-QString TSaNumEdit::Text() const { return qs(value_); }
-QString TSaNumEdit::displayText() const { return qs(tolven::display_numeric(value_, format_)); }
+QString TSaNumEdit::Text() const {
+    return qs(value_);
+}
+QString TSaNumEdit::displayText() const {
+    return qs(tolven::display_numeric(value_, format_));
+}
 
 void TSaNumEdit::setText(const QString& text) {
     std::string filtered = tolven::normalise_numeric(tolven::filter_numeric(cp(text), format_));
@@ -174,7 +183,8 @@ void TSaNumEdit::Deselect() {
 
 void TSaNumEdit::CopyToClipboard() {
     if (!selected_) return;
-    QApplication::clipboard()->setText(imageCopy_ ? leftMark_ + displayText() + rightMark_ : Text());
+    QApplication::clipboard()->setText(imageCopy_ ? leftMark_ + displayText() + rightMark_
+                                                  : Text());
 }
 
 void TSaNumEdit::CutToClipboard() {
@@ -204,7 +214,9 @@ void TSaNumEdit::Undo() {
     emit OnChange();
 }
 
-bool TSaNumEdit::focusNextPrevChild(bool next) { return QWidget::focusNextPrevChild(next); }
+bool TSaNumEdit::focusNextPrevChild(bool next) {
+    return QWidget::focusNextPrevChild(next);
+}
 
 void TSaNumEdit::keyPressEvent(QKeyEvent* event) {
     const Qt::KeyboardModifiers mods = event->modifiers();
@@ -316,10 +328,12 @@ void TSaNumEdit::contextMenuEvent(QContextMenuEvent* event) {
     menu.addAction(QStringLiteral("貼り付け(&P)"), this, &TSaNumEdit::PasteFromClipboard)
         ->setEnabled(!QApplication::clipboard()->text().isEmpty() && !readOnly_);
     // "削除" erases the selected value, as Delete does.
-    menu.addAction(QStringLiteral("削除(&D)"), this, [this] {
-            Clear();
-            emit OnChange();
-        })->setEnabled(selected_ && !readOnly_);
+    menu.addAction(QStringLiteral("削除(&D)"), this,
+                   [this] {
+                       Clear();
+                       emit OnChange();
+                   })
+        ->setEnabled(selected_ && !readOnly_);
     menu.addSeparator();
     menu.addAction(QStringLiteral("すべて選択(&A)"), this, &TSaNumEdit::SelectAll)
         ->setEnabled(!selected_ && !value_.empty());
@@ -343,10 +357,11 @@ void TSaNumEdit::paintEvent(QPaintEvent*) {
     QColor text = isEnabled() ? palette().color(QPalette::Text) : disabledColour_;
     if (selected_ && hasFocus() && !number.isEmpty()) {
         int w = m.horizontalAdvance(number);
-        int x = alignment_ & Qt::AlignLeft ? area.left()
+        int x = alignment_ & Qt::AlignLeft      ? area.left()
                 : alignment_ & Qt::AlignHCenter ? area.center().x() - w / 2
                                                 : area.right() - w;
-        painter.fillRect(QRect(x, area.top(), w, area.height()), palette().color(QPalette::Highlight));
+        painter.fillRect(QRect(x, area.top(), w, area.height()),
+                         palette().color(QPalette::Highlight));
         text = palette().color(QPalette::HighlightedText);
     }
     painter.setPen(text);
@@ -363,7 +378,7 @@ void TSaNumEdit::paintEvent(QPaintEvent*) {
     painter.drawText(area, static_cast<int>(alignment_), number);
     if (hasFocus()) {
         int w = m.horizontalAdvance(number);
-        int x = alignment_ & Qt::AlignLeft ? area.left() + w
+        int x = alignment_ & Qt::AlignLeft      ? area.left() + w
                 : alignment_ & Qt::AlignHCenter ? area.center().x() + w / 2
                                                 : area.right();
         int h = m.boundingRect(QLatin1Char('M')).height();

@@ -11,9 +11,14 @@
 class TSaNumEdit : public QWidget {
     Q_OBJECT
 
-public:
-    enum class Option { eoMinusOnly = 1, eoArrowUp = 2, eoArrowDown = 4, eoAutoWidthSize = 8,
-                        eoORInputStop = 16 };
+  public:
+    enum class Option {
+        eoMinusOnly = 1,
+        eoArrowUp = 2,
+        eoArrowDown = 4,
+        eoAutoWidthSize = 8,
+        eoORInputStop = 16
+    };
 
     explicit TSaNumEdit(QWidget* parent = nullptr);
 
@@ -78,10 +83,10 @@ public:
 
     QSize sizeHint() const override;
 
-signals:
+  signals:
     void OnChange();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
@@ -90,7 +95,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     bool focusNextPrevChild(bool next) override;
 
-private:
+  private:
     void refuse();
     // Stores an accepted new value: undo, repaint, modified, OnChange.
     void commit(const std::string& value);

@@ -82,8 +82,8 @@ std::string IniFile::read_text(std::string_view section, std::string_view key,
     if (!find(load(), section, key, value)) return std::string(default_value);
     std::string_view v = trim(value);
     // "｢" and "｣" are the single CP932 bytes A2 and A3.
-    if (v.size() >= 2 && ((v.front() == '"' && v.back() == '"') ||
-                          (v.front() == '\xA2' && v.back() == '\xA3'))) {
+    if (v.size() >= 2 &&
+        ((v.front() == '"' && v.back() == '"') || (v.front() == '\xA2' && v.back() == '\xA3'))) {
         v = v.substr(1, v.size() - 2);
     }
     return std::string(v);

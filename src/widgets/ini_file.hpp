@@ -12,7 +12,7 @@ namespace tolven {
 // write replaces the file whole at once, so several readers and writers in one
 // program see the same settings.
 class IniFile {
-public:
+  public:
     explicit IniFile(std::filesystem::path path);
 
     const std::filesystem::path& path() const { return path_; }
@@ -31,7 +31,7 @@ public:
     // break is cut at it: it could not be read back otherwise.
     void write_text(std::string_view section, std::string_view key, std::string_view value) const;
 
-private:
+  private:
     std::vector<std::string> load() const;
     bool find(const std::vector<std::string>& lines, std::string_view section, std::string_view key,
               std::string& value) const;

@@ -36,7 +36,8 @@ TEST(PastRunIndex, RatesAgainstTheBaseTime) {
     } cases[] = {
         {"dirt 1700 at base time", past_race("05", 1700, 23, 1, 1), "1427", "362", 100.0,
          102.7 / 36.2 * (600.0 / 1700) * 100},
-        {"dirt 1700 slower", past_race("05", 1700, 23, 1, 2), "1450", "000", 102.7 / 105.0 * 100, 0},
+        {"dirt 1700 slower", past_race("05", 1700, 23, 1, 2), "1450", "000", 102.7 / 105.0 * 100,
+         0},
         {"three furlongs over a minute", past_race("05", 1700, 23, 1, 1), "0000", "015", 0,
          102.7 / 61.5 * (600.0 / 1700) * 100},
         {"turf slightly heavy is good going", past_race("06", 1200, 17, 2, 4), "1088", "999",

@@ -16,7 +16,7 @@ std::string key(const char* course, int distance, int column) {
 
 TEST(BaseTime, TheEdgeCases) {
     EXPECT_DOUBLE_EQ(base_time("06 2400 2 1"), 156.9);
-    EXPECT_DOUBLE_EQ(base_time("11 1200 1 1"), 73.9);        // course outside 01..10: fallback
+    EXPECT_DOUBLE_EQ(base_time("11 1200 1 1"), 73.9);            // course outside 01..10: fallback
     EXPECT_DOUBLE_EQ(base_time("05 1150 1 1"), 11 * 6.2 + 1.0);  // 69.2
     EXPECT_DOUBLE_EQ(base_time("05 1000 1 3"), 10 * 6.2 + 1.0);  // no fallback row for going 3
     EXPECT_DOUBLE_EQ(base_time("05      1 1"), 1.0);
@@ -94,7 +94,9 @@ TEST(BaseTime, DerivedValuesFollowTheAnchors) {
     }
 }
 
-TEST(BaseTime, KeyLayout) { EXPECT_EQ(base_time_key("05", "1700", '2', '1'), "05 1700 2 1"); }
+TEST(BaseTime, KeyLayout) {
+    EXPECT_EQ(base_time_key("05", "1700", '2', '1'), "05 1700 2 1");
+}
 
 }  // namespace
 }  // namespace tolven

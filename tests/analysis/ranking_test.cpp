@@ -19,7 +19,9 @@ TEST(Ranking, LargestFirstTiesToFourDecimalsGoToTheHigherHorse) {
         const char* ranks;
     } cases[] = {
         {"plain order", {300, 310, 290, 305}, 4, "3 1 4 2"},
-        {"tie: horses 3 and 5 at 98.1234, horse 5 better", {97, 99, 98.1234, 90, 98.1234}, 5,
+        {"tie: horses 3 and 5 at 98.1234, horse 5 better",
+         {97, 99, 98.1234, 90, 98.1234},
+         5,
          "4 1 3 5 2"},
         {"differs only in the fifth decimal: a tie", {98.12341, 98.12344, 1}, 3, "2 1 3"},
         {"rounds to four decimals before comparing", {98.12345, 98.12344}, 2, "1 2"},

@@ -47,8 +47,7 @@ TEST(CliImport, SampleFeedImportsIntoEveryStoreAreaAndReimportChangesNothing) {
             ++days;
             std::string stem = name.substr(0, name.size() - 5);
             EXPECT_TRUE(first.count(stem + ".jvSEr")) << stem;
-            EXPECT_TRUE(first.count(stem + ".jvHR") || name.find(today.substr(0, 4)) == 5)
-                << stem;
+            EXPECT_TRUE(first.count(stem + ".jvHR") || name.find(today.substr(0, 4)) == 5) << stem;
         }
     }
     EXPECT_GE(days, 2 * 2 * 2 + 2);
@@ -127,17 +126,51 @@ TEST(CliShow, JsonHasEveryKeyAndTickSavesUserBets) {
     std::string day = days.substr(0, days.find('\n'));
 
     std::string json = output_of(base + " show " + day + " --json");
-    for (const char* key :
-         {"\"day\": ", "\"banner\": ", "\"complete\": true", "\"raceCount\": 12", "\"from2005\": true",
-          "\"races\": [", "\"race\": 1", "\"runners\": ", "\"header\": [", "\"headerColor\": \"#",
-          "\"X\": ", "\"R\": ", "\"V\": ", "\"direction\": ", "\"marks\": {\"x\": ", "\"down\": ",
-          "\"chu\": ", "\"tri\": ", "\"ratioNumbers\": [", "\"pattern\": ", "\"axis\": ",
-          "\"horses\": [{\"horse\": 1", "\"bracket\": ", "\"name\": ", "\"pastTime\": [",
-          "\"pastF3\": [", "\"timeAbility\": ", "\"f3Ability\": ", "\"trend\": ", "\"composite\": ",
-          "\"timeRank\": ", "\"f3Rank\": ", "\"trendRank\": ", "\"compositeRank\": ",
-          "\"userScore\": ", "\"userRank\": ", "\"computerBets\": {\"quinella\": [\"",
-          "\"userBets\": {\"quinella\": []", "\"grade\": ", "\"investment\": ", "\"betCount\": ",
-          "\"stakes\": [", "\"raceTotal\": ", "\"totalBets\": ", "\"totalStake\": "}) {
+    for (const char* key : {"\"day\": ",
+                            "\"banner\": ",
+                            "\"complete\": true",
+                            "\"raceCount\": 12",
+                            "\"from2005\": true",
+                            "\"races\": [",
+                            "\"race\": 1",
+                            "\"runners\": ",
+                            "\"header\": [",
+                            "\"headerColor\": \"#",
+                            "\"X\": ",
+                            "\"R\": ",
+                            "\"V\": ",
+                            "\"direction\": ",
+                            "\"marks\": {\"x\": ",
+                            "\"down\": ",
+                            "\"chu\": ",
+                            "\"tri\": ",
+                            "\"ratioNumbers\": [",
+                            "\"pattern\": ",
+                            "\"axis\": ",
+                            "\"horses\": [{\"horse\": 1",
+                            "\"bracket\": ",
+                            "\"name\": ",
+                            "\"pastTime\": [",
+                            "\"pastF3\": [",
+                            "\"timeAbility\": ",
+                            "\"f3Ability\": ",
+                            "\"trend\": ",
+                            "\"composite\": ",
+                            "\"timeRank\": ",
+                            "\"f3Rank\": ",
+                            "\"trendRank\": ",
+                            "\"compositeRank\": ",
+                            "\"userScore\": ",
+                            "\"userRank\": ",
+                            "\"computerBets\": {\"quinella\": [\"",
+                            "\"userBets\": {\"quinella\": []",
+                            "\"grade\": ",
+                            "\"investment\": ",
+                            "\"betCount\": ",
+                            "\"stakes\": [",
+                            "\"raceTotal\": ",
+                            "\"totalBets\": ",
+                            "\"totalStake\": "}) {
         EXPECT_NE(json.find(key), std::string::npos) << key;
     }
 
@@ -160,7 +193,8 @@ TEST(CliShow, JsonHasEveryKeyAndTickSavesUserBets) {
     EXPECT_EQ(record.rfind("<< 的中レースリスト >>\n", 0), 0u);
 
     // Every printout straight to PDF.
-    for (const std::string& what : {std::string("betlist"), std::string("sheet 11"), std::string("allocation")}) {
+    for (const std::string& what :
+         {std::string("betlist"), std::string("sheet 11"), std::string("allocation")}) {
         fs::path pdf = dir.path() / "out.pdf";
         fs::remove(pdf);
         ASSERT_EQ(run(base + " print " + what + " " + day + " --pdf " + pdf.string()), 0) << what;

@@ -13,7 +13,7 @@ namespace {
 using namespace tolven::testing;
 
 class FeedLinkTest : public ::testing::Test {
-protected:
+  protected:
     TempDir dir;
     fs::path feed = dir.path() / "feed";
     FeedLink link{feed, dir.path() / "JVCache"};
@@ -70,8 +70,7 @@ TEST_F(FeedLinkTest, InitChecksTheSid) {
 TEST_F(FeedLinkTest, OpenChecksItsParameters) {
     EXPECT_EQ(link.JVOpen("", "20261201000000", 2, read_count, download_count, last), -111);
     EXPECT_EQ(link.JVOpen("RACERCVN", "2026120100000", 2, read_count, download_count, last), -112);
-    EXPECT_EQ(link.JVOpen("RACERCVN", "2026120100000x", 2, read_count, download_count, last),
-              -112);
+    EXPECT_EQ(link.JVOpen("RACERCVN", "2026120100000x", 2, read_count, download_count, last), -112);
     EXPECT_EQ(link.JVOpen("RACERCVN", "20261201000000", 0, read_count, download_count, last), -115);
     EXPECT_EQ(link.JVOpen("RACERCVN", "20261201000000", 5, read_count, download_count, last), -115);
     EXPECT_EQ(link.JVOpen("RACERCVN", "20261231000000", 2, read_count, download_count, last), -1);
@@ -88,8 +87,7 @@ TEST_F(FeedLinkTest, SelectsNewerFilesDownloadsThenReads) {
     EXPECT_EQ(read_count, 3);
     EXPECT_EQ(download_count, 3);
     EXPECT_EQ(last, "20261203100000");
-    EXPECT_EQ(link.JVOpen("RACERCVN", "20261201100000", 2, read_count, download_count, last),
-              -202);
+    EXPECT_EQ(link.JVOpen("RACERCVN", "20261201100000", 2, read_count, download_count, last), -202);
     // Nothing is cached yet: the first read waits for the download.
     std::string buffer, name;
     int size = 60000;

@@ -20,7 +20,7 @@ const DateTime kNow{2026, 12, 5, 9, 30, 0};
 
 // Logs everything the import shows, one line per event, in UTF-8.
 class RecordingHost : public ImportHost {
-public:
+  public:
     std::string log;
     bool answer_yes = true;
     std::optional<std::string> last_time;
@@ -68,7 +68,7 @@ const char* const kStartText =
     "timer off\nbar1 0\nbar2 0\nclear\nbusy\n";
 
 class ImportTest : public ::testing::Test {
-protected:
+  protected:
     TempDir dir;
     DataStore store{dir.path()};
     FakeJvLink link;
@@ -101,8 +101,8 @@ TEST_F(ImportTest, NothingNewerShowsTheSameMessageForMinusOneAndZeroRecords) {
         link.read_count = 0;
         host.log.clear();
         import.start();
-        EXPECT_EQ(host.log, std::string(kStartText) +
-                                "beep\ninfo 最新のデータがありません。\nnormal\nbeep\n")
+        EXPECT_EQ(host.log,
+                  std::string(kStartText) + "beep\ninfo 最新のデータがありません。\nnormal\nbeep\n")
             << result;
     }
     EXPECT_EQ(link.calls.front(), "JVOpen RACERCVN 20261120080000 2");
@@ -184,12 +184,13 @@ TEST_F(ImportTest, DownloadPathPollsStatusAndNeverWritesLastTime) {
     host.log.clear();
     import.status_tick();
     EXPECT_FALSE(import.downloading());
-    EXPECT_EQ(host.log, "line ダウンロード中．．．(2/2)\nbar1 2\ntimer off\n"
-                        "line データ読込み中．．．(0/1)\nbar2 range 1\nbar2 0\n"
-                        "built 作成済み:02R/2026年12月12日中山.jvRA\n"
-                        "bar2 1\nline データ読込み中．．．(1/1)\n"
-                        "line データ読込み完了(1/1)\nbar1 0\nbar2 0\nbeep\n"
-                        "normal\nbeep\n");
+    EXPECT_EQ(host.log,
+              "line ダウンロード中．．．(2/2)\nbar1 2\ntimer off\n"
+              "line データ読込み中．．．(0/1)\nbar2 range 1\nbar2 0\n"
+              "built 作成済み:02R/2026年12月12日中山.jvRA\n"
+              "bar2 1\nline データ読込み中．．．(1/1)\n"
+              "line データ読込み完了(1/1)\nbar1 0\nbar2 0\nbeep\n"
+              "normal\nbeep\n");
     EXPECT_EQ(host.last_time, "2026/11/20 08:00:00");
     // The next start uses the picker, which still shows the previous value.
     import.start();
@@ -214,9 +215,10 @@ TEST_F(ImportTest, StatusErrorStopsAndCloses) {
     import.start();
     host.log.clear();
     import.status_tick();
-    EXPECT_EQ(host.log,
-              "beep\ninfo JVStatusエラー:ダウンロードに失敗しました。（通信エラーやディスクエラーなど）"
-              "(-502)\ntimer off\nnormal\nbeep\n");
+    EXPECT_EQ(
+        host.log,
+        "beep\ninfo JVStatusエラー:ダウンロードに失敗しました。（通信エラーやディスクエラーなど）"
+        "(-502)\ntimer off\nnormal\nbeep\n");
     EXPECT_EQ(link.calls.back(), "JVClose");
 }
 
@@ -314,7 +316,8 @@ TEST(ImportFailure, FileErrorEndsTheRunAndStillCloses) {
     link.read_count = 1;
     link.last_file_timestamp = "20261204183000";
     link.reads = {FakeJvLink::record(race_record(20261212, "06", 1, "1")),
-                  FakeJvLink::record(race_record(20261212, "06", 2, "1")), {0, "", ""}};
+                  FakeJvLink::record(race_record(20261212, "06", 2, "1")),
+                  {0, "", ""}};
     import.start();
     EXPECT_NE(host.log.find("beep\ninfo データ作成エラー:"), std::string::npos) << host.log;
     EXPECT_EQ(host.log.substr(host.log.size() - 12), "normal\nbeep\n");

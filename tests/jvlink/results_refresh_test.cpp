@@ -68,8 +68,8 @@ TEST(ResultsRefresh, OpenFailureStillClosesTwiceAndReloads) {
     r.link.rt_open_result = -1;
     r.link.close_result = -201;
     r.run(race_record(20261205, "06", 1));
-    EXPECT_EQ(r.link.calls, (std::vector<std::string>{"JVRTOpen 0B12 20261205", "JVClose",
-                                                      "JVClose"}));
+    EXPECT_EQ(r.link.calls,
+              (std::vector<std::string>{"JVRTOpen 0B12 20261205", "JVClose", "JVClose"}));
     EXPECT_EQ(r.log, "busy\nevents\nevents\nreload\nready\n");  // no beep: close failed
 }
 

@@ -60,9 +60,9 @@ TEST(SampleFeed, RecordsAreConsistentRacing) {
     EXPECT_TRUE(feed.files.count("20261204170000_CARDS_20261205.txt"));
     EXPECT_TRUE(feed.files.count("20261205160000_RESULTS_20261204.txt"));
 
-    std::map<std::string, std::string> races;                   // store key -> final RA
-    std::map<std::string, std::vector<std::string>> finals;     // store key -> final SE
-    std::map<std::string, std::string> payouts;                 // store key -> HR
+    std::map<std::string, std::string> races;                // store key -> final RA
+    std::map<std::string, std::vector<std::string>> finals;  // store key -> final SE
+    std::map<std::string, std::string> payouts;              // store key -> HR
     for (const auto& r : feed.records) {
         ASSERT_EQ(r.size(), record_size(record_kind(r))) << r.substr(0, 30);
         ASSERT_FALSE(path_key_problem(r, record_kind(r) == RecordKind::Runner)) << r.substr(0, 30);
@@ -115,7 +115,7 @@ TEST(SampleFeed, RecordsAreConsistentRacing) {
         bool jump = field_int(race, ra::track) >= 51;
         std::map<int, int> position_of;  // horse -> position
         std::multiset<int> positions;
-        std::map<int, int> time_at;      // position -> running time in tenths
+        std::map<int, int> time_at;  // position -> running time in tenths
         for (const auto& se : runners) {
             int horse = field_int(se, se::horse_number);
             EXPECT_EQ(field_int(se, se::bracket), bracket_number(entries, horse));

@@ -13,8 +13,8 @@ using namespace tolven::testing;
 TEST(StakeUnit, WholeHundredsNeverBelowOneHundred) {
     struct Case {
         int yen, stake;
-    } cases[] = {{99, 100}, {100, 100}, {101, 100}, {250, 200}, {4999, 4900}, {0, 100},
-                 {-5, 100}, {2666, 2600}, {9999999, 9999900}};
+    } cases[] = {{99, 100}, {100, 100}, {101, 100},   {250, 200},        {4999, 4900},
+                 {0, 100},  {-5, 100},  {2666, 2600}, {9999999, 9999900}};
     for (const auto& c : cases) EXPECT_EQ(stake_unit(c.yen), c.stake) << c.yen;
 }
 
@@ -30,7 +30,8 @@ RaceDay graded_race(const std::vector<std::pair<int, double>>& scores, int chu, 
                       .number(ra::track, track)
                       .text(ra::condition_youngest, condition)
                       .str();
-    for (int r = 0; r < runners; ++r) day.figures[0].runner[static_cast<std::size_t>(r)].composite = 270;
+    for (int r = 0; r < runners; ++r)
+        day.figures[0].runner[static_cast<std::size_t>(r)].composite = 270;
     for (auto [horse, score] : scores) {
         day.figures[0].runner[static_cast<std::size_t>(horse - 1)].composite = score;
     }
@@ -48,16 +49,21 @@ TEST(ConfidenceGrade, FirstRuleThatHolds) {
     } cases[] = {
         {"注 on top whatever the gaps", {{3, 290}, {4, 289.9}, {5, 289.8}}, 3, 7, "Ⅰ"},
         {"gaps 2.5 and 1.999", {{1, 283.000}, {2, 280.500}, {4, 278.501}, {5, 278.0}}, 7, 8, "Ⅱ"},
-        {"V2 - V3 = 2.0 wins over the first gap", {{1, 283.0}, {2, 280.5}, {4, 278.5}}, 7, 8,
-         "Ⅲ"},
+        {"V2 - V3 = 2.0 wins over the first gap", {{1, 283.0}, {2, 280.5}, {4, 278.5}}, 7, 8, "Ⅲ"},
         {"注 second", {{1, 283.0}, {2, 282.0}, {4, 281.0}}, 2, 8, "Ⅳ"},
         {"▲ on top", {{1, 283.0}, {2, 282.0}, {4, 281.0}}, 7, 1, "Ⅳ"},
         {"V3 - V4 = 1.7", {{1, 283.0}, {2, 282.0}, {4, 281.0}, {5, 279.3}}, 7, 8, "Ⅴ"},
         {"V3 - V4 = 1.5 falls through to 注 third",
-         {{1, 283.0}, {2, 282.0}, {4, 281.0}, {5, 279.5}}, 4, 8, "Ⅵ"},
+         {{1, 283.0}, {2, 282.0}, {4, 281.0}, {5, 279.5}},
+         4,
+         8,
+         "Ⅵ"},
         {"nothing holds", {{1, 283.0}, {2, 282.0}, {4, 281.0}, {5, 279.5}}, 7, 8, ""},
         {"equal to three decimals: the higher horse ranks first",
-         {{2, 285.0001}, {6, 285.0004}, {1, 280}}, 6, 8, "Ⅰ"},
+         {{2, 285.0001}, {6, 285.0004}, {1, 280}},
+         6,
+         8,
+         "Ⅰ"},
     };
     for (const auto& c : cases) {
         RaceDay day = graded_race(c.scores, c.chu, c.triangle);
@@ -96,15 +102,35 @@ TEST(StakeSplit, ByGrade) {
         {"Ⅰ", {{3, 290}}, 3, 7, 1, "10000", "10000 = 10000"},
         {"Ⅰ", {{3, 290}}, 3, 7, 2, "10000", "5000 5000 = 10000"},
         {"Ⅰ", {{3, 290}}, 3, 7, 3, "10000", "3300 3300 3300 = 9900"},
-        {"Ⅱ", {{1, 283.0}, {2, 280.5}, {4, 278.501}}, 7, 8, 4, "10000",
+        {"Ⅱ",
+         {{1, 283.0}, {2, 280.5}, {4, 278.501}},
+         7,
+         8,
+         4,
+         "10000",
          "3000 2300 2300 2300 = 9900"},
         {"Ⅱ", {{1, 283.0}, {2, 280.5}, {4, 278.501}}, 7, 8, 2, "10000", "3000 7000 = 10000"},
         {"Ⅲ", {{1, 283.0}, {2, 280.5}, {4, 278.5}}, 7, 8, 3, "10000", "2500 2500 5000 = 10000"},
-        {"Ⅲ", {{1, 283.0}, {2, 280.5}, {4, 278.5}}, 7, 8, 6, "10000",
+        {"Ⅲ",
+         {{1, 283.0}, {2, 280.5}, {4, 278.5}},
+         7,
+         8,
+         6,
+         "10000",
          "2500 2500 1200 1200 1200 1200 = 9800"},
-        {"Ⅵ", {{1, 283.0}, {2, 282.0}, {4, 281.0}, {5, 279.5}}, 4, 8, 9, "10000",
+        {"Ⅵ",
+         {{1, 283.0}, {2, 282.0}, {4, 281.0}, {5, 279.5}},
+         4,
+         8,
+         9,
+         "10000",
          "1100 1100 1100 1100 1100 1100 1100 1100 1100 = 9900"},
-        {"Ⅵ", {{1, 283.0}, {2, 282.0}, {4, 281.0}, {5, 279.5}}, 4, 8, 9, "150",
+        {"Ⅵ",
+         {{1, 283.0}, {2, 282.0}, {4, 281.0}, {5, 279.5}},
+         4,
+         8,
+         9,
+         "150",
          "100 100 100 100 100 100 100 100 100 = 900"},
         {"Ⅰ", {{3, 290}}, 3, 7, 5, "99", "= 0"},
         {"Ⅰ", {{3, 290}}, 3, 7, 5, "", "= 0"},
@@ -130,10 +156,12 @@ TEST(FundAllocation, GridTextsAndTotals) {
     RaceDay day;
     set_races(day, {{1600, 12}, {1800, 12}, {1400, 12}});
     for (int n = 0; n < 3; ++n) {
-        for (int r = 0; r < 12; ++r) day.figures[n].runner[static_cast<std::size_t>(r)].composite = 280 - r;
+        for (int r = 0; r < 12; ++r)
+            day.figures[n].runner[static_cast<std::size_t>(r)].composite = 280 - r;
         day.prediction[n].chu = n == 1 ? 12 : 1;  // race 2 gets no grade
         day.prediction[n].triangle = 11;
-        for (int k = 0; k < 5; ++k) day.bets[n].computer_quinella[static_cast<std::size_t>(k)] = pair_text(1, k + 2);
+        for (int k = 0; k < 5; ++k)
+            day.bets[n].computer_quinella[static_cast<std::size_t>(k)] = pair_text(1, k + 2);
     }
     // Race 3 is a newcomers' race: no grade whatever its figures.
     day.race[2].replace(ra::condition_youngest.offset, 3, "701");

@@ -56,9 +56,9 @@ TEST(BetBuilder, MirrorBrackets) {
     // Axis 注 = 5 in bracket 3 of 18 runners: mirror bracket 7 = horses 13, 14, 15.
     RaceDay day = race_with_ranking(18, {5, 1, 2, 3, 4, 6});
     set_marks(day, "B", 4, 5, 6);
-    EXPECT_EQ(bet_working_list(day, 0, BetSet::Computer),
-              (std::vector<std::string>{" 1- 5", " 2- 5", " 3- 5", " 4- 5", " 5-13", " 5-14",
-                                        " 5-15"}));
+    EXPECT_EQ(
+        bet_working_list(day, 0, BetSet::Computer),
+        (std::vector<std::string>{" 1- 5", " 2- 5", " 3- 5", " 4- 5", " 5-13", " 5-14", " 5-15"}));
     // Axis 注 = 14 in bracket 8 of 14 runners: mirror bracket 4 = horses 5, 6.
     day = race_with_ranking(14, {1, 2, 3, 4, 7, 8});
     set_marks(day, "B", 13, 14, 10);

@@ -12,10 +12,10 @@ using namespace tolven::testing;
 
 std::string summary(const ComputerPrediction& p) {
     char text[160];
-    std::snprintf(text, sizeof text, "X=%g R=%.6f V=%g D=%s x=%d down=%d chu=%d tri=%d S=%d,%d,%d %s axis=%d",
-                  p.size, p.ratio, static_cast<double>(p.value), p.direction.c_str(), p.cross,
-                  p.down, p.chu, p.triangle, p.first, p.second, p.third, p.pattern.c_str(),
-                  p.axis);
+    std::snprintf(text, sizeof text,
+                  "X=%g R=%.6f V=%g D=%s x=%d down=%d chu=%d tri=%d S=%d,%d,%d %s axis=%d", p.size,
+                  p.ratio, static_cast<double>(p.value), p.direction.c_str(), p.cross, p.down,
+                  p.chu, p.triangle, p.first, p.second, p.third, p.pattern.c_str(), p.axis);
     return text;
 }
 
@@ -130,7 +130,7 @@ TEST(ComputerPrediction, UndefinedRatiosDoNotFail) {
     compute_computer_prediction(day);
     EXPECT_EQ(day.prediction[1].pattern, "");
     EXPECT_FALSE(day.prediction[2].ratio_defined);  // its neighbour has X = 0
-    set_races(day, {{1200, 3}, {1200, 3}});  // tiny fields: picks of 0 name no horse
+    set_races(day, {{1200, 3}, {1200, 3}});         // tiny fields: picks of 0 name no horse
     compute_computer_prediction(day);
     EXPECT_NE(day.prediction[1].pattern, "");
 }

@@ -48,8 +48,8 @@ struct HitDays {
     // Payouts on the first computer quinella bet of race n of a course.
     void pay(const char* course, int n, int quinella, int wide, int bracket) {
         RaceDay d;
-        std::string entry = sj(std::string("2026年12月05日") +
-                               cp932::to_utf8(racecourse_name(course)));
+        std::string entry =
+            sj(std::string("2026年12月05日") + cp932::to_utf8(racecourse_name(course)));
         load_race_day(d, dir.path(), entry);
         std::string bet = d.bets[static_cast<std::size_t>(n - 1)].computer_quinella[0];
         std::string bracket_bet = d.bets[static_cast<std::size_t>(n - 1)].computer_bracket[0];
@@ -61,7 +61,8 @@ struct HitDays {
         hr.race(20261205, course, 5, 3, n);
         hr.text(Field{245, 4}, combination).number(Field{249, 9}, quinella);
         hr.text(Field{293, 4}, combination).number(Field{297, 9}, wide);
-        hr.text(Field{206, 1}, bracket_bet.substr(1, 1)).text(Field{207, 1}, bracket_bet.substr(4, 1));
+        hr.text(Field{206, 1}, bracket_bet.substr(1, 1))
+            .text(Field{207, 1}, bracket_bet.substr(4, 1));
         hr.number(Field{208, 9}, bracket);
         store.store(StoreFile::DayPayouts, hr.str());
     }
@@ -125,7 +126,7 @@ TEST(HitExport, LongshotThresholds) {
         std::string got;
         for (std::size_t i = 1; i < e.html.size(); ++i) {
             std::string line = cp932::to_utf8(e.html[i]);
-            std::string label = line.find("馬連") != std::string::npos   ? "馬連"
+            std::string label = line.find("馬連") != std::string::npos     ? "馬連"
                                 : line.find("ワイド") != std::string::npos ? "ワイド"
                                                                            : "枠連";
             got += label + (line.find("red") != std::string::npos ? " red|" : " blue|");

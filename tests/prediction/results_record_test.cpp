@@ -102,7 +102,8 @@ TEST(ResultsRecord, AWideHitNeedsTheExactPair) {
     day.bets[0].computer_quinella = {" 3-12"};
     EXPECT_EQ(text(results_record(day, true)).find("的中　"), std::string::npos);
     day.bets[0].computer_quinella = {" 3-12", " 3- 7"};
-    EXPECT_NE(text(results_record(day, true)).find(" 1R　的中　 3- 7     250円"), std::string::npos);
+    EXPECT_NE(text(results_record(day, true)).find(" 1R　的中　 3- 7     250円"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -33,7 +33,9 @@ struct UserDay {
             day.prediction[n].axis = 2;
         }
     }
-    double score(int horse) const { return day.figures[0].runner[static_cast<std::size_t>(horse - 1)].user_score; }
+    double score(int horse) const {
+        return day.figures[0].runner[static_cast<std::size_t>(horse - 1)].user_score;
+    }
 };
 
 TEST(UserPrediction, PointsAreDividedByTheFieldSize) {

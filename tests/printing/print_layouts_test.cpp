@@ -1,8 +1,8 @@
-#include "printing/page_recording.hpp"
 #include "printing/print_layouts.hpp"
 
 #include <gtest/gtest.h>
 
+#include "printing/page_recording.hpp"
 #include "store/cp932.hpp"
 #include "support/race_day_builder.hpp"
 
@@ -13,7 +13,8 @@ using namespace tolven::testing;
 
 int count(const std::string& text, const std::string& what) {
     int n = 0;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
     return n;
 }
 
@@ -39,14 +40,16 @@ TEST(BetList, TwelveRacesWithTheBracketRule) {
         EXPECT_EQ(count(all, "【馬連】"), 24) << runners;
         // 11 races always print both bracket lines; race 1 only with 9 runners.
         EXPECT_EQ(count(all, "【枠連】"), runners == 9 ? 24 : 22);
-        EXPECT_NE(all.find("text 150,71 TOLVEN for JRA-VAN Data Lab. 買い目リスト"), std::string::npos);
+        EXPECT_NE(all.find("text 150,71 TOLVEN for JRA-VAN Data Lab. 買い目リスト"),
+                  std::string::npos);
         EXPECT_NE(all.find("text 150,148 <<  1R >>   " + std::to_string(runners) + "頭  A  "),
                   std::string::npos)
             << all.substr(0, 600);
         // Race 12's closing rules: D = 2640.
         EXPECT_NE(all.find("pen 5 solid\nmove 150,2783\nline 1850,2783\n"), std::string::npos);
-        EXPECT_NE(all.find("pen 1 dot\nmove 170,2639\nline 1850,2639\nmove 170,2713\nline 1850,2713\n"),
-                  std::string::npos);
+        EXPECT_NE(
+            all.find("pen 1 dot\nmove 170,2639\nline 1850,2639\nmove 170,2713\nline 1850,2713\n"),
+            std::string::npos);
         // The user quinella line of race 1 at D + T0 + 5 with its nine slots.
         EXPECT_NE(all.find("text 170,295 ﾕｰｻﾞｰ予想   【馬連】" + std::string(18, ' ') + "\n"),
                   std::string::npos);
@@ -103,7 +106,8 @@ TEST(AnalysisSheet, RunnerTableMarksAndRules) {
 TEST(AnalysisSheet, BarGraph) {
     RaceDay day;
     set_races(day, {{1600, 18}, {1800, 12}});
-    for (int r = 0; r < 18; ++r) day.figures[0].runner[static_cast<std::size_t>(r)].composite = 300 - r;
+    for (int r = 0; r < 18; ++r)
+        day.figures[0].runner[static_cast<std::size_t>(r)].composite = 300 - r;
     day.figures[0].runner[17].composite = 278;  // no past runs
     RecordingCanvas canvas;
     draw_analysis_sheet(day, 1, canvas);
@@ -124,7 +128,8 @@ TEST(AllocationPrint, Blocks) {
     RaceDay day;
     set_races(day, {{1600, 12}, {1800, 12}});
     for (int n = 0; n < 2; ++n) {
-        for (int r = 0; r < 12; ++r) day.figures[n].runner[static_cast<std::size_t>(r)].composite = 290 - r;
+        for (int r = 0; r < 12; ++r)
+            day.figures[n].runner[static_cast<std::size_t>(r)].composite = 290 - r;
         day.prediction[n].chu = 1;
         day.bets[n].computer_quinella = {" 1- 2", " 1- 3", " 1- 4", " 1- 5", " 1- 6"};
     }
@@ -159,10 +164,10 @@ TEST(DeviceUnits, ConversionsRoundHalfToEven) {
     } pens[] = {{1, 1}, {5, 3}, {10, 6}, {12, 8}, {20, 12}, {0, 1}};
     for (const auto& c : pens) EXPECT_EQ(pen_width_dots(c.width, 600, 96), c.dots) << c.width;
     EXPECT_EQ(units_to_dots(254, 0, 600), 600);
-    EXPECT_EQ(units_to_dots(1000, 0, 600), 2362);  // 2362.2
-    EXPECT_EQ(units_to_dots(127, 0, 1), 0);        // 0.5 -> 0 (even)
-    EXPECT_EQ(units_to_dots(381, 0, 1), 2);        // 1.5 -> 2 (even)
-    EXPECT_EQ(units_to_dots(100, 27, 600), 300);   // margins add before the conversion
+    EXPECT_EQ(units_to_dots(1000, 0, 600), 2362);      // 2362.2
+    EXPECT_EQ(units_to_dots(127, 0, 1), 0);            // 0.5 -> 0 (even)
+    EXPECT_EQ(units_to_dots(381, 0, 1), 2);            // 1.5 -> 2 (even)
+    EXPECT_EQ(units_to_dots(100, 27, 600), 300);       // margins add before the conversion
     EXPECT_EQ(units_to_dots(10, 0, 600, false), 236);  // 10 mm
 }
 

@@ -42,13 +42,13 @@ TEST(Catalogue, GlobMatching) {
 }
 
 class CatalogueFolder : public ::testing::Test {
-protected:
+  protected:
     TempDir dir;
     std::filesystem::path data = dir.path() / "Data";
     void SetUp() override {
-        for (const char* name :
-             {"2026年12月05日中山", "2026年12月05日阪神", "2026年12月06日中山", "2026年12月06日阪神",
-              "2026年12月06日中京", "2026年11月29日東京", "2025年12月28日中山"}) {
+        for (const char* name : {"2026年12月05日中山", "2026年12月05日阪神", "2026年12月06日中山",
+                                 "2026年12月06日阪神", "2026年12月06日中京", "2026年11月29日東京",
+                                 "2025年12月28日中山"}) {
             write_bytes(data / (std::string(name) + ".jvRA"), "");
             write_bytes(data / (std::string(name) + ".jvSEr"), "");
         }

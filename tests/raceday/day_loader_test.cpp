@@ -27,7 +27,7 @@ constexpr int kDate = 20261205;
 
 // Writes a day of the store by hand, record by record, through the store.
 class FixtureDay {
-public:
+  public:
     TempDir dir;
     DataStore store{dir.path()};
     std::string entry = sj("2026年12月05日中山");
@@ -114,12 +114,12 @@ void build_three_races(FixtureDay& f) {
     // Horse 3: no horse file at all.
     // Race 2, horse 1: a run whose meeting file is missing.
     f.store.store(StoreFile::HorseRuns, RecordBuilder(RecordKind::Runner)
-                                             .text(header::category, "7")
-                                             .race(20261003, "09", 1, 1, 1)
-                                             .number(se::horse_number, 1)
-                                             .text(se::pedigree, "2021100004")
-                                             .text(se::running_time, "1100")
-                                             .str());
+                                            .text(header::category, "7")
+                                            .race(20261003, "09", 1, 1, 1)
+                                            .number(se::horse_number, 1)
+                                            .text(se::pedigree, "2021100004")
+                                            .text(se::running_time, "1100")
+                                            .str());
     // Payouts stored in reverse order.
     f.payout(3);
     f.payout(1);
@@ -153,10 +153,14 @@ TEST(DayLoader, TheFixtureDay) {
 
     const RunnerFigures& h1 = day.figures[0].runner[0];
     // "1088" is 1:08.8, "1530" 1:53.0.
-    std::array<double, 6> time{0, 0, 68.8 / 68.8 * 100, 112.7 / 113.0 * 100,
-                               94.2 / 95.0 * 100, 68.8 / 69.0 * 100};
-    std::array<double, 6> f3{0, 0, 68.8 / 34.4 * 50, 112.7 / 38.0 * (600.0 / 1800) * 100,
-                             94.2 / 36.0 * (600.0 / 1600) * 100, 68.8 / 34.8 * 50};
+    std::array<double, 6> time{
+        0, 0, 68.8 / 68.8 * 100, 112.7 / 113.0 * 100, 94.2 / 95.0 * 100, 68.8 / 69.0 * 100};
+    std::array<double, 6> f3{0,
+                             0,
+                             68.8 / 34.4 * 50,
+                             112.7 / 38.0 * (600.0 / 1800) * 100,
+                             94.2 / 36.0 * (600.0 / 1600) * 100,
+                             68.8 / 34.8 * 50};
     for (int j = 1; j <= 5; ++j) {
         EXPECT_DOUBLE_EQ(h1.past_time_index[j], time[j]) << j;
         EXPECT_DOUBLE_EQ(h1.past_f3_index[j], f3[j]) << j;
@@ -294,8 +298,10 @@ TEST(DayLoader, ElevenRacesAndMoreThanTwelveRecords) {
     // first twelve are read.
     std::vector<std::string> lines = split_lines(read_bytes(f.file(".jvRA")));
     for (int n = 12; n <= 13; ++n) {
-        lines.push_back(std::string(without_line_break(
-            RecordBuilder(RecordKind::Race).race(kDate, "06", 5, 4, n).number(ra::entries, 2).str())));
+        lines.push_back(std::string(without_line_break(RecordBuilder(RecordKind::Race)
+                                                           .race(kDate, "06", 5, 4, n)
+                                                           .number(ra::entries, 2)
+                                                           .str())));
     }
     write_bytes(f.file(".jvRA"), join_lines(lines));
     load_race_day(day, f.dir.path(), f.entry);

@@ -67,7 +67,8 @@ TEST(RaceHeader, ConditionLines) {
         {"3yo and up 1000万下",
          {.type = "13", .c3 = "010", .c4 = "010", .c5 = "010"},
          "3歳1000万下  4歳1000万下  5歳1000万下"},
-        {"4yo and up 1億下", {.type = "14", .c3 = "000", .c4 = "100", .c5 = "100"},
+        {"4yo and up 1億下",
+         {.type = "14", .c3 = "000", .c4 = "100", .c5 = "100"},
          "4歳1億下     5歳1億下   "},
         {"2yo 500万下", {.type = "11", .c2 = "005"}, "    500万下"},
         {"2yo debut", {.type = "21", .c2 = "701"}, "新馬       "},
@@ -110,8 +111,8 @@ TEST(RaceHeader, FixedWidthTables) {
     for (const char* code : {"11", "12", "13", "14", "18", "19", "21", "22", "23", "24"}) {
         EXPECT_EQ(race_type_text(code).size(), 17u) << code;
     }
-    for (int code : {10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 29, 51, 52, 53,
-                     54, 55, 56, 57, 58, 59}) {
+    for (int code : {10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22,
+                     23, 24, 29, 51, 52, 53, 54, 55, 56, 57, 58, 59}) {
         EXPECT_EQ(track_text(std::to_string(code)).size(), 24u) << code;
     }
     for (const char* code : {"A", "B", "C", "D", "E", " ", "X"}) {

@@ -39,13 +39,15 @@ std::string runner(int date, int race_number, int horse, const char* pedigree = 
         .str();
 }
 
-std::string line_of(const std::string& record) { return std::string(without_line_break(record)); }
+std::string line_of(const std::string& record) {
+    return std::string(without_line_break(record));
+}
 std::string stored_line(const std::string& record) {
     return overwrite(without_line_break(record), "000000000", 3);
 }
 
 class DataStoreTest : public ::testing::Test {
-protected:
+  protected:
     TempDir dir;
     DataStore store{dir.path()};
     void SetUp() override { store.create_folders(); }
@@ -53,7 +55,8 @@ protected:
 };
 
 TEST_F(DataStoreTest, CreatesExactlyNamedFolders) {
-    for (const char* name : {"Data", "SEI", "SEIR"}) EXPECT_TRUE(fs::is_directory(dir.path() / name));
+    for (const char* name : {"Data", "SEI", "SEIR"})
+        EXPECT_TRUE(fs::is_directory(dir.path() / name));
 }
 
 TEST_F(DataStoreTest, DayKeyAndPaths) {
@@ -181,12 +184,19 @@ TEST_F(DataStoreTest, RejectsRecordsThatWouldEscapeTheStore) {
         {"course ..", StoreFile::MeetingRaces, race(20261205, "..", 1)},
         {"course lower", StoreFile::DayRaces, race(20261205, "a0", 1)},
         {"year", StoreFile::DayRaces,
-         RecordBuilder(RecordKind::Race).text(header::year, "20/6").text(header::month_day, "1205")
-             .text(header::course, "06").text(header::kai, "05").text(header::nichi, "03")
-             .text(header::race_number, "01").str()},
+         RecordBuilder(RecordKind::Race)
+             .text(header::year, "20/6")
+             .text(header::month_day, "1205")
+             .text(header::course, "06")
+             .text(header::kai, "05")
+             .text(header::nichi, "03")
+             .text(header::race_number, "01")
+             .str()},
         {"race number blank", StoreFile::DayPayouts,
-         RecordBuilder(RecordKind::Payout).race(20261205, "06", 5, 3, 1)
-             .text(header::race_number, "  ").str()},
+         RecordBuilder(RecordKind::Payout)
+             .race(20261205, "06", 5, 3, 1)
+             .text(header::race_number, "  ")
+             .str()},
         {"wrong kind", StoreFile::DayRaces, runner(20261205, 1, 1)},
         {"truncated", StoreFile::DayRaces, race(20261205, "06", 1).substr(0, 900)},
     };

@@ -11,7 +11,7 @@ namespace tolven::testing {
 // A scripted JV-Link: each operation returns the next scripted result, so a
 // test can produce every return code in any order. Calls are logged.
 class FakeJvLink : public JvLink {
-public:
+  public:
     struct Read {
         int code;
         std::string record;  // for code > 0

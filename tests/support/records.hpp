@@ -30,7 +30,8 @@ inline std::string runner_record(int date, const char* course, int race, int hor
         .str();
 }
 
-inline std::string payout_record(int date, const char* course, int race, const char* category = "2") {
+inline std::string payout_record(int date, const char* course, int race,
+                                 const char* category = "2") {
     return RecordBuilder(RecordKind::Payout)
         .text(header::category, category)
         .text(header::created, "20261201")

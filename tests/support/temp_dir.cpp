@@ -1,10 +1,9 @@
 #include "support/temp_dir.hpp"
 
-#include <stdlib.h>
-
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <stdlib.h>
 
 namespace tolven::testing {
 

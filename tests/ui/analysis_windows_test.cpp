@@ -23,9 +23,9 @@
 #include "money/TtoushiForm.hpp"
 #include "prediction/TYosoForm.hpp"
 #include "prediction/results_record.hpp"
-#include "raceday/race_header.hpp"
 #include "prediction/user_prediction.hpp"
 #include "raceday/TMainForm.hpp"
+#include "raceday/race_header.hpp"
 #include "store/cp932.hpp"
 #include "support/temp_dir.hpp"
 #include "ui_tests.hpp"
@@ -43,9 +43,9 @@ namespace {
 
 const tolven::DateTime kNow{2026, 12, 6, 10, 0, 0};
 
-QString qs(const std::string& cp932) { return QString::fromStdString(tolven::cp932::to_utf8(cp932)); }
-
-
+QString qs(const std::string& cp932) {
+    return QString::fromStdString(tolven::cp932::to_utf8(cp932));
+}
 
 void saveScreenshot(QWidget* w, const char* name) {
     QByteArray dir = qgetenv("TOLVEN_SCREENSHOT_DIR");
@@ -61,7 +61,7 @@ class AnalysisWindowsTest : public QObject {
     TempDir dir_;
     std::unique_ptr<TMainForm> form_;
 
-private slots:
+  private slots:
     void initTestCase() {
         TMsgDlg::setAutoAnswer(QMessageBox::Ok);
         fs::path base = dir_.path();
@@ -106,7 +106,8 @@ private slots:
         QCOMPARE(grid->rowCount(), static_cast<int>(rows.size()));
         for (int r = 0; r < grid->rowCount(); ++r) {
             for (int c = 0; c < 6; ++c) {
-                QCOMPARE(grid->item(r, c)->text(), qs(rows[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)]));
+                QCOMPARE(grid->item(r, c)->text(),
+                         qs(rows[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)]));
             }
             QCOMPARE(grid->item(r, 0)->background().color(),
                      TRaceForm::rgb(tolven::bracket_colour(day.bracket(2, r))));
@@ -161,7 +162,8 @@ private slots:
         auto rows = tolven::calc_time_rows(form_->day(), 1);
         for (int r = 0; r < cal->timeGrid()->rowCount(); ++r) {
             for (int c = 0; c < 12; ++c) {
-                QCOMPARE(cal->timeGrid()->item(r, c)->text(), qs(rows[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)]));
+                QCOMPARE(cal->timeGrid()->item(r, c)->text(),
+                         qs(rows[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)]));
             }
         }
         QCOMPARE(cal->timeGrid()->item(0, 8)->background().color(), QColor(0, 255, 255));
@@ -201,7 +203,9 @@ private slots:
         TContentsForm* contents = form_->contentsForm();
         contents->setCurrentRace(1);
         auto rows = tolven::contents_rows(form_->day(), 1);
-        for (int c = 0; c < 8; ++c) QCOMPARE(contents->grid()->item(0, c)->text(), qs(rows[0][static_cast<std::size_t>(c)]));
+        for (int c = 0; c < 8; ++c)
+            QCOMPARE(contents->grid()->item(0, c)->text(),
+                     qs(rows[0][static_cast<std::size_t>(c)]));
         QVERIFY(contents->headerLine(0).startsWith(QStringLiteral(" 2R　")));
         form_->action("ShutubaBtn")->trigger();
         saveScreenshot(form_.get(), "race-contents.png");
@@ -265,7 +269,8 @@ private slots:
             tk = tk || e.path().filename().string().rfind("TK20261205", 0) == 0;
         }
         QVERIFY(tk);
-        QVERIFY(QApplication::clipboard()->text().contains(QStringLiteral("TOLVEN for JRA-VAN Data Lab.")));
+        QVERIFY(QApplication::clipboard()->text().contains(
+            QStringLiteral("TOLVEN for JRA-VAN Data Lab.")));
     }
 };
 

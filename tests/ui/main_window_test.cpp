@@ -31,7 +31,9 @@ namespace {
 
 const tolven::DateTime kNow{2026, 12, 6, 10, 0, 0};
 
-QString qs(const std::string& cp932) { return QString::fromStdString(tolven::cp932::to_utf8(cp932)); }
+QString qs(const std::string& cp932) {
+    return QString::fromStdString(tolven::cp932::to_utf8(cp932));
+}
 
 // Runs `drive` once the modal download window is up, then lets `open` open it.
 void withDownloadWindow(const std::function<void(TGetDataForm&)>& drive,
@@ -62,7 +64,7 @@ void collectNames(QAccessibleInterface* node, QStringList& names, int depth = 0)
 class MainWindowTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void initTestCase() { TMsgDlg::setAutoAnswer(QMessageBox::Yes); }
     void cleanupTestCase() { TMsgDlg::setAutoAnswer(std::nullopt); }
 
@@ -125,23 +127,24 @@ private slots:
         QVERIFY(form->dayLoaded());
         QVERIFY(form->dayComplete());
         tolven::RaceDay check;
-        tolven::LoadOutcome outcome =
-            tolven::load_race_day(check, base, tolven::cp932::from_utf8(item->text().toStdString()));
+        tolven::LoadOutcome outcome = tolven::load_race_day(
+            check, base, tolven::cp932::from_utf8(item->text().toStdString()));
         QCOMPARE(form->bannerText(), qs(outcome.banner));
         QVERIFY(form->bannerText().startsWith(QStringLiteral("2026年12月05日(土)")));
         QVERIFY(form->action("YosoBtn")->isEnabled());
         QVERIFY(form->action("WindowTile")->isEnabled());
         QCOMPARE(form->day().race_count, 12);
         form->action("JissekiBtn")->trigger();
-        QVERIFY(form->resultsText()->toPlainText().startsWith(QStringLiteral("<< 的中レースリスト >>")));
+        QVERIFY(form->resultsText()->toPlainText().startsWith(
+            QStringLiteral("<< 的中レースリスト >>")));
         saveScreenshot(*form, "main-window.png");
 
         // Every toolbar caption can be found through accessibility.
         QStringList names;
         collectNames(QAccessible::queryAccessibleInterface(form.get()), names);
-        for (const char* caption : {"JVデータ取得", "結果情報", "予想", "出馬表", "能力ｸﾞﾗﾌ",
-                                    "計算表", "資金配分", "実績表", "印刷", "終了", "F",
-                                    "全場", "阪神", "日付の指定なし"}) {
+        for (const char* caption :
+             {"JVデータ取得", "結果情報", "予想", "出馬表", "能力ｸﾞﾗﾌ", "計算表", "資金配分",
+              "実績表", "印刷", "終了", "F", "全場", "阪神", "日付の指定なし"}) {
             QVERIFY2(names.contains(QString::fromUtf8(caption)), caption);
         }
 
@@ -183,12 +186,12 @@ private slots:
                 // The confirmation is answered Yes; the cancel comes during the
                 // loop through the event processing before a read.
                 int reads = 0;
-                QObject::connect(d.builtList()->model(), &QAbstractItemModel::rowsInserted, &d,
-                                 [&] {
-                                     if (++reads == 2) {
-                                         QTimer::singleShot(0, d.cancelButton(), &QPushButton::click);
-                                     }
-                                 });
+                QObject::connect(
+                    d.builtList()->model(), &QAbstractItemModel::rowsInserted, &d, [&] {
+                        if (++reads == 2) {
+                            QTimer::singleShot(0, d.cancelButton(), &QPushButton::click);
+                        }
+                    });
                 QTest::mouseClick(d.startButton(), Qt::LeftButton);
                 QCOMPARE(d.progressText(), QStringLiteral("JVCancel:キャンセルされました"));
                 QCOMPARE(d.builtList()->count(), 2);
@@ -207,16 +210,18 @@ private slots:
         auto fake = std::make_unique<tolven::testing::FakeJvLink>();
         fake->open_result = -504;
         TMainForm form(dir.path(), std::move(fake));
-        withDownloadWindow([](TGetDataForm& d) { QTest::mouseClick(d.startButton(), Qt::LeftButton); },
-                           [&] { form.action("JVDataGet")->trigger(); });
+        withDownloadWindow(
+            [](TGetDataForm& d) { QTest::mouseClick(d.startButton(), Qt::LeftButton); },
+            [&] { form.action("JVDataGet")->trigger(); });
         QCOMPARE(TMsgDlg::lastMessage(),
                  QStringLiteral("JVOpenエラー:サーバーがメンテナンス中です。(-504)"));
     }
 
     void missingDayFilesShowTheMessage() {
         TempDir dir;
-        tolven::testing::write_bytes(dir.path() / "Data" / "2026年12月05日中山.jvRA",
-                                     tolven::testing::race_record(20261205, "06", 1).substr(0, 1270) + "\r\n");
+        tolven::testing::write_bytes(
+            dir.path() / "Data" / "2026年12月05日中山.jvRA",
+            tolven::testing::race_record(20261205, "06", 1).substr(0, 1270) + "\r\n");
         TMainForm form(dir.path(), std::make_unique<tolven::testing::FakeJvLink>());
         form.setClock([] { return kNow; });
         form.setDateIndex(2);

@@ -20,7 +20,7 @@ using tolven::testing::TempDir;
 class PrintingTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void initTestCase() { TMsgDlg::setAutoAnswer(QMessageBox::Ok); }
     void cleanupTestCase() { TMsgDlg::setAutoAnswer(std::nullopt); }
 
@@ -67,10 +67,12 @@ private slots:
         tolven::testing::set_races(day, {{1600, 12}, {1800, 14}});
         form.preview()->newDocument();
         tolven::draw_analysis_sheet(day, 1, form.preview()->canvas());
-        form.showDocument(QString::fromStdString(tolven::cp932::to_utf8(tolven::analysis_sheet_caption())));
+        form.showDocument(
+            QString::fromStdString(tolven::cp932::to_utf8(tolven::analysis_sheet_caption())));
         QCOMPARE(form.windowTitle(), QStringLiteral("TOLVEN for JRA-VAN Data Lab. ﾚｰｽ別分析結果"));
         QByteArray shots = qgetenv("TOLVEN_SCREENSHOT_DIR");
-        if (!shots.isEmpty()) form.grab().save(QString::fromUtf8(shots) + QStringLiteral("/preview.png"));
+        if (!shots.isEmpty())
+            form.grab().save(QString::fromUtf8(shots) + QStringLiteral("/preview.png"));
 
         // Printing to paper: with no printer the message of the preview.
         QPushButton* print = nullptr;

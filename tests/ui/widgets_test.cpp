@@ -38,7 +38,7 @@ class WidgetsTest : public QObject {
         }
     };
 
-private slots:
+  private slots:
     void iniFile() {
         TempDir dir;
         TIniGT::setApplicationDir(dir.path());
@@ -203,7 +203,7 @@ private slots:
         QVERIFY(!bounds(image, Qt::blue).isEmpty());
     }
 
-private:
+  private:
     static QRect bounds(const QImage& image, QColor colour) {
         QRect r;
         for (int y = 0; y < image.height(); ++y) {

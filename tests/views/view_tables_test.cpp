@@ -88,23 +88,26 @@ TEST(TimeGraphs, AbilityOrderColours) {
     RaceDay day;
     set_races(day, {{1600, 8}});
     double scores[] = {290, 278, 300, 295, 280, 285, 283, 281};
-    for (int r = 0; r < 8; ++r) day.figures[0].runner[static_cast<std::size_t>(r)].composite = scores[r];
+    for (int r = 0; r < 8; ++r)
+        day.figures[0].runner[static_cast<std::size_t>(r)].composite = scores[r];
     std::vector<GraphPoint> bars = ability_order_bars(day, 0);
     std::string order;
     for (const auto& b : bars) order += b.label + ":" + std::to_string(b.colour) + " ";
-    EXPECT_EQ(order, " 3:" + std::to_string(kRed) + "  4:" + std::to_string(kMagenta) + "  1:" +
-                         std::to_string(kLime) + "  6:" + std::to_string(kLime) + "  7:" +
-                         std::to_string(kLime) + "  8:" + std::to_string(kLime) + "  5:" +
-                         std::to_string(kYellow) + "  2:" + std::to_string(kGrey) + " ");
+    EXPECT_EQ(order, " 3:" + std::to_string(kRed) + "  4:" + std::to_string(kMagenta) +
+                         "  1:" + std::to_string(kLime) + "  6:" + std::to_string(kLime) +
+                         "  7:" + std::to_string(kLime) + "  8:" + std::to_string(kLime) +
+                         "  5:" + std::to_string(kYellow) + "  2:" + std::to_string(kGrey) + " ");
     EXPECT_DOUBLE_EQ(bars[0].value, 300.0);
     // 278.000 is grey even in first place.
     RaceDay plain;
     set_races(plain, {{1600, 6}});
-    for (int r = 0; r < 6; ++r) plain.figures[0].runner[static_cast<std::size_t>(r)].composite = 278;
+    for (int r = 0; r < 6; ++r)
+        plain.figures[0].runner[static_cast<std::size_t>(r)].composite = 278;
     bars = ability_order_bars(plain, 0);
     EXPECT_EQ(bars[0].colour, kGrey);
     EXPECT_EQ(bars[0].label, " 6");  // equal scores: the higher number first
-    for (int r = 0; r < 6; ++r) plain.figures[0].runner[static_cast<std::size_t>(r)].composite = 280 + r;
+    for (int r = 0; r < 6; ++r)
+        plain.figures[0].runner[static_cast<std::size_t>(r)].composite = 280 + r;
     for (const auto& b : ability_order_bars(plain, 0)) EXPECT_NE(b.colour, kYellow);
     // Page 2: by number, red or grey at 0.
     plain.figures[0].runner[2].composite = 0;

@@ -19,18 +19,19 @@ TEST(IniFile, MissingFileGivesDefaultsAndFirstWriteCreatesIt) {
     ini.write_int("MainForm", "Left", -12);
     ini.write_int("MainForm", "Top", 7);
     ini.write_int("MainForm", "Left", 30);
-    EXPECT_EQ(read_bytes(dir.path() / "tolven.ini"),
-              "[JvDataGet]\r\nLastTime=2026/12/04 18:30:00\r\n\r\n[MainForm]\r\nLeft=30\r\nTop=7\r\n");
+    EXPECT_EQ(
+        read_bytes(dir.path() / "tolven.ini"),
+        "[JvDataGet]\r\nLastTime=2026/12/04 18:30:00\r\n\r\n[MainForm]\r\nLeft=30\r\nTop=7\r\n");
     EXPECT_EQ(ini.read_int("mainform", "LEFT", 0), 30);
     EXPECT_EQ(ini.read_text("JvDataGet", "LastTime", ""), "2026/12/04 18:30:00");
 }
 
 TEST(IniFile, ReadsOddFilesLeniently) {
     TempDir dir;
-    write_bytes(dir.path() / "odd.ini",
-                "; comment\n[A]\nquoted=\"  two blanks  \"\ncorner=" + sj("｢ x ｣") +
-                    "\nemptyq=\"\"\nemptyc=" + sj("｢｣") + "\nnumber= 12 \nbad=12x\n"
-                    "plain=  text  \n[B]\nquoted=other\n");
+    write_bytes(dir.path() / "odd.ini", "; comment\n[A]\nquoted=\"  two blanks  \"\ncorner=" +
+                                            sj("｢ x ｣") + "\nemptyq=\"\"\nemptyc=" + sj("｢｣") +
+                                            "\nnumber= 12 \nbad=12x\n"
+                                            "plain=  text  \n[B]\nquoted=other\n");
     IniFile ini(dir.path() / "odd.ini");
     EXPECT_EQ(ini.read_text("A", "quoted", "d"), "  two blanks  ");
     EXPECT_EQ(ini.read_text("A", "corner", "d"), " x ");
