@@ -454,11 +454,9 @@ void TMainForm::exportHits(bool longshot) {
             QList<QListWidgetItem*> found = DatListBox_->findItems(qs(entry), Qt::MatchExactly);
             if (!found.isEmpty()) DatListBox_->setCurrentItem(found.first());
         });
-    if (result.days > 0) {
-        loaded_ = true;
-        money_.recompute(day_);
-        refreshViews();
-        rebuildResultsRecord();
+    // The last day processed stays loaded, shown as a click on it shows it.
+    if (result.days > 0 && DatListBox_->currentItem() != nullptr) {
+        loadDay(DatListBox_->currentItem()->text());
     }
     if (!result.written) return;
     QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(result.tk_file.string())));
