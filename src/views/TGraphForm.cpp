@@ -39,9 +39,12 @@ void addColouredBars(QChart* chart, const std::vector<tolven::GraphPoint>& bars,
         for (const auto& b : bars) *set << (b.colour == colour ? b.value : 0.0);
         series->append(set);
     }
+    chart->addSeries(series);
+    // Value labels with one decimal: composite scores lie in the hundreds.
     series->setLabelsVisible(true);
     series->setLabelsFormat(QStringLiteral("@value"));
-    chart->addSeries(series);
+    series->setLabelsPrecision(4);
+    series->setLabelsPosition(QAbstractBarSeries::LabelsInsideEnd);
     series->attachAxis(x);
     series->attachAxis(y);
 }
