@@ -10,6 +10,7 @@
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QLocale>
 #include <QScatterSeries>
 #include <QStackedBarSeries>
 #include <QTabWidget>
@@ -181,11 +182,25 @@ void TGraphForm::drawPage3(int n) {
         s->setColor(rgb(colour));
         for (std::size_t k = 0; k < points.size(); ++k)
             s->append(static_cast<double>(k), points[k].value);
-        s->setPointLabelsVisible(true);
-        s->setPointLabelsFormat(QStringLiteral("@yPoint"));
         chart->addSeries(s);
         s->attachAxis(x);
         s->attachAxis(y);
+        // Point labels in the axis format "#,##0.0": a label format can only
+        // print the raw value, so each point gets its text from a marker of
+        // its own.
+        for (std::size_t k = 0; k < points.size(); ++k) {
+            auto* label = new QScatterSeries;
+            label->setMarkerSize(6);
+            label->setColor(rgb(colour));
+            label->append(static_cast<double>(k), points[k].value);
+            label->setPointLabelsVisible(true);
+            label->setPointLabelsFormat(
+                QLocale(QLocale::English).toString(points[k].value, 'f', 1));
+            chart->addSeries(label);
+            label->attachAxis(x);
+            label->attachAxis(y);
+            for (QLegendMarker* marker : chart->legend()->markers(label)) marker->setVisible(false);
+        }
     };
     line(trend.time, QStringLiteral("ﾀｲﾑ能力"), tolven::kRed);
     line(trend.f3, QStringLiteral("3ﾊﾛﾝ能力"), tolven::kGreenDark);
