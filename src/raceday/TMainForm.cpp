@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QDesktopServices>
 #include <QFile>
 #include <QGroupBox>
@@ -17,6 +18,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSplitter>
@@ -46,6 +48,7 @@
 #include "views/TCalForm.hpp"
 #include "views/TContentsForm.hpp"
 #include "views/TGraphForm.hpp"
+#include "widgets/TLabel3Dj.hpp"
 #include "widgets/TMsgDlg.hpp"
 
 namespace fs = std::filesystem;
@@ -299,9 +302,27 @@ void TMainForm::createActions() {
         }
     });
     connect(about, &QAction::triggered, this, [this] {
-        QMessageBox box(this);
+        // The about box: the program's name and its version line drawn with
+        // a shadow.
+        QDialog box(this);
+        box.setObjectName(QStringLiteral("AboutBox"));
         box.setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
-        box.setText(QStringLiteral("TOLVEN for JRA-VAN Data Lab.\nVer.1.30"));
+        auto* layout = new QVBoxLayout(&box);
+        auto* name = new QLabel(QStringLiteral("TOLVEN for JRA-VAN Data Lab."), &box);
+        QFont nameFont(QStringLiteral("ＭＳ Ｐゴシック"), 14, QFont::Bold);
+        name->setFont(nameFont);
+        layout->addWidget(name);
+        auto* version = new TLabel3Dj(QStringLiteral("Ver.1.30"), &box);
+        version->setObjectName(QStringLiteral("VersionLabel"));
+        version->setTextStyle(TLabel3Dj::TTextStyle::tsShadow);
+        version->setShift(2);
+        version->setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), 12, QFont::Bold));
+        version->setFontColor(QColor(0, 0, 128));
+        version->setMinimumSize(160, 28);
+        layout->addWidget(version);
+        auto* ok = new QPushButton(QStringLiteral("OK"), &box);
+        connect(ok, &QPushButton::clicked, &box, &QDialog::accept);
+        layout->addWidget(ok, 0, Qt::AlignRight);
         box.exec();
     });
 }
