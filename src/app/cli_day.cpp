@@ -197,12 +197,12 @@ bool load(Context& context, const std::string& day_utf8, RaceDay& day, LoadOutco
 }
 
 // "--invest 3=5000,11=20000": amounts for the investment fields.
-void apply_investments(const std::string& spec, RaceDay& day, FundAllocation& money) {
+void apply_investments(const std::string& amounts, RaceDay& day, FundAllocation& money) {
     std::size_t start = 0;
-    while (start < spec.size()) {
-        std::size_t end = spec.find(',', start);
-        std::string item = spec.substr(start, end == std::string::npos ? end : end - start);
-        start = end == std::string::npos ? spec.size() : end + 1;
+    while (start < amounts.size()) {
+        std::size_t end = amounts.find(',', start);
+        std::string item = amounts.substr(start, end == std::string::npos ? end : end - start);
+        start = end == std::string::npos ? amounts.size() : end + 1;
         std::size_t eq = item.find('=');
         if (eq == std::string::npos) throw UsageError("--invest needs RACE=AMOUNT: " + item);
         int race = parse_int(item.substr(0, eq), "race");

@@ -25,13 +25,11 @@ void on_interrupt(int) {
 
 // The download window as a terminal: progress and built-data lines on
 // stdout, messages on stderr, and Ctrl-C as the cancel button.
-class TerminalImportHost : public ImportHost {
+class TerminalImportHost : public SilentImportHost {
   public:
     TerminalImportHost(IniFile& ini, bool quiet) : ini_(ini), quiet_(quiet) {}
     ImportController* controller = nullptr;
-    int built = 0;
 
-    void beep() override {}
     void show_information(const std::string& text) override { print_line(stderr, text); }
     bool confirm(const std::string& text) override {
         print_line(stderr, text);
@@ -41,22 +39,16 @@ class TerminalImportHost : public ImportHost {
         if (text != last_line_) print_line(stdout, text);
         last_line_ = text;
     }
-    void set_bar_range(int, int) override {}
-    void set_bar_position(int, int) override {}
-    void clear_built_lines() override { built = 0; }
     void add_built_line(const std::string& text) override {
-        ++built;
+        SilentImportHost::add_built_line(text);
         if (!quiet_) print_line(stdout, text);
     }
-    void set_busy_cursor(bool) override {}
     void process_events() override {
         if (interrupted && controller != nullptr) {
             interrupted = 0;
             controller->cancel();
         }
     }
-    void set_status_timer(bool) override {}
-    void show_from_time(const DateTime&) override {}
     std::optional<std::string> read_last_time() override {
         std::string value = ini_.read_text("JvDataGet", "LastTime", "");
         if (value.empty()) return std::nullopt;
@@ -113,7 +105,7 @@ int run_import(Context& context) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     std::signal(SIGINT, SIG_DFL);
-    std::printf("%d lines of built data", host.built);
+    std::printf("%d lines of built data", host.built_lines);
     if (import.rejected_count() > 0) {
         std::printf(", %d records not filed", import.rejected_count());
     }

@@ -15,12 +15,11 @@
 #include "widgets/TIniGT.hpp"
 #include "widgets/TLabel3Dj.hpp"
 #include "widgets/TMsgDlg.hpp"
+#include "widgets/qt_text.hpp"
+
+using tolven::qs;
 
 namespace {
-
-QString qs(const std::string& cp932) {
-    return QString::fromStdString(tolven::cp932::to_utf8(cp932));
-}
 
 QDateTime to_qt(const tolven::DateTime& t) {
     return QDateTime(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second));

@@ -714,6 +714,11 @@ Generator::DayOutput Generator::race_day(const DateTime& date, int week_number, 
             hr.race(date.date_number(), c.code, kai, nichi, plan.number)
                 .text(header::category, today ? "1" : "2")
                 .number(header::created, result_day.date_number());
+            auto pair_digits = [](int x, int y) {
+                char text[16];
+                std::snprintf(text, sizeof text, "%02d%02d", x, y);
+                return std::string(text);
+            };
             int k = 0;
             if (size >= 9) {
                 for (auto [x, y] : brackets) {
@@ -727,31 +732,21 @@ Generator::DayOutput Generator::race_day(const DateTime& date, int week_number, 
                             }
                         }
                     }
-                    std::size_t at = hr::bracket_quinella.offset +
-                                     static_cast<std::size_t>(k) * hr::bracket_quinella.entry_width;
-                    hr.text(Field{at, 2}, std::to_string(x) + std::to_string(y))
-                        .number(Field{at + 2, 9}, round_payout(77.5 / std::max(prob, 1e-7)));
-                    ++k;
+                    hr.payout(hr::bracket_quinella, k++, std::to_string(x) + std::to_string(y),
+                              round_payout(77.5 / std::max(prob, 1e-7)));
                 }
             }
             k = 0;
             for (auto [x, y] : quinella) {
                 if (k >= hr::quinella.entries) break;
-                std::size_t at =
-                    hr::quinella.offset + static_cast<std::size_t>(k) * hr::quinella.entry_width;
-                hr.number(Field{at, 2}, x).number(Field{at + 2, 2}, y);
-                hr.number(Field{at + 4, 9}, round_payout(77.5 / std::max(quinella_p(x, y), 1e-7)));
-                ++k;
+                hr.payout(hr::quinella, k++, pair_digits(x, y),
+                          round_payout(77.5 / std::max(quinella_p(x, y), 1e-7)));
             }
             k = 0;
             for (auto [x, y] : wide) {
                 if (k >= hr::wide.entries) break;
-                std::size_t at =
-                    hr::wide.offset + static_cast<std::size_t>(k) * hr::wide.entry_width;
                 double prob = std::min(0.92, quinella_p(x, y) * 2.7 + 0.01);
-                hr.number(Field{at, 2}, x).number(Field{at + 2, 2}, y);
-                hr.number(Field{at + 4, 9}, round_payout(77.5 / prob));
-                ++k;
+                hr.payout(hr::wide, k++, pair_digits(x, y), round_payout(77.5 / prob));
             }
             (today ? out.realtime : out.results) += hr.str();
 

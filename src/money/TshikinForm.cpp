@@ -13,6 +13,7 @@
 #include "money/TtoushiForm.hpp"
 #include "store/cp932.hpp"
 #include "widgets/TMsgDlg.hpp"
+#include "widgets/qt_text.hpp"
 
 namespace {
 
@@ -36,11 +37,9 @@ class BlockRuleDelegate : public QStyledItemDelegate {
     }
 };
 
-QString qs(const std::string& cp932) {
-    return QString::fromStdString(tolven::cp932::to_utf8(cp932));
-}
-
 }  // namespace
+
+using tolven::qs;
 
 TshikinForm::TshikinForm(tolven::FundAllocation& money, tolven::RaceDay& day, QWidget* parent)
     : QWidget(parent), money_(money), day_(day) {

@@ -15,6 +15,8 @@
 #include "raceday/race_header.hpp"
 #include "views/view_tables.hpp"
 
+using tolven::qs;
+
 namespace {
 
 // Two bet lists under the header "馬連" / "枠連".
@@ -42,7 +44,7 @@ QWidget* betLists(QWidget* parent, QListWidget*& quinella, QListWidget*& bracket
 
 void fillList(QListWidget* list, const std::vector<std::string>& lines) {
     list->clear();
-    for (const auto& l : lines) list->addItem(TRaceForm::qs(l));
+    for (const auto& l : lines) list->addItem(tolven::qs(l));
 }
 
 }  // namespace

@@ -28,14 +28,7 @@ std::string format2d(int v) {
 }  // namespace
 
 std::string print_date_line(const RaceDay& day) {
-    const std::string& ra = day.race[0];
-    std::string_view md = field_text(ra, header::month_day);
-    return std::string(field_text(ra, header::year)) + sj("年") + std::string(md.substr(0, 2)) +
-           sj("月") + std::string(md.substr(std::min<std::size_t>(2, md.size()), 2)) + sj("日(") +
-           weekday_mark(field_text(ra, ra::weekday)) + ")" +
-           racecourse_name(field_text(ra, header::course)) +
-           std::string(field_text(ra, header::kai)) + sj("回") +
-           std::string(field_text(ra, header::nichi)) + sj("回");
+    return day_banner(day.race[0]);
 }
 
 std::string print_bet_line(std::string_view label, const BetList& bets) {

@@ -6,8 +6,8 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QDialog>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -50,17 +50,13 @@
 #include "views/TGraphForm.hpp"
 #include "widgets/TLabel3Dj.hpp"
 #include "widgets/TMsgDlg.hpp"
+#include "widgets/qt_text.hpp"
 
 namespace fs = std::filesystem;
+using tolven::cp;
+using tolven::qs;
 
 namespace {
-
-QString qs(const std::string& cp932) {
-    return QString::fromStdString(tolven::cp932::to_utf8(cp932));
-}
-std::string cp(const QString& text) {
-    return tolven::cp932::from_utf8(text.toStdString());
-}
 
 const char* const kBuiltInTicker =
     "必勝馬券ソフト「TOLVEN」、その実績はあなたの目でお確かめください。";

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "analysis/calculation.hpp"
+#include "raceday/race_header.hpp"
 #include "raceday/user_file.hpp"
 #include "store/code_tables.hpp"
 #include "store/cp932.hpp"
@@ -140,15 +141,8 @@ LoadOutcome load_race_day(RaceDay& day, const fs::path& base, const std::string&
         outcome.day_key = day_key(ra);
     }
     const std::string& first = day.race[0];
-    std::string_view month_day = field_text(first, header::month_day);
     if (!is_absent(first)) {
-        outcome.banner = std::string(field_text(first, header::year)) + sj("年") +
-                         std::string(month_day.substr(0, 2)) + sj("月") +
-                         std::string(month_day.substr(2, 2)) + sj("日(") +
-                         weekday_mark(field_text(first, ra::weekday)) + ")" +
-                         racecourse_name(field_text(first, header::course)) +
-                         std::string(field_text(first, header::kai)) + sj("回") +
-                         std::string(field_text(first, header::nichi)) + sj("回");
+        outcome.banner = day_banner(first);
     }
 
     day.user_file.clear();

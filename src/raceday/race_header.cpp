@@ -127,6 +127,16 @@ std::string condition_text(int age_group, std::string_view code) {
     }
 }
 
+std::string day_banner(std::string_view ra) {
+    std::string_view md = field_text(ra, header::month_day);
+    return std::string(field_text(ra, header::year)) + sj("年") + std::string(md.substr(0, 2)) +
+           sj("月") + std::string(md.substr(std::min<std::size_t>(2, md.size()), 2)) + sj("日(") +
+           weekday_mark(field_text(ra, ra::weekday)) + ")" +
+           racecourse_name(field_text(ra, header::course)) +
+           std::string(field_text(ra, header::kai)) + sj("回") +
+           std::string(field_text(ra, header::nichi)) + sj("回");
+}
+
 unsigned header_colour(int track_code) {
     return track_code > 22 ? kMaroon : kGreen;
 }

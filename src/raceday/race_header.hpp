@@ -20,6 +20,9 @@ inline constexpr unsigned kGreen = 0x008000;
 
 // Header texts of a race record. A blank record gives separators and blanks.
 RaceHeader race_header(std::string_view race_record);
+// The day line of a race record: "YYYY年MM月DD日(曜)場名KK回NN回" (the main
+// window's banner and the printouts' date line).
+std::string day_banner(std::string_view race_record);
 // The band colour of a track code.
 unsigned header_colour(int track_code);
 

@@ -38,20 +38,6 @@ RecordKind kind_for(StoreFile where) {
     return RecordKind::Other;
 }
 
-const char* kind_name(RecordKind kind) {
-    switch (kind) {
-        case RecordKind::Race:
-            return "RA";
-        case RecordKind::Runner:
-            return "SE";
-        case RecordKind::Payout:
-            return "HR";
-        case RecordKind::Other:
-            break;
-    }
-    return "??";
-}
-
 std::vector<std::string> load_lines(const fs::path& file) {
     auto content = read_file_if_exists(file);
     return content ? split_lines(*content) : std::vector<std::string>{};
@@ -194,7 +180,7 @@ fs::path DataStore::meeting_file(std::string_view year, std::string_view month_d
 StoreOutcome DataStore::store(StoreFile where, std::string_view record) const {
     RecordKind kind = kind_for(where);
     if (record_kind(record) != kind) {
-        return rejected(sj(std::string(kind_name(kind)) + "レコードではありません"));
+        return rejected(sj(std::string(record_kind_code(kind)) + "レコードではありません"));
     }
     std::string_view line = without_line_break(record);
     if (line.size() != record_size(kind) - 2) {

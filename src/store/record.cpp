@@ -39,6 +39,20 @@ std::size_t record_size(RecordKind kind) {
     return 0;
 }
 
+const char* record_kind_code(RecordKind kind) {
+    switch (kind) {
+        case RecordKind::Race:
+            return "RA";
+        case RecordKind::Runner:
+            return "SE";
+        case RecordKind::Payout:
+            return "HR";
+        case RecordKind::Other:
+            break;
+    }
+    return "  ";
+}
+
 std::string blank_record(RecordKind kind) {
     return std::string(record_size(kind), ' ');
 }

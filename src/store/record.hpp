@@ -105,6 +105,8 @@ std::string_view field_trimmed(std::string_view record, Field f);
 
 RecordKind record_kind(std::string_view record);
 std::size_t record_size(RecordKind kind);  // 0 for Other
+// "RA", "SE", "HR"; two blanks for Other.
+const char* record_kind_code(RecordKind kind);
 // An empty slot: the record size filled with spaces.
 std::string blank_record(RecordKind kind);
 

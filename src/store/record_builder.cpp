@@ -7,11 +7,7 @@
 namespace tolven {
 
 RecordBuilder::RecordBuilder(RecordKind kind) : record_(blank_record(kind)) {
-    const char* code = kind == RecordKind::Race     ? "RA"
-                       : kind == RecordKind::Runner ? "SE"
-                       : kind == RecordKind::Payout ? "HR"
-                                                    : "  ";
-    record_.replace(0, 2, code);
+    record_.replace(0, 2, record_kind_code(kind));
     record_.replace(record_.size() - 2, 2, "\r\n");
 }
 
@@ -28,6 +24,13 @@ RecordBuilder& RecordBuilder::number(Field f, long long value) {
     std::string_view digits(buffer);
     record_.replace(f.offset, f.width, digits.substr(digits.size() - f.width));
     return *this;
+}
+
+RecordBuilder& RecordBuilder::payout(const PayoutGroup& group, int k, std::string_view combination,
+                                     long long amount) {
+    std::size_t at = group.offset + static_cast<std::size_t>(k) * group.entry_width;
+    text(Field{at, group.combination_width}, combination);
+    return number(Field{at + group.payout_offset, 9}, amount);
 }
 
 RecordBuilder& RecordBuilder::race(int yyyymmdd, std::string_view course, int kai, int nichi,

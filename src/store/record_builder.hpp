@@ -19,6 +19,9 @@ class RecordBuilder {
     RecordBuilder& text(Field f, std::string_view cp932_text);
     // A number right-aligned and zero-padded to the field's width.
     RecordBuilder& number(Field f, long long value);
+    // Entry k (0-based) of a payout group: its combination and amount.
+    RecordBuilder& payout(const PayoutGroup& group, int k, std::string_view combination,
+                          long long amount);
     // Year, month-day, course, kai, nichi and race number in one go.
     RecordBuilder& race(int yyyymmdd, std::string_view course, int kai, int nichi, int race_number);
 

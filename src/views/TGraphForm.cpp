@@ -20,6 +20,8 @@
 
 #include "raceday/race_header.hpp"
 
+using tolven::qs;
+
 namespace {
 
 // Bars with one colour each: a stacked series with one set per colour, each

@@ -7,11 +7,8 @@
 #include <QVBoxLayout>
 
 #include "raceday/race_header.hpp"
-#include "store/cp932.hpp"
 
-QString TRaceForm::qs(const std::string& cp932) {
-    return QString::fromStdString(tolven::cp932::to_utf8(cp932));
-}
+using tolven::qs;
 
 TRaceForm::TRaceForm(const QString& title, tolven::RaceDay& day, QWidget* parent)
     : QWidget(parent), day_(day) {

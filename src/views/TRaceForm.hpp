@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "raceday/race_day.hpp"
+#include "widgets/qt_text.hpp"
 
 class QLabel;
 class QTabBar;
@@ -39,7 +40,6 @@ class TRaceForm : public QWidget {
     static QColor rgb(unsigned colour) {
         return QColor((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF);
     }
-    static QString qs(const std::string& cp932);
 
   protected:
     // Rebuilds the content for race n (0-based).

@@ -1,19 +1,15 @@
 #include "widgets/TIniGT.hpp"
 
-#include "store/cp932.hpp"
+#include "widgets/qt_text.hpp"
+
+using tolven::cp;
+using tolven::qs;
 
 namespace {
 
 std::filesystem::path& application_dir() {
     static std::filesystem::path dir = std::filesystem::current_path();
     return dir;
-}
-
-std::string cp(const QString& text) {
-    return tolven::cp932::from_utf8(text.toStdString());
-}
-QString qs(const std::string& cp932) {
-    return QString::fromStdString(tolven::cp932::to_utf8(cp932));
 }
 
 }  // namespace

@@ -9,16 +9,12 @@
 #include <QMenu>
 #include <QPainter>
 
-#include "store/cp932.hpp"
+#include "widgets/qt_text.hpp"
+
+using tolven::cp;
+using tolven::qs;
 
 namespace {
-
-std::string cp(const QString& text) {
-    return tolven::cp932::from_utf8(text.toStdString());
-}
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 class AccessibleNumEdit : public QAccessibleWidget, public QAccessibleValueInterface {
   public:

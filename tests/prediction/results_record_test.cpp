@@ -12,11 +12,10 @@ using namespace tolven::testing;
 
 // Puts payout entry k of a group: combination and amount.
 void pay(std::string& hr, const PayoutGroup& g, int k, const char* combination, int amount) {
+    RecordBuilder b(RecordKind::Payout);
+    std::string entry = b.payout(g, k, combination, amount).str();
     std::size_t at = g.offset + static_cast<std::size_t>(k) * g.entry_width;
-    hr.replace(at, g.combination_width, combination);
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%09d", amount);
-    hr.replace(at + g.payout_offset, 9, digits);
+    hr.replace(at, g.entry_width, entry, at, g.entry_width);
 }
 
 std::string text(const std::vector<std::string>& lines) {

@@ -35,23 +35,16 @@
 #include "views/view_tables.hpp"
 #include "widgets/TMsgDlg.hpp"
 #include "widgets/TSaNumEdit.hpp"
+#include "widgets/qt_text.hpp"
 
 namespace fs = std::filesystem;
+using tolven::qs;
+using tolven::testing::saveScreenshot;
 using tolven::testing::TempDir;
 
 namespace {
 
 const tolven::DateTime kNow{2026, 12, 6, 10, 0, 0};
-
-QString qs(const std::string& cp932) {
-    return QString::fromStdString(tolven::cp932::to_utf8(cp932));
-}
-
-void saveScreenshot(QWidget* w, const char* name) {
-    QByteArray dir = qgetenv("TOLVEN_SCREENSHOT_DIR");
-    if (dir.isEmpty()) return;
-    w->grab().save(QString::fromUtf8(dir) + QLatin1Char('/') + QLatin1String(name));
-}
 
 }  // namespace
 
@@ -195,7 +188,7 @@ class AnalysisWindowsTest : public QObject {
         form_->action("GraphBtn")->trigger();
         for (int page = 0; page < 4; ++page) {
             graph->pages()->setCurrentIndex(page);
-            saveScreenshot(form_.get(), QString("graph-%1.png").arg(page + 1).toUtf8().constData());
+            saveScreenshot(form_.get(), QString("graph-%1.png").arg(page + 1));
         }
     }
 

@@ -23,17 +23,16 @@
 #include "support/temp_dir.hpp"
 #include "ui_tests.hpp"
 #include "widgets/TMsgDlg.hpp"
+#include "widgets/qt_text.hpp"
 
 namespace fs = std::filesystem;
+using tolven::qs;
+using tolven::testing::saveScreenshot;
 using tolven::testing::TempDir;
 
 namespace {
 
 const tolven::DateTime kNow{2026, 12, 6, 10, 0, 0};
-
-QString qs(const std::string& cp932) {
-    return QString::fromStdString(tolven::cp932::to_utf8(cp932));
-}
 
 // Runs `drive` once the modal download window is up, then lets `open` open it.
 void withDownloadWindow(const std::function<void(TGetDataForm&)>& drive,
@@ -45,12 +44,6 @@ void withDownloadWindow(const std::function<void(TGetDataForm&)>& drive,
         form->close();
     });
     open();
-}
-
-void saveScreenshot(QWidget& w, const char* name) {
-    QByteArray dir = qgetenv("TOLVEN_SCREENSHOT_DIR");
-    if (dir.isEmpty()) return;
-    w.grab().save(QString::fromUtf8(dir) + QLatin1Char('/') + QLatin1String(name));
 }
 
 void collectNames(QAccessibleInterface* node, QStringList& names, int depth = 0) {
@@ -104,7 +97,7 @@ class MainWindowTest : public QObject {
                     60000));
                 QVERIFY(d.builtList()->count() > 100);
                 QVERIFY(d.builtList()->item(0)->text().startsWith(QStringLiteral("作成済み:")));
-                saveScreenshot(d, "download-window.png");
+                saveScreenshot(&d, "download-window.png");
             },
             [&] { form->action("JVDataGet")->trigger(); });
 
@@ -137,7 +130,7 @@ class MainWindowTest : public QObject {
         form->action("JissekiBtn")->trigger();
         QVERIFY(form->resultsText()->toPlainText().startsWith(
             QStringLiteral("<< 的中レースリスト >>")));
-        saveScreenshot(*form, "main-window.png");
+        saveScreenshot(form.get(), "main-window.png");
 
         // Every toolbar caption can be found through accessibility.
         QStringList names;

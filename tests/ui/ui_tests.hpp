@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QWidget>
 
 #include <functional>
 #include <memory>
@@ -20,5 +21,12 @@ struct RegisterUiTest {
         ui_test_registry().push_back([] { return std::unique_ptr<QObject>(new T); });
     }
 };
+
+// Saves a picture of a window into $TOLVEN_SCREENSHOT_DIR when it is set.
+inline void saveScreenshot(QWidget* window, const QString& name) {
+    QByteArray dir = qgetenv("TOLVEN_SCREENSHOT_DIR");
+    if (dir.isEmpty()) return;
+    window->grab().save(QString::fromUtf8(dir) + QLatin1Char('/') + name);
+}
 
 }  // namespace tolven::testing

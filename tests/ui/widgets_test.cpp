@@ -168,18 +168,9 @@ class WidgetsTest : public QObject {
                      {TLabel3Dj::TTextStyle::tsRaised, 3, {1, 1}}};
         for (const auto& c : cases) {
             TLabel3Dj label(QStringLiteral("TOLVEN"));
-            QFont font(QStringLiteral("IPAGothic"));
-            font.setPixelSize(20);
-            font.setStyleStrategy(QFont::NoAntialias);
-            label.setFont(font);
-            label.setColor(Qt::white);
-            label.setFontColor(Qt::red);
-            QPalette p = label.palette();
-            p.setColor(QPalette::Dark, Qt::blue);
-            label.setPalette(p);
+            paintable(label);
             label.setTextStyle(c.style);
             label.setShift(c.shift);
-            label.resize(160, 40);
             QImage image = label.grab().toImage();
             QRect red = bounds(image, Qt::red), blue = bounds(image, Qt::blue);
             QVERIFY(!red.isEmpty());
@@ -187,16 +178,7 @@ class WidgetsTest : public QObject {
         }
         // A disabled label draws its text grey but keeps the shadow.
         TLabel3Dj disabled(QStringLiteral("TOLVEN"));
-        QFont font(QStringLiteral("IPAGothic"));
-        font.setPixelSize(20);
-        font.setStyleStrategy(QFont::NoAntialias);
-        disabled.setFont(font);
-        disabled.setColor(Qt::white);
-        disabled.setFontColor(Qt::red);
-        QPalette p = disabled.palette();
-        p.setColor(QPalette::Dark, Qt::blue);
-        disabled.setPalette(p);
-        disabled.resize(160, 40);
+        paintable(disabled);
         disabled.setEnabled(false);
         QImage image = disabled.grab().toImage();
         QVERIFY(bounds(image, Qt::red).isEmpty());
@@ -204,6 +186,21 @@ class WidgetsTest : public QObject {
     }
 
   private:
+    // Red text, blue effects, on white, without antialiasing, so that the
+    // pixels of each copy can be told apart.
+    static void paintable(TLabel3Dj& label) {
+        QFont font(QStringLiteral("IPAGothic"));
+        font.setPixelSize(20);
+        font.setStyleStrategy(QFont::NoAntialias);
+        label.setFont(font);
+        label.setColor(Qt::white);
+        label.setFontColor(Qt::red);
+        QPalette p = label.palette();
+        p.setColor(QPalette::Dark, Qt::blue);
+        label.setPalette(p);
+        label.resize(160, 40);
+    }
+
     static QRect bounds(const QImage& image, QColor colour) {
         QRect r;
         for (int y = 0; y < image.height(); ++y) {
