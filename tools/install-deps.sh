@@ -2,10 +2,15 @@
 # Installs the Debian packages TOLVEN needs to build, test and run, and only
 # those that are missing. Works as root without sudo, and through sudo
 # otherwise.
+#
+# Qt6Charts' CMake package needs Qt6OpenGL's (libqt6opengl6-dev), which
+# qt6-base-dev only recommends; it is listed because packages are installed
+# without their recommendations.
 set -eu
 
 PACKAGES="cmake ninja-build g++ make pkg-config libgtest-dev libc6-dev
-qt6-base-dev qt6-charts-dev libgl-dev fonts-ipafont-gothic fonts-ipafont-mincho"
+qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev qt6-translations-l10n
+fonts-ipafont-gothic fonts-ipafont-mincho xvfb xauth"
 
 missing=""
 for package in $PACKAGES; do
