@@ -16,17 +16,9 @@
 #include "store/cp932.hpp"
 #include "widgets/TIniGT.hpp"
 #include "widgets/TMsgDlg.hpp"
+#include "widgets/application_setup.hpp"
 
 namespace {
-
-// The Windows fonts the screens were designed with, mapped to the IPA fonts
-// of this platform, which have the same metrics.
-void map_fonts() {
-    QFont::insertSubstitution(QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic"));
-    QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
-    QFont::insertSubstitution(QStringLiteral("ＭＳ 明朝"), QStringLiteral("IPAMincho"));
-    QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
-}
 
 QPixmap splash_picture() {
     QPixmap picture(234, 159);
@@ -47,8 +39,7 @@ QPixmap splash_picture() {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    map_fonts();
-    QApplication::setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
+    tolven::setup_application(app);
     QApplication::setApplicationName(QStringLiteral("TOLVEN"));
 
     std::optional<std::filesystem::path> base_option;

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <filesystem>
+
+#include "jvlink/sample_feed.hpp"
+#include "store/date_time.hpp"
+
+namespace tolven::testing {
+
+// Writes a sample feed into <base>/feed and imports all of it into the store
+// of base, as "データ取込み開始" with a from-time in 2000 does, at the local
+// time now. Returns the number of records the import filed or refused.
+int import_sample_feed(const std::filesystem::path& base, const SampleFeedOptions& options,
+                       const DateTime& now);
+
+}  // namespace tolven::testing
