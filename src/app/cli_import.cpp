@@ -133,6 +133,10 @@ int run_refresh(Context& context) {
     std::printf("%d records filed", result.records_filed);
     if (result.rejected > 0) std::printf(", %d records not filed", result.rejected);
     std::printf("\n");
+    if (!result.error.empty()) {
+        print_line(stderr, result.error);
+        return 1;
+    }
     return 0;
 }
 
