@@ -1,7 +1,7 @@
 # The two commands of the README:
 #   make run    set up and start TOLVEN on the bundled sample data
 #   make test   build and run every test
-.PHONY: run test test-asan deps bench format clean
+.PHONY: run test test-asan fuzz deps bench format clean
 
 SAMPLE_BASE ?= $(CURDIR)/run
 
@@ -33,6 +33,14 @@ test-asan: deps
 	cmake --preset dev-asan
 	cmake --build --preset dev-asan
 	ctest --preset dev-asan -j2
+
+# Each fuzz target runs FUZZ_SECONDS (default 60); findings make it fail.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@sh tools/install-deps.sh fuzz
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	sh tools/run-fuzzers.sh build/fuzz $(FUZZ_SECONDS)
 
 bench: deps
 	cmake --preset release

@@ -11,6 +11,10 @@ set -eu
 PACKAGES="cmake ninja-build g++ make pkg-config libgtest-dev libc6-dev
 qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev qt6-translations-l10n
 fonts-ipafont-gothic fonts-ipafont-mincho xvfb xauth"
+# "install-deps.sh fuzz" adds clang and libFuzzer for the fuzz targets.
+if [ "${1:-}" = fuzz ]; then
+    PACKAGES="$PACKAGES clang-14 libclang-rt-14-dev"
+fi
 
 missing=""
 for package in $PACKAGES; do

@@ -116,6 +116,10 @@ int run_import(Context& context) {
 int run_refresh(Context& context) {
     if (context.args.size() != 1) throw UsageError("refresh needs DAY");
     std::string day = sj(context.args[0]);
+    if (auto problem = day_entry_problem(day)) {
+        print_line(stderr, *problem);
+        return 1;
+    }
     DataStore store(context.base);
     auto races = DataStore::read_records(store.day_file(day, ".jvRA"), RecordKind::Race);
     if (!races || races->empty()) {
@@ -133,6 +137,10 @@ int run_refresh(Context& context) {
     std::printf("%d records filed", result.records_filed);
     if (result.rejected > 0) std::printf(", %d records not filed", result.rejected);
     std::printf("\n");
+    if (!result.error.empty()) {
+        print_line(stderr, result.error);
+        return 1;
+    }
     return 0;
 }
 

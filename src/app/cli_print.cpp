@@ -30,7 +30,7 @@ int run_print(Context& context) {
     RaceDay day;
     LoadOutcome outcome = load_race_day(day, context.base, sj(context.args[day_at]));
     if (!outcome.built) {
-        print_line(stderr, incomplete_day_message());
+        print_line(stderr, outcome.message);
         return 1;
     }
     FundAllocation money;

@@ -143,7 +143,7 @@ HitExport export_hits(RaceDay& day, const fs::path& base, const std::vector<std:
     // Written as soon as there is one hit (the header line plus one).
     if (result.html.size() > 1) {
         fs::create_directories(folder);
-        result.tk_file = folder / ("TK" + tk_key + ".txt");
+        result.tk_file = file_in(folder, "TK" + tk_key + ".txt");
         replace_file(result.tk_file, join_lines(result.html));
         replace_file(result.cumulative_file,
                      join_lines(std::vector<std::string>(cumulative.begin(), cumulative.end())));

@@ -578,7 +578,7 @@ bool TMainForm::loadDay(const QString& entry) {
     if (!outcome.built) {
         loaded_ = false;
         complete_ = false;
-        TMsgDlg::information(this, qs(tolven::incomplete_day_message()));
+        TMsgDlg::information(this, qs(outcome.message));
         return false;
     }
     loaded_ = true;
