@@ -12,6 +12,7 @@
 #include <stdlib.h>
 
 #include "jvlink/bridge_jvlink.hpp"
+#include "jvlink/bridge_process.hpp"
 #include "jvlink/feed_link.hpp"
 #include "jvlink/result_text.hpp"
 #include "jvlink/results_refresh.hpp"
@@ -67,6 +68,7 @@ class WineWorld : public ::testing::Environment {
   public:
     static inline TempDir* dir = nullptr;
     static inline fs::path feed;
+    BridgeProcess keeper;
 
     void SetUp() override {
         dir = new TempDir;
@@ -79,10 +81,12 @@ class WineWorld : public ::testing::Environment {
         setenv("TOLVEN_STANDIN_FEED", windows_path(feed).c_str(), 1);
         auto started = std::chrono::steady_clock::now();
         std::string said;
-        // One server for the whole run instead of one per bridge start.
-        fs::create_directories(dir->path() / "prefix");
-        ASSERT_EQ(run("wineserver -p", &said), 0) << said;
         ASSERT_EQ(run("wineboot -i", &said), 0) << said;
+        // One Windows process lives as long as the run, so Wine keeps its
+        // services up between the tests' bridges: started afresh after they
+        // went down, each bridge would wait for them.
+        std::string why;
+        ASSERT_TRUE(keeper.start({"wine", JVBRIDGE_WIN64}, {}, why)) << why;
         std::printf(
             "[   WINE   ] fresh prefix ready in %.1f s\n",
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
@@ -94,6 +98,7 @@ class WineWorld : public ::testing::Environment {
     }
 
     void TearDown() override {
+        keeper.stop(5000);
         run("wineserver -k");
         delete dir;
         dir = nullptr;
