@@ -66,6 +66,15 @@ std::string from_bstr(BSTR b) {
     return b == nullptr ? std::string() : to_cp932(b, SysStringLen(b));
 }
 
+// A record ends in CR LF; NULs after it (a string sized to a buffer rather
+// than to the record) are not part of it.
+std::string record_text(BSTR b) {
+    if (b == nullptr) return {};
+    std::size_t n = SysStringLen(b);
+    while (n > 0 && b[n - 1] == L'\0') --n;
+    return to_cp932(b, n);
+}
+
 std::string hresult_text(HRESULT hr) {
     char code[16];
     std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
@@ -352,7 +361,7 @@ class Server {
                 bool ok =
                     method(L"JVRead", {out_text(buffer), out_long(&size), out_text(file_name)}, a);
                 a.size = size;
-                if (ok && a.code > 0) a.text = buffer.text();
+                if (ok && a.code > 0) a.text = record_text(buffer.get());
                 a.file_name = file_name.text();
                 return ok;
             }

@@ -289,7 +289,9 @@ TEST_F(BridgeUnderWine, CodesOfTheComponentReachTheImportsMessages) {
                                      sj("JVOpenエラー:サーバーがメンテナンス中です。(-504)")}));
     }
     {
-        auto link = bridge(base, {"TOLVEN_STANDIN_VERSION=0480"});
+        // Records in strings sized to the caller's buffer arrive without
+        // the padding.
+        auto link = bridge(base, {"TOLVEN_STANDIN_VERSION=0480", "TOLVEN_STANDIN_PAD=60000"});
         ASSERT_EQ(link->JVInit(jvlink_sid()), 0);
         EXPECT_EQ(link->version(), "0480");
         EXPECT_TRUE(jvlink_version_too_old(link->version()));

@@ -13,6 +13,8 @@
 //   TOLVEN_STANDIN_OPEN_ERROR  a code JVOpen returns after its checks
 //   TOLVEN_STANDIN_READ_ERROR  "N:CODE": after N records, one JVRead returns CODE
 //   TOLVEN_STANDIN_LOG         a file each call is appended to, one line a call
+//   TOLVEN_STANDIN_PAD         records come in a string of this many characters,
+//                              NULs after the record
 // windows.h comes before the other Windows headers.
 // clang-format off
 #ifndef WIN32_LEAN_AND_MEAN
@@ -164,6 +166,7 @@ class Feed {
         std::wstring open_error = environment(L"TOLVEN_STANDIN_OPEN_ERROR");
         if (!open_error.empty())
             open_error_ = static_cast<int>(std::wcstol(open_error.c_str(), nullptr, 10));
+        pad_to_ = std::wcstol(environment(L"TOLVEN_STANDIN_PAD").c_str(), nullptr, 10);
         std::wstring read_error = environment(L"TOLVEN_STANDIN_READ_ERROR");
         std::size_t colon = read_error.find(L':');
         if (colon != std::wstring::npos) {
@@ -277,6 +280,7 @@ class Feed {
         if (next_ < records_.size()) {
             const std::string& r = records_[next_++];
             record = to_wide(r);
+            if (record.size() < static_cast<std::size_t>(pad_to_)) record.resize(pad_to_, L'\0');
             ++served_;
             return static_cast<int>(r.size());
         }
@@ -345,6 +349,7 @@ class Feed {
     long read_error_after_ = 0;
     int read_error_ = 0;
     long served_ = 0;
+    long pad_to_ = 0;
 
     bool initialised_ = false;
     bool open_ = false;
