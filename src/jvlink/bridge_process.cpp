@@ -90,7 +90,11 @@ bool BridgeProcess::start(const std::vector<std::string>& argv,
     sigset_t none;
     sigemptyset(&none);
     posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    // A process group of its own: Ctrl-C at the terminal is the user's
+    // cancel of the import, meant for this program, not the end of the child.
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
 
     std::vector<std::string> args = argv;
     std::vector<std::string> env = child_environment(environment);

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <signal.h>
+#include <unistd.h>
 
 #include "jvlink/feed_link.hpp"
 #include "jvlink/result_text.hpp"
@@ -361,6 +362,17 @@ TEST_F(BridgeJvLinkTest, ComponentCodesAndFailedCallsReachTheImportsMessages) {
         // A code of the component leaves the bridge running.
         EXPECT_GT(link->process_id(), 0) << c.fault;
     }
+}
+
+// Ctrl-C at the terminal cancels the import; it must not also end the bridge,
+// which gets it only when it shares the terminal's process group.
+TEST_F(BridgeJvLinkTest, TheBridgeRunsInAProcessGroupOfItsOwn) {
+    auto link = bridge();
+    ASSERT_EQ(link->JVInit(jvlink_sid()), 0);
+    pid_t pid = link->process_id();
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(getpgid(pid), pid);
+    EXPECT_NE(getpgid(pid), getpgrp());
 }
 
 TEST_F(BridgeJvLinkTest, ClosingAfterTheBridgeDiedLosesNothingAndSaysNothingMore) {
