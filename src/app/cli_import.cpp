@@ -64,15 +64,6 @@ class TerminalImportHost : public SilentImportHost {
     std::string last_line_;
 };
 
-FeedLink make_link(const Context& context) {
-    FeedLink link(context.feed_folder(), context.base / "JVCache");
-    int r = link.JVInit(jvlink_sid());
-    if (r != 0)
-        throw std::runtime_error(
-            cp932::to_utf8(sj("JVInitエラー：") + jv_result_text("JVInit", r)));
-    return link;
-}
-
 }  // namespace
 
 int run_import(Context& context) {
@@ -88,10 +79,10 @@ int run_import(Context& context) {
     DataStore store(context.base);
     store.create_folders();
     IniFile ini(context.base / "tolven.ini");
-    FeedLink link = make_link(context);
+    std::unique_ptr<JvLink> link = open_jvlink(context);
     CancelFlag cancel;
     TerminalImportHost host(ini, quiet);
-    ImportController import(link, store, cancel, host);
+    ImportController import(*link, store, cancel, host);
     host.controller = &import;
     import.open();
     if (from_time) import.set_from_time(*from_time);
@@ -126,10 +117,10 @@ int run_refresh(Context& context) {
         print_line(stderr, sj("データ作成が未完了のようです。"));
         return 1;
     }
-    FeedLink link = make_link(context);
+    std::unique_ptr<JvLink> link = open_jvlink(context);
     CancelFlag cancel;
     RefreshHost host{[] {}, [] {}, [](bool) {}, [] {}};
-    RefreshResult result = refresh_results(link, store, cancel, races->front(), host);
+    RefreshResult result = refresh_results(*link, store, cancel, races->front(), host);
     if (!result.ran) {
         std::fprintf(stderr, "refresh: the day has no race date\n");
         return 1;

@@ -13,7 +13,7 @@ namespace {
 
 void usage(std::FILE* out) {
     std::fputs(
-        "usage: tolven-cli [--base DIR] [--feed DIR] COMMAND ...\n"
+        "usage: tolven-cli [--base DIR] [--feed DIR] [--jvlink feed|bridge] COMMAND ...\n"
         "commands:\n"
         "  import [--from YYYYMMDDhhmmss] [--quiet]   import all JV data since the from-time\n"
         "  refresh DAY                                 fetch the results of a race day\n"
@@ -40,6 +40,7 @@ int main(int argc, char** argv) {
     try {
         std::optional<std::string> base = take_option(args, "--base");
         std::optional<std::string> feed = take_option(args, "--feed");
+        std::optional<std::string> jvlink = take_option(args, "--jvlink");
         if (args.empty()) throw UsageError("no command");
         std::string command = args.front();
         args.erase(args.begin());
@@ -71,6 +72,8 @@ int main(int argc, char** argv) {
             resolve_base_folder(base ? std::optional<std::filesystem::path>(*base) : std::nullopt,
                                 executable_path(argv[0]));
         if (feed) context.feed_option = std::filesystem::absolute(*feed);
+        context.jvlink_option = jvlink;
+        context.program = executable_path(argv[0]);
         context.args = std::move(args);
         return it->second(context);
     } catch (const UsageError& e) {

@@ -9,7 +9,9 @@
 
 #include <optional>
 
+#include "jvlink/bridge_jvlink.hpp"
 #include "jvlink/feed_link.hpp"
+#include "jvlink/link_source.hpp"
 #include "jvlink/result_text.hpp"
 #include "raceday/TMainForm.hpp"
 #include "store/base_folder.hpp"
@@ -17,6 +19,7 @@
 #include "widgets/TIniGT.hpp"
 #include "widgets/TMsgDlg.hpp"
 #include "widgets/application_setup.hpp"
+#include "widgets/qt_text.hpp"
 
 namespace {
 
@@ -44,10 +47,12 @@ int main(int argc, char** argv) {
 
     std::optional<std::filesystem::path> base_option;
     std::optional<std::filesystem::path> feed_option;
+    std::optional<std::string> jvlink_option;
     QStringList args = QApplication::arguments();
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == QLatin1String("--base")) base_option = args[i + 1].toStdString();
         if (args[i] == QLatin1String("--feed")) feed_option = args[i + 1].toStdString();
+        if (args[i] == QLatin1String("--jvlink")) jvlink_option = args[i + 1].toStdString();
     }
     std::filesystem::path base =
         tolven::resolve_base_folder(base_option, tolven::executable_path(argv[0]));
@@ -57,26 +62,49 @@ int main(int argc, char** argv) {
     splash.show();
     QApplication::processEvents();
 
-    // The JV-Link component of this platform serves the feed folder.
+    // The JV-Link: the feed folder (FeedLink), or the real component through
+    // the bridge when the settings or --jvlink choose it.
     TIniGT::setApplicationDir(base);
     TIniGT ini;
-    std::filesystem::path feed = base / "feed";
-    QString folder =
-        ini.ReadString(QStringLiteral("FeedLink"), QStringLiteral("Folder"), QString());
-    if (!folder.isEmpty()) feed = folder.toStdString();
-    if (feed_option) feed = *feed_option;
-    auto link = std::make_unique<tolven::FeedLink>(feed, base / "JVCache");
-    if (!link) {
-        TMsgDlg::information(
-            nullptr,
-            QString::fromStdString(tolven::cp932::to_utf8(tolven::jvlink_not_installed_message())));
-        return 1;
+    tolven::IniFile settings(ini.path());
+    tolven::LinkSettings source = tolven::read_link_settings(
+        [&settings](std::string_view key) { return settings.read_text("JVLink", key, ""); });
+    if (jvlink_option) {
+        if (auto chosen = tolven::parse_link_source(*jvlink_option)) {
+            source.source = *chosen;
+            source.problem.clear();
+        }
     }
-    tolven::FeedLink* feed_link = link.get();
+    if (!source.problem.empty()) TMsgDlg::warning(nullptr, tolven::qs(source.problem));
+    std::unique_ptr<tolven::JvLink> link;
+    tolven::FeedLink* feed_link = nullptr;
+    if (source.source == tolven::LinkSource::Bridge) {
+        auto bridge = std::make_unique<tolven::BridgeJvLink>(
+            tolven::bridge_options(source, tolven::executable_path(argv[0]).parent_path()));
+        // The start-up check: without the component the program cannot work.
+        tolven::BridgePresence presence = bridge->check_presence();
+        if (presence.state != tolven::BridgePresence::State::Installed) {
+            TMsgDlg::information(nullptr, tolven::qs(presence.message));
+            return 1;
+        }
+        bridge->set_failure_reporter([](const std::string& text) {
+            TMsgDlg::warning(QApplication::activeWindow(), tolven::qs(text));
+        });
+        link = std::move(bridge);
+    } else {
+        std::filesystem::path feed = base / "feed";
+        QString folder =
+            ini.ReadString(QStringLiteral("FeedLink"), QStringLiteral("Folder"), QString());
+        if (!folder.isEmpty()) feed = folder.toStdString();
+        if (feed_option) feed = *feed_option;
+        auto feed_owner = std::make_unique<tolven::FeedLink>(feed, base / "JVCache");
+        feed_link = feed_owner.get();
+        link = std::move(feed_owner);
+    }
     QApplication::setApplicationDisplayName(QStringLiteral("TOLVEN"));
 
     TMainForm form(base, std::move(link));
-    feed_link->set_folder_chooser(
+    if (feed_link != nullptr) feed_link->set_folder_chooser(
         [&form](const std::filesystem::path& current) -> std::optional<std::filesystem::path> {
             QString chosen =
                 QFileDialog::getExistingDirectory(&form, QStringLiteral("データフォルダの選択"),
