@@ -102,6 +102,7 @@ namespace {
 enum class Level { Debut, Maiden, C1, C2, C3, Open };
 
 struct Horse {
+    int id = 0;  // order of creation
     std::string pedigree;
     std::string name;  // CP932
     int birth_year = 0;
@@ -274,7 +275,8 @@ class Stable {
 };
 
 std::string Stable::unique_name() {
-    for (int attempt = 0; attempt < 200; ++attempt) {
+    // Two words make most names; once they run short, syllables.
+    for (int attempt = 0; attempt < 30; ++attempt) {
         std::string name = rng_.pick(sample::name_words()) + rng_.pick(sample::name_words());
         if (sample::characters(name) <= 9 && names_.insert(name).second) return sj(name);
     }
@@ -313,6 +315,7 @@ Horse& Stable::create(const RacePlan& plan, const DateTime& date) {
     int serial = ++serial_[birth_year];
     char pedigree[32];
     std::snprintf(pedigree, sizeof pedigree, "%04d1%05d", birth_year, serial % 100000);
+    horse->id = static_cast<int>(horses_.size());
     horse->pedigree = pedigree;
     horse->name = unique_name();
     horse->birth_year = birth_year;
@@ -380,11 +383,14 @@ bool Stable::may_school(const Horse& h, const RacePlan& plan, int year) const {
 
 // The horses waiting longest come first, with some chance in who is entered.
 std::vector<Horse*> Stable::pick(std::vector<Horse*> candidates, int count) {
-    std::sort(candidates.begin(), candidates.end(), [](const Horse* a, const Horse* b) {
-        return a->next_due != b->next_due ? a->next_due < b->next_due : a->pedigree < b->pedigree;
-    });
     std::size_t keep = static_cast<std::size_t>(count);
-    if (candidates.size() > keep * 2) candidates.resize(keep * 2);
+    std::size_t shortlist = std::min(candidates.size(), keep * 2);
+    std::partial_sort(candidates.begin(), candidates.begin() + static_cast<long>(shortlist),
+                      candidates.end(), [](const Horse* a, const Horse* b) {
+                          return a->next_due != b->next_due ? a->next_due < b->next_due
+                                                            : a->id < b->id;
+                      });
+    candidates.resize(shortlist);
     for (std::size_t i = candidates.size(); i > 1; --i) {
         std::swap(candidates[i - 1],
                   candidates[static_cast<std::size_t>(rng_.below(static_cast<int>(i)))]);
@@ -404,11 +410,13 @@ std::vector<Horse*> Stable::enter(const RacePlan& plan, const DateTime& date, Su
     // Candidates: horses of the class that are ready, horses of the class
     // below (running above their class), horses of the class that ran only a
     // week or two ago, and for a jump race modest flat horses to be schooled
-    // over jumps.
+    // over jumps (the rested ones first).
     std::vector<Horse*> ready, above_class, fresh_back, schooling;
     for (Horse* h : active_) {
         bool rested = h->next_due <= day;
-        if (plan.jump && rested && may_school(*h, plan, date.year)) schooling.push_back(h);
+        if (plan.jump && h->last_run + 7 <= day && may_school(*h, plan, date.year)) {
+            schooling.push_back(h);
+        }
         if (!may_run(*h, plan, date.year, day, supply)) continue;
         Level level = class_of(*h, plan);
         if (level == plan.level) {
@@ -436,8 +444,6 @@ std::vector<Horse*> Stable::enter(const RacePlan& plan, const DateTime& date, Su
         }
     };
     fill_from(std::move(above_class));
-    std::sort(fresh_back.begin(), fresh_back.end(),
-              [](const Horse* a, const Horse* b) { return a->last_run < b->last_run; });
     fill_from(std::move(fresh_back));
     fill_from(std::move(schooling));
     // The feed shrinks a field rather than bring in a horse without a
@@ -990,10 +996,10 @@ SampleFeedSummary make_sample_feed(const fs::path& folder, const SampleFeedOptio
     // New horses with a career the feed does not hold join only in the early
     // history weeks; the last three history weeks give the late joiners a
     // start on record before the feed begins.
-    int fill_from = 0;
+    int late_history = 0;
     for (const SampleRaceDay& day : calendar) {
         if (day.stage != SampleStage::History) {
-            fill_from = date_of(day.date).plus_days(-21).date_number();
+            late_history = date_of(day.date).plus_days(-21).date_number();
             break;
         }
     }
@@ -1001,7 +1007,7 @@ SampleFeedSummary make_sample_feed(const fs::path& folder, const SampleFeedOptio
     fs::create_directories(folder);
     for (const SampleRaceDay& day : calendar) {
         Supply supply = day.stage != SampleStage::History ? Supply::Existing
-                        : day.date >= fill_from           ? Supply::Fill
+                        : day.date >= late_history        ? Supply::Fill
                                                           : Supply::Create;
         write_day(folder, day, generator.race_day(day, supply, sum), sum);
     }
