@@ -239,8 +239,8 @@ std::string class_name(const RacePlan& plan) {
 // Where the horses of a field may come from.
 enum class Supply {
     Create,    // early history weeks: new horses join whenever a class has
-               // fewer than two horses ready for every place, so that the
-               // classes fill up with a choice of runners
+               // fewer than three horses ready for every two places, so that
+               // the classes fill up with a choice of runners
     Fill,      // late history weeks: new horses only for places nobody fills
     Existing,  // the feed: only horses whose earlier starts the feed holds
 };
