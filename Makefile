@@ -70,6 +70,7 @@ bench: deps
 	./build/release/bench/bench_store
 	./build/release/bench/bench_import
 	./build/release/bench/bench_load
+	./build/release/bench/bench_sample_feed
 
 format:
 	cmake --build --preset dev --target format

@@ -152,8 +152,11 @@ int run_make_sample_feed(Context& context) {
     }
     if (context.args.size() != 1) throw UsageError("make-sample-feed needs DIR");
     SampleFeedSummary sum = make_sample_feed(context.args[0], options);
-    std::printf("%d race days, %d races, %d runners, %d horses in %d files\n", sum.days, sum.races,
-                sum.runners, sum.horses, sum.files);
+    std::printf(
+        "%d race days (and %d earlier ones with results only), %d races, %d runners, %d horses; "
+        "%lld records, %.1f MB in %d files\n",
+        sum.days, sum.history_days, sum.races, sum.runners, sum.horses, sum.records,
+        static_cast<double>(sum.bytes) / 1e6, sum.files);
     return 0;
 }
 
