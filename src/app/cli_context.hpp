@@ -42,5 +42,6 @@ int run_tick(Context& context);
 int run_results(Context& context);
 int run_hits(Context& context);
 int run_print(Context& context);
+int run_balance(Context& context);
 
 }  // namespace tolven::cli

@@ -1,0 +1,247 @@
+// tolven-cli balance: what the computer's or the user's bets would have won
+// or lost over a period.
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+
+#include "app/cli_context.hpp"
+#include "app/json_writer.hpp"
+#include "pipeline/balance.hpp"
+#include "store/cp932.hpp"
+#include "store/date_time.hpp"
+
+namespace tolven::cli {
+namespace {
+
+std::string utf8(std::string_view cp932_text) {
+    return cp932::to_utf8(cp932_text);
+}
+
+int parse_date(const std::string& text, const char* what) {
+    if (text.size() != 8 || !DateTime::from_digits(text + "000000")) {
+        throw UsageError(std::string(what) + " needs a date YYYYMMDD: " + text);
+    }
+    return parse_int(text, what);
+}
+
+class ReportJson {
+  public:
+    explicit ReportJson(const BalanceReport& report) : report_(report) {}
+
+    std::string str() {
+        json_.begin_object();
+        json_.key("from").value(std::to_string(report_.options.from));
+        json_.key("to").value(std::to_string(report_.options.to));
+        json_.key("bets").value(report_.options.bets == BetSource::User ? "user" : "computer");
+        json_.key("wide").value(report_.options.wide);
+        json_.key("total");
+        figures(report_.total);
+        groups("byKind", report_.by_kind);
+        groups("byPattern", report_.by_pattern);
+        groups("byGrade", report_.by_grade);
+        groups("byCourse", report_.by_course);
+        groups("byMonth", report_.by_month);
+        json_.key("days").begin_array();
+        for (const BalanceDay& d : report_.days) {
+            json_.begin_object();
+            json_.key("day").value(utf8(d.day));
+            amount("stake", d.stake);
+            amount("return", d.returned);
+            amount("balance", d.balance());
+            amount("cumulative", d.cumulative);
+            json_.end_object();
+        }
+        json_.end_array();
+        json_.key("races").begin_array();
+        for (const BalanceRace& r : report_.races) {
+            json_.begin_object();
+            json_.key("day").value(utf8(r.day));
+            json_.key("race").value(r.race);
+            json_.key("pattern").value(r.pattern);
+            json_.key("grade").value(utf8(r.grade));
+            json_.key("tickets").begin_array();
+            for (const Ticket& t : r.tickets) {
+                json_.begin_object();
+                json_.key("kind").value(ticket_kind_key(t.kind));
+                json_.key("bet").value(t.bet);
+                json_.key("stake").value(t.stake);
+                amount("return", t.returned);
+                json_.end_object();
+            }
+            json_.end_array();
+            json_.end_object();
+        }
+        json_.end_array();
+        json_.key("skippedDays").begin_array();
+        for (const SkippedDay& s : report_.skipped) {
+            json_.begin_object();
+            json_.key("day").value(utf8(s.day));
+            json_.key("reason").value(utf8(s.reason));
+            json_.end_object();
+        }
+        json_.end_array();
+        json_.key("pendingRaces").value(report_.pending_races);
+        json_.end_object();
+        return json_.str();
+    }
+
+  private:
+    void amount(const char* name, long long yen) { json_.key(name).value(yen); }
+    void figures(const BalanceFigures& f) {
+        json_.begin_object();
+        json_.key("races").value(f.races);
+        json_.key("tickets").value(f.tickets);
+        amount("stake", f.stake);
+        amount("return", f.returned);
+        amount("balance", f.balance());
+        json_.key("hitTickets").value(f.hit_tickets);
+        json_.key("hitRaces").value(f.hit_races);
+        json_.key("returnRate").value(f.return_rate());
+        json_.key("hitRate").value(f.hit_rate());
+        json_.end_object();
+    }
+    void groups(const char* name, const std::vector<BalanceGroup>& list) {
+        json_.key(name).begin_object();
+        for (const BalanceGroup& g : list) {
+            json_.key(utf8(g.key));
+            figures(g.figures);
+        }
+        json_.end_object();
+    }
+
+    const BalanceReport& report_;
+    JsonWriter json_;
+};
+
+std::string csv(const BalanceReport& report) {
+    std::string out = "day,race,kind,bet,stake,return\n";
+    for (const BalanceRace& r : report.races) {
+        for (const Ticket& t : r.tickets) {
+            out += utf8(r.day) + "," + std::to_string(r.race) + "," + ticket_kind_key(t.kind) +
+                   ",\"" + t.bet + "\"," + std::to_string(t.stake) + "," +
+                   std::to_string(t.returned) + "\n";
+        }
+    }
+    return out;
+}
+
+// Pads CP932 text on the left or right to a width in bytes, which is the
+// width a terminal gives it (a full-width character is two bytes and two
+// columns), then converts it to UTF-8.
+std::string padded(const std::string& cp932_text, std::size_t width, bool right) {
+    std::string pad(cp932_text.size() < width ? width - cp932_text.size() : 0, ' ');
+    return utf8(right ? pad + cp932_text : cp932_text + pad);
+}
+
+const std::size_t kLabelWidth = 16;
+const std::size_t kColumnWidths[] = {7, 7, 12, 12, 12, 8, 8};
+
+std::string header_row() {
+    std::string line = padded(sj("区分"), kLabelWidth, false);
+    const char* titles[] = {"レース", "点数", "投資額", "払戻額", "収支", "回収率", "的中率"};
+    for (std::size_t i = 0; i < 7; ++i) line += padded(sj(titles[i]), kColumnWidths[i], true);
+    return line;
+}
+
+std::string row(const std::string& label_cp932, const BalanceFigures& f) {
+    char rates[2][32];
+    std::snprintf(rates[0], sizeof rates[0], "%.1f%%", f.return_rate());
+    std::snprintf(rates[1], sizeof rates[1], "%.1f%%", f.hit_rate());
+    const std::string cells[] = {std::to_string(f.races),    std::to_string(f.tickets),
+                                 std::to_string(f.stake),    std::to_string(f.returned),
+                                 std::to_string(f.balance()), rates[0],
+                                 rates[1]};
+    std::string line = padded(label_cp932, kLabelWidth, false);
+    for (std::size_t i = 0; i < 7; ++i) line += padded(cells[i], kColumnWidths[i], true);
+    return line;
+}
+
+std::string date_text(int date) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d/%02d/%02d", date / 10000, date / 100 % 100, date % 100);
+    return text;
+}
+
+void print_table(const BalanceReport& report) {
+    const BalanceOptions& o = report.options;
+    std::printf("収支分析 %s 〜 %s  %s%s\n", date_text(o.from).c_str(), date_text(o.to).c_str(),
+                o.bets == BetSource::User ? "ユーザー予想" : "コンピュータ予想",
+                o.wide ? "（ワイドを含む）" : "");
+    std::printf("%zu日  見送り%zu日  結果待ち%dレース  1点100円\n\n", report.days.size(),
+                report.skipped.size(), report.pending_races);
+    std::printf("%s\n", header_row().c_str());
+    std::printf("%s\n", row(sj("合計"), report.total).c_str());
+    auto section = [](const char* title, const std::vector<BalanceGroup>& groups,
+                      bool kind_keys) {
+        std::printf("%s\n", title);
+        for (const BalanceGroup& g : groups) {
+            std::string label = g.key;
+            if (kind_keys) {
+                for (TicketKind k : kTicketKinds) {
+                    if (g.key == ticket_kind_key(k)) label = sj(ticket_kind_label(k));
+                }
+            }
+            std::printf("%s\n", row(sj("  ") + label, g.figures).c_str());
+        }
+    };
+    section("【券種】", report.by_kind, true);
+    section("【パターン】", report.by_pattern, false);
+    section("【勝負度】", report.by_grade, false);
+    section("【競馬場】", report.by_course, false);
+    section("【月別】", report.by_month, false);
+    if (!report.skipped.empty()) {
+        std::printf("【見送った日】\n");
+        for (const SkippedDay& s : report.skipped) {
+            std::printf("  %s %s\n", utf8(s.day).c_str(), utf8(s.reason).c_str());
+        }
+    }
+    std::printf("※過去の成績は将来の結果を約束するものではありません。\n");
+}
+
+}  // namespace
+
+int run_balance(Context& context) {
+    bool json = take_flag(context.args, "--json");
+    bool as_csv = take_flag(context.args, "--csv");
+    bool quiet = take_flag(context.args, "--quiet");
+    BalanceOptions options;
+    options.wide = take_flag(context.args, "--wide");
+    if (auto bets = take_option(context.args, "--bets")) {
+        if (*bets == "computer") {
+            options.bets = BetSource::Computer;
+        } else if (*bets == "user") {
+            options.bets = BetSource::User;
+        } else {
+            throw UsageError("--bets must be computer or user");
+        }
+    }
+    if (json && as_csv) throw UsageError("balance: --json and --csv exclude each other");
+    if (context.args.size() != 2) throw UsageError("balance needs FROM TO (YYYYMMDD)");
+    options.from = parse_date(context.args[0], "FROM");
+    options.to = parse_date(context.args[1], "TO");
+    if (options.from > options.to) throw UsageError("balance: FROM is after TO");
+
+    BalanceProgress progress;
+    bool terminal = isatty(fileno(stderr)) != 0;
+    if (!quiet) {
+        progress.step = [terminal](int done, int total, const std::string& day) {
+            if (terminal) {
+                std::fprintf(stderr, "\r%d/%d %s", done, total, utf8(day).c_str());
+                if (done == total) std::fprintf(stderr, "\n");
+            } else if (done == total || done % 25 == 0) {
+                std::fprintf(stderr, "balance: %d/%d days\n", done, total);
+            }
+        };
+    }
+    BalanceReport report = run_balance(context.base, options, progress);
+    if (json) {
+        std::printf("%s\n", ReportJson(report).str().c_str());
+    } else if (as_csv) {
+        std::fputs(csv(report).c_str(), stdout);
+    } else {
+        print_table(report);
+    }
+    return 0;
+}
+
+}  // namespace tolven::cli

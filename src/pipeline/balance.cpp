@@ -1,0 +1,324 @@
+#include "pipeline/balance.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <map>
+
+#include "money/fund_allocation.hpp"
+#include "prediction/hit_check.hpp"
+#include "raceday/catalogue.hpp"
+#include "raceday/day_loader.hpp"
+#include "store/code_tables.hpp"
+#include "store/cp932.hpp"
+#include "store/lenient.hpp"
+#include "views/view_tables.hpp"
+
+namespace fs = std::filesystem;
+
+namespace tolven {
+namespace {
+
+// round(1000 * part / whole) / 10 with halves rounded up, for part >= 0.
+double tenths_percent(long long part, long long whole) {
+    if (whole <= 0) return 0.0;
+    long long tenths = (2000 * part + whole) / (2 * whole);
+    return static_cast<double>(tenths) / 10.0;
+}
+
+const PayoutGroup& payout_group(TicketKind kind) {
+    switch (kind) {
+        case TicketKind::Quinella:
+            return hr::quinella;
+        case TicketKind::Bracket:
+            return hr::bracket_quinella;
+        case TicketKind::Wide:
+            break;
+    }
+    return hr::wide;
+}
+
+bool filled(const std::string& bet) {
+    return !trim(bet).empty();
+}
+
+// Adds one race's tickets to the groups a key function sorts them into. A
+// race counts once in every group that holds at least one of its tickets.
+template <typename KeyOf>
+void add_race(std::map<std::string, BalanceFigures>& groups, const BalanceRace& race,
+              KeyOf key_of) {
+    std::map<std::string, std::pair<bool, bool>> seen;  // key -> (ticket, hit)
+    for (const Ticket& t : race.tickets) {
+        std::string key = key_of(t);
+        BalanceFigures& f = groups[key];
+        ++f.tickets;
+        f.stake += t.stake;
+        f.returned += t.returned;
+        auto& s = seen[key];
+        s.first = true;
+        if (t.returned > 0) {
+            ++f.hit_tickets;
+            s.second = true;
+        }
+    }
+    for (const auto& [key, s] : seen) {
+        BalanceFigures& f = groups[key];
+        ++f.races;
+        if (s.second) ++f.hit_races;
+    }
+}
+
+// The groups in a fixed order of keys first, then any others in key order.
+std::vector<BalanceGroup> ordered(const std::map<std::string, BalanceFigures>& groups,
+                                  const std::vector<std::string>& order) {
+    std::vector<BalanceGroup> list;
+    for (const auto& key : order) {
+        if (auto it = groups.find(key); it != groups.end()) list.push_back({key, it->second});
+    }
+    for (const auto& [key, figures] : groups) {
+        if (std::find(order.begin(), order.end(), key) == order.end()) {
+            list.push_back({key, figures});
+        }
+    }
+    return list;
+}
+
+std::string month_key(int date) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d", date / 10000, date / 100 % 100);
+    return text;
+}
+
+std::string course_key(const std::string& code) {
+    return std::string(trim(racecourse_name(code)));
+}
+
+struct LoadedDay {
+    BalanceDay figures;
+    std::vector<BalanceRace> races;
+};
+
+}  // namespace
+
+const char* ticket_kind_key(TicketKind kind) {
+    switch (kind) {
+        case TicketKind::Quinella:
+            return "quinella";
+        case TicketKind::Bracket:
+            return "bracket";
+        case TicketKind::Wide:
+            break;
+    }
+    return "wide";
+}
+
+const char* ticket_kind_label(TicketKind kind) {
+    switch (kind) {
+        case TicketKind::Quinella:
+            return "馬連";
+        case TicketKind::Bracket:
+            return "枠連";
+        case TicketKind::Wide:
+            break;
+    }
+    return "ワイド";
+}
+
+double BalanceFigures::return_rate() const {
+    return tenths_percent(returned, stake);
+}
+
+double BalanceFigures::hit_rate() const {
+    return tenths_percent(hit_races, races);
+}
+
+long long ticket_return(std::string_view payout_record, TicketKind kind, std::string_view bet) {
+    long long sum = 0;
+    for (int amount :
+         hit_amounts(payout_record, payout_group(kind), bet, kind == TicketKind::Quinella)) {
+        sum += amount;
+    }
+    return sum;
+}
+
+std::optional<BalanceRace> balance_race(const RaceDay& day, int n, const BalanceOptions& options) {
+    const std::string& payout = day.payout[n];
+    // A race counts once its payouts hold a final quinella result.
+    if (!payout_entry(payout, hr::quinella, 0).in_use()) return std::nullopt;
+
+    BalanceRace race;
+    race.race = day.race_number(n);
+    race.pattern = day.prediction[n].pattern.empty() ? "-" : day.prediction[n].pattern;
+    std::string grade = confidence_grade(day, n);
+    race.grade = grade.empty() ? "-" : grade;
+
+    const RaceBets& b = day.bets[n];
+    bool user = options.bets == BetSource::User;
+    const BetList& quinella = user ? b.user_quinella : b.computer_quinella;
+    const BetList& bracket = user ? b.user_bracket : b.computer_bracket;
+    auto buy = [&](TicketKind kind, const std::string& bet) {
+        race.tickets.push_back({kind, bet, kTicketStake, ticket_return(payout, kind, bet)});
+    };
+    for (const auto& bet : quinella) {
+        if (filled(bet)) buy(TicketKind::Quinella, bet);
+    }
+    // Bracket quinella tickets only where the prediction window lists them.
+    if (shows_bracket_bets(day, n)) {
+        for (const auto& bet : bracket) {
+            if (filled(bet)) buy(TicketKind::Bracket, bet);
+        }
+    }
+    if (options.wide) {
+        for (const auto& bet : quinella) {
+            if (filled(bet)) buy(TicketKind::Wide, bet);
+        }
+    }
+    return race;
+}
+
+void summarise(BalanceReport& report) {
+    std::map<std::string, BalanceFigures> total, kinds, patterns, grades, courses, months;
+    std::map<std::string, std::string> course_codes;  // name -> code, for the order
+    for (const BalanceRace& race : report.races) {
+        add_race(total, race, [](const Ticket&) { return std::string(); });
+        add_race(kinds, race, [](const Ticket& t) { return std::string(ticket_kind_key(t.kind)); });
+        add_race(patterns, race, [&](const Ticket&) { return race.pattern; });
+        add_race(grades, race, [&](const Ticket&) { return race.grade; });
+        std::string course = course_key(race.course);
+        course_codes.emplace(course, race.course);
+        add_race(courses, race, [&](const Ticket&) { return course; });
+        std::string month = month_key(race.date);
+        add_race(months, race, [&](const Ticket&) { return month; });
+    }
+    report.total = total.count("") ? total[""] : BalanceFigures{};
+
+    std::vector<std::string> kind_order;
+    for (TicketKind k : kTicketKinds) kind_order.emplace_back(ticket_kind_key(k));
+    report.by_kind = ordered(kinds, kind_order);
+    report.by_pattern = ordered(patterns, {"A", "B", "C", "-"});
+    std::vector<std::string> grade_order;
+    for (const char* g : {"Ⅰ", "Ⅱ", "Ⅲ", "Ⅳ", "Ⅴ", "Ⅵ"}) grade_order.push_back(sj(g));
+    grade_order.emplace_back("-");
+    report.by_grade = ordered(grades, grade_order);
+    std::vector<std::pair<std::string, std::string>> by_code;  // code, name
+    for (const auto& [name, code] : course_codes) by_code.emplace_back(code, name);
+    std::sort(by_code.begin(), by_code.end());
+    std::vector<std::string> course_order;
+    for (const auto& entry : by_code) course_order.push_back(entry.second);
+    report.by_course = ordered(courses, course_order);
+    report.by_month = ordered(months, {});
+}
+
+int day_name_date(std::string_view day) {
+    // "YYYY年MM月DD日": four digits, a double-byte character, two digits, one,
+    // two digits.
+    if (day.size() < 14) return 0;
+    std::string digits;
+    digits += day.substr(0, 4);
+    digits += day.substr(6, 2);
+    digits += day.substr(10, 2);
+    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return 0;
+    }
+    if (day.substr(4, 2) != sj("年") || day.substr(8, 2) != sj("月") || day.substr(12, 2) != sj("日"))
+        return 0;
+    int date = lenient_int(digits);
+    return valid_date(date / 10000, date / 100 % 100, date % 100) ? date : 0;
+}
+
+std::optional<std::pair<int, int>> default_balance_period(const fs::path& base) {
+    int newest = 0;
+    for (const auto& name : list_race_days(base / "Data", DateFilter::Any, 0, DateTime::now())) {
+        newest = std::max(newest, day_name_date(name));
+    }
+    if (newest == 0) return std::nullopt;
+    int year = newest / 10000, month = newest / 100 % 100, day = newest % 100;
+    // Twelve months back, the day after the same date a year earlier.
+    int from_day = std::min(day, month == 2 ? 28 : day);
+    long from = days_from_civil(year - 1, month, from_day) + 1;
+    int y = 0, m = 0, d = 0;
+    civil_from_days(from, y, m, d);
+    return std::pair{y * 10000 + m * 100 + d, newest};
+}
+
+BalanceReport run_balance(const fs::path& base, const BalanceOptions& options,
+                          const BalanceProgress& progress) {
+    BalanceReport report;
+    report.options = options;
+
+    std::vector<std::string> names;
+    for (auto& name : list_race_days(base / "Data", DateFilter::Any, 0, DateTime::now())) {
+        int date = day_name_date(name);
+        if (date >= options.from && date <= options.to) names.push_back(std::move(name));
+    }
+    // The catalogue lists newest first; the backtest runs forward in time.
+    std::reverse(names.begin(), names.end());
+
+    std::vector<LoadedDay> loaded;
+    RaceDay day;
+    int done = 0;
+    for (const auto& name : names) {
+        if (progress.cancelled && progress.cancelled()) {
+            report.cancelled = true;
+            break;
+        }
+        if (progress.step) progress.step(done, static_cast<int>(names.size()), name);
+        ++done;
+        LoadOutcome outcome;
+        try {
+            outcome = load_race_day(day, base, name, {}, UserFileMode::ReadOnly);
+        } catch (const std::exception& e) {
+            report.skipped.push_back({name, cp932::from_utf8(e.what())});
+            continue;
+        }
+        if (!outcome.built) {
+            report.skipped.push_back(
+                {name, incomplete_day_message() + sj("（レースまたは出走馬のファイルがありません）")});
+            continue;
+        }
+        if (!outcome.complete) {
+            report.skipped.push_back(
+                {name, incomplete_day_message() + sj("（枠番のない出走馬がいます）")});
+            continue;
+        }
+        LoadedDay result;
+        result.figures.day = name;
+        result.figures.date = day_name_date(name);
+        result.figures.course = std::string(field_text(day.race[0], header::course));
+        for (int n = 0; n < day.race_count; ++n) {
+            std::optional<BalanceRace> race = balance_race(day, n, options);
+            if (!race) {
+                ++report.pending_races;
+                continue;
+            }
+            race->day = name;
+            race->date = result.figures.date;
+            race->course = result.figures.course;
+            for (const Ticket& t : race->tickets) {
+                result.figures.stake += t.stake;
+                result.figures.returned += t.returned;
+            }
+            result.races.push_back(std::move(*race));
+        }
+        loaded.push_back(std::move(result));
+    }
+    if (progress.step && !report.cancelled) {
+        progress.step(done, static_cast<int>(names.size()), std::string());
+    }
+
+    std::stable_sort(loaded.begin(), loaded.end(), [](const LoadedDay& a, const LoadedDay& b) {
+        if (a.figures.date != b.figures.date) return a.figures.date < b.figures.date;
+        return a.figures.course < b.figures.course;
+    });
+    long long cumulative = 0;
+    for (auto& d : loaded) {
+        cumulative += d.figures.balance();
+        d.figures.cumulative = cumulative;
+        report.days.push_back(d.figures);
+        for (auto& race : d.races) report.races.push_back(std::move(race));
+    }
+    summarise(report);
+    return report;
+}
+
+}  // namespace tolven

@@ -1,0 +1,140 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "raceday/race_day.hpp"
+
+namespace tolven {
+
+// Whose bets a backtest buys: the computer prediction's, or the user's bets
+// saved in each day's user file.
+enum class BetSource { Computer, User };
+
+// The kind of a ticket, in the order the groups list them.
+enum class TicketKind { Quinella, Bracket, Wide };
+inline constexpr TicketKind kTicketKinds[] = {TicketKind::Quinella, TicketKind::Bracket,
+                                              TicketKind::Wide};
+// "quinella", "bracket", "wide": the keys of the JSON and CSV output.
+const char* ticket_kind_key(TicketKind kind);
+// "馬連", "枠連", "ワイド" (UTF-8), as the windows label them.
+const char* ticket_kind_label(TicketKind kind);
+
+inline constexpr int kTicketStake = 100;
+
+struct BalanceOptions {
+    int from = 0;  // YYYYMMDD, inclusive
+    int to = 0;    // YYYYMMDD, inclusive
+    BetSource bets = BetSource::Computer;
+    bool wide = false;  // also one wide ticket per quinella bet
+};
+
+// One 100-yen ticket and what it returned.
+struct Ticket {
+    TicketKind kind = TicketKind::Quinella;
+    std::string bet;  // the bet text, " 4- 7"
+    int stake = kTicketStake;
+    long long returned = 0;
+};
+
+// A race with a final quinella result, and the tickets bought on it.
+struct BalanceRace {
+    std::string day;      // the day name (CP932), as the race-day list shows it
+    int date = 0;         // YYYYMMDD
+    std::string course;   // racecourse code of the day, "06"
+    int race = 0;         // race number
+    std::string pattern;  // "A", "B", "C", or "-" for none
+    std::string grade;    // "Ⅰ".."Ⅵ" (CP932), or "-" for none
+    std::vector<Ticket> tickets;
+};
+
+// The figures of a group of tickets.
+struct BalanceFigures {
+    int races = 0;    // counted races with at least one ticket in the group
+    int tickets = 0;
+    long long stake = 0;
+    long long returned = 0;
+    int hit_tickets = 0;
+    int hit_races = 0;  // races with at least one hit ticket in the group
+
+    long long balance() const { return returned - stake; }
+    // Percentages with one decimal, halves rounded up; 0 when nothing was bought.
+    double return_rate() const;
+    double hit_rate() const;
+};
+
+// A group of the report: its key (a kind key, a pattern, a grade, a course
+// name or "YYYY-MM"; CP932 where it is Japanese) and its figures.
+struct BalanceGroup {
+    std::string key;
+    BalanceFigures figures;
+};
+
+struct BalanceDay {
+    std::string day;  // CP932
+    int date = 0;
+    std::string course;
+    long long stake = 0;
+    long long returned = 0;
+    long long cumulative = 0;  // balance of this and every earlier day
+    long long balance() const { return returned - stake; }
+};
+
+struct SkippedDay {
+    std::string day;     // CP932
+    std::string reason;  // CP932
+};
+
+struct BalanceReport {
+    BalanceOptions options;
+    BalanceFigures total;
+    std::vector<BalanceGroup> by_kind;     // quinella, bracket, wide
+    std::vector<BalanceGroup> by_pattern;  // A, B, C, -
+    std::vector<BalanceGroup> by_grade;    // Ⅰ..Ⅵ, -
+    std::vector<BalanceGroup> by_course;   // in racecourse code order
+    std::vector<BalanceGroup> by_month;    // "YYYY-MM", ascending
+    std::vector<BalanceDay> days;          // by date, then racecourse code
+    std::vector<BalanceRace> races;        // counted races, in day order
+    std::vector<SkippedDay> skipped;
+    int pending_races = 0;  // races of loaded days without a final quinella result
+    bool cancelled = false;
+};
+
+// What a backtest tells the window or the terminal while it loads days, and
+// how it is stopped.
+struct BalanceProgress {
+    std::function<void(int done, int total, const std::string& day)> step;
+    std::function<bool()> cancelled;
+};
+
+// The backtest over the store of base: every race day of the period is loaded
+// and calculated as a click on it does, its races with a final quinella result
+// buy the chosen bets at 100 yen a ticket, and the tickets are paid by the hit
+// rule. Reads only: nothing of the store is written (a day without a user file
+// gets none). A day that cannot be loaded completely is skipped with its
+// reason.
+BalanceReport run_balance(const std::filesystem::path& base, const BalanceOptions& options,
+                          const BalanceProgress& progress = {});
+
+// The parts of the run, for tests.
+// The tickets of race slot n of a loaded day, or nullopt when the race has no
+// final quinella result yet (a pending race).
+std::optional<BalanceRace> balance_race(const RaceDay& day, int n, const BalanceOptions& options);
+// What one ticket returns against a payout record: the amounts of every
+// payout entry of its kind that it hits, added up (dead heats).
+long long ticket_return(std::string_view payout_record, TicketKind kind, std::string_view bet);
+// The totals and groups of the races; days must be in date order.
+void summarise(BalanceReport& report);
+
+// The date of a day name ("2026年12月05日中山" gives 20261205), 0 when the
+// name does not begin with a date.
+int day_name_date(std::string_view day_cp932);
+
+// The default period of the balance window: the twelve months up to the
+// newest race day of the store; nullopt when the store holds no day.
+std::optional<std::pair<int, int>> default_balance_period(const std::filesystem::path& base);
+
+}  // namespace tolven
