@@ -6,7 +6,7 @@
 
 #include "app/cli_context.hpp"
 #include "app/json_writer.hpp"
-#include "pipeline/balance.hpp"
+#include "pipeline/backtest.hpp"
 #include "store/cp932.hpp"
 #include "store/date_time.hpp"
 

@@ -1,4 +1,4 @@
-#include "pipeline/balance.hpp"
+#include "pipeline/backtest.hpp"
 
 #include <gtest/gtest.h>
 

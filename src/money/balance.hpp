@@ -1,7 +1,5 @@
 #pragma once
 
-#include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -103,23 +101,6 @@ struct BalanceReport {
     bool cancelled = false;
 };
 
-// What a backtest tells the window or the terminal while it loads days, and
-// how it is stopped.
-struct BalanceProgress {
-    std::function<void(int done, int total, const std::string& day)> step;
-    std::function<bool()> cancelled;
-};
-
-// The backtest over the store of base: every race day of the period is loaded
-// and calculated as a click on it does, its races with a final quinella result
-// buy the chosen bets at 100 yen a ticket, and the tickets are paid by the hit
-// rule. Reads only: nothing of the store is written (a day without a user file
-// gets none). A day that cannot be loaded completely is skipped with its
-// reason.
-BalanceReport run_balance(const std::filesystem::path& base, const BalanceOptions& options,
-                          const BalanceProgress& progress = {});
-
-// The parts of the run, for tests.
 // The tickets of race slot n of a loaded day, or nullopt when the race has no
 // final quinella result yet (a pending race).
 std::optional<BalanceRace> balance_race(const RaceDay& day, int n, const BalanceOptions& options);
@@ -128,13 +109,5 @@ std::optional<BalanceRace> balance_race(const RaceDay& day, int n, const Balance
 long long ticket_return(std::string_view payout_record, TicketKind kind, std::string_view bet);
 // The totals and groups of the races; days must be in date order.
 void summarise(BalanceReport& report);
-
-// The date of a day name ("2026年12月05日中山" gives 20261205), 0 when the
-// name does not begin with a date.
-int day_name_date(std::string_view day_cp932);
-
-// The default period of the balance window: the twelve months up to the
-// newest race day of the store; nullopt when the store holds no day.
-std::optional<std::pair<int, int>> default_balance_period(const std::filesystem::path& base);
 
 }  // namespace tolven
