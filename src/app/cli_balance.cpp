@@ -125,85 +125,18 @@ std::string csv(const BalanceReport& report) {
     return out;
 }
 
-// Pads CP932 text on the left or right to a width in bytes, which is the
-// width a terminal gives it (a full-width character is two bytes and two
-// columns), then converts it to UTF-8.
-std::string padded(const std::string& cp932_text, std::size_t width, bool right) {
-    std::string pad(cp932_text.size() < width ? width - cp932_text.size() : 0, ' ');
-    return utf8(right ? pad + cp932_text : cp932_text + pad);
-}
-
-const std::size_t kLabelWidth = 16;
-const std::size_t kColumnWidths[] = {7, 7, 12, 12, 12, 8, 8};
-
-std::string header_row() {
-    std::string line = padded(sj("区分"), kLabelWidth, false);
-    const char* titles[] = {"レース", "点数", "投資額", "払戻額", "収支", "回収率", "的中率"};
-    for (std::size_t i = 0; i < 7; ++i) line += padded(sj(titles[i]), kColumnWidths[i], true);
-    return line;
-}
-
-std::string row(const std::string& label_cp932, const BalanceFigures& f) {
-    char rates[2][32];
-    std::snprintf(rates[0], sizeof rates[0], "%.1f%%", f.return_rate());
-    std::snprintf(rates[1], sizeof rates[1], "%.1f%%", f.hit_rate());
-    const std::string cells[] = {std::to_string(f.races),    std::to_string(f.tickets),
-                                 std::to_string(f.stake),    std::to_string(f.returned),
-                                 std::to_string(f.balance()), rates[0],
-                                 rates[1]};
-    std::string line = padded(label_cp932, kLabelWidth, false);
-    for (std::size_t i = 0; i < 7; ++i) line += padded(cells[i], kColumnWidths[i], true);
-    return line;
-}
-
-std::string date_text(int date) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d/%02d/%02d", date / 10000, date / 100 % 100, date % 100);
-    return text;
-}
-
 void print_table(const BalanceReport& report) {
-    const BalanceOptions& o = report.options;
-    std::printf("収支分析 %s 〜 %s  %s%s\n", date_text(o.from).c_str(), date_text(o.to).c_str(),
-                o.bets == BetSource::User ? "ユーザー予想" : "コンピュータ予想",
-                o.wide ? "（ワイドを含む）" : "");
-    std::printf("%zu日  見送り%zu日  結果待ち%dレース  1点100円\n\n", report.days.size(),
-                report.skipped.size(), report.pending_races);
-    std::printf("%s\n", header_row().c_str());
-    std::printf("%s\n", row(sj("合計"), report.total).c_str());
-    auto section = [](const char* title, const std::vector<BalanceGroup>& groups,
-                      bool kind_keys) {
-        std::printf("%s\n", title);
-        for (const BalanceGroup& g : groups) {
-            std::string label = g.key;
-            if (kind_keys) {
-                for (TicketKind k : kTicketKinds) {
-                    if (g.key == ticket_kind_key(k)) label = sj(ticket_kind_label(k));
-                }
-            }
-            std::printf("%s\n", row(sj("  ") + label, g.figures).c_str());
-        }
-    };
-    section("【券種】", report.by_kind, true);
-    section("【パターン】", report.by_pattern, false);
-    section("【勝負度】", report.by_grade, false);
-    section("【競馬場】", report.by_course, false);
-    section("【月別】", report.by_month, false);
+    for (const auto& line : balance_table_lines(report)) print_line(stdout, line);
     if (!report.skipped.empty()) {
-        std::printf("【見送った日】\n");
-        for (const SkippedDay& s : report.skipped) {
-            std::printf("  %s %s\n", utf8(s.day).c_str(), utf8(s.reason).c_str());
-        }
+        print_line(stdout, sj("【見送った日】"));
+        for (const SkippedDay& s : report.skipped) print_line(stdout, "  " + s.day + " " + s.reason);
     }
-    std::printf("※過去の成績は将来の結果を約束するものではありません。\n");
+    print_line(stdout, sj("※過去の成績は将来の結果を約束するものではありません。"));
 }
 
 }  // namespace
 
-int run_balance(Context& context) {
-    bool json = take_flag(context.args, "--json");
-    bool as_csv = take_flag(context.args, "--csv");
-    bool quiet = take_flag(context.args, "--quiet");
+BalanceReport balance_report(Context& context, bool quiet) {
     BalanceOptions options;
     options.wide = take_flag(context.args, "--wide");
     if (auto bets = take_option(context.args, "--bets")) {
@@ -215,7 +148,8 @@ int run_balance(Context& context) {
             throw UsageError("--bets must be computer or user");
         }
     }
-    if (json && as_csv) throw UsageError("balance: --json and --csv exclude each other");
+    // The first two arguments after the command word ("balance" of print).
+    if (!context.args.empty() && context.args[0] == "balance") context.args.erase(context.args.begin());
     if (context.args.size() != 2) throw UsageError("balance needs FROM TO (YYYYMMDD)");
     options.from = parse_date(context.args[0], "FROM");
     options.to = parse_date(context.args[1], "TO");
@@ -233,7 +167,15 @@ int run_balance(Context& context) {
             }
         };
     }
-    BalanceReport report = run_balance(context.base, options, progress);
+    return run_balance(context.base, options, progress);
+}
+
+int run_balance(Context& context) {
+    bool json = take_flag(context.args, "--json");
+    bool as_csv = take_flag(context.args, "--csv");
+    bool quiet = take_flag(context.args, "--quiet");
+    if (json && as_csv) throw UsageError("balance: --json and --csv exclude each other");
+    BalanceReport report = balance_report(context, quiet);
     if (json) {
         std::printf("%s\n", ReportJson(report).str().c_str());
     } else if (as_csv) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "money/balance.hpp"
+
 namespace tolven::cli {
 
 // Raised for a wrong command line: usage message, exit status 2.
@@ -43,5 +45,8 @@ int run_results(Context& context);
 int run_hits(Context& context);
 int run_print(Context& context);
 int run_balance(Context& context);
+// The balance report of FROM TO and the --bets and --wide options left in
+// args (progress on stderr unless quiet); shared by balance and print.
+BalanceReport balance_report(Context& context, bool quiet);
 
 }  // namespace tolven::cli

@@ -26,6 +26,7 @@ void usage(std::FILE* out) {
         "  balance FROM TO [--bets computer|user] [--wide] [--json|--csv] [--quiet]\n"
         "                                              what the bets would have won or lost\n"
         "  print betlist|sheet RACE|allocation DAY --pdf FILE\n"
+        "  print balance FROM TO [--bets computer|user] [--wide] --pdf FILE\n"
         "                                              render a printout to a PDF\n"
         "  make-sample-feed DIR [--seed N] [--weeks N] [--today YYYYMMDD]\n"
         "                                              write a sample feed\n"

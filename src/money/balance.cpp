@@ -201,4 +201,78 @@ void summarise(BalanceReport& report) {
     report.by_month = ordered(months, {});
 }
 
+namespace {
+
+std::string padded(const std::string& text, std::size_t width, bool right) {
+    std::string pad(text.size() < width ? width - text.size() : 0, ' ');
+    return right ? pad + text : text + pad;
+}
+
+constexpr std::size_t kLabelWidth = 16;
+constexpr std::size_t kColumnWidths[] = {7, 7, 12, 12, 12, 8, 8};
+
+std::string table_row(const std::string& label, const std::string (&cells)[7]) {
+    std::string line = padded(label, kLabelWidth, false);
+    for (std::size_t i = 0; i < 7; ++i) line += padded(cells[i], kColumnWidths[i], true);
+    return line;
+}
+
+std::string percent(double rate) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f%%", rate);
+    return text;
+}
+
+std::string figures_row(const std::string& label, const BalanceFigures& f) {
+    const std::string cells[7] = {std::to_string(f.races),     std::to_string(f.tickets),
+                                  std::to_string(f.stake),     std::to_string(f.returned),
+                                  std::to_string(f.balance()), percent(f.return_rate()),
+                                  percent(f.hit_rate())};
+    return table_row(label, cells);
+}
+
+}  // namespace
+
+std::string balance_date_text(int date) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d/%02d/%02d", date / 10000, date / 100 % 100, date % 100);
+    return text;
+}
+
+std::string balance_group_label(const std::string& key) {
+    for (TicketKind k : kTicketKinds) {
+        if (key == ticket_kind_key(k)) return sj(ticket_kind_label(k));
+    }
+    return key;
+}
+
+std::vector<std::string> balance_table_lines(const BalanceReport& report) {
+    const BalanceOptions& o = report.options;
+    std::vector<std::string> lines;
+    lines.push_back(sj("収支分析 ") + balance_date_text(o.from) + sj(" 〜 ") +
+                    balance_date_text(o.to) + "  " +
+                    sj(o.bets == BetSource::User ? "ユーザー予想" : "コンピュータ予想") +
+                    (o.wide ? sj("（ワイドを含む）") : std::string()));
+    lines.push_back(std::to_string(report.days.size()) + sj("日  見送り") +
+                    std::to_string(report.skipped.size()) + sj("日  結果待ち") +
+                    std::to_string(report.pending_races) + sj("レース  1点100円"));
+    lines.emplace_back();
+    const std::string titles[7] = {sj("レース"), sj("点数"), sj("投資額"), sj("払戻額"),
+                                   sj("収支"),   sj("回収率"), sj("的中率")};
+    lines.push_back(table_row(sj("区分"), titles));
+    lines.push_back(figures_row(sj("合計"), report.total));
+    auto section = [&](const char* title, const std::vector<BalanceGroup>& groups) {
+        lines.push_back(sj(title));
+        for (const BalanceGroup& g : groups) {
+            lines.push_back(figures_row("  " + balance_group_label(g.key), g.figures));
+        }
+    };
+    section("【券種】", report.by_kind);
+    section("【パターン】", report.by_pattern);
+    section("【勝負度】", report.by_grade);
+    section("【競馬場】", report.by_course);
+    section("【月別】", report.by_month);
+    return lines;
+}
+
 }  // namespace tolven

@@ -110,4 +110,14 @@ long long ticket_return(std::string_view payout_record, TicketKind kind, std::st
 // The totals and groups of the races; days must be in date order.
 void summarise(BalanceReport& report);
 
+// The report as a table of fixed-width lines (CP932), as the terminal and the
+// printout show it: a title, the period and counts, a heading, the total, and
+// a section per grouping. Widths are counted in bytes, which is the width a
+// fixed-pitch font gives CP932 text.
+std::vector<std::string> balance_table_lines(const BalanceReport& report);
+// The label of a group's key: the Japanese name of a kind key, else the key.
+std::string balance_group_label(const std::string& key);
+// "2026/12/05" of YYYYMMDD.
+std::string balance_date_text(int date);
+
 }  // namespace tolven
