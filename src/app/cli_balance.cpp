@@ -113,18 +113,6 @@ class ReportJson {
     JsonWriter json_;
 };
 
-std::string csv(const BalanceReport& report) {
-    std::string out = "day,race,kind,bet,stake,return\n";
-    for (const BalanceRace& r : report.races) {
-        for (const Ticket& t : r.tickets) {
-            out += utf8(r.day) + "," + std::to_string(r.race) + "," + ticket_kind_key(t.kind) +
-                   ",\"" + t.bet + "\"," + std::to_string(t.stake) + "," +
-                   std::to_string(t.returned) + "\n";
-        }
-    }
-    return out;
-}
-
 void print_table(const BalanceReport& report) {
     for (const auto& line : balance_table_lines(report)) print_line(stdout, line);
     if (!report.skipped.empty()) {
@@ -179,7 +167,7 @@ int run_balance(Context& context) {
     if (json) {
         std::printf("%s\n", ReportJson(report).str().c_str());
     } else if (as_csv) {
-        std::fputs(csv(report).c_str(), stdout);
+        std::fputs(balance_csv(report).c_str(), stdout);
     } else {
         print_table(report);
     }

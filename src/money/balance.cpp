@@ -239,6 +239,18 @@ std::string balance_date_text(int date) {
     return text;
 }
 
+std::string balance_csv(const BalanceReport& report) {
+    std::string out = "day,race,kind,bet,stake,return\n";
+    for (const BalanceRace& r : report.races) {
+        for (const Ticket& t : r.tickets) {
+            out += cp932::to_utf8(r.day) + "," + std::to_string(r.race) + "," +
+                   ticket_kind_key(t.kind) + ",\"" + t.bet + "\"," + std::to_string(t.stake) +
+                   "," + std::to_string(t.returned) + "\n";
+        }
+    }
+    return out;
+}
+
 std::string balance_group_label(const std::string& key) {
     for (TicketKind k : kTicketKinds) {
         if (key == ticket_kind_key(k)) return sj(ticket_kind_label(k));

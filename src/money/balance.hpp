@@ -115,6 +115,9 @@ void summarise(BalanceReport& report);
 // a section per grouping. Widths are counted in bytes, which is the width a
 // fixed-pitch font gives CP932 text.
 std::vector<std::string> balance_table_lines(const BalanceReport& report);
+// The tickets as CSV (UTF-8, LF): a header line "day,race,kind,bet,stake,
+// return", then one row per ticket in race order.
+std::string balance_csv(const BalanceReport& report);
 // The label of a group's key: the Japanese name of a kind key, else the key.
 std::string balance_group_label(const std::string& key);
 // "2026/12/05" of YYYYMMDD.
