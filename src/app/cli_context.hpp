@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "money/balance.hpp"
+
 namespace tolven {
 class JvLink;
 }
@@ -54,5 +56,9 @@ int run_tick(Context& context);
 int run_results(Context& context);
 int run_hits(Context& context);
 int run_print(Context& context);
+int run_balance(Context& context);
+// The balance report of FROM TO and the --bets and --wide options left in
+// args (progress on stderr unless quiet); shared by balance and print.
+BalanceReport balance_report(Context& context, bool quiet);
 
 }  // namespace tolven::cli

@@ -23,7 +23,10 @@ void usage(std::FILE* out) {
         "  tick DAY RACE HORSE COLUMN                  tick a check item (COLUMN 3..14)\n"
         "  results DAY [--hits-only]                   the results record\n"
         "  hits YYYYMMDD [--longshot]                  export the hits of a date\n"
+        "  balance FROM TO [--bets computer|user] [--wide] [--json|--csv] [--quiet]\n"
+        "                                              what the bets would have won or lost\n"
         "  print betlist|sheet RACE|allocation DAY --pdf FILE\n"
+        "  print balance FROM TO [--bets computer|user] [--wide] --pdf FILE\n"
         "                                              render a printout to a PDF\n"
         "  make-sample-feed DIR [--seed N] [--weeks N] [--today YYYYMMDD]\n"
         "                                              write a sample feed\n"
@@ -61,6 +64,7 @@ int main(int argc, char** argv) {
             {"tick", run_tick},
             {"results", run_results},
             {"hits", run_hits},
+            {"balance", run_balance},
 #ifdef TOLVEN_HAS_PDF
             {"print", run_print},
 #endif

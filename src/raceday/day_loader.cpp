@@ -151,7 +151,7 @@ bool build_race_day(RaceDay& day, const fs::path& base, const std::string& entry
 }
 
 LoadOutcome load_race_day(RaceDay& day, const fs::path& base, const std::string& entry,
-                          const LoadProgress& progress) {
+                          const LoadProgress& progress, UserFileMode user_file_mode) {
     LoadOutcome outcome;
     day.entry = entry;
     day.from_2005 = lenient_int(std::string_view(entry).substr(0, 4)) >= 2005;
@@ -196,8 +196,10 @@ LoadOutcome load_race_day(RaceDay& day, const fs::path& base, const std::string&
             }
         } else {
             day.user_lines = user_file_skeleton();
-            write_user_file(day.user_file, day.user_lines);
-            outcome.user_file_created = true;
+            if (user_file_mode == UserFileMode::CreateWhenMissing) {
+                write_user_file(day.user_file, day.user_lines);
+                outcome.user_file_created = true;
+            }
         }
     }
 

@@ -38,10 +38,16 @@ struct LoadOutcome {
     bool user_file_created = false;
 };
 
+// What a load does with a day whose user file does not exist yet: the list
+// click creates its skeleton; a read-only pass over the store (the balance)
+// leaves the store as it is and loads no user bets.
+enum class UserFileMode { CreateWhenMissing, ReadOnly };
+
 // The list click: builds the day, forms the banner, creates or reads the day's
 // user file and checks that the day is complete.
 LoadOutcome load_race_day(RaceDay& day, const std::filesystem::path& base, const std::string& entry,
-                          const LoadProgress& progress = {});
+                          const LoadProgress& progress = {},
+                          UserFileMode user_file_mode = UserFileMode::CreateWhenMissing);
 
 // The message of an incomplete or missing day.
 std::string incomplete_day_message();
