@@ -84,8 +84,14 @@ BalanceReport run_balance(const fs::path& base, const BalanceOptions& options,
             continue;
         }
         if (!outcome.built) {
-            report.skipped.push_back(
-                {name, incomplete_day_message() + sj("（レースまたは出走馬のファイルがありません）")});
+            // A missing race or runner file gives the usual message; a
+            // refused (tampered) day says why.
+            std::string reason = outcome.message.empty() ? incomplete_day_message()
+                                                         : outcome.message;
+            if (reason == incomplete_day_message()) {
+                reason += sj("（レースまたは出走馬のファイルがありません）");
+            }
+            report.skipped.push_back({name, reason});
             continue;
         }
         if (!outcome.complete) {
