@@ -325,7 +325,9 @@ TEST_F(BridgeUnderWine, TheCommandLineImportsThroughTheBridge) {
         << said;
     EXPECT_EQ(store_snapshot(base), store_snapshot(feed_base));
 
-    // --jvlink feed overrides the setting; the bridge is not asked.
+    // --jvlink feed overrides the setting; the bridge is not asked. (The feed
+    // folder exists but is empty: a missing one is an error of its own.)
+    fs::create_directories(dir.path() / "empty");
     EXPECT_EQ(run(cli + " --base " + quoted(base.string()) + " --jvlink feed --feed " +
                       quoted((dir.path() / "empty").string()) + " import --quiet",
                   &said),
