@@ -40,6 +40,7 @@ bench: deps
 	./build/release/bench/bench_store
 	./build/release/bench/bench_import
 	./build/release/bench/bench_load
+	@if [ -x ./build/release/bench/bench_windows ]; then ./build/release/bench/bench_windows; fi
 
 format:
 	cmake --build --preset dev --target format

@@ -5,12 +5,13 @@
 #
 # Qt6Charts' CMake package needs Qt6OpenGL's (libqt6opengl6-dev), which
 # qt6-base-dev only recommends; it is listed because packages are installed
-# without their recommendations.
+# without their recommendations. poppler-utils (pdftoppm) turns the printed
+# pages tolven-cli writes as PDF into pictures to look at.
 set -eu
 
 PACKAGES="cmake ninja-build g++ make pkg-config libgtest-dev libc6-dev
 qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev qt6-translations-l10n
-fonts-ipafont-gothic fonts-ipafont-mincho xvfb xauth"
+fonts-ipafont-gothic fonts-ipafont-mincho xvfb xauth poppler-utils"
 
 missing=""
 for package in $PACKAGES; do
