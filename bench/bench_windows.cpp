@@ -4,7 +4,10 @@
 // the race. Every race window is open (as after pressing each toolbar
 // button), so every one of them takes part in a day load.
 //
-//   bench_windows [--runs N]
+//   bench_windows [--runs N] [--base DIR]
+//
+// --base names a folder to keep the imported sample store in; a store found
+// there is used as it is (handy when profiling the windows alone).
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
@@ -116,18 +119,24 @@ void quietPlatform(QtMsgType type, const QMessageLogContext& context, const QStr
 
 int main(int argc, char** argv) {
     int runs = 21;
+    fs::path base = fs::temp_directory_path() / "tolven-bench-windows";
+    bool keep = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::string(argv[i]) == "--runs" && i + 1 < argc)
+        std::string arg = argv[i];
+        if (arg == "--runs" && i + 1 < argc) {
             runs = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--base" && i + 1 < argc) {
+            base = argv[++i];
+            keep = true;
+        }
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     standardHandler = qInstallMessageHandler(quietPlatform);
     QApplication app(argc, argv);
     tolven::setup_application(app);
 
-    fs::path base = fs::temp_directory_path() / "tolven-bench-windows";
-    fs::remove_all(base);
-    if (!importSample(base)) {
+    if (!keep) fs::remove_all(base);
+    if (!fs::exists(base / "Data") && !importSample(base)) {
         std::fprintf(stderr, "the sample feed did not import\n");
         return 1;
     }
@@ -195,6 +204,6 @@ int main(int argc, char** argv) {
             report(w.name, changes, 16);
         }
     }
-    fs::remove_all(base);
+    if (!keep) fs::remove_all(base);
     return 0;
 }
