@@ -182,6 +182,72 @@ class AnalysisWindowsTest : public QObject {
         }
     }
 
+    // Each race window shows the race of the clicked tab: every cell text and
+    // colour, also after a race with fewer runners was shown in between.
+    void windowsShowTheClickedRace() {
+        TOLVEN_REQUIRE(openOnDay());
+        const tolven::RaceDay& day = form_->day();
+        int big = fullestRace(), small = 0;
+        for (int n = 0; n < day.race_count; ++n) {
+            if (day.runners(n) < day.runners(small)) small = n;
+        }
+        QVERIFY(day.runners(small) < day.runners(big));
+        auto compare = [](QTableWidget* grid, const auto& rows, const QString& what) {
+            QCOMPARE(grid->rowCount(), static_cast<int>(rows.size()));
+            for (int r = 0; r < grid->rowCount(); ++r) {
+                const auto& row = rows[static_cast<std::size_t>(r)];
+                for (std::size_t c = 0; c < row.size(); ++c) {
+                    QVERIFY2(grid->item(r, static_cast<int>(c))->text() == qs(row[c]),
+                             qPrintable(QStringLiteral("%1 (%2, %3): \"%4\"")
+                                            .arg(what)
+                                            .arg(r)
+                                            .arg(c)
+                                            .arg(grid->item(r, static_cast<int>(c))->text())));
+                }
+                QCOMPARE(
+                    grid->item(r, 0)->background().color(),
+                    TRaceForm::rgb(tolven::bracket_colour(row[0].empty() ? 0 : row[0][0] - '0')));
+            }
+        };
+        TYosoForm* yoso = form_->predictionForm();
+        TCalForm* cal = form_->calcForm();
+        for (int n : {big, small, big}) {
+            TOLVEN_REQUIRE(clickToolButton(*form_, "YosoBtn"));
+            TOLVEN_REQUIRE(clickTab(yoso->tabs(), n));
+            TOLVEN_REQUIRE(clickTab(yoso->pages()->tabBar(), 0));
+            compare(yoso->computerGrid(), tolven::computer_prediction_rows(day, n), "computer");
+            if (QTest::currentTestFailed()) return;
+            QCOMPARE(yoso->computerGrid()->item(0, 4)->background().color(), QColor(0, 255, 0));
+            QCOMPARE(yoso->computerGrid()->item(0, 5)->background().color(), QColor(0, 255, 255));
+            QCOMPARE(yoso->patternBox()->text(), QString::fromStdString(day.prediction[n].pattern));
+            QCOMPARE(yoso->computerQuinella()->count(), 9);
+            QCOMPARE(yoso->computerQuinella()->item(0)->text(),
+                     QStringLiteral("  ") + qs(day.bets[n].computer_quinella[0]));
+            TOLVEN_REQUIRE(clickTab(yoso->pages()->tabBar(), 1));
+            QCOMPARE(yoso->userGrid()->rowCount(), day.runners(n));
+            for (int r = 0; r < day.runners(n); ++r) {
+                QCOMPARE(yoso->userGrid()->item(r, 2)->text(), qs(day.horse_name(n, r)));
+                QCOMPARE(yoso->userGrid()->item(r, 5)->background().color(), QColor(Qt::black));
+            }
+
+            TOLVEN_REQUIRE(clickToolButton(*form_, "CalcBtn"));
+            TOLVEN_REQUIRE(clickTab(cal->tabs(), n));
+            TOLVEN_REQUIRE(clickTab(cal->pages()->tabBar(), 0));
+            compare(cal->timeGrid(), tolven::calc_time_rows(day, n), "time");
+            if (QTest::currentTestFailed()) return;
+            QCOMPARE(cal->timeGrid()->item(0, 8)->background().color(), QColor(0, 255, 255));
+            QCOMPARE(cal->timeGrid()->item(0, 9)->background().color(), QColor(0, 255, 0));
+            TOLVEN_REQUIRE(clickTab(cal->pages()->tabBar(), 1));
+            compare(cal->f3Grid(), tolven::calc_f3_rows(day, n), "three furlongs");
+            if (QTest::currentTestFailed()) return;
+
+            TOLVEN_REQUIRE(clickToolButton(*form_, "ShutubaBtn"));
+            TOLVEN_REQUIRE(clickTab(form_->contentsForm()->tabs(), n));
+            compare(form_->contentsForm()->grid(), tolven::contents_rows(day, n), "contents");
+            if (QTest::currentTestFailed()) return;
+        }
+    }
+
     // A check item is ticked by a click, by Space or Enter on the current
     // cell, and by the cell's accessible action; each recomputes the user
     // score and rank, rebuilds the user bets and saves the user file. The
