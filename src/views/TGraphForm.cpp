@@ -229,6 +229,7 @@ void TGraphForm::buildTrendPage() {
     // The finishing positions sit on a right-hand axis that is not shown,
     // its range chosen so that they stand in a band along the top.
     trendRight_ = new QValueAxis;
+    trendRight_->setTitleText(QStringLiteral("着順"));
     trendRight_->setRange(-9, 1);
     trendRight_->setVisible(false);
     chart->addAxis(trendRight_, Qt::AlignRight);
