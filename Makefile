@@ -71,6 +71,7 @@ bench: deps
 	./build/release/bench/bench_import
 	./build/release/bench/bench_load
 	./build/release/bench/bench_sample_feed
+	@if [ -x ./build/release/bench/bench_windows ]; then ./build/release/bench/bench_windows; fi
 
 format:
 	cmake --build --preset dev --target format

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 
 #include "widgets/TSaNumEdit.hpp"
 
@@ -40,6 +41,7 @@ TtoushiForm::TtoushiForm(tolven::FundAllocation& money, tolven::RaceDay& day, QW
     for (int i = 1; i < tolven::kMaxRaces; ++i)
         setTabOrder(fields_[static_cast<std::size_t>(i - 1)], fields_[static_cast<std::size_t>(i)]);
     auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
+    cancel->setObjectName(QStringLiteral("BitBtn2"));
     cancel->setGeometry(24, 274, 75, 25);
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("BitBtn1"));
@@ -48,7 +50,15 @@ TtoushiForm::TtoushiForm(tolven::FundAllocation& money, tolven::RaceDay& day, QW
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+int TtoushiForm::ShowModal() {
+    if (loaded_ != money_.recomputations()) loadFields();
+    if (QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+    return exec();
+}
+
 void TtoushiForm::loadFields() {
+    loaded_ = money_.recomputations();
     for (int i = 0; i < tolven::kMaxRaces; ++i) {
         const tolven::InvestmentField& f = money_.fields()[static_cast<std::size_t>(i)];
         TSaNumEdit* edit = fields_[static_cast<std::size_t>(i)];

@@ -18,6 +18,9 @@ class TtoushiForm : public QDialog {
 
     // Shows the fields as the fund allocation left them (armed, texts).
     void loadFields();
+    // Opens the dialog modally. The fields show what the last recomputation
+    // armed them with, or what was typed since, even if that was cancelled.
+    int ShowModal();
     TSaNumEdit* field(int race) const { return fields_[static_cast<std::size_t>(race - 1)]; }
 
   signals:
@@ -30,4 +33,5 @@ class TtoushiForm : public QDialog {
     tolven::FundAllocation& money_;
     tolven::RaceDay& day_;
     std::array<TSaNumEdit*, tolven::kMaxRaces> fields_{};
+    int loaded_ = -1;
 };

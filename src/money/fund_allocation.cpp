@@ -86,6 +86,7 @@ std::string confidence_grade(const RaceDay& day, int n) {
 }
 
 void FundAllocation::recompute(RaceDay& day) {
+    ++recomputations_;
     races_ = std::min(day.race_count, kMaxRaces);
     grid_.assign(static_cast<std::size_t>(2 * races_ + 1), {});
     for (auto& field : fields_) field = InvestmentField{};

@@ -40,6 +40,10 @@ class FundAllocation {
     std::array<InvestmentField, kMaxRaces>& fields() { return fields_; }
     const std::array<InvestmentField, kMaxRaces>& fields() const { return fields_; }
 
+    // Counts the recomputations: the investment dialog shows the fields as
+    // a recomputation armed them, and keeps what was typed in between.
+    int recomputations() const { return recomputations_; }
+
     int races() const { return races_; }
     const std::vector<std::array<std::string, kAllocationColumns>>& grid() const { return grid_; }
     const std::string& cell(int row, int column) const {
@@ -65,6 +69,7 @@ class FundAllocation {
     }
 
     int races_ = 0;
+    int recomputations_ = 0;
     std::vector<std::array<std::string, kAllocationColumns>> grid_;
     std::array<InvestmentField, kMaxRaces> fields_{};
     int total_bets_ = 0;

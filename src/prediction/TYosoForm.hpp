@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 class QTabWidget;
+class TUserGrid;
 
 // The prediction window "予想表": the computer prediction page (marks,
 // composite ranking, pattern and computer bets) and the user prediction page
@@ -21,7 +23,7 @@ class TYosoForm : public TRaceForm {
     TYosoForm(tolven::RaceDay& day, QWidget* parent = nullptr);
 
     QTableWidget* computerGrid() const { return computerGrid_; }
-    QTableWidget* userGrid() const { return userGrid_; }
+    QTableWidget* userGrid() const;
     QLabel* patternBox() const { return pattern_; }
     QListWidget* computerQuinella() const { return computerQuinella_; }
     QListWidget* computerBracket() const { return computerBracket_; }
@@ -31,7 +33,8 @@ class TYosoForm : public TRaceForm {
     QPushButton* hitButton() const { return hit_; }
     QPushButton* longshotButton() const { return longshot_; }
 
-    // A click on the user grid at a runner row (1..N) and column.
+    // The click on the user grid at a runner row (1..N) and column, however
+    // it was made (mouse, keyboard, accessible action).
     void clickUserCell(int row, int column);
     // The main window runs the hit export (it owns the day list).
     std::function<void(bool longshot)> onHitExport;
@@ -40,9 +43,15 @@ class TYosoForm : public TRaceForm {
     void showRace(int n) override;
 
   private:
+    // Fills a page for the race shown; the page not on top waits until it
+    // is turned to.
+    void showPage(int page);
+    void showComputerPage(int n);
+    void showUserPage(int n);
+
     QTabWidget* pages_;
     QTableWidget* computerGrid_;
-    QTableWidget* userGrid_;
+    TUserGrid* userGrid_;
     QLabel* pattern_;
     QListWidget* computerQuinella_;
     QListWidget* computerBracket_;
@@ -50,4 +59,6 @@ class TYosoForm : public TRaceForm {
     QListWidget* userBracket_;
     QPushButton* hit_;
     QPushButton* longshot_;
+    int race_ = -1;
+    std::array<bool, 2> pageStale_{true, true};
 };

@@ -1,9 +1,12 @@
 #include "printing/print_layouts.hpp"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
+#include "prediction/computer_prediction.hpp"
 #include "raceday/race_header.hpp"
 #include "store/code_tables.hpp"
 #include "store/cp932.hpp"
@@ -17,6 +20,12 @@ constexpr const char* kGothic = "ＭＳ ゴシック";
 
 std::string number(std::string_view record, Field f) {
     return right_aligned_number(field_text(record, f));
+}
+
+// The width of a text in the fixed-pitch gothic of the printouts: half an em
+// per CP932 byte, in tenths of a millimetre at `size` points.
+int gothic_width(std::string_view text, int size) {
+    return static_cast<int>(std::ceil(static_cast<double>(text.size()) * size * 254.0 / 144.0));
 }
 
 std::string format2d(int v) {
@@ -189,17 +198,25 @@ void draw_analysis_sheet(const RaceDay& day, int k, PageCanvas& c) {
         c.text_out(1670, y, apprentice_text(field_text(se, se::apprentice)));
     }
     const ComputerPrediction& p = day.prediction[n];
-    const std::pair<int, const char*> marks[] = {
-        {p.cross, "×"}, {p.chu, "注"}, {p.triangle, "▲"}, {p.down, "↓"}};
-    for (const auto& [horse, mark] : marks) {
-        if (horse >= 1 && horse <= r) c.text_out(320, 50 * horse + 490, sj(mark));
+    // One mark per horse, the one the prediction table shows: two marks on
+    // one horse (possible in fields of three or fewer) would print one over
+    // the other.
+    std::array<std::string, kMaxRunners> marks = mark_cells(day, n);
+    for (int horse = 1; horse <= r; ++horse) {
+        const std::string& mark = marks[static_cast<std::size_t>(horse - 1)];
+        if (!mark.empty()) c.text_out(320, 50 * horse + 490, mark);
     }
     const std::pair<int, const char*> headings[] = {
-        {210, "枠"},    {265, "馬"},    {320, "印"},     {370, "馬名"},     {810, "指数"},
-        {948, "総"},    {991, "ﾀｲﾑ"},   {1045, "3F"},    {1095, "推"},      {1150, "騎手"},
-        {1350, "斤量"}, {1450, "性齢"}, {1550, "ﾌﾞﾘﾝｶ"}, {1655, "見習区分"}};
+        {210, "枠"},    {265, "馬"},     {320, "印"},       {370, "馬名"},  {810, "指数"},
+        {948, "総"},    {1045, "3F"},    {1095, "推"},      {1150, "騎手"}, {1350, "斤量"},
+        {1450, "性齢"}, {1550, "ﾌﾞﾘﾝｶ"}, {1655, "見習区分"}};
     for (const auto& [x, text] : headings) c.text_out(x, 490, sj(text));
     c.text_out(950, 445, sj("　順　位"));
+    // "ﾀｲﾑ" is three half-width characters in a column of 50: at size 10 it
+    // would run over the column's line into "3F".
+    c.set_font(kGothic, 9, false, false);
+    c.text_out(991, 493, sj("ﾀｲﾑ"));
+    c.set_font(kGothic, 10, false, false);
 
     const RaceBets& b = day.bets[n];
     bool brackets = shows_bracket_bets(day, n);
@@ -227,7 +244,8 @@ void draw_analysis_sheet(const RaceDay& day, int k, PageCanvas& c) {
         c.set_font(kGothic, 8, false, false);
         c.text_out(330, y - 10, std::to_string(310 - 10 * j));
     }
-    c.set_font(kGothic, 10, false, false);
+    // The axis values, the slot numbers and "馬番(能力順)" keep size 8: at 10
+    // the numbers of 17 or 18 runners would run into the caption.
     c.set_pen(5, PenStyle::Solid);
     c.line(400, 2600, 1800, 2600);
     if (r <= 0) return;
@@ -289,7 +307,14 @@ void draw_allocation(const RaceDay& day, const FundAllocation& money, std::strin
             c.text_out(x + 280, y0 + 340, std::to_string(k));
             c.text_out(x + 230, y0 + 390, std::string(trim(money.cell(upper, k + 2))));
             const std::string& stake = money.cell(lower, k + 2);
-            if (!stake.empty()) c.text_out(x + 230, y0 + 435, std::string(trim(stake)) + sj(" 円"));
+            if (!stake.empty()) {
+                // A stake of millions would run over the cell's right line:
+                // it starts further left instead. Half a millimetre higher
+                // than y0 + 435, so that "円" stays clear of the block's frame.
+                std::string text = std::string(trim(stake)) + sj(" 円");
+                int right = 200 + 180 * k - 3;
+                c.text_out(std::min(x + 230, right - gothic_width(text, 10)), y0 + 430, text);
+            }
         }
         c.text_out(260, y0 + 290, money.cell(upper, 0));
         if (money.graded(b)) c.text_out(400, y0 + 290, sj("勝負度") + money.cell(upper, 1));

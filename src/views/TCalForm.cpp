@@ -44,24 +44,40 @@ void paint(QTableWidget* grid, const tolven::RaceDay& day, int n, bool time_page
 TCalForm::TCalForm(tolven::RaceDay& day, QWidget* parent)
     : TRaceForm(QStringLiteral("計算表"), day, parent) {
     pages_ = new QTabWidget(this);
-    timeGrid_ = makeGrid(pages_, {25, 25, 172, 60, 60, 60, 60, 60, 64, 30, 64, 30});
+    timeGrid_ = makeGrid(pages_, {25, 25, 172, 60, 60, 60, 60, 60, 64, 30, 64, 30},
+                         {1, 2, 18, 6, 6, 6, 6, 6, 6, 2, 6, 2});
     timeGrid_->setObjectName(QStringLiteral("TimeGrid"));
+    timeGrid_->setAccessibleName(QStringLiteral("走破ﾀｲﾑ能力表"));
     timeGrid_->setToolTip(
         QStringLiteral("表示は左から枠番、馬番、馬名、前５走、前４走、前３走、前２走、前１走、平均"
                        "、順位、推移、推移順位です"));
-    f3Grid_ = makeGrid(pages_, {25, 25, 172, 60, 60, 60, 60, 60, 64, 30});
+    f3Grid_ = makeGrid(pages_, {25, 25, 172, 60, 60, 60, 60, 60, 64, 30},
+                       {1, 2, 18, 6, 6, 6, 6, 6, 6, 2});
     f3Grid_->setObjectName(QStringLiteral("F3Grid"));
+    f3Grid_->setAccessibleName(QStringLiteral("3ﾊﾛﾝﾀｲﾑ能力表"));
     f3Grid_->setToolTip(QStringLiteral(
         "表示は左から枠番、馬番、馬名、前５走、前４走、前３走、前２走、前１走、平均、順位です"));
     pages_->addTab(timeGrid_, QStringLiteral("走破ﾀｲﾑ能力表"));
     pages_->addTab(f3Grid_, QStringLiteral("3ﾊﾛﾝﾀｲﾑ能力表"));
     content()->addWidget(pages_);
+    connect(pages_, &QTabWidget::currentChanged, this, &TCalForm::showPage);
 }
 
 void TCalForm::showRace(int n) {
     setHeader(n, tolven::race_header(day_.race[n]).title);
-    fillGrid(timeGrid_, rows_of(tolven::calc_time_rows(day_, n)));
-    fillGrid(f3Grid_, rows_of(tolven::calc_f3_rows(day_, n)));
-    paint(timeGrid_, day_, n, true);
-    paint(f3Grid_, day_, n, false);
+    race_ = n;
+    pageStale_ = {true, true};
+    showPage(pages_->currentIndex());
+}
+
+void TCalForm::showPage(int page) {
+    if (race_ < 0 || page < 0 || page > 1 || !pageStale_[static_cast<std::size_t>(page)]) return;
+    pageStale_[static_cast<std::size_t>(page)] = false;
+    if (page == 0) {
+        fillGrid(timeGrid_, rows_of(tolven::calc_time_rows(day_, race_)));
+        paint(timeGrid_, day_, race_, true);
+    } else {
+        fillGrid(f3Grid_, rows_of(tolven::calc_f3_rows(day_, race_)));
+        paint(f3Grid_, day_, race_, false);
+    }
 }

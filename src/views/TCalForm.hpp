@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+
 #include "views/TRaceForm.hpp"
 
 class QTabWidget;
@@ -13,12 +15,19 @@ class TCalForm : public TRaceForm {
     TCalForm(tolven::RaceDay& day, QWidget* parent = nullptr);
     QTableWidget* timeGrid() const { return timeGrid_; }
     QTableWidget* f3Grid() const { return f3Grid_; }
+    QTabWidget* pages() const { return pages_; }
 
   protected:
     void showRace(int n) override;
 
   private:
+    // Fills a page for the race shown; the page not on top waits until it
+    // is turned to.
+    void showPage(int page);
+
     QTabWidget* pages_;
     QTableWidget* timeGrid_;
     QTableWidget* f3Grid_;
+    int race_ = -1;
+    std::array<bool, 2> pageStale_{true, true};
 };

@@ -10,13 +10,16 @@ class TContentsForm : public TRaceForm {
     TContentsForm(tolven::RaceDay& day, QWidget* parent = nullptr);
     QTableWidget* grid() const { return grid_; }
     // The fill right after a day is loaded: race 1 with the header and card
-    // texts of the main window (title "%2sR" + name, age from the years).
+    // texts of the main window (title "%2sR" + name, age from the years),
+    // until another race is chosen.
     void showFirstRaceAfterLoad();
 
   protected:
     void showRace(int n) override;
+    void raceSelected(int n) override;
 
   private:
     void paint(int n);
     QTableWidget* grid_;
+    bool afterLoad_ = false;
 };

@@ -5,12 +5,12 @@
 #include <QBarSet>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGraphicsSimpleTextItem>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
-#include <QLocale>
 #include <QScatterSeries>
 #include <QStackedBarSeries>
 #include <QTabWidget>
@@ -18,55 +18,51 @@
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
 
+#include <algorithm>
+#include <cmath>
+
 #include "raceday/race_header.hpp"
 
 using tolven::qs;
 
 namespace {
 
-// Bars with one colour each: a stacked series with one set per colour, each
-// set holding its bars and zeros elsewhere.
-void addColouredBars(QChart* chart, const std::vector<tolven::GraphPoint>& bars,
-                     const QString& name, QBarCategoryAxis* x, QValueAxis* y) {
-    auto* series = new QStackedBarSeries;
-    series->setName(name);
-    std::vector<unsigned> colours;
-    for (const auto& b : bars) {
-        if (std::find(colours.begin(), colours.end(), b.colour) == colours.end())
-            colours.push_back(b.colour);
-    }
-    for (unsigned colour : colours) {
-        auto* set = new QBarSet(name);
-        set->setColor(TRaceForm::rgb(colour));
-        set->setLabelColor(Qt::black);
-        for (const auto& b : bars) *set << (b.colour == colour ? b.value : 0.0);
-        series->append(set);
-    }
-    chart->addSeries(series);
-    // Value labels with one decimal: composite scores lie in the hundreds.
-    series->setLabelsVisible(true);
-    series->setLabelsFormat(QStringLiteral("@value"));
-    series->setLabelsPrecision(4);
-    series->setLabelsPosition(QAbstractBarSeries::LabelsInsideEnd);
-    series->attachAxis(x);
-    series->attachAxis(y);
-}
+// The least room between two value labels, in pixels.
+constexpr qreal kLabelGap = 3;
 
-QChart* freshChart(QChartView* view, const QString& title) {
-    auto* chart = new QChart;
-    chart->setTitle(title);
-    chart->legend()->setVisible(false);
-    QChart* old = view->chart();
-    view->setChart(chart);
-    delete old;
-    return chart;
-}
+const char* const kTitles[] = {"馬別能力序列グラフ", "馬別総合能力比較ｸﾞﾗﾌ", "各馬能力推移ｸﾞﾗﾌ",
+                               "馬別能力比較ｸﾞﾗﾌ"};
 
 QValueAxis* valueAxis(const QString& title) {
     auto* y = new QValueAxis;
     y->setTitleText(title);
+    // "#,##0.0": the figures lie well below a thousand.
     y->setLabelFormat(QStringLiteral("%.1f"));
     return y;
+}
+
+QString number(double value) {
+    return qs(tolven::axis_number(value));
+}
+
+// Replaces all values of a bar set.
+void setValues(QBarSet* set, const QList<qreal>& values) {
+    if (set->count() == values.size()) {
+        for (int i = 0; i < values.size(); ++i) {
+            if (set->at(i) != values[i]) set->replace(i, values[i]);
+        }
+        return;
+    }
+    if (set->count() > 0) set->remove(0, set->count());
+    set->append(values);
+}
+
+void setCategories(QBarCategoryAxis* axis, const QStringList& categories) {
+    if (axis->categories() != categories) axis->setCategories(categories);
+}
+
+void setPoints(QXYSeries* series, const QList<QPointF>& points) {
+    if (series->points() != points) series->replace(points);
 }
 
 }  // namespace
@@ -74,207 +70,465 @@ QValueAxis* valueAxis(const QString& title) {
 TGraphForm::TGraphForm(tolven::RaceDay& day, QWidget* parent)
     : TRaceForm(QStringLiteral("タイムグラフ"), day, parent) {
     pages_ = new QTabWidget(this);
-    const char* titles[] = {"馬別能力序列グラフ", "馬別総合能力比較ｸﾞﾗﾌ", "各馬能力推移ｸﾞﾗﾌ",
-                            "馬別能力比較ｸﾞﾗﾌ"};
-    for (int i = 0; i < 4; ++i) {
-        views_[i] = new QChartView(new QChart, pages_);
+    for (std::size_t i = 0; i < views_.size(); ++i) {
+        auto* chart = new QChart;
+        chart->setTitle(QString::fromUtf8(kTitles[i]));
+        views_[i] = new QChartView(chart, pages_);
+        views_[i]->setObjectName(QStringLiteral("Graph%1").arg(i + 1));
         views_[i]->setRenderHint(QPainter::Antialiasing);
-        QWidget* page = views_[i];
-        if (i == 2) {
-            page = new QWidget(pages_);
-            auto* layout = new QVBoxLayout(page);
-            auto* top = new QHBoxLayout;
-            top->addWidget(new QLabel(QStringLiteral("馬番"), page));
-            horse_ = new QComboBox(page);
-            horse_->setAccessibleName(QStringLiteral("馬番"));
-            top->addWidget(horse_);
-            horseName_ = new QLabel(page);
-            top->addWidget(horseName_, 1);
-            layout->addLayout(top);
-            layout->addWidget(views_[i], 1);
-        } else if (i == 3) {
-            page = new QWidget(pages_);
-            auto* layout = new QVBoxLayout(page);
-            run_ = new QComboBox(page);
-            run_->setAccessibleName(QStringLiteral("前走"));
-            for (const char* item : {"前走-1", "前走-2", "前走-3", "前走-4", "前走-5", "全平均"}) {
-                run_->addItem(QString::fromUtf8(item));
-            }
-            layout->addWidget(run_);
-            layout->addWidget(views_[i], 1);
-        }
-        pages_->addTab(page, QString::fromUtf8(titles[i]));
+        views_[i]->setAccessibleName(QString::fromUtf8(kTitles[i]));
     }
+    // Page 3 has the horse selector and the horse's name above its chart,
+    // page 4 the past-run selector.
+    auto* trendPage = new QWidget(pages_);
+    auto* trendLayout = new QVBoxLayout(trendPage);
+    auto* top = new QHBoxLayout;
+    auto* horseCaption = new QLabel(QStringLiteral("馬番"), trendPage);
+    top->addWidget(horseCaption);
+    horse_ = new QComboBox(trendPage);
+    horse_->setObjectName(QStringLiteral("HorseSelector"));
+    horse_->setAccessibleName(QStringLiteral("馬番"));
+    horse_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    horseCaption->setBuddy(horse_);
+    top->addWidget(horse_);
+    horseName_ = new QLabel(trendPage);
+    horseName_->setObjectName(QStringLiteral("HorseName"));
+    horseName_->setTextFormat(Qt::PlainText);
+    top->addWidget(horseName_, 1);
+    trendLayout->addLayout(top);
+    trendLayout->addWidget(views_[2], 1);
+    auto* comparisonPage = new QWidget(pages_);
+    auto* comparisonLayout = new QVBoxLayout(comparisonPage);
+    run_ = new QComboBox(comparisonPage);
+    run_->setObjectName(QStringLiteral("RunSelector"));
+    run_->setAccessibleName(QStringLiteral("前走"));
+    for (const char* item : {"前走-1", "前走-2", "前走-3", "前走-4", "前走-5", "全平均"}) {
+        run_->addItem(QString::fromUtf8(item));
+    }
+    comparisonLayout->addWidget(run_, 0, Qt::AlignLeft);
+    comparisonLayout->addWidget(views_[3], 1);
+    QWidget* pageWidgets[] = {views_[0], views_[1], trendPage, comparisonPage};
+    for (std::size_t i = 0; i < 4; ++i)
+        pages_->addTab(pageWidgets[i], QString::fromUtf8(kTitles[i]));
     content()->addWidget(pages_, 1);
     axisFixed_ = new QCheckBox(QStringLiteral("能力軸（左軸)固定"), this);
     axisFixed_->setChecked(true);
     content()->addWidget(axisFixed_);
 
-    connect(horse_, &QComboBox::activated, this, [this] {
-        if (currentRace() >= 0) drawPage3(currentRace());
-    });
-    connect(run_, &QComboBox::activated, this, [this] {
-        if (currentRace() >= 0) drawPage4(currentRace());
-    });
-    connect(axisFixed_, &QCheckBox::clicked, this, [this] {
-        int n = currentRace();
-        if (n < 0) return;
-        drawPage3(n);
-        drawPage4(n);
-        drawPage2(n);
-        drawPage1(n);
-    });
+    buildBarPage(order_, views_[0]->chart(),
+                 {tolven::kRed, tolven::kMagenta, tolven::kLime, tolven::kYellow, tolven::kGrey});
+    buildBarPage(composite_, views_[1]->chart(), {tolven::kRed, tolven::kGrey});
+    buildTrendPage();
+    buildComparisonPage();
+
+    // State changes, however they were made (mouse, keys, assistive
+    // technology), redraw what depends on them.
+    connect(pages_, &QTabWidget::currentChanged, this, &TGraphForm::showPage);
+    connect(horse_, &QComboBox::currentIndexChanged, this, [this] { invalidate({3}); });
+    connect(run_, &QComboBox::currentIndexChanged, this, [this] { invalidate({4}); });
+    connect(axisFixed_, &QCheckBox::toggled, this, [this] { invalidate({3, 4, 2, 1}); });
 }
 
 QChart* TGraphForm::chart(int page) const {
-    return views_[page - 1]->chart();
+    return views_[static_cast<std::size_t>(page - 1)]->chart();
+}
+
+void TGraphForm::buildBarPage(BarPage& page, QChart* chart, const std::vector<unsigned>& colours) {
+    page.chart = chart;
+    page.chart->legend()->setVisible(false);
+    page.x = new QBarCategoryAxis;
+    page.x->setTitleText(QStringLiteral("馬番"));
+    page.y = valueAxis(QStringLiteral("総合能力指数"));
+    page.chart->addAxis(page.x, Qt::AlignBottom);
+    page.chart->addAxis(page.y, Qt::AlignLeft);
+    // Bars with one colour each: a stacked series with one set per colour,
+    // each set holding its bars and zeros elsewhere.
+    page.series = new QStackedBarSeries;
+    page.series->setName(QStringLiteral("総合能力"));
+    for (unsigned colour : colours) {
+        auto* set = new QBarSet(QStringLiteral("総合能力"));
+        set->setColor(rgb(colour));
+        set->setBorderColor(rgb(colour));
+        set->setLabelColor(Qt::black);
+        page.series->append(set);
+        page.sets.emplace_back(colour, set);
+    }
+    page.chart->addSeries(page.series);
+    page.series->attachAxis(page.x);
+    page.series->attachAxis(page.y);
+    // The value labels, in the axis format ("#,##0.0") inside the top of each
+    // bar; drawn here, as a series would print 299.0 as "299" and let the
+    // labels of neighbouring bars run into each other.
+    for (int i = 0; i < tolven::kMaxRunners; ++i) {
+        auto* label = new QGraphicsSimpleTextItem(chart);
+        label->setZValue(10);
+        label->setVisible(false);
+        page.labels.push_back(label);
+    }
+    connect(chart, &QChart::plotAreaChanged, this, [this, &page] { placeBarLabels(page); });
+    connect(page.y, &QValueAxis::rangeChanged, this, [this, &page] { placeBarLabels(page); });
+}
+
+void TGraphForm::placeBarLabels(BarPage& page) {
+    QRectF plot = page.chart->plotArea();
+    QRectF previous;
+    for (std::size_t i = 0; i < page.labels.size(); ++i) {
+        QGraphicsSimpleTextItem* label = page.labels[i];
+        if (i >= page.values.size() || plot.isEmpty()) {
+            label->setVisible(false);
+            continue;
+        }
+        QPointF top =
+            page.chart->mapToPosition(QPointF(static_cast<double>(i), page.values[i]), page.series);
+        QRectF box = label->boundingRect();
+        QRectF r(top.x() - box.width() / 2, top.y() + 2, box.width(), box.height());
+        // Where the label would run into its left neighbour's, it goes lower.
+        auto crowded = [&] { return r.adjusted(-kLabelGap, 0, kLabelGap, 0).intersects(previous); };
+        for (int step = 0; step < 4 && crowded(); ++step) r.translate(0, box.height());
+        bool shown = plot.contains(r) && !crowded();
+        label->setVisible(shown);
+        if (!shown) continue;
+        label->setPos(r.topLeft());
+        previous = r;
+    }
+}
+
+void TGraphForm::setBars(BarPage& page, const std::vector<tolven::GraphPoint>& bars) {
+    QStringList categories;
+    double top = 270;
+    for (const auto& b : bars) {
+        categories << QString::fromStdString(b.label).trimmed();
+        top = std::max(top, b.value);
+    }
+    setCategories(page.x, categories);
+    page.values.clear();
+    for (std::size_t i = 0; i < bars.size() && i < page.labels.size(); ++i) {
+        page.values.push_back(bars[i].value);
+        page.labels[i]->setText(number(bars[i].value));
+    }
+    for (auto& [colour, set] : page.sets) {
+        QList<qreal> values;
+        values.reserve(static_cast<int>(bars.size()));
+        for (const auto& b : bars) values << (b.colour == colour ? b.value : 0.0);
+        setValues(set, values);
+    }
+    // From 270 to the next ten above the best bar, a tick every ten.
+    double maximum = std::ceil((top + 5) / 10) * 10;
+    page.y->setRange(270, maximum);
+    page.y->setTickCount(static_cast<int>((maximum - 270) / 10) + 1);
+    placeBarLabels(page);
+}
+
+void TGraphForm::buildTrendPage() {
+    QChart* chart = views_[2]->chart();
+    auto* x = new QBarCategoryAxis;
+    for (int k = 1; k <= tolven::kPastRuns; ++k) x->append(QStringLiteral("前%1走").arg(k));
+    trendY_ = valueAxis(QStringLiteral("能力指数"));
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(trendY_, Qt::AlignLeft);
+    // The finishing positions sit on a right-hand axis that is not shown,
+    // its range chosen so that they stand in a band along the top.
+    trendRight_ = new QValueAxis;
+    trendRight_->setTitleText(QStringLiteral("着順"));
+    trendRight_->setRange(-9, 1);
+    trendRight_->setVisible(false);
+    chart->addAxis(trendRight_, Qt::AlignRight);
+    auto line = [&](const QString& name, unsigned colour) {
+        auto* s = new QLineSeries;
+        s->setName(name);
+        s->setColor(rgb(colour));
+        s->setPointsVisible(true);
+        s->setMarkerSize(6);
+        chart->addSeries(s);
+        s->attachAxis(x);
+        s->attachAxis(trendY_);
+        return s;
+    };
+    timeLine_ = line(QStringLiteral("ﾀｲﾑ能力"), tolven::kRed);
+    f3Line_ = line(QStringLiteral("3ﾊﾛﾝ能力"), tolven::kGreenDark);
+    positions_ = new QScatterSeries;
+    positions_->setName(QStringLiteral("順位"));
+    positions_->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+    positions_->setMarkerSize(12);
+    positions_->setColor(rgb(tolven::kYellow));
+    chart->addSeries(positions_);
+    positions_->attachAxis(x);
+    positions_->attachAxis(trendRight_);
+    chart->legend()->setVisible(true);
+    // The labels of the points are drawn here rather than by the series, so
+    // that they can be kept apart from each other.
+    for (auto* labels : {&timeLabels_, &f3Labels_, &positionLabels_}) {
+        for (int k = 0; k < tolven::kPastRuns; ++k) {
+            auto* label = new QGraphicsSimpleTextItem(chart);
+            label->setZValue(10);
+            labels->push_back(label);
+        }
+    }
+    connect(chart, &QChart::plotAreaChanged, this, &TGraphForm::placeTrendLabels);
+    connect(trendY_, &QValueAxis::rangeChanged, this, &TGraphForm::placeTrendLabels);
+}
+
+void TGraphForm::buildComparisonPage() {
+    QChart* chart = views_[3]->chart();
+    comparisonX_ = new QBarCategoryAxis;
+    comparisonX_->setTitleText(QStringLiteral("馬番"));
+    comparisonY_ = valueAxis(QStringLiteral("能力指数"));
+    chart->addAxis(comparisonX_, Qt::AlignBottom);
+    chart->addAxis(comparisonY_, Qt::AlignLeft);
+    // Two bar series side by side: running time red, three furlongs green,
+    // a zero bar grey.
+    auto* series = new QBarSeries;
+    timeBars_ = new QBarSet(QStringLiteral("走破ﾀｲﾑ能力"));
+    timeBars_->setColor(rgb(tolven::kRed));
+    f3Bars_ = new QBarSet(QStringLiteral("3ﾊﾛﾝ能力"));
+    f3Bars_->setColor(rgb(tolven::kGreenDark));
+    for (QBarSet* set : {timeBars_, f3Bars_}) {
+        set->setSelectedColor(rgb(tolven::kGrey));
+        series->append(set);
+    }
+    chart->addSeries(series);
+    series->attachAxis(comparisonX_);
+    series->attachAxis(comparisonY_);
+    chart->legend()->setVisible(true);
+    chart->legend()->setAlignment(Qt::AlignTop);
 }
 
 void TGraphForm::showRace(int n) {
     setHeader(n, tolven::race_header(day_.race[n]).title);
-    horse_->clear();
-    for (int h = 1; h <= day_.runners(n); ++h) horse_->addItem(QStringLiteral("%1番").arg(h));
-    horse_->setCurrentIndex(0);
-    drawPage3(n);
-    drawPage4(n);
-    drawPage2(n);
-    drawPage1(n);
+    race_ = n;
+    {
+        QSignalBlocker block(horse_);
+        int runners = day_.runners(n);
+        while (horse_->count() > runners) horse_->removeItem(horse_->count() - 1);
+        while (horse_->count() < runners)
+            horse_->addItem(QStringLiteral("%1番").arg(horse_->count() + 1));
+        horse_->setCurrentIndex(runners > 0 ? 0 : -1);
+    }
+    invalidate({3, 4, 2, 1});
 }
 
-// Pages 1 and 2: one bar per runner, coloured per bar, on an axis from 270.
-void TGraphForm::drawCompositeBars(int page, const QString& title,
-                                   const std::vector<tolven::GraphPoint>& bars) {
-    QChart* chart = freshChart(views_[page - 1], title);
-    auto* x = new QBarCategoryAxis;
-    x->setTitleText(QStringLiteral("馬番"));
-    for (const auto& b : bars) x->append(QString::fromStdString(b.label).trimmed());
-    QValueAxis* y = valueAxis(QStringLiteral("総合能力指数"));
-    double top = 270;
-    for (const auto& b : bars) top = std::max(top, b.value);
-    y->setRange(270, top + 5);
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    addColouredBars(chart, bars, QStringLiteral("総合能力"), x, y);
+void TGraphForm::invalidate(std::initializer_list<int> pages) {
+    for (int page : pages) pageStale_[static_cast<std::size_t>(page - 1)] = true;
+    showPage(pages_->currentIndex());
+}
+
+void TGraphForm::showPage(int index) {
+    if (race_ < 0 || race_ >= day_.race_count || index < 0 || index > 3) return;
+    if (!pageStale_[static_cast<std::size_t>(index)]) return;
+    pageStale_[static_cast<std::size_t>(index)] = false;
+    switch (index) {
+        case 0:
+            drawPage1(race_);
+            break;
+        case 1:
+            drawPage2(race_);
+            break;
+        case 2:
+            drawPage3(race_);
+            break;
+        default:
+            drawPage4(race_);
+            break;
+    }
 }
 
 void TGraphForm::drawPage1(int n) {
-    drawCompositeBars(1, QStringLiteral("馬別能力序列グラフ"), tolven::ability_order_bars(day_, n));
+    std::vector<tolven::GraphPoint> bars = tolven::ability_order_bars(day_, n);
+    setBars(order_, bars);
+    views_[0]->setAccessibleDescription(
+        QStringLiteral("総合能力指数を能力の高い順に棒で表示（縦軸は270から）：") +
+        qs(tolven::graph_values_text(bars, tolven::sj("番"))));
 }
 
 void TGraphForm::drawPage2(int n) {
-    drawCompositeBars(2, QStringLiteral("馬別総合能力比較ｸﾞﾗﾌ"), tolven::composite_bars(day_, n));
+    std::vector<tolven::GraphPoint> bars = tolven::composite_bars(day_, n);
+    setBars(composite_, bars);
+    views_[1]->setAccessibleDescription(
+        QStringLiteral("総合能力指数を馬番順に棒で表示（縦軸は270から）：") +
+        qs(tolven::graph_values_text(bars, tolven::sj("番"))));
 }
 
 void TGraphForm::drawPage3(int n) {
-    QChart* chart = freshChart(views_[2], QStringLiteral("各馬能力推移ｸﾞﾗﾌ"));
-    int r = std::max(0, horse_->currentIndex());
-    if (r >= day_.runners(n)) return;
-    horseName_->setText(
-        qs(std::string(tolven::field_text(day_.runner[n][r], tolven::se::horse_name))));
-    tolven::RunnerTrend trend = tolven::runner_trend(day_, n, r);
-    auto* x = new QBarCategoryAxis;
-    for (const auto& p : trend.time) x->append(qs(p.label));
-    QValueAxis* y = valueAxis(QStringLiteral("能力指数"));
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    auto line = [&](const std::vector<tolven::GraphPoint>& points, const QString& name,
-                    unsigned colour) {
-        auto* s = new QLineSeries;
-        s->setName(name);
-        s->setColor(rgb(colour));
-        for (std::size_t k = 0; k < points.size(); ++k)
-            s->append(static_cast<double>(k), points[k].value);
-        chart->addSeries(s);
-        s->attachAxis(x);
-        s->attachAxis(y);
-        // Point labels in the axis format "#,##0.0": a label format can only
-        // print the raw value, so each point gets its text from a marker of
-        // its own.
-        for (std::size_t k = 0; k < points.size(); ++k) {
-            auto* label = new QScatterSeries;
-            label->setMarkerSize(6);
-            label->setColor(rgb(colour));
-            label->append(static_cast<double>(k), points[k].value);
-            label->setPointLabelsVisible(true);
-            label->setPointLabelsFormat(
-                QLocale(QLocale::English).toString(points[k].value, 'f', 1));
-            chart->addSeries(label);
-            label->attachAxis(x);
-            label->attachAxis(y);
-            for (QLegendMarker* marker : chart->legend()->markers(label)) marker->setVisible(false);
-        }
-    };
-    line(trend.time, QStringLiteral("ﾀｲﾑ能力"), tolven::kRed);
-    line(trend.f3, QStringLiteral("3ﾊﾛﾝ能力"), tolven::kGreenDark);
-    // The finishing positions: one point each, labelled and coloured, on a
-    // right-hand axis that is not shown.
-    auto* right = new QValueAxis;
-    right->setRange(-1, 1);
-    right->setVisible(false);
-    chart->addAxis(right, Qt::AlignRight);
-    for (std::size_t k = 0; k < trend.position.size(); ++k) {
-        auto* s = new QScatterSeries;
-        s->setName(QStringLiteral("順位"));
-        s->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
-        s->setColor(rgb(trend.position[k].colour));
-        s->append(static_cast<double>(k), 0);
-        s->setPointLabelsVisible(true);
-        s->setPointLabelsFormat(qs(trend.position[k].label));
-        chart->addSeries(s);
-        s->attachAxis(x);
-        s->attachAxis(right);
-        // One legend entry for the five points.
-        if (k > 0) {
-            for (QLegendMarker* marker : chart->legend()->markers(s)) marker->setVisible(false);
-        }
+    int r = horse_->currentIndex();
+    if (r < 0 || r >= day_.runners(n)) {
+        horseName_->clear();
+        return;
     }
-    chart->legend()->setVisible(true);
+    QString name = qs(std::string(tolven::field_text(day_.runner[n][r], tolven::se::horse_name)));
+    horseName_->setText(name);
+    tolven::RunnerTrend trend = tolven::runner_trend(day_, n, r);
+    QList<QPointF> time, f3, positions;
+    double low = trend.time[0].value, high = low;
+    for (int k = 0; k < tolven::kPastRuns; ++k) {
+        auto at = static_cast<std::size_t>(k);
+        time << QPointF(k, trend.time[at].value);
+        f3 << QPointF(k, trend.f3[at].value);
+        positions << QPointF(k, 0);
+        low = std::min({low, trend.time[at].value, trend.f3[at].value});
+        high = std::max({high, trend.time[at].value, trend.f3[at].value});
+        timeLabels_[at]->setText(number(trend.time[at].value));
+        f3Labels_[at]->setText(number(trend.f3[at].value));
+        positionLabels_[at]->setText(qs(trend.position[at].label));
+    }
+    setPoints(timeLine_, time);
+    setPoints(f3Line_, f3);
+    setPoints(positions_, positions);
+    for (int k = 0; k < tolven::kPastRuns; ++k) {
+        positions_->setPointConfiguration(k, QXYSeries::PointConfiguration::Color,
+                                          rgb(trend.position[static_cast<std::size_t>(k)].colour));
+    }
     if (axisFixed_->isChecked()) {
-        y->setRange(90, 120);
+        trendY_->setRange(90, 120);
     } else {
-        y->applyNiceNumbers();
+        // Room above the highest point for its label and the band of
+        // finishing positions.
+        double span = std::max(1.0, high - low);
+        double bottom = low - span * 0.1;
+        trendY_->setRange(low >= 0 ? std::max(0.0, bottom) : bottom, high + span * 0.35);
+        trendY_->applyNiceNumbers();
+    }
+    placeTrendLabels();
+    // Both lines are described by run, 前1走 to 前5走.
+    std::vector<tolven::GraphPoint> f3Points = trend.f3;
+    for (std::size_t k = 0; k < f3Points.size(); ++k) f3Points[k].label = trend.time[k].label;
+    views_[2]->setAccessibleDescription(
+        horse_->currentText() + QLatin1Char(' ') + name.trimmed() +
+        QStringLiteral(" の前1走から前5走までの能力指数と着順：ﾀｲﾑ能力 ") +
+        qs(tolven::graph_values_text(trend.time, "")) + QStringLiteral("／3ﾊﾛﾝ能力 ") +
+        qs(tolven::graph_values_text(f3Points, "")) + QStringLiteral("／着順 ") +
+        qs(tolven::positions_text(trend)));
+}
+
+// Puts the value labels of the two lines and the finishing-position labels
+// where they do not cover each other: the positions above their markers in
+// the band along the top; of the two values of a run the higher one above
+// its point and the lower one below; a label that would still touch another
+// moves further away, up or down, inside the plot area.
+void TGraphForm::placeTrendLabels() {
+    QChart* chart = views_[2]->chart();
+    QRectF plot = chart->plotArea();
+    // Nothing to place before the first horse is drawn.
+    if (plot.isEmpty() || timeLine_->count() != tolven::kPastRuns ||
+        positions_->count() != tolven::kPastRuns)
+        return;
+    QList<QRectF> taken;
+    const qreal gap = kLabelGap;
+    auto rectAt = [](QGraphicsSimpleTextItem* label, QPointF centre, bool above, qreal offset) {
+        QRectF box = label->boundingRect();
+        qreal y = above ? centre.y() - offset - box.height() : centre.y() + offset;
+        return QRectF(centre.x() - box.width() / 2, y, box.width(), box.height());
+    };
+    auto free = [&](const QRectF& r) {
+        if (!plot.contains(r)) return false;
+        return std::none_of(taken.begin(), taken.end(), [&](const QRectF& t) {
+            return t.adjusted(-2, -2, 2, 2).intersects(r);
+        });
+    };
+    for (int k = 0; k < tolven::kPastRuns; ++k) {
+        QPointF marker = chart->mapToPosition(QPointF(k, 0), positions_);
+        QRectF square(marker.x() - 6, marker.y() - 6, 12, 12);
+        taken << square;
+        QGraphicsSimpleTextItem* label = positionLabels_[static_cast<std::size_t>(k)];
+        QRectF r = rectAt(label, marker, true, 6 + gap);
+        if (!plot.contains(r)) r = rectAt(label, marker, false, 6 + gap);
+        label->setPos(r.topLeft());
+        label->setVisible(plot.contains(r));
+        if (label->isVisible()) taken << r;
+    }
+    for (int k = 0; k < tolven::kPastRuns; ++k) {
+        auto at = static_cast<std::size_t>(k);
+        QPointF time = chart->mapToPosition(timeLine_->at(k), timeLine_);
+        QPointF f3 = chart->mapToPosition(f3Line_->at(k), f3Line_);
+        bool timeHigher = time.y() <= f3.y();
+        const std::pair<QGraphicsSimpleTextItem*, QPointF> order[] = {{timeLabels_[at], time},
+                                                                      {f3Labels_[at], f3}};
+        for (int i = 0; i < 2; ++i) {
+            auto [label, point] = order[i];
+            // A run that did not happen (plotted at 0) needs no value; its
+            // position already reads "なし".
+            double value = (i == 0 ? timeLine_ : f3Line_)->at(k).y();
+            if (value == 0 || !plot.contains(point)) {
+                label->setVisible(false);
+                continue;
+            }
+            bool above = (i == 0) == timeHigher;
+            QRectF chosen;
+            bool found = false;
+            for (int step = 0; step < 12 && !found; ++step) {
+                qreal offset = 4 + step * (label->boundingRect().height() / 2);
+                for (bool side : {above, !above}) {
+                    QRectF r = rectAt(label, point, side, offset);
+                    if (free(r)) {
+                        chosen = r;
+                        found = true;
+                        break;
+                    }
+                }
+            }
+            label->setVisible(found);
+            if (!found) continue;
+            label->setPos(chosen.topLeft());
+            taken << chosen;
+        }
     }
 }
 
+std::vector<QGraphicsSimpleTextItem*> TGraphForm::shownLabels(int page) const {
+    std::vector<const std::vector<QGraphicsSimpleTextItem*>*> sets;
+    if (page == 1) sets = {&order_.labels};
+    if (page == 2) sets = {&composite_.labels};
+    if (page == 3) sets = {&timeLabels_, &f3Labels_, &positionLabels_};
+    std::vector<QGraphicsSimpleTextItem*> shown;
+    for (const auto* labels : sets) {
+        for (QGraphicsSimpleTextItem* label : *labels) {
+            if (label->isVisible()) shown.push_back(label);
+        }
+    }
+    return shown;
+}
+
+QList<QRectF> TGraphForm::labelRects(int page) const {
+    QList<QRectF> rects;
+    for (QGraphicsSimpleTextItem* label : shownLabels(page))
+        rects << label->mapRectToParent(label->boundingRect());
+    return rects;
+}
+
+QStringList TGraphForm::labelTexts(int page) const {
+    QStringList texts;
+    for (QGraphicsSimpleTextItem* label : shownLabels(page)) texts << label->text();
+    return texts;
+}
+
 void TGraphForm::drawPage4(int n) {
-    QChart* chart = freshChart(views_[3], QStringLiteral("馬別能力比較ｸﾞﾗﾌ"));
     int run = run_->currentIndex() == 5 ? 0 : run_->currentIndex() + 1;
     tolven::ComparisonBars bars = tolven::comparison_bars(day_, n, run);
-    auto* x = new QBarCategoryAxis;
-    x->setTitleText(QStringLiteral("馬番"));
-    for (const auto& b : bars.time) x->append(QString::fromStdString(b.label));
-    QValueAxis* y = valueAxis(QStringLiteral("能力指数"));
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    // Two bar series side by side: running time red, three furlongs green,
-    // a zero bar grey.
-    auto* series = new QBarSeries;
-    auto addSet = [&](const std::vector<tolven::GraphPoint>& points, const QString& name,
-                      unsigned colour) {
-        auto* set = new QBarSet(name);
-        set->setColor(rgb(colour));
-        for (const auto& p : points) *set << p.value;
-        for (std::size_t i = 0; i < points.size(); ++i) {
-            if (points[i].colour == tolven::kGrey) {
-                set->setSelectedColor(rgb(tolven::kGrey));
-                set->selectBar(static_cast<int>(i));
-            }
-        }
-        series->append(set);
-    };
-    addSet(bars.time, QStringLiteral("走破ﾀｲﾑ能力"), tolven::kRed);
-    addSet(bars.f3, QStringLiteral("3ﾊﾛﾝ能力"), tolven::kGreenDark);
-    chart->addSeries(series);
-    series->attachAxis(x);
-    series->attachAxis(y);
-    chart->legend()->setVisible(true);
-    chart->legend()->setAlignment(Qt::AlignTop);
-    if (axisFixed_->isChecked()) {
-        y->setRange(90, 120);
-    } else {
-        double top = 0;
-        for (const auto& b : bars.time) top = std::max(top, b.value);
-        for (const auto& b : bars.f3) top = std::max(top, b.value);
-        y->setRange(0, top > 0 ? top * 1.05 : 1);
+    QStringList categories;
+    QList<qreal> time, f3;
+    double top = 0;
+    for (std::size_t i = 0; i < bars.time.size(); ++i) {
+        categories << QString::fromStdString(bars.time[i].label);
+        time << bars.time[i].value;
+        f3 << bars.f3[i].value;
+        top = std::max({top, bars.time[i].value, bars.f3[i].value});
     }
+    setCategories(comparisonX_, categories);
+    setValues(timeBars_, time);
+    setValues(f3Bars_, f3);
+    // A bar of 0 is grey: the selected colour of its set.
+    for (auto [set, points] : {std::pair{timeBars_, &bars.time}, std::pair{f3Bars_, &bars.f3}}) {
+        for (std::size_t i = 0; i < points->size(); ++i) {
+            set->setBarSelected(static_cast<int>(i), (*points)[i].colour == tolven::kGrey);
+        }
+    }
+    if (axisFixed_->isChecked()) {
+        comparisonY_->setRange(90, 120);
+    } else {
+        comparisonY_->setRange(0, top > 0 ? top * 1.05 : 1);
+    }
+    views_[3]->setAccessibleDescription(
+        run_->currentText() +
+        QStringLiteral(" の走破ﾀｲﾑ能力（赤）と3ﾊﾛﾝ能力（緑）を馬番順に棒で表示：走破ﾀｲﾑ能力 ") +
+        qs(tolven::graph_values_text(bars.time, tolven::sj("番"))) + QStringLiteral("／3ﾊﾛﾝ能力 ") +
+        qs(tolven::graph_values_text(bars.f3, tolven::sj("番"))));
 }

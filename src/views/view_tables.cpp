@@ -207,4 +207,38 @@ ComparisonBars comparison_bars(const RaceDay& day, int n, int run) {
     return c;
 }
 
+std::string axis_number(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    std::string digits(text);
+    std::size_t start = digits[0] == '-' ? 1 : 0;
+    std::size_t point = digits.find('.');
+    for (std::size_t at = point; at > start + 3; at -= 3) digits.insert(at - 3, ",");
+    return digits;
+}
+
+std::string graph_values_text(const std::vector<GraphPoint>& points,
+                              std::string_view label_suffix) {
+    static const std::string separator = sj("、");
+    std::string text;
+    for (const auto& p : points) {
+        if (!text.empty()) text += separator;
+        std::string_view label = p.label;
+        while (!label.empty() && label.front() == ' ') label.remove_prefix(1);
+        text += std::string(label) + std::string(label_suffix) + " " + axis_number(p.value);
+    }
+    return text;
+}
+
+std::string positions_text(const RunnerTrend& trend) {
+    static const std::string separator = sj("、");
+    std::string text;
+    for (std::size_t k = 0; k < trend.position.size(); ++k) {
+        if (!text.empty()) text += separator;
+        std::string run = k < trend.time.size() ? trend.time[k].label : std::string();
+        text += run + " " + trend.position[k].label;
+    }
+    return text;
+}
+
 }  // namespace tolven

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "raceday/race_day.hpp"
@@ -61,6 +62,16 @@ struct ComparisonBars {
     std::vector<GraphPoint> f3;
 };
 ComparisonBars comparison_bars(const RaceDay& day, int n, int run);
+
+// A number in the graphs' axis format "#,##0.0": one decimal, thousands
+// separated by ",".
+std::string axis_number(double value);
+// The points of a graph as one line of text, for those who cannot see the
+// graph: each point's label followed by label_suffix, a blank and its value
+// in the axis format, separated by "、" (CP932).
+std::string graph_values_text(const std::vector<GraphPoint>& points, std::string_view label_suffix);
+// The finishing positions of page 3 as text: "前1走 10着、前2走 なし、…".
+std::string positions_text(const RunnerTrend& trend);
 
 inline constexpr unsigned kRed = 0xFF0000, kGreenDark = 0x008000, kLime = 0x00FF00,
                           kMagenta = 0xFF00FF, kYellow = 0xFFFF00, kGrey = 0x808080;

@@ -85,11 +85,10 @@ TEST(AnalysisSheet, RunnerTableMarksAndRules) {
     EXPECT_NE(all.find("pen 1 solid\nmove 250,580\nline 1800,580\n"), std::string::npos);
     EXPECT_NE(all.find("text 220,640 2\npen 12 solid\nmove 200,630\nline 1800,630\n"),
               std::string::npos);
-    // Marks in the rows of their horses.
-    EXPECT_NE(all.find("text 320,590 ×\n"), std::string::npos);
-    EXPECT_NE(all.find("text 320,640 注\n"), std::string::npos);
-    EXPECT_NE(all.find("text 320,540 ▲\n"), std::string::npos);
-    EXPECT_NE(all.find("text 320,590 ↓\n"), std::string::npos);
+    // Marks in the rows of their horses; horse 2 has × and ↓ and shows the
+    // one the prediction table shows, ↓, alone.
+    EXPECT_EQ(canvas.matching("text 320,"),
+              "text 320,540 ▲\ntext 320,590 ↓\ntext 320,640 注\ntext 320,490 印\n");
     // The table frame ends at B = 50 r + 530.
     EXPECT_NE(all.find("rect 200,440 1800,680\n"), std::string::npos);
     EXPECT_NE(all.find("text 200,1500 【パターン】B\n"), std::string::npos);
@@ -122,6 +121,15 @@ TEST(AnalysisSheet, BarGraph) {
               std::string::npos);
     // Slot ticks.
     EXPECT_NE(canvas.matching("").find("move 439,2600\nline 439,2620\n"), std::string::npos);
+    // The axis values, the horse numbers under the bars and the caption are
+    // all at size 8, the caption after the last number.
+    std::string all = canvas.matching("");
+    std::size_t values = all.find("text 330,1990 310\n");
+    ASSERT_NE(values, std::string::npos);
+    std::string graph = all.substr(all.rfind("font ", values));
+    EXPECT_NE(graph.find("text 1600,2655 馬番(能力順)"), std::string::npos);
+    EXPECT_NE(graph.find("text 1734,2625 18"), std::string::npos);
+    EXPECT_EQ(count(graph, "font "), count(graph, "font ＭＳ ゴシック 8\n")) << graph;
 }
 
 TEST(AllocationPrint, Blocks) {
@@ -147,7 +155,7 @@ TEST(AllocationPrint, Blocks) {
     EXPECT_NE(all.find("text 260,490  2R\n"), std::string::npos);
     EXPECT_NE(all.find("text 400,490 勝負度Ⅰ\n"), std::string::npos);
     EXPECT_NE(all.find("text 230,590 1- 2\n"), std::string::npos);
-    EXPECT_NE(all.find("text 230,635 2600 円\n"), std::string::npos);
+    EXPECT_NE(all.find("text 230,630 2600 円\n"), std::string::npos);
     EXPECT_NE(all.find("text 1460,490 合計額：9800 円\n"), std::string::npos);
 }
 
@@ -156,6 +164,197 @@ TEST(AllocationPrint, Blocks) {
 
 namespace tolven {
 namespace {
+
+using namespace tolven::testing;
+
+// Where the texts of a page land: the printouts use a fixed-pitch gothic, so
+// a text of n CP932 bytes at size s (points) is n half-width characters of
+// s / 2 points each, and one em (s points) high. Units are tenths of a
+// millimetre, as the layouts draw.
+class TextBoxes : public PageCanvas {
+  public:
+    struct Box {
+        double left, top, right, bottom;
+        std::string text;
+    };
+    std::vector<Box> boxes;
+
+    void set_font(std::string_view, int size, bool, bool) override { size_ = size; }
+    void set_font_colour(unsigned) override {}
+    void set_brush(BrushStyle, unsigned) override {}
+    void text_out(int x, int y, std::string_view text) override {
+        std::string_view shown = text;
+        while (!shown.empty() && shown.back() == ' ') shown.remove_suffix(1);
+        if (shown.empty()) return;
+        const double em = size_ * 254.0 / 72.0;
+        boxes.push_back({static_cast<double>(x), static_cast<double>(y),
+                         x + static_cast<double>(shown.size()) * em / 2, y + em,
+                         cp932::to_utf8(text)});
+    }
+    // The lines: vertical ones (column rules) and horizontal ones drawn with
+    // a pen of half a pixel or more (frames and row rules; a thinner one
+    // under a text is its underline).
+    struct Rule {
+        bool vertical;
+        double at, from, to, half;
+    };
+    std::vector<Rule> rules;
+    void set_pen(int width, PenStyle) override { pen_ = width; }
+    void move_to(int x, int y) override { at_ = {x, y}; }
+    void line_to(int x, int y) override {
+        rule(at_.first, at_.second, x, y);
+        at_ = {x, y};
+    }
+    void rectangle(int x1, int y1, int x2, int y2) override {
+        rule(x1, y1, x1, y2);
+        rule(x2, y1, x2, y2);
+        rule(x1, y1, x2, y1);
+        rule(x1, y2, x2, y2);
+    }
+
+  private:
+    void rule(int x1, int y1, int x2, int y2) {
+        // A pen width counts tenths of a 96-dpi pixel.
+        double half = pen_ * 254.0 / 960.0 / 2;
+        if (x1 == x2) {
+            rules.push_back(
+                {true, double(x1), double(std::min(y1, y2)), double(std::max(y1, y2)), half});
+        } else if (y1 == y2 && pen_ >= 5) {
+            rules.push_back(
+                {false, double(y1), double(std::min(x1, x2)), double(std::max(x1, x2)), half});
+        }
+    }
+    int size_ = 10;
+    int pen_ = 1;
+    std::pair<int, int> at_;
+};
+
+// Texts whose boxes share more than a tenth of a millimetre each way, texts
+// a rule runs through, and texts that leave the printable area of an A4 page
+// (4 mm margins).
+std::vector<std::string> crowdedTexts(const TextBoxes& page) {
+    std::vector<std::string> found;
+    const double touch = 1.0;
+    for (std::size_t i = 0; i < page.boxes.size(); ++i) {
+        const auto& a = page.boxes[i];
+        if (a.left < 0 || a.top < 0 || a.right > 2020 || a.bottom > 2890)
+            found.push_back("off the page: \"" + a.text + "\"");
+        for (std::size_t j = i + 1; j < page.boxes.size(); ++j) {
+            const auto& b = page.boxes[j];
+            bool apart = a.right - touch <= b.left || b.right - touch <= a.left ||
+                         a.bottom - touch <= b.top || b.bottom - touch <= a.top;
+            if (!apart) found.push_back("\"" + a.text + "\" and \"" + b.text + "\"");
+        }
+        for (const auto& rule : page.rules) {
+            bool crosses;
+            if (rule.vertical) {
+                crosses = rule.at > a.left + touch && rule.at < a.right - touch &&
+                          rule.from < a.bottom - touch && rule.to > a.top + touch;
+            } else {
+                // The ink of the gothic's characters fills about 0.06 to 0.96
+                // of the em below the text's top.
+                double em = a.bottom - a.top;
+                crosses = rule.from < a.right - touch && rule.to > a.left + touch &&
+                          rule.at + rule.half > a.top + 0.06 * em + touch &&
+                          rule.at - rule.half < a.top + 0.96 * em - touch;
+            }
+            if (crosses) {
+                found.push_back("\"" + a.text + "\" crossed by the rule at " +
+                                (rule.vertical ? "x " : "y ") + std::to_string(int(rule.at)));
+            }
+        }
+    }
+    return found;
+}
+
+std::string join(const std::vector<std::string>& lines) {
+    std::string all;
+    for (const auto& l : lines) all += l + "\n";
+    return all;
+}
+
+// A day with every text at its widest: 12 races of 18 runners, 60-byte race
+// names, 18-byte horse names, 8-byte jockeys, the longest condition, track
+// and grade texts, three-digit scores, ranks up to 18, nine bets everywhere
+// and the largest investments.
+RaceDay widestDay() {
+    RaceDay day;
+    set_races(day, std::vector<std::pair<int, int>>(12, {3600, 18}));
+    std::string name;
+    for (int k = 0; k < 30; ++k) name += sj("競");
+    for (int n = 0; n < 12; ++n) {
+        auto i = static_cast<std::size_t>(n);
+        day.race[i] = RecordBuilder(RecordKind::Race)
+                          .race(20261205, "06", 5, 3, n + 1)
+                          .text(ra::race_name, name)
+                          .number(ra::race_type, 13)
+                          .number(ra::condition_age3, 10)
+                          .number(ra::condition_age4, 10)
+                          .number(ra::condition_age5up, 10)
+                          .number(ra::condition_youngest, 10)
+                          .text(ra::grade, "E")
+                          .number(ra::weight_type, 2)
+                          .number(ra::distance, 3600)
+                          .number(ra::track, 22)
+                          .number(ra::start_time, 1545)
+                          .number(ra::entries, 18)
+                          .str();
+        for (int r = 0; r < 18; ++r) {
+            day.runner[i][static_cast<std::size_t>(r)] =
+                RecordBuilder(RecordKind::Runner)
+                    .race(20261205, "06", 5, 3, n + 1)
+                    .number(se::bracket, bracket_number(18, r + 1))
+                    .number(se::horse_number, r + 1)
+                    .number(se::pedigree, 2016100000LL + r)
+                    .text(se::horse_name, sj("アアアアアアアアア"))
+                    .number(se::sex, 3)
+                    .number(se::age, 10)
+                    .number(se::carried_weight, 575)
+                    .number(se::blinker, 1)
+                    .text(se::jockey, sj("騎手騎手"))
+                    .number(se::apprentice, 1)
+                    .str();
+            day.figures[i].runner[static_cast<std::size_t>(r)].composite = 310.5 - r;
+            for (RankArray* ranks : {&day.figures[i].composite_rank, &day.figures[i].time_rank,
+                                     &day.figures[i].f3_rank, &day.figures[i].trend_rank}) {
+                (*ranks)[static_cast<std::size_t>(r + 1)] = r + 1;
+            }
+        }
+        day.prediction[i].pattern = "A";
+        day.prediction[i].cross = 1;
+        day.prediction[i].chu = 1;
+        day.prediction[i].triangle = 2;
+        day.prediction[i].down = 3;
+        BetList bets;
+        for (std::size_t k = 0; k < bets.size(); ++k)
+            bets[k] = k == 0 ? "12-13" : "10-1" + std::to_string(k);
+        day.bets[i] = RaceBets{bets, bets, bets, bets};
+    }
+    day.from_2005 = false;
+    return day;
+}
+
+TEST(PrintedPages, NoTextCoversAnotherOnTheWidestDay) {
+    RaceDay day = widestDay();
+    TextBoxes bets;
+    draw_bet_list(day, bets);
+    EXPECT_EQ(join(crowdedTexts(bets)), "");
+    for (int k : {1, 10, 12}) {
+        TextBoxes sheet;
+        draw_analysis_sheet(day, k, sheet);
+        EXPECT_EQ(join(crowdedTexts(sheet)), "") << "race " << k;
+    }
+    FundAllocation money;
+    money.recompute(day);
+    for (auto& field : money.fields()) {
+        if (field.armed) field.text = "9999999";
+    }
+    money.split(day);
+    EXPECT_EQ(money.graded(1), true);
+    TextBoxes allocation;
+    draw_allocation(day, money, sj("2026年12月05日中山"), allocation);
+    EXPECT_EQ(join(crowdedTexts(allocation)), "");
+}
 
 TEST(DeviceUnits, ConversionsRoundHalfToEven) {
     // A 600-dpi printer and a 96-pixel screen.

@@ -1,33 +1,42 @@
+// The race windows (予想表, 計算表, タイムグラフ, ﾚｰｽ内容表示), the fund
+// allocation and its investment dialog, driven as a person drives them: the
+// day is loaded by clicking its list entry, races are changed by clicking the
+// visible tab, check items are ticked by mouse, keyboard and the accessible
+// action, amounts are typed. What is asserted is what the person sees.
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QBarCategoryAxis>
 #include <QBarSet>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
-#include <QMdiArea>
-#include <QMdiSubWindow>
-#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QStackedBarSeries>
 #include <QTabBar>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QValueAxis>
 #include <QtCharts/QChart>
+#include <QtCharts/QChartView>
 
-#include "jvlink/feed_link.hpp"
-#include "jvlink/import.hpp"
-#include "jvlink/result_text.hpp"
-#include "jvlink/sample_feed.hpp"
+#include <functional>
+
 #include "money/TshikinForm.hpp"
 #include "money/TtoushiForm.hpp"
 #include "prediction/TYosoForm.hpp"
-#include "prediction/results_record.hpp"
-#include "prediction/user_prediction.hpp"
 #include "raceday/TMainForm.hpp"
-#include "raceday/race_header.hpp"
-#include "store/cp932.hpp"
+#include "store/data_store.hpp"
 #include "support/temp_dir.hpp"
+#include "ui_fixture.hpp"
 #include "ui_tests.hpp"
 #include "views/TCalForm.hpp"
 #include "views/TContentsForm.hpp"
@@ -38,235 +47,708 @@
 #include "widgets/qt_text.hpp"
 
 namespace fs = std::filesystem;
+using namespace tolven::testing;
 using tolven::qs;
-using tolven::testing::saveScreenshot;
-using tolven::testing::TempDir;
 
 namespace {
 
-const tolven::DateTime kNow{2026, 12, 6, 10, 0, 0};
+// The toolbar button of an action, clicked where it is seen.
+void clickToolButton(TMainForm& form, const char* action) {
+    auto* bar = form.findChild<QToolBar*>(QStringLiteral("ToolBar"));
+    QVERIFY(bar != nullptr);
+    QWidget* button = bar->widgetForAction(form.action(QString::fromLatin1(action)));
+    QVERIFY2(button != nullptr, action);
+    TOLVEN_REQUIRE(clickWidget(button));
+    QApplication::processEvents();
+}
+
+// The race windows: the toolbar button that brings each up and the window.
+struct RaceWindow {
+    const char* button;
+    std::function<TRaceForm*(TMainForm&)> form;
+};
+
+const RaceWindow kRaceWindows[] = {
+    {"YosoBtn", [](TMainForm& f) -> TRaceForm* { return f.predictionForm(); }},
+    {"CalcBtn", [](TMainForm& f) -> TRaceForm* { return f.calcForm(); }},
+    {"GraphBtn", [](TMainForm& f) -> TRaceForm* { return f.graphForm(); }},
+    {"ShutubaBtn", [](TMainForm& f) -> TRaceForm* { return f.contentsForm(); }},
+};
+
+// The title line of a race header begins with the race number, "%2dR".
+QString raceTitlePrefix(int race) {
+    return QString::asprintf("%2dR", race);
+}
+
+// Runs `drive` on the modal dialog that `open` brings up.
+void withModalDialog(const std::function<void(QDialog&)>& drive,
+                     const std::function<void()>& open) {
+    bool driven = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog != nullptr);
+        // A window manager gives the keyboard to a dialog that comes up.
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitFor([dialog] { return QApplication::activeWindow() == dialog; }));
+        driven = true;
+        drive(*dialog);
+        if (dialog->isVisible()) dialog->reject();
+    });
+    open();
+    QVERIFY(driven);
+}
+
+QValueAxis* leftAxis(QChart* chart) {
+    for (QAbstractAxis* axis : chart->axes(Qt::Vertical)) {
+        if (axis->alignment() == Qt::AlignLeft) return qobject_cast<QValueAxis*>(axis);
+    }
+    return nullptr;
+}
+
+// The user file's runner line of race n, horse h.
+std::string userFileLine(const tolven::RaceDay& day, int n, int horse) {
+    std::vector<std::string> lines = tolven::split_lines(read_bytes(day.user_file));
+    std::size_t at = static_cast<std::size_t>(25 * n + 2 + horse);
+    return at < lines.size() ? lines[at] : std::string();
+}
+
+// The runner line the user grid shows for a row: " b|hh|t|t|..|rk|score|".
+std::string shownLine(QTableWidget* grid, int row) {
+    auto text = [&](int c) { return tolven::cp(grid->item(row, c)->text()); };
+    std::string line = " " + text(0) + "|" + text(1) + "|";
+    for (int c : {3, 4, 6, 7, 9, 10, 12, 13, 14})
+        line += (text(c).empty() ? "0" : "1") + std::string("|");
+    return line + text(15) + "|" + text(16) + "|";
+}
 
 }  // namespace
 
 class AnalysisWindowsTest : public QObject {
     Q_OBJECT
 
-    TempDir dir_;
     std::unique_ptr<TMainForm> form_;
 
+    // Opens the main window at its default size and loads a day of the list
+    // by clicking it.
+    void openOnDay(int entry = 0) {
+        form_ = openMainWindow(sampleBase());
+        QVERIFY(form_ != nullptr);
+        QVERIFY(form_->dayList()->count() > entry);
+        TOLVEN_REQUIRE(clickListRow(form_->dayList(), entry));
+        QVERIFY(form_->dayLoaded());
+        QVERIFY(form_->dayComplete());
+    }
+
+    // The race with the most runners.
+    int fullestRace() const {
+        int best = 0;
+        for (int n = 0; n < form_->day().race_count; ++n) {
+            if (form_->day().runners(n) > form_->day().runners(best)) best = n;
+        }
+        return best;
+    }
+
   private slots:
-    void initTestCase() {
-        TMsgDlg::setAutoAnswer(QMessageBox::Ok);
-        fs::path base = dir_.path();
-        tolven::make_sample_feed(base / "feed", tolven::SampleFeedOptions{33, 4, 20261206});
-        tolven::DataStore store(base);
-        store.create_folders();
-        tolven::FeedLink link(base / "feed", base / "JVCache");
-        link.JVInit(tolven::jvlink_sid());
-        tolven::CancelFlag cancel;
-        tolven::SilentImportHost host;
-        tolven::ImportController import(link, store, cancel, host, [] { return kNow; });
-        import.open();
-        import.start();
-        while (import.downloading()) import.status_tick();
+    void initTestCase() { TMsgDlg::setAutoAnswer(QMessageBox::Ok); }
+    void cleanupTestCase() { TMsgDlg::setAutoAnswer(std::nullopt); }
+    void cleanup() { form_.reset(); }
 
-        form_ = std::make_unique<TMainForm>(
-            base, std::make_unique<tolven::FeedLink>(base / "feed", base / "JVCache"));
-        form_->setClock([] { return kNow; });
-        form_->resize(1200, 900);
-        form_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-        form_->setDateIndex(1);
-        form_->rebuildCatalogue();
-        QVERIFY(form_->dayList()->count() > 0);
-        form_->dayList()->setCurrentRow(0);
-        QVERIFY(form_->loadDay(form_->dayList()->item(0)->text()));
+    void raceTabsChangeTheRace_data() {
+        QTest::addColumn<int>("window");
+        for (int i = 0; i < 4; ++i) QTest::newRow(kRaceWindows[i].button) << i;
+    }
+    // Every race window: its tab strip is seen with one tab per race, and a
+    // click on a tab shows that race, also after a second day is loaded.
+    void raceTabsChangeTheRace() {
+        QFETCH(int, window);
+        const RaceWindow& w = kRaceWindows[window];
+        TOLVEN_REQUIRE(openOnDay());
+        for (int load = 0; load < 2; ++load) {
+            if (load == 1) TOLVEN_REQUIRE(clickListRow(form_->dayList(), 1));
+            TOLVEN_REQUIRE(clickToolButton(*form_, w.button));
+            TRaceForm* race = w.form(*form_);
+            QTabBar* tabs = race->tabs();
+            TOLVEN_REQUIRE(requireShowing(tabs));
+            QCOMPARE(tabs->count(), form_->day().race_count);
+            QCOMPARE(tabs->tabText(0), QStringLiteral("1 R"));
+            QVERIFY(race->headerLine(0).startsWith(raceTitlePrefix(1)));
+            for (int n : {2, form_->day().race_count - 1, 0}) {
+                TOLVEN_REQUIRE(clickTab(tabs, n));
+                QCOMPARE(tabs->currentIndex(), n);
+                QVERIFY2(race->headerLine(0).startsWith(raceTitlePrefix(n + 1)),
+                         qPrintable(race->headerLine(0)));
+            }
+            TOLVEN_REQUIRE(requireOnScreen(form_.get()));
+        }
     }
 
-    void cleanupTestCase() {
-        form_.reset();
-        TMsgDlg::setAutoAnswer(std::nullopt);
-    }
-
-    void predictionPageShowsTheCoreFigures() {
-        TYosoForm* yoso = form_->predictionForm();
-        QCOMPARE(yoso->tabs()->count(), form_->day().race_count);
-        QCOMPARE(yoso->tabs()->tabText(0), QString("1 R"));
-        yoso->setCurrentRace(2);
+    // Each race window shows the race of the clicked tab: every cell text and
+    // colour, also after a race with fewer runners was shown in between.
+    void windowsShowTheClickedRace() {
+        TOLVEN_REQUIRE(openOnDay());
         const tolven::RaceDay& day = form_->day();
-        auto rows = tolven::computer_prediction_rows(day, 2);
-        QTableWidget* grid = yoso->computerGrid();
-        QCOMPARE(grid->rowCount(), static_cast<int>(rows.size()));
-        for (int r = 0; r < grid->rowCount(); ++r) {
-            for (int c = 0; c < 6; ++c) {
-                QCOMPARE(grid->item(r, c)->text(),
-                         qs(rows[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)]));
-            }
-            QCOMPARE(grid->item(r, 0)->background().color(),
-                     TRaceForm::rgb(tolven::bracket_colour(day.bracket(2, r))));
+        int big = fullestRace(), small = 0;
+        for (int n = 0; n < day.race_count; ++n) {
+            if (day.runners(n) < day.runners(small)) small = n;
         }
-        QCOMPARE(grid->item(0, 4)->background().color(), QColor(0, 255, 0));
-        QCOMPARE(grid->item(0, 5)->background().color(), QColor(0, 255, 255));
-        QCOMPARE(yoso->patternBox()->text(), QString::fromStdString(day.prediction[2].pattern));
-        QCOMPARE(yoso->computerQuinella()->count(), 9);
-        QCOMPARE(yoso->computerQuinella()->item(0)->text(),
-                 QStringLiteral("  ") + qs(day.bets[2].computer_quinella[0]));
-        QCOMPARE(yoso->headerLine(0), qs(tolven::race_header(day.race[2]).title));
-        // A cell read through accessibility.
-        QAccessibleInterface* table = QAccessible::queryAccessibleInterface(grid);
-        QVERIFY(table != nullptr);
-        QAccessibleTableInterface* cells = table->tableInterface();
-        QVERIFY(cells != nullptr);
-        QAccessibleInterface* cell = cells->cellAt(0, 5);
-        QVERIFY(cell != nullptr);
-        QCOMPARE(cell->text(QAccessible::Name), grid->item(0, 5)->text());
-        yoso->pages()->setCurrentIndex(0);
-        form_->predictionForm()->parentWidget()->showMaximized();
-        saveScreenshot(form_.get(), "prediction-computer.png");
-    }
-
-    void userTickRecomputesAndSaves() {
+        QVERIFY(day.runners(small) < day.runners(big));
+        auto compare = [](QTableWidget* grid, const auto& rows, const QString& what) {
+            QCOMPARE(grid->rowCount(), static_cast<int>(rows.size()));
+            for (int r = 0; r < grid->rowCount(); ++r) {
+                const auto& row = rows[static_cast<std::size_t>(r)];
+                for (std::size_t c = 0; c < row.size(); ++c) {
+                    QVERIFY2(grid->item(r, static_cast<int>(c))->text() == qs(row[c]),
+                             qPrintable(QStringLiteral("%1 (%2, %3): \"%4\"")
+                                            .arg(what)
+                                            .arg(r)
+                                            .arg(c)
+                                            .arg(grid->item(r, static_cast<int>(c))->text())));
+                }
+                QCOMPARE(
+                    grid->item(r, 0)->background().color(),
+                    TRaceForm::rgb(tolven::bracket_colour(row[0].empty() ? 0 : row[0][0] - '0')));
+            }
+        };
         TYosoForm* yoso = form_->predictionForm();
-        yoso->setCurrentRace(2);
-        tolven::RaceDay& day = form_->day();
-        int runners = day.runners(2);
-        double composite = day.figures[2].runner[1].composite;
-        yoso->pages()->setCurrentIndex(1);
-        QTableWidget* grid = yoso->userGrid();
-        QRect cell = grid->visualItemRect(grid->item(1, 3));
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
-        QCOMPARE(grid->item(1, 3)->text(), QStringLiteral("●"));
-        double expected = composite + 15.0 / runners;
-        QCOMPARE(day.figures[2].runner[1].user_score, expected);
-        QCOMPARE(grid->item(1, 16)->text(), QString::asprintf("%7.3f", expected));
-        for (int h = 1; h <= runners; ++h) QVERIFY(day.figures[2].user_rank[h] >= 1);
-        QVERIFY(yoso->userQuinella()->count() > 0);
-        // The user file holds the tick and the bets.
-        std::vector<std::string> lines =
-            tolven::split_lines(tolven::testing::read_bytes(day.user_file));
-        QCOMPARE(lines[25 * 2 + 4].substr(6, 1), std::string("1"));
-        QCOMPARE(lines[25 * 2 + 22], tolven::user_bet_line(day.bets[2].user_quinella));
-        saveScreenshot(form_.get(), "prediction-user.png");
-    }
-
-    void calculationTable() {
         TCalForm* cal = form_->calcForm();
-        cal->setCurrentRace(1);
-        auto rows = tolven::calc_time_rows(form_->day(), 1);
-        for (int r = 0; r < cal->timeGrid()->rowCount(); ++r) {
-            for (int c = 0; c < 12; ++c) {
-                QCOMPARE(cal->timeGrid()->item(r, c)->text(),
-                         qs(rows[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)]));
+        for (int n : {big, small, big}) {
+            TOLVEN_REQUIRE(clickToolButton(*form_, "YosoBtn"));
+            TOLVEN_REQUIRE(clickTab(yoso->tabs(), n));
+            TOLVEN_REQUIRE(clickTab(yoso->pages()->tabBar(), 0));
+            compare(yoso->computerGrid(), tolven::computer_prediction_rows(day, n), "computer");
+            if (QTest::currentTestFailed()) return;
+            QCOMPARE(yoso->computerGrid()->item(0, 4)->background().color(), QColor(0, 255, 0));
+            QCOMPARE(yoso->computerGrid()->item(0, 5)->background().color(), QColor(0, 255, 255));
+            QCOMPARE(yoso->patternBox()->text(), QString::fromStdString(day.prediction[n].pattern));
+            QCOMPARE(yoso->computerQuinella()->count(), 9);
+            QCOMPARE(yoso->computerQuinella()->item(0)->text(),
+                     QStringLiteral("  ") + qs(day.bets[n].computer_quinella[0]));
+            TOLVEN_REQUIRE(clickTab(yoso->pages()->tabBar(), 1));
+            QCOMPARE(yoso->userGrid()->rowCount(), day.runners(n));
+            for (int r = 0; r < day.runners(n); ++r) {
+                QCOMPARE(yoso->userGrid()->item(r, 2)->text(), qs(day.horse_name(n, r)));
+                QCOMPARE(yoso->userGrid()->item(r, 5)->background().color(), QColor(Qt::black));
             }
+
+            TOLVEN_REQUIRE(clickToolButton(*form_, "CalcBtn"));
+            TOLVEN_REQUIRE(clickTab(cal->tabs(), n));
+            TOLVEN_REQUIRE(clickTab(cal->pages()->tabBar(), 0));
+            compare(cal->timeGrid(), tolven::calc_time_rows(day, n), "time");
+            if (QTest::currentTestFailed()) return;
+            QCOMPARE(cal->timeGrid()->item(0, 8)->background().color(), QColor(0, 255, 255));
+            QCOMPARE(cal->timeGrid()->item(0, 9)->background().color(), QColor(0, 255, 0));
+            TOLVEN_REQUIRE(clickTab(cal->pages()->tabBar(), 1));
+            compare(cal->f3Grid(), tolven::calc_f3_rows(day, n), "three furlongs");
+            if (QTest::currentTestFailed()) return;
+
+            TOLVEN_REQUIRE(clickToolButton(*form_, "ShutubaBtn"));
+            TOLVEN_REQUIRE(clickTab(form_->contentsForm()->tabs(), n));
+            compare(form_->contentsForm()->grid(), tolven::contents_rows(day, n), "contents");
+            if (QTest::currentTestFailed()) return;
         }
-        QCOMPARE(cal->timeGrid()->item(0, 8)->background().color(), QColor(0, 255, 255));
-        QCOMPARE(cal->timeGrid()->item(0, 9)->background().color(), QColor(0, 255, 0));
-        form_->action("CalcBtn")->trigger();
-        saveScreenshot(form_.get(), "calculation-table.png");
     }
 
-    void graphs() {
+    // A check item is ticked by a click, by Space or Enter on the current
+    // cell, and by the cell's accessible action; each recomputes the user
+    // score and rank, rebuilds the user bets and saves the user file. The
+    // arrow keys only move; Tab leaves the grid.
+    void userGridTicksByMouseKeyboardAndScreenReader() {
+        TOLVEN_REQUIRE(openOnDay());
+        TYosoForm* yoso = form_->predictionForm();
+        const int n = 2;
+        TOLVEN_REQUIRE(clickTab(yoso->tabs(), n));
+        TOLVEN_REQUIRE(clickTab(yoso->pages()->tabBar(), 1));
+        QTableWidget* grid = yoso->userGrid();
+        TOLVEN_REQUIRE(requireShowing(grid));
+        const tolven::RaceDay& day = form_->day();
+        const int runners = day.runners(n);
+        QCOMPARE(grid->rowCount(), runners);
+        QCOMPARE(yoso->userQuinella()->count(), 0);
+
+        auto expectTicked = [&](int row, int column, double points) {
+            QCOMPARE(grid->item(row, column)->text(), QStringLiteral("●"));
+            double score = day.figures[n].runner[row].composite + points / runners;
+            QCOMPARE(grid->item(row, 16)->text(), QString::asprintf("%7.3f", score));
+            for (int r = 0; r < runners; ++r)
+                QVERIFY(!grid->item(r, 15)->text().trimmed().isEmpty());
+            QVERIFY(yoso->userQuinella()->count() > 0);
+            // The file holds what the grid shows.
+            QCOMPARE(userFileLine(day, n, row + 1), shownLine(grid, row));
+        };
+
+        // A click on 厩◎ of the first runner.
+        TOLVEN_REQUIRE(clickCell(grid, 0, 3));
+        expectTicked(0, 3, 15);
+        if (QTest::currentTestFailed()) return;
+
+        // Down and Right move to 厩○ of the second runner without ticking
+        // anything; Space ticks it, Enter unticks it, Return ticks it again.
+        TOLVEN_REQUIRE(pressKey(grid, Qt::Key_Down));
+        TOLVEN_REQUIRE(pressKey(grid, Qt::Key_Right));
+        QCOMPARE(grid->currentIndex(), grid->model()->index(1, 4));
+        QCOMPARE(grid->item(1, 3)->text(), QString());
+        QCOMPARE(grid->item(1, 4)->text(), QString());
+        TOLVEN_REQUIRE(pressKey(grid, Qt::Key_Space));
+        expectTicked(1, 4, 12);
+        if (QTest::currentTestFailed()) return;
+        TOLVEN_REQUIRE(pressKey(grid, Qt::Key_Enter));
+        QCOMPARE(grid->item(1, 4)->text(), QString());
+        QCOMPARE(userFileLine(day, n, 2), shownLine(grid, 1));
+        TOLVEN_REQUIRE(pressKey(grid, Qt::Key_Return));
+        expectTicked(1, 4, 12);
+        if (QTest::currentTestFailed()) return;
+
+        // A screen reader's action on パ× of the third runner.
+        QAccessibleInterface* table = accessibleOf(grid);
+        QVERIFY(table != nullptr && table->tableInterface() != nullptr);
+        QAccessibleInterface* cell = table->tableInterface()->cellAt(2, 7);
+        QVERIFY(cell != nullptr);
+        QCOMPARE(cell->text(QAccessible::Name), QStringLiteral("パ×"));
+        QVERIFY(!cell->state().checked);
+        QVERIFY(doAccessibleAction(cell, QAccessibleActionInterface::toggleAction()));
+        expectTicked(2, 7, -10);
+        if (QTest::currentTestFailed()) return;
+        QVERIFY(table->tableInterface()->cellAt(2, 7)->state().checked);
+        QCOMPARE(table->tableInterface()->selectedCellCount(), 0);
+
+        // Tab takes the focus out of the grid.
+        TOLVEN_REQUIRE(pressKey(grid, Qt::Key_Tab));
+        QVERIFY(QApplication::focusWidget() != nullptr);
+        QVERIFY(QApplication::focusWidget() != grid);
+    }
+
+    // 能力軸（左軸)固定 redraws the graphs whichever way it is toggled; the
+    // horse and past-run selectors redraw pages 3 and 4 by keyboard.
+    void graphControlsWorkByKeyboardAndScreenReader() {
+        TOLVEN_REQUIRE(openOnDay());
+        TOLVEN_REQUIRE(clickToolButton(*form_, "GraphBtn"));
         TGraphForm* graph = form_->graphForm();
-        graph->setCurrentRace(0);
-        auto bars = tolven::ability_order_bars(form_->day(), 0);
-        QChart* chart = graph->chart(1);
-        QCOMPARE(chart->series().size(), 1);
-        auto* series = qobject_cast<QStackedBarSeries*>(chart->series().first());
-        QVERIFY(series != nullptr);
-        // Each bar's value sits in the set of its colour.
-        for (std::size_t p = 0; p < bars.size(); ++p) {
-            bool found = false;
-            for (QBarSet* set : series->barSets()) {
-                if (set->color() == TRaceForm::rgb(bars[p].colour)) {
-                    QCOMPARE(set->at(static_cast<int>(p)), bars[p].value);
-                    found = true;
+        const int n = fullestRace();
+        TOLVEN_REQUIRE(clickTab(graph->tabs(), n));
+        TOLVEN_REQUIRE(clickTab(graph->pages()->tabBar(), 2));
+        QValueAxis* trend = leftAxis(graph->chart(3));
+        QVERIFY(trend != nullptr);
+        QCOMPARE(trend->min(), 90.0);
+        QCOMPARE(trend->max(), 120.0);
+
+        // Space on the check box: the axis follows the figures.
+        TOLVEN_REQUIRE(pressKey(graph->axisFixed(), Qt::Key_Space));
+        QVERIFY(!graph->axisFixed()->isChecked());
+        QVERIFY(trend->min() != 90.0 || trend->max() != 120.0);
+        // The screen reader's toggle: fixed again.
+        QVERIFY(doAccessibleAction(accessibleOf(graph->axisFixed()),
+                                   QAccessibleActionInterface::toggleAction()));
+        QVERIFY(graph->axisFixed()->isChecked());
+        QCOMPARE(trend->min(), 90.0);
+        QCOMPARE(trend->max(), 120.0);
+        QVERIFY(doAccessibleAction(accessibleOf(graph->axisFixed()),
+                                   QAccessibleActionInterface::toggleAction()));
+        QVERIFY(trend->min() != 90.0 || trend->max() != 120.0);
+
+        // Down on the horse selector shows the second horse.
+        const tolven::RaceDay& day = form_->day();
+        QString second =
+            qs(std::string(tolven::field_text(day.runner[n][1], tolven::se::horse_name)));
+        TOLVEN_REQUIRE(pressKey(graph->horseSelector(), Qt::Key_Down));
+        QCOMPARE(graph->horseSelector()->currentText(), QStringLiteral("2番"));
+        QCOMPARE(graph->horseName()->text(), second);
+        QVERIFY(accessibleOf(graph->chartView(3))
+                    ->text(QAccessible::Description)
+                    .startsWith(QStringLiteral("2番 ") + second.trimmed()));
+        TOLVEN_REQUIRE(pressKey(graph->horseSelector(), Qt::Key_End));
+        QCOMPARE(graph->horseSelector()->currentText(), QStringLiteral("%1番").arg(day.runners(n)));
+
+        // Page 4 by keyboard: past run 2, then the averages.
+        TOLVEN_REQUIRE(clickTab(graph->pages()->tabBar(), 3));
+        QValueAxis* comparison = leftAxis(graph->chart(4));
+        QVERIFY(comparison != nullptr);
+        QVERIFY(comparison->min() != 90.0 || comparison->max() != 120.0);
+        TOLVEN_REQUIRE(pressKey(graph->runSelector(), Qt::Key_Down));
+        QCOMPARE(graph->runSelector()->currentText(), QStringLiteral("前走-2"));
+        tolven::ComparisonBars run2 = tolven::comparison_bars(day, n, 2);
+        QString description = accessibleOf(graph->chartView(4))->text(QAccessible::Description);
+        QVERIFY2(description.startsWith(QStringLiteral("前走-2 ")), qPrintable(description));
+        QVERIFY(description.contains(qs(tolven::graph_values_text(run2.time, tolven::sj("番")))));
+        TOLVEN_REQUIRE(pressKey(graph->runSelector(), Qt::Key_End));
+        QCOMPARE(graph->runSelector()->currentText(), QStringLiteral("全平均"));
+        tolven::ComparisonBars averages = tolven::comparison_bars(day, n, 0);
+        QVERIFY(accessibleOf(graph->chartView(4))
+                    ->text(QAccessible::Description)
+                    .contains(qs(tolven::graph_values_text(averages.f3, tolven::sj("番")))));
+    }
+
+    // What assistive technology reads: the pattern letter, the four graphs
+    // with what they plot and their values, the bet lists.
+    void screenReaderReadsPatternGraphsAndBets() {
+        TOLVEN_REQUIRE(openOnDay());
+        const tolven::RaceDay& day = form_->day();
+        TYosoForm* yoso = form_->predictionForm();
+        const int n = 1;
+        TOLVEN_REQUIRE(clickTab(yoso->tabs(), n));
+        QAccessibleInterface* pattern = accessibleOf(yoso->patternBox());
+        QVERIFY(pattern != nullptr);
+        QCOMPARE(pattern->text(QAccessible::Name), QStringLiteral("ﾊﾟﾀｰﾝ"));
+        QCOMPARE(pattern->text(QAccessible::Value),
+                 QString::fromStdString(day.prediction[n].pattern));
+        QVERIFY(QStringList({"A", "B", "C"}).contains(pattern->text(QAccessible::Value)));
+
+        QAccessibleInterface* quinella = accessibleOf(yoso->computerQuinella());
+        QCOMPARE(quinella->text(QAccessible::Name), QStringLiteral("コンピュータ予想 馬連"));
+        QCOMPARE(quinella->childCount(), 9);
+        QCOMPARE(quinella->child(0)->text(QAccessible::Name),
+                 QStringLiteral("  ") + qs(day.bets[n].computer_quinella[0]));
+        QCOMPARE(accessibleOf(yoso->userBracket())->text(QAccessible::Name),
+                 QStringLiteral("ユーザー予想 枠連"));
+
+        TOLVEN_REQUIRE(clickToolButton(*form_, "GraphBtn"));
+        TGraphForm* graph = form_->graphForm();
+        TOLVEN_REQUIRE(clickTab(graph->tabs(), n));
+        const char* titles[] = {"馬別能力序列グラフ", "馬別総合能力比較ｸﾞﾗﾌ", "各馬能力推移ｸﾞﾗﾌ",
+                                "馬別能力比較ｸﾞﾗﾌ"};
+        const std::vector<tolven::GraphPoint> values[] = {
+            tolven::ability_order_bars(day, n), tolven::composite_bars(day, n),
+            tolven::runner_trend(day, n, 0).time, tolven::comparison_bars(day, n, 1).f3};
+        for (int page = 1; page <= 4; ++page) {
+            TOLVEN_REQUIRE(clickTab(graph->pages()->tabBar(), page - 1));
+            QAccessibleInterface* chart = accessibleOf(graph->chartView(page));
+            QCOMPARE(chart->text(QAccessible::Name), QString::fromUtf8(titles[page - 1]));
+            QString description = chart->text(QAccessible::Description);
+            const auto& points = values[page - 1];
+            QString expected =
+                qs(tolven::graph_values_text(points, page == 3 ? std::string() : tolven::sj("番")));
+            QVERIFY2(description.contains(expected),
+                     qPrintable(description + QStringLiteral(" / ") + expected));
+        }
+        // The first bar of page 1 is the best runner, with its score.
+        QString first = accessibleOf(graph->chartView(1))->text(QAccessible::Description);
+        const tolven::GraphPoint& best = values[0].front();
+        QVERIFY(first.contains(QStringLiteral("：") + qs(best.label).trimmed() +
+                               QStringLiteral("番 ") + qs(tolven::axis_number(best.value))));
+    }
+
+    // Cancel keeps what was typed and recomputes nothing; OK splits with it;
+    // the next day load arms the fields afresh.
+    void investmentCancelKeepsTypedAmounts() {
+        TOLVEN_REQUIRE(openOnDay());
+        TOLVEN_REQUIRE(clickToolButton(*form_, "SpeedButton9"));
+        TshikinForm* shikin = form_->allocationForm();
+        QTableWidget* grid = shikin->grid();
+        tolven::FundAllocation& money = form_->allocation();
+        int race = 0;
+        for (int i = 1; i <= money.races() && race == 0; ++i) {
+            if (money.graded(i) && money.bet_count(i) > 0) race = i;
+        }
+        QVERIFY(race > 0);
+        const QString before = grid->item(2 * race, 12)->text();
+        const QString totalBefore = shikin->totalStake()->text();
+        QCOMPARE(grid->item(2 * race, 2)->text(), QStringLiteral("  10000"));
+        auto* invest = shikin->findChild<QPushButton*>(QStringLiteral("InvestButton"));
+        QVERIFY(invest != nullptr);
+
+        auto typeAndPress = [&](const char* amount, const char* button) {
+            withModalDialog(
+                [&](QDialog& dialog) {
+                    TOLVEN_REQUIRE(requireOnScreen(&dialog));
+                    auto* field =
+                        dialog.findChild<TSaNumEdit*>(QStringLiteral("NValEdit%1").arg(race));
+                    QVERIFY(field != nullptr);
+                    TOLVEN_REQUIRE(clickWidget(field));
+                    if (amount != nullptr) QTest::keyClicks(field, QString::fromLatin1(amount));
+                    TOLVEN_REQUIRE(
+                        clickWidget(dialog.findChild<QPushButton*>(QString::fromLatin1(button))));
+                },
+                [&] { TOLVEN_REQUIRE(clickWidget(invest)); });
+        };
+        auto fieldShown = [&](QString& text) {
+            withModalDialog(
+                [&](QDialog& dialog) {
+                    text = dialog.findChild<TSaNumEdit*>(QStringLiteral("NValEdit%1").arg(race))
+                               ->displayText();
+                },
+                [&] { TOLVEN_REQUIRE(clickWidget(invest)); });
+        };
+
+        // 25000 typed, then キャンセル: the table is as it was.
+        TOLVEN_REQUIRE(typeAndPress("25000", "BitBtn2"));
+        QCOMPARE(grid->item(2 * race, 2)->text(), QStringLiteral("  10000"));
+        QCOMPARE(grid->item(2 * race, 12)->text(), before);
+        QCOMPARE(shikin->totalStake()->text(), totalBefore);
+        // Opened again, the field still holds what was typed.
+        QString shown;
+        TOLVEN_REQUIRE(fieldShown(shown));
+        QCOMPARE(shown, QStringLiteral("25,000"));
+        // OK splits with it.
+        TOLVEN_REQUIRE(typeAndPress(nullptr, "BitBtn1"));
+        QCOMPARE(grid->item(2 * race, 2)->text(), QStringLiteral("  25000"));
+        QVERIFY(grid->item(2 * race, 12)->text().trimmed().toInt() > before.trimmed().toInt());
+        // A day load arms the fields again with 10000.
+        TOLVEN_REQUIRE(clickListRow(form_->dayList(), 0));
+        TOLVEN_REQUIRE(clickToolButton(*form_, "SpeedButton9"));
+        TOLVEN_REQUIRE(fieldShown(shown));
+        QCOMPARE(shown, QStringLiteral("10,000"));
+    }
+
+    void windowsFitAtTheirDefaultSize_data() {
+        QTest::addColumn<int>("window");
+        for (int i = 0; i < 4; ++i) QTest::newRow(kRaceWindows[i].button) << i;
+    }
+    // Every race of every race window at the default size: header lines,
+    // grid cells and titles fit, no cell has to be scrolled to, the window
+    // lies on the screen.
+    void windowsFitAtTheirDefaultSize() {
+        QFETCH(int, window);
+        const RaceWindow& w = kRaceWindows[window];
+        TOLVEN_REQUIRE(openOnDay());
+        TOLVEN_REQUIRE(clickToolButton(*form_, w.button));
+        TOLVEN_REQUIRE(requireOnScreen(form_.get()));
+        TRaceForm* race = w.form(*form_);
+        QVector<QWidget*> pages;
+        if (auto* yoso = qobject_cast<TYosoForm*>(race)) {
+            pages = {yoso->pages()->widget(0), yoso->pages()->widget(1)};
+        } else if (auto* cal = qobject_cast<TCalForm*>(race)) {
+            pages = {cal->timeGrid(), cal->f3Grid()};
+        } else if (auto* graph = qobject_cast<TGraphForm*>(race)) {
+            pages = {graph->pages()->widget(2)};
+        } else {
+            pages = {race};
+        }
+        for (int n = 0; n < form_->day().race_count; ++n) {
+            TOLVEN_REQUIRE(clickTab(race->tabs(), n));
+            for (int i = 0; i < 4; ++i) TOLVEN_REQUIRE(requireTextFits(race->headerLabel(i)));
+            for (QWidget* page : pages) {
+                if (auto* tabs = page->parentWidget() ? qobject_cast<QTabWidget*>(
+                                                            page->parentWidget()->parentWidget())
+                                                      : nullptr) {
+                    TOLVEN_REQUIRE(clickTab(tabs->tabBar(), tabs->indexOf(page)));
+                }
+                QApplication::processEvents();
+                QList<QTableWidget*> grids = page->findChildren<QTableWidget*>();
+                if (auto* self = qobject_cast<QTableWidget*>(page)) grids << self;
+                for (QTableWidget* grid : grids) {
+                    QCOMPARE(grid->rowCount(), form_->day().runners(n));
+                    TOLVEN_REQUIRE(requireCellsFit(grid));
+                    TOLVEN_REQUIRE(requireAllCellsSeen(grid));
+                }
+                for (QListWidget* list : page->findChildren<QListWidget*>()) {
+                    TOLVEN_REQUIRE(requireItemsFit(list));
+                }
+                for (QLabel* label : page->findChildren<QLabel*>()) {
+                    if (label->isVisible() && !label->text().isEmpty()) {
+                        TOLVEN_REQUIRE(requireTextFits(label));
+                    }
                 }
             }
-            QVERIFY(found);
-        }
-        QVERIFY(graph->axisFixed()->isChecked());
-        form_->action("GraphBtn")->trigger();
-        for (int page = 0; page < 4; ++page) {
-            graph->pages()->setCurrentIndex(page);
-            saveScreenshot(form_.get(), QString("graph-%1.png").arg(page + 1));
         }
     }
 
-    void raceContents() {
+    // The race contents: the sex-and-age and blinker texts are whole.
+    void raceContentsShowWholeTexts() {
+        TOLVEN_REQUIRE(openOnDay());
+        TOLVEN_REQUIRE(clickToolButton(*form_, "ShutubaBtn"));
         TContentsForm* contents = form_->contentsForm();
-        contents->setCurrentRace(1);
-        auto rows = tolven::contents_rows(form_->day(), 1);
-        for (int c = 0; c < 8; ++c)
-            QCOMPARE(contents->grid()->item(0, c)->text(),
-                     qs(rows[0][static_cast<std::size_t>(c)]));
-        QVERIFY(contents->headerLine(0).startsWith(QStringLiteral(" 2R　")));
-        form_->action("ShutubaBtn")->trigger();
-        saveScreenshot(form_.get(), "race-contents.png");
+        QTableWidget* grid = contents->grid();
+        // Right after the load: race 1 as the main window composes it.
+        QVERIFY(contents->headerLine(0).startsWith(QStringLiteral(" 1R")));
+        QVERIFY(!contents->headerLine(0).startsWith(QStringLiteral(" 1R　")));
+        bool blinker = false;
+        const int races = form_->day().race_count;
+        for (int i = 1; i <= races; ++i) {
+            const int n = i % races;
+            TOLVEN_REQUIRE(clickTab(contents->tabs(), n));
+            QVERIFY(
+                contents->headerLine(0).startsWith(raceTitlePrefix(n + 1) + QStringLiteral("　")));
+            auto rows = tolven::contents_rows(form_->day(), n);
+            for (int r = 0; r < grid->rowCount(); ++r) {
+                QCOMPARE(grid->item(r, 5)->text(), qs(rows[static_cast<std::size_t>(r)][5]));
+                blinker = blinker || grid->item(r, 6)->text() == QStringLiteral("ﾌﾞﾘﾝ");
+            }
+            TOLVEN_REQUIRE(requireCellsFit(grid));
+        }
+        QVERIFY2(blinker, "no runner with blinkers on the sample day");
     }
 
-    void resultsRecordBothStates() {
-        form_->hitsOnlyBox()->setChecked(false);
-        form_->hitsOnlyBox()->click();
-        QString hits = form_->resultsText()->toPlainText();
-        form_->hitsOnlyBox()->click();
-        QString all = form_->resultsText()->toPlainText();
-        QVERIFY(all.size() > hits.size());
-        QStringList expected;
-        for (const auto& l : tolven::results_record(form_->day(), false)) expected << qs(l);
-        QCOMPARE(all, expected.join(QLatin1Char('\n')));
-        form_->action("JissekiBtn")->trigger();
-        saveScreenshot(form_.get(), "results-record.png");
-    }
-
-    void fundAllocationAndInvestment() {
-        TshikinForm* shikin = form_->allocationForm();
-        tolven::FundAllocation& money = form_->allocation();
-        QTableWidget* grid = shikin->grid();
+    // The allocation grid: 14-pixel rows, no lines between the two rows of a
+    // race, a three-pixel black rule under each race, a header row that
+    // cannot be selected, and the cells where range selection works.
+    void allocationGridLooksAsDesigned() {
+        TOLVEN_REQUIRE(openOnDay());
+        TOLVEN_REQUIRE(clickToolButton(*form_, "SpeedButton9"));
+        QTableWidget* grid = form_->allocationForm()->grid();
+        TOLVEN_REQUIRE(requireCellsFit(grid));
+        TOLVEN_REQUIRE(requireAllCellsSeen(grid));
+        TOLVEN_REQUIRE(requireTextFits(form_->allocationForm()->totalBets()));
+        TOLVEN_REQUIRE(requireTextFits(form_->allocationForm()->totalStake()));
         QCOMPARE(grid->rowCount(), 2 * form_->day().race_count + 1);
-        for (int r = 1; r < grid->rowCount(); ++r) {
-            for (int c = 0; c < 13; ++c) QCOMPARE(grid->item(r, c)->text(), qs(money.cell(r, c)));
+        for (int r = 0; r < grid->rowCount(); ++r) QCOMPARE(grid->rowHeight(r), 14);
+        const int widths[] = {38, 45, 55, 50, 50, 50, 50, 50, 50, 50, 50, 50, 50};
+        for (int c = 0; c < 13; ++c) QVERIFY(grid->columnWidth(c) >= widths[c]);
+
+        QImage image = grid->viewport()->grab().toImage();
+        // Left in a bet column, where its right-aligned texts do not reach.
+        int x = grid->columnViewportPosition(4) + 2;
+        for (int race = 1; race <= form_->day().race_count; ++race) {
+            int upper = 2 * race - 1, lower = 2 * race;
+            // The last pixel row of the upper row is still the cell's green,
+            // and a line parts it from the next column.
+            int upperLast = grid->rowViewportPosition(upper) + grid->rowHeight(upper) - 1;
+            QCOMPARE(image.pixelColor(x, upperLast), QColor(0, 255, 0));
+            int boundary = grid->columnViewportPosition(5) - 1;
+            QColor line = image.pixelColor(boundary, upperLast - 5);
+            QVERIFY(line != QColor(0, 255, 0));
+            QCOMPARE(image.pixelColor(boundary, grid->rowViewportPosition(lower) + 5), line);
+            // Three black pixel rows at the bottom edge of the lower row.
+            int lowerLast = grid->rowViewportPosition(lower) + grid->rowHeight(lower) - 1;
+            for (int y : {lowerLast - 1, lowerLast, lowerLast + 1}) {
+                if (y >= image.height()) continue;
+                QVERIFY2(image.pixelColor(x, y) == QColor(Qt::black),
+                         qPrintable(QStringLiteral("race %1, y %2").arg(race).arg(y)));
+            }
+            QVERIFY(image.pixelColor(x, lowerLast - 2) != QColor(Qt::black));
         }
-        QCOMPARE(shikin->totalStake()->text(), qs(money.total_stake_text()));
-        int graded = 0;
-        for (int race = 1; race <= money.races(); ++race) {
-            if (money.graded(race) && money.bet_count(race) > 0) graded = race;
-        }
-        QVERIFY(graded > 0);
-        QCOMPARE(grid->item(2 * graded - 1, 0)->background().color(), QColor(252, 169, 171));
-        // Change the investment in the dialog and press OK.
-        TtoushiForm* dialog = shikin->investmentDialog();
-        dialog->loadFields();
-        QVERIFY(dialog->field(graded)->isEnabled());
-        dialog->field(graded)->setText("20000");
-        dialog->BitBtn1Click();
-        QCOMPARE(money.investment(graded), 20000);
-        QCOMPARE(grid->item(2 * graded, 2)->text(), QStringLiteral("  20000"));
-        int total = 0;
-        for (int s : money.stakes(graded)) total += s;
-        QCOMPARE(money.race_total(graded), total);
-        QVERIFY(total > 10000);
-        form_->action("SpeedButton9")->trigger();
-        saveScreenshot(form_.get(), "fund-allocation.png");
-        dialog->show();
-        saveScreenshot(dialog, "investment-dialog.png");
-        dialog->hide();
+        // The header row is never selected; a cell is.
+        TOLVEN_REQUIRE(clickCell(grid, 0, 4));
+        QVERIFY(grid->selectedItems().isEmpty());
+        TOLVEN_REQUIRE(clickCell(grid, 1, 4));
+        QCOMPARE(grid->selectedItems().size(), 1);
     }
 
-    void hitExportWritesFilesAndClipboard() {
-        QApplication::clipboard()->clear();
-        form_->exportHits(false);
-        fs::path folder = dir_.path() / "HPupload";
-        QVERIFY(fs::exists(folder / "Vevezaza.txt"));
-        bool tk = false;
-        for (const auto& e : fs::directory_iterator(folder)) {
-            tk = tk || e.path().filename().string().rfind("TK20261205", 0) == 0;
+    // The separator columns of the user grid are black over their width.
+    void userPageSeparatorsAreBlack() {
+        TOLVEN_REQUIRE(openOnDay());
+        TYosoForm* yoso = form_->predictionForm();
+        TOLVEN_REQUIRE(clickTab(yoso->pages()->tabBar(), 1));
+        QTableWidget* grid = yoso->userGrid();
+        QImage image = grid->viewport()->grab().toImage();
+        for (int c : {5, 8, 11}) {
+            QVERIFY(grid->columnWidth(c) >= 1);
+            for (int r = 0; r < grid->rowCount(); ++r) {
+                int y = grid->rowViewportPosition(r) + grid->rowHeight(r) / 2;
+                for (int x = grid->columnViewportPosition(c);
+                     x < grid->columnViewportPosition(c) + grid->columnWidth(c); ++x) {
+                    QVERIFY2(
+                        image.pixelColor(x, y) == QColor(Qt::black),
+                        qPrintable(QStringLiteral("column %1, row %2, x %3").arg(c).arg(r).arg(x)));
+                }
+            }
         }
-        QVERIFY(tk);
+    }
+
+    // The value labels of the graphs never cover each other and stay inside
+    // the plot: pages 1 and 2 for every race, page 3 for every horse of every
+    // race, with the axis fixed and automatic.
+    void graphLabelsStayApart() {
+        TOLVEN_REQUIRE(openOnDay());
+        TOLVEN_REQUIRE(clickToolButton(*form_, "GraphBtn"));
+        TGraphForm* graph = form_->graphForm();
+        auto requireApart = [&](int page, const QString& where) {
+            QApplication::processEvents();
+            QList<QRectF> rects = graph->labelRects(page);
+            QRectF plot = graph->chart(page)->plotArea();
+            for (int i = 0; i < rects.size(); ++i) {
+                QVERIFY2(plot.contains(rects[i]), qPrintable(where));
+                for (int j = i + 1; j < rects.size(); ++j) {
+                    // Apart by at least two pixels, not run together.
+                    QVERIFY2(
+                        !rects[i]
+                             .adjusted(-1, -1, 1, 1)
+                             .intersects(rects[j].adjusted(-1, -1, 1, 1)),
+                        qPrintable(where + QStringLiteral(": labels %1 and %2").arg(i).arg(j)));
+                }
+            }
+        };
+        int checked = 0;
+        for (int page : {1, 2}) {
+            TOLVEN_REQUIRE(clickTab(graph->pages()->tabBar(), page - 1));
+            for (int n = 0; n < form_->day().race_count; ++n) {
+                TOLVEN_REQUIRE(clickTab(graph->tabs(), n));
+                TOLVEN_REQUIRE(
+                    requireApart(page, QStringLiteral("page %1 race %2").arg(page).arg(n + 1)));
+                // Every bar of a runner with a score has its label, in the
+                // axis format.
+                QStringList expected;
+                for (const auto& bar : page == 1 ? tolven::ability_order_bars(form_->day(), n)
+                                                 : tolven::composite_bars(form_->day(), n)) {
+                    if (bar.value > 270) expected << qs(tolven::axis_number(bar.value));
+                }
+                QCOMPARE(graph->labelTexts(page), expected);
+                ++checked;
+            }
+        }
+        TOLVEN_REQUIRE(clickTab(graph->pages()->tabBar(), 2));
+        for (bool fixed : {true, false}) {
+            if (graph->axisFixed()->isChecked() != fixed)
+                TOLVEN_REQUIRE(clickWidget(graph->axisFixed()));
+            for (int n = 0; n < form_->day().race_count; ++n) {
+                TOLVEN_REQUIRE(clickTab(graph->tabs(), n));
+                for (int h = 0; h < form_->day().runners(n); ++h) {
+                    if (h > 0) TOLVEN_REQUIRE(pressKey(graph->horseSelector(), Qt::Key_Down));
+                    TOLVEN_REQUIRE(requireApart(
+                        3, QStringLiteral("page 3 race %1 horse %2").arg(n + 1).arg(h + 1)));
+                    ++checked;
+                }
+            }
+        }
+        QVERIFY(checked > 50);
+    }
+
+    // The hit export of the prediction window's button.
+    void hitButtonExportsTheHits() {
+        form_ = openMainWindow(sampleBase());
+        // Yesterday's races have their results.
+        TOLVEN_REQUIRE(clickWidget(form_->findChild<QRadioButton*>(QStringLiteral("Hiduke1"))));
+        QVERIFY(form_->dayList()->count() > 0);
+        TOLVEN_REQUIRE(clickListRow(form_->dayList(), 0));
+        QApplication::clipboard()->clear();
+        QCOMPARE(form_->dateIndex(), 1);
+        TOLVEN_REQUIRE(clickWidget(form_->predictionForm()->hitButton()));
+        QVERIFY(fs::exists(sampleBase() / "HPupload" / "Vevezaza.txt"));
         QVERIFY(QApplication::clipboard()->text().contains(
             QStringLiteral("TOLVEN for JRA-VAN Data Lab.")));
     }
+
+    // Pictures of every window at its default size, for a person to look at
+    // (saved when TOLVEN_SCREENSHOT_DIR is set), with the fullest race shown.
+    void screenshots() {
+        if (qEnvironmentVariableIsEmpty("TOLVEN_SCREENSHOT_DIR")) QSKIP("no screenshot folder");
+        TOLVEN_REQUIRE(openOnDay());
+        const int n = fullestRace();
+        TYosoForm* yoso = form_->predictionForm();
+        TOLVEN_REQUIRE(clickTab(yoso->tabs(), n));
+        saveScreenshot(form_.get(), "prediction-computer.png");
+        TOLVEN_REQUIRE(clickTab(yoso->pages()->tabBar(), 1));
+        TOLVEN_REQUIRE(clickCell(yoso->userGrid(), 0, 3));
+        saveScreenshot(form_.get(), "prediction-user.png");
+        TOLVEN_REQUIRE(clickToolButton(*form_, "CalcBtn"));
+        TCalForm* cal = form_->calcForm();
+        TOLVEN_REQUIRE(clickTab(cal->tabs(), n));
+        saveScreenshot(form_.get(), "calculation-time.png");
+        TOLVEN_REQUIRE(clickTab(cal->pages()->tabBar(), 1));
+        saveScreenshot(form_.get(), "calculation-f3.png");
+        TOLVEN_REQUIRE(clickToolButton(*form_, "GraphBtn"));
+        TGraphForm* graph = form_->graphForm();
+        TOLVEN_REQUIRE(clickTab(graph->tabs(), n));
+        for (int page = 0; page < 4; ++page) {
+            TOLVEN_REQUIRE(clickTab(graph->pages()->tabBar(), page));
+            QApplication::processEvents();
+            saveScreenshot(form_.get(), QStringLiteral("graph-%1.png").arg(page + 1));
+        }
+        TOLVEN_REQUIRE(clickWidget(graph->axisFixed()));
+        TOLVEN_REQUIRE(clickTab(graph->pages()->tabBar(), 2));
+        QApplication::processEvents();
+        saveScreenshot(form_.get(), "graph-3-automatic.png");
+        TOLVEN_REQUIRE(clickToolButton(*form_, "ShutubaBtn"));
+        TOLVEN_REQUIRE(clickTab(form_->contentsForm()->tabs(), n));
+        saveScreenshot(form_.get(), "race-contents.png");
+        TOLVEN_REQUIRE(clickToolButton(*form_, "SpeedButton9"));
+        saveScreenshot(form_.get(), "fund-allocation.png");
+        withModalDialog([](QDialog& dialog) { saveScreenshot(&dialog, "investment-dialog.png"); },
+                        [&] {
+                            clickWidget(form_->allocationForm()->findChild<QPushButton*>(
+                                QStringLiteral("InvestButton")));
+                        });
+    }
 };
 
-static tolven::testing::RegisterUiTest<AnalysisWindowsTest> registered;
+static RegisterUiTest<AnalysisWindowsTest> registered;
 
 #include "analysis_windows_test.moc"

@@ -2,11 +2,15 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QRadioButton>
 #include <QScreen>
 #include <QStyle>
+#include <QStyleOptionButton>
 #include <QTabBar>
 #include <QTableWidget>
 
@@ -35,7 +39,8 @@ std::unique_ptr<TMainForm> openMainWindow(const fs::path& base, const DateTime& 
     form->setClock([now] { return now; });
     form->rebuildCatalogue();
     form->show();
-    if (!QTest::qWaitForWindowExposed(form.get())) QTest::qFail("main window not exposed", __FILE__, __LINE__);
+    if (!QTest::qWaitForWindowExposed(form.get()))
+        QTest::qFail("main window not exposed", __FILE__, __LINE__);
     return form;
 }
 
@@ -58,9 +63,8 @@ bool showing(QWidget* widget, QString& why) {
         return false;
     }
     if (widget->width() <= 0 || widget->height() <= 0) {
-        why = describe(widget) + QStringLiteral(" has no size (%1 x %2)")
-                                     .arg(widget->width())
-                                     .arg(widget->height());
+        why = describe(widget) +
+              QStringLiteral(" has no size (%1 x %2)").arg(widget->width()).arg(widget->height());
         return false;
     }
     QWidget* window = widget->window();
@@ -81,7 +85,22 @@ void requireShowing(QWidget* widget) {
 
 void clickWidget(QWidget* widget) {
     TOLVEN_REQUIRE(requireShowing(widget));
-    QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, widget->rect().center());
+    QPoint at = widget->rect().center();
+    // A check box or radio button reacts only on its box and its text, which
+    // may not reach the middle of a widget stretched by its layout.
+    QStyleOptionButton option;
+    option.initFrom(widget);
+    if (auto* box = qobject_cast<QCheckBox*>(widget)) {
+        option.text = box->text();
+        at =
+            widget->style()->subElementRect(QStyle::SE_CheckBoxClickRect, &option, widget).center();
+    } else if (auto* radio = qobject_cast<QRadioButton*>(widget)) {
+        option.text = radio->text();
+        at = widget->style()
+                 ->subElementRect(QStyle::SE_RadioButtonClickRect, &option, widget)
+                 .center();
+    }
+    QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, at);
 }
 
 void clickTab(QTabBar* tabs, int index) {
@@ -116,8 +135,12 @@ void clickListRow(QListWidget* list, int row) {
 
 void pressKey(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers) {
     TOLVEN_REQUIRE(requireShowing(widget));
+    // Keys go to the active window's focus widget.
     widget->activateWindow();
+    QVERIFY2(QTest::qWaitFor([widget] { return QApplication::activeWindow() == widget->window(); }),
+             "the window does not become active");
     widget->setFocus(Qt::OtherFocusReason);
+    QVERIFY2(widget->hasFocus(), "the widget does not take the keyboard focus");
     QTest::keyClick(widget, key, modifiers);
 }
 
@@ -136,14 +159,15 @@ bool doAccessibleAction(QAccessibleInterface* node, const QString& action) {
 void requireCellsFit(QTableWidget* grid) {
     TOLVEN_REQUIRE(requireShowing(grid));
     // Item views draw a cell's text inside the focus-frame margin plus one
-    // pixel on each side.
+    // pixel on each side; a shown grid line takes the column's last pixel.
     int margin = 2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1);
+    int line = grid->showGrid() ? 1 : 0;
     for (int r = 0; r < grid->rowCount(); ++r) {
         for (int c = 0; c < grid->columnCount(); ++c) {
             QTableWidgetItem* item = grid->item(r, c);
-            if (item == nullptr || item->text().isEmpty()) continue;
+            if (item == nullptr || item->text().isEmpty() || grid->isColumnHidden(c)) continue;
             QFont font = item->data(Qt::FontRole).isValid() ? item->font() : grid->font();
-            int needed = QFontMetrics(font).horizontalAdvance(item->text()) + margin;
+            int needed = QFontMetrics(font).horizontalAdvance(item->text()) + margin + line;
             QVERIFY2(needed <= grid->columnWidth(c),
                      qPrintable(QStringLiteral("%1: cell (%2, %3) \"%4\" needs %5 px, column is %6")
                                     .arg(describe(grid))
@@ -153,6 +177,62 @@ void requireCellsFit(QTableWidget* grid) {
                                     .arg(needed)
                                     .arg(grid->columnWidth(c))));
         }
+    }
+    QHeaderView* header = grid->horizontalHeader();
+    if (!header->isVisible()) return;
+    // A header title is drawn inside the header margin on each side.
+    int headerMargin = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    for (int c = 0; c < grid->columnCount(); ++c) {
+        QTableWidgetItem* title = grid->horizontalHeaderItem(c);
+        if (title == nullptr || title->text().isEmpty()) continue;
+        int needed = QFontMetrics(header->font()).horizontalAdvance(title->text()) + headerMargin;
+        QVERIFY2(needed <= header->sectionSize(c),
+                 qPrintable(QStringLiteral("%1: title %2 \"%3\" needs %4 px, column is %5")
+                                .arg(describe(grid))
+                                .arg(c)
+                                .arg(title->text())
+                                .arg(needed)
+                                .arg(header->sectionSize(c))));
+    }
+}
+
+void requireAllCellsSeen(QTableWidget* grid) {
+    TOLVEN_REQUIRE(requireShowing(grid));
+    QRect view = grid->viewport()->rect();
+    for (int r = 0; r < grid->rowCount(); ++r) {
+        for (int c = 0; c < grid->columnCount(); ++c) {
+            if (grid->isColumnHidden(c) || grid->columnWidth(c) == 0) continue;
+            QRect cell(grid->columnViewportPosition(c), grid->rowViewportPosition(r),
+                       grid->columnWidth(c), grid->rowHeight(r));
+            QVERIFY2(view.contains(cell),
+                     qPrintable(QStringLiteral("%1: cell (%2, %3) at (%4, %5) %6 x %7 is not in "
+                                               "the %8 x %9 view")
+                                    .arg(describe(grid))
+                                    .arg(r)
+                                    .arg(c)
+                                    .arg(cell.x())
+                                    .arg(cell.y())
+                                    .arg(cell.width())
+                                    .arg(cell.height())
+                                    .arg(view.width())
+                                    .arg(view.height())));
+        }
+    }
+}
+
+void requireItemsFit(QListWidget* list) {
+    TOLVEN_REQUIRE(requireShowing(list));
+    int margin = 2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1);
+    for (int i = 0; i < list->count(); ++i) {
+        QListWidgetItem* item = list->item(i);
+        int needed = QFontMetrics(list->font()).horizontalAdvance(item->text()) + margin;
+        QVERIFY2(needed <= list->viewport()->width(),
+                 qPrintable(QStringLiteral("%1: entry %2 \"%3\" needs %4 px, has %5")
+                                .arg(describe(list))
+                                .arg(i)
+                                .arg(item->text())
+                                .arg(needed)
+                                .arg(list->viewport()->width())));
     }
 }
 

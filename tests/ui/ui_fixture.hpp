@@ -59,8 +59,14 @@ bool doAccessibleAction(QAccessibleInterface* node, const QString& action);
 
 // What a person sees.
 void requireShowing(QWidget* widget);
-// Every cell text of the grid fits its column (nothing would be elided).
+// Every cell text of the grid fits its column (nothing would be elided),
+// and so does every title of its column header when it is shown.
 void requireCellsFit(QTableWidget* grid);
+// Every cell of the grid lies inside its viewport: nothing has to be
+// scrolled into view.
+void requireAllCellsSeen(QTableWidget* grid);
+// Every entry of the list fits its width.
+void requireItemsFit(QListWidget* list);
 void requireTextFits(QLabel* label);
 // The window lies inside the test screen.
 void requireOnScreen(QWidget* window);
@@ -68,8 +74,8 @@ void requireOnScreen(QWidget* window);
 }  // namespace tolven::testing
 
 // Runs a fixture check and leaves the test function when it failed.
-#define TOLVEN_REQUIRE(call)                        \
-    do {                                            \
-        call;                                       \
-        if (QTest::currentTestFailed()) return;     \
+#define TOLVEN_REQUIRE(call)                    \
+    do {                                        \
+        call;                                   \
+        if (QTest::currentTestFailed()) return; \
     } while (false)

@@ -149,6 +149,28 @@ TEST(TimeGraphs, TrendAndComparison) {
     EXPECT_EQ(all.f3[0].colour, kGreenDark);
 }
 
+TEST(GraphTexts, AxisNumbersWithOneDecimalAndThousands) {
+    const std::pair<double, const char*> cases[] = {
+        {0, "0.0"},          {299, "299.0"},        {303.56, "303.6"},          {98.04, "98.0"},
+        {1234.5, "1,234.5"}, {-1234.5, "-1,234.5"}, {1234567.8, "1,234,567.8"}, {-0.25, "-0.2"}};
+    for (const auto& [value, text] : cases) EXPECT_EQ(axis_number(value), text) << value;
+}
+
+TEST(GraphTexts, ValuesAndPositionsForThoseWhoCannotSeeTheGraph) {
+    std::vector<GraphPoint> bars = {{303.56, " 4", kRed}, {299, "12", kMagenta}, {0, " 7", kGrey}};
+    EXPECT_EQ(cp932::to_utf8(graph_values_text(bars, sj("番"))), "4番 303.6、12番 299.0、7番 0.0");
+    EXPECT_EQ(graph_values_text({}, sj("番")), "");
+    RaceDay day;
+    set_races(day, {{1600, 3}});
+    day.figures[0].runner[0].past_time_index = {0, 101, 0, 0, 0, 0};
+    day.past_run[0][0][0].replace(se::finish.offset, 2, "03");
+    RunnerTrend t = runner_trend(day, 0, 0);
+    EXPECT_EQ(cp932::to_utf8(graph_values_text(t.time, "")),
+              "前1走 101.0、前2走 0.0、前3走 0.0、前4走 0.0、前5走 0.0");
+    EXPECT_EQ(cp932::to_utf8(positions_text(t)),
+              "前1走 3着、前2走 なし、前3走 なし、前4走 なし、前5走 なし");
+}
+
 TEST(BracketColours, EightBrackets) {
     EXPECT_EQ(bracket_colour(1), 0xFFFFFFu);
     EXPECT_EQ(bracket_colour(7), 0xFF8000u);
