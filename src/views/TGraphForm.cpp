@@ -15,6 +15,8 @@
 #include <QStackedBarSeries>
 #include <QTabWidget>
 #include <QValueAxis>
+
+#include <optional>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
 
@@ -171,7 +173,7 @@ void TGraphForm::buildBarPage(BarPage& page, QChart* chart, const std::vector<un
 
 void TGraphForm::placeBarLabels(BarPage& page) {
     QRectF plot = page.chart->plotArea();
-    QRectF previous;
+    QList<QRectF> placed;
     for (std::size_t i = 0; i < page.labels.size(); ++i) {
         QGraphicsSimpleTextItem* label = page.labels[i];
         if (i >= page.values.size() || plot.isEmpty()) {
@@ -181,15 +183,33 @@ void TGraphForm::placeBarLabels(BarPage& page) {
         QPointF top =
             page.chart->mapToPosition(QPointF(static_cast<double>(i), page.values[i]), page.series);
         QRectF box = label->boundingRect();
-        QRectF r(top.x() - box.width() / 2, top.y() + 2, box.width(), box.height());
-        // Where the label would run into its left neighbour's, it goes lower.
-        auto crowded = [&] { return r.adjusted(-kLabelGap, 0, kLabelGap, 0).intersects(previous); };
-        for (int step = 0; step < 4 && crowded(); ++step) r.translate(0, box.height());
-        bool shown = plot.contains(r) && !crowded();
-        label->setVisible(shown);
-        if (!shown) continue;
-        label->setPos(r.topLeft());
-        previous = r;
+        QRectF inside(top.x() - box.width() / 2, top.y() + 2, box.width(), box.height());
+        // Where the label would run into one already placed (neighbouring bars
+        // of nearly equal height), it goes a line lower inside its bar, then a
+        // line higher above it, until it stands apart from all of them.
+        auto apart = [&](const QRectF& r) {
+            if (!plot.contains(r)) return false;
+            QRectF room = r.adjusted(-kLabelGap, -kLabelGap, kLabelGap, kLabelGap);
+            for (const QRectF& other : placed) {
+                if (room.intersects(other)) return false;
+            }
+            return true;
+        };
+        std::optional<QRectF> chosen;
+        const qreal line = box.height() + kLabelGap;
+        for (int step = 0; step < 8 && !chosen; ++step) {
+            QRectF below = inside.translated(0, step * line);
+            if (apart(below)) {
+                chosen = below;
+                break;
+            }
+            QRectF above = inside.translated(0, -(step + 1) * line - 2);
+            if (apart(above)) chosen = above;
+        }
+        label->setVisible(chosen.has_value());
+        if (!chosen) continue;
+        label->setPos(chosen->topLeft());
+        placed << *chosen;
     }
 }
 
