@@ -1,6 +1,7 @@
 #include "store/store_writer.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <sys/stat.h>
 
@@ -250,7 +251,7 @@ void StoreWriter::load(Entry& e, bool first) {
             // safe to write, and so the replaced lines as they were.
             e.held = e.protected_lines(lines);
             e.lines = split_lines(read_file(e.spilled));
-            file_layer().unlink(e.spilled.c_str());
+            if (file_layer().unlink(e.spilled.c_str()) != 0) leftovers_ = true;
             e.spilled.clear();
             e.dirty = true;
         } else {
@@ -522,7 +523,9 @@ void StoreWriter::evict(Entry& e) {
 void StoreWriter::discard_spills() {
     for (auto& [key, entry] : entries_) {
         if (!entry->spilled.empty()) {
-            file_layer().unlink(entry->spilled.c_str());
+            if (file_layer().unlink(entry->spilled.c_str()) != 0 && errno != ENOENT) {
+                leftovers_ = true;
+            }
             entry->spilled.clear();
         }
     }
@@ -530,7 +533,8 @@ void StoreWriter::discard_spills() {
 
 void StoreWriter::finish() {
     ended_ = true;
-    lock_.set_unfinished(false);
+    // A temporary file that could not be removed is left for the next writer.
+    lock_.set_unfinished(leftovers_);
 }
 
 void StoreWriter::commit() {

@@ -123,7 +123,8 @@ class StoreWriter {
     std::uint64_t clock_ = 0;
     bool recovering_ = false;  // replaying a redo log: every change is safe
     bool ended_ = false;
-    bool broken_ = false;  // a commit failed after its commit point
+    bool broken_ = false;     // a commit failed after its commit point
+    bool leftovers_ = false;  // a temporary file could not be removed
     StoreWriterStats stats_;
 };
 
