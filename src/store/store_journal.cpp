@@ -240,10 +240,68 @@ RedoLog::~RedoLog() {
     if (fd_ >= 0) file_layer().close(fd_);
 }
 
+namespace {
+
+// Records are padded with blanks; the log keeps each run of four or more as
+// a marker and its length. The marker byte itself is written as the marker
+// and a length of 0.
+constexpr char kRunMarker = '\xFF';
+
+void pack(std::string& out, std::string_view line) {
+    std::size_t i = 0;
+    while (i < line.size()) {
+        if (line[i] == kRunMarker) {
+            out += kRunMarker;
+            out += '\0';
+            ++i;
+            continue;
+        }
+        std::size_t run = 0;
+        while (i + run < line.size() && line[i + run] == ' ' && run < 255) ++run;
+        if (run >= 4) {
+            out += kRunMarker;
+            out += static_cast<char>(run);
+            i += run;
+            continue;
+        }
+        std::size_t end = i + std::max<std::size_t>(run, 1);
+        while (end < line.size() && line[end] != kRunMarker &&
+               !(line[end] == ' ' && line.substr(end, 4) == "    ")) {
+            ++end;
+        }
+        out.append(line.substr(i, end - i));
+        i = end;
+    }
+}
+
+std::optional<std::string> unpack(std::string_view packed) {
+    std::string line;
+    for (std::size_t i = 0; i < packed.size(); ++i) {
+        if (packed[i] != kRunMarker) {
+            line += packed[i];
+            continue;
+        }
+        if (++i == packed.size()) return std::nullopt;
+        auto run = static_cast<unsigned char>(packed[i]);
+        if (run == 0) {
+            line += kRunMarker;
+        } else {
+            line.append(run, ' ');
+        }
+    }
+    return line;
+}
+
+}  // namespace
+
 void RedoLog::add(std::string& payload, StoreFile where, std::string_view line) {
     payload += static_cast<char>(where);
-    put_number(payload, line.size(), 2);
-    payload += line;
+    std::size_t size_at = payload.size();
+    put_number(payload, 0, 2);
+    pack(payload, line);
+    std::size_t packed = payload.size() - size_at - 2;
+    payload[size_at] = static_cast<char>(packed & 0xFF);
+    payload[size_at + 1] = static_cast<char>((packed >> 8) & 0xFF);
 }
 
 void RedoLog::append(const std::string& payload) {
@@ -304,7 +362,12 @@ std::vector<RedoOp> RedoLog::read(const fs::path& base) {
                 whole = false;
                 break;
             }
-            entry.push_back(RedoOp{static_cast<StoreFile>(where), std::string(payload.substr(3, length))});
+            std::optional<std::string> line = unpack(payload.substr(3, length));
+            if (!line) {
+                whole = false;
+                break;
+            }
+            entry.push_back(RedoOp{static_cast<StoreFile>(where), std::move(*line)});
             payload.remove_prefix(3 + length);
         }
         if (!whole) break;

@@ -362,6 +362,7 @@ void StoreWriter::checkpoint() {
     if (payload.empty()) return;
     redo_->append(payload);
     ++stats_.checkpoints;
+    stats_.redo_bytes += payload.size();
 }
 
 std::string StoreWriter::safe_content(const Entry& e) const {

@@ -436,6 +436,50 @@ TEST_F(StoreWriterTest, EveryFailingCallLeavesAStoreThatARerunCompletes) {
     EXPECT_GT(cases, 40);
 }
 
+TEST(RedoLog, KeepsLinesExactlyAndStopsAtAnEntryCutShort) {
+    TempDir dir;
+    std::vector<RedoOp> ops = {
+        {StoreFile::DayRunners, std::string(553, ' ')},
+        {StoreFile::HorseRuns, "SE" + std::string(3, ' ') + "x" + std::string(4, ' ') + "y" +
+                                   std::string(255, ' ') + "z" + std::string(256, ' ') + "\xFF" +
+                                   std::string(5, ' ') + "\xFF\xFF  \x01" "end   "},
+        {StoreFile::MeetingRaces, "\xFF"},
+        {StoreFile::DayPayouts, ""},
+    };
+    {
+        RedoLog log(dir.path());
+        std::string first, second;
+        RedoLog::add(first, ops[0].where, ops[0].line);
+        RedoLog::add(first, ops[1].where, ops[1].line);
+        RedoLog::add(second, ops[2].where, ops[2].line);
+        RedoLog::add(second, ops[3].where, ops[3].line);
+        log.append(first);
+        log.append(second);
+        // Packed: the blank runs take a few bytes.
+        EXPECT_LT(first.size(), 100u);
+    }
+    auto same = [](const std::vector<RedoOp>& a, const std::vector<RedoOp>& b) {
+        if (a.size() != b.size()) return false;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            if (a[i].where != b[i].where || a[i].line != b[i].line) return false;
+        }
+        return true;
+    };
+    EXPECT_TRUE(same(RedoLog::read(dir.path()), ops));
+    // A kill in the middle of the second entry, or a damaged byte in it:
+    // only the first entry counts.
+    std::string whole = read_bytes(RedoLog::file(dir.path()));
+    std::vector<RedoOp> first_only(ops.begin(), ops.begin() + 2);
+    for (std::size_t cut = whole.size() - 1; cut > whole.size() - 12; --cut) {
+        write_bytes(RedoLog::file(dir.path()), whole.substr(0, cut));
+        EXPECT_TRUE(same(RedoLog::read(dir.path()), first_only)) << cut;
+    }
+    std::string damaged = whole;
+    damaged[damaged.size() - 12] ^= 1;
+    write_bytes(RedoLog::file(dir.path()), damaged);
+    EXPECT_TRUE(same(RedoLog::read(dir.path()), first_only));
+}
+
 TEST_F(StoreWriterTest, AFileSizeLimitIsAWriteErrorNotTheEnd) {
     // In a child process: the limit and the signal are the whole process's.
     pid_t child = fork();
