@@ -18,10 +18,6 @@ namespace {
 constexpr std::string_view kJournalHeader = "tolven journal 1";
 constexpr std::string_view kRedoMagic = "TRD1";
 
-fs::path journal_file(const fs::path& base) {
-    return base / "tolven.journal";
-}
-
 bool file_exists(const fs::path& path) {
     struct stat info {};
     return lstat(path.c_str(), &info) == 0;
@@ -137,6 +133,10 @@ std::uint64_t get_number(std::string_view in, int bytes) {
 }
 
 }  // namespace
+
+fs::path journal_file(const fs::path& base) {
+    return base / "tolven.journal";
+}
 
 void commit_staged(const fs::path& base, const std::vector<StagedFile>& files,
                    RedoLog* supersedes) {

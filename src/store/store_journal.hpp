@@ -37,6 +37,9 @@ class RedoLog;
 void commit_staged(const std::filesystem::path& base, const std::vector<StagedFile>& files,
                    RedoLog* supersedes);
 
+// The journal of a base folder: "tolven.journal".
+std::filesystem::path journal_file(const std::filesystem::path& base);
+
 // Finishes a commit that a killed or failed writer left after its commit
 // point: renames the staged files the journal names over their targets and
 // removes the journal, and the redo log when the journal supersedes it. Entries whose paths do

@@ -30,16 +30,26 @@ std::string padded_key(std::string_view line) {
     return key;
 }
 
-// The file a record goes to, as a short text of its validated key fields.
+// The file a record goes to, as a short text of what names it: the day key
+// for day files (racecourse codes without a name share one), the pedigree
+// number, the meeting's date and racecourse code.
 std::string cache_key(StoreFile where, std::string_view line) {
     static constexpr char kPrefix[] = {'A', 'R', 'H', 'S', 'M'};
     std::string key(1, kPrefix[static_cast<int>(where)]);
-    if (where == StoreFile::HorseRuns) {
-        key += field_text(line, se::pedigree);
-    } else {
-        key += field_text(line, header::year);
-        key += field_text(line, header::month_day);
-        key += field_text(line, header::course);
+    switch (where) {
+        case StoreFile::DayRaces:
+        case StoreFile::DayRunners:
+        case StoreFile::DayPayouts:
+            key += day_key(line);
+            break;
+        case StoreFile::HorseRuns:
+            key += field_text(line, se::pedigree);
+            break;
+        case StoreFile::MeetingRaces:
+            key += field_text(line, header::year);
+            key += field_text(line, header::month_day);
+            key += field_text(line, header::course);
+            break;
     }
     return key;
 }
@@ -432,7 +442,7 @@ void StoreWriter::write_entries(const std::vector<Entry*>& entries, Mode mode,
         // Past its commit point the journal stays for the next writer, and
         // this one must not write over it.
         struct stat info {};
-        if (lstat((store_.base() / "tolven.journal").c_str(), &info) == 0) broken_ = true;
+        if (lstat(journal_file(store_.base()).c_str(), &info) == 0) broken_ = true;
         throw;
     }
     if (!staged.empty()) ++stats_.commits;

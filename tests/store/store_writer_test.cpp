@@ -173,6 +173,34 @@ TEST_F(StoreWriterTest, WritesTheBytesOfTheRecordByRecordFiling) {
     }
 }
 
+TEST_F(StoreWriterTest, RacecoursesWithoutANameShareTheirDayFiles) {
+    // Codes without a name give the same day key, so the same files.
+    std::vector<Op> ops;
+    for (const char* course : {"C4", "ZZ", "C4"}) {
+        int number = course[0] == 'Z' ? 2 : 1;
+        ops.push_back({StoreFile::DayRaces, RecordBuilder(RecordKind::Race)
+                                                .text(header::category, "1")
+                                                .race(20261226, course, 1, 1, number)
+                                                .text(ra::race_name, course)
+                                                .str()});
+        ops.push_back({StoreFile::DayRunners, RecordBuilder(RecordKind::Runner)
+                                                  .text(header::category, "1")
+                                                  .race(20261226, course, 1, 1, number)
+                                                  .number(se::horse_number, number)
+                                                  .text(se::pedigree, "2022100001")
+                                                  .str()});
+    }
+    write_store(dir.path(), {});
+    {
+        StoreWriter writer(store);
+        file_all(writer, ops);
+        writer.commit();
+    }
+    StoreFiles written = read_store(dir.path());
+    EXPECT_EQ(written, record_by_record({}, ops));
+    EXPECT_EQ(written.size(), 2u);
+}
+
 TEST_F(StoreWriterTest, AnUnchangedStoreIsNotRewritten) {
     write_store(dir.path(), record_by_record({}, import_stream()));
     StoreWriter writer(store);
