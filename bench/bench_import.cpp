@@ -48,7 +48,7 @@ struct Measured {
 
 // One import of the feed files after `from` into base, in a child process.
 Measured import_in_child(const fs::path& base, const fs::path& feed, const DateTime& from,
-                        std::size_t memory_limit) {
+                         std::size_t memory_limit) {
     sync();
     int pipe_fd[2];
     if (pipe(pipe_fd) != 0) std::exit(1);
@@ -111,8 +111,9 @@ std::map<fs::path, std::string> store_files(const fs::path& base) {
 
 // The floor: read the feed files, write the given store files once (each
 // through a temporary file and a rename, as the store does).
-double floor_seconds(const std::vector<fs::path>& feed, const std::map<fs::path, std::string>& files,
-                     const fs::path& target, std::size_t* records) {
+double floor_seconds(const std::vector<fs::path>& feed,
+                     const std::map<fs::path, std::string>& files, const fs::path& target,
+                     std::size_t* records) {
     sync();
     auto start = Clock::now();
     std::size_t count = 0;
@@ -187,8 +188,9 @@ int main(int argc, char** argv) {
     std::vector<fs::path> feed = stored_feed_files(dir / "feed");
     std::size_t memory_limit = memory_mb << 20;
 
-    std::printf("import of a sample feed: %d weeks, %d race days, %d races, %d runners, %d horses\n",
-                weeks, sum.days, sum.races, sum.runners, sum.horses);
+    std::printf(
+        "import of a sample feed: %d weeks, %d race days, %d races, %d runners, %d horses\n", weeks,
+        sum.days, sum.races, sum.runners, sum.horses);
 
     // The whole feed into an empty store.
     Measured best;
@@ -208,28 +210,26 @@ int main(int argc, char** argv) {
     std::size_t records = 0;
     double floor = 1e9;
     for (int run = 0; run < runs; ++run) {
-        floor = std::min(floor, floor_seconds(feed, final_files, dir / ("floor" + std::to_string(run)),
-                                              &records));
+        floor = std::min(floor, floor_seconds(feed, final_files,
+                                              dir / ("floor" + std::to_string(run)), &records));
     }
     final_files.clear();
     double rate = static_cast<double>(records) / best.seconds;
     std::string all;
     for (double t : times) all += format(all.empty() ? "%.3f" : ", %.3f", t);
-    line("records:", format("%.0f, into %.0f store files", static_cast<double>(records),
-                            static_cast<double>(best.stats.files_written)));
+    line("records:", format("%zu, into %ld store files", records, best.stats.files_written));
     line("import:", format("%.3f s (best of ", best.seconds) + all + ")");
     line("floor:", format("%.3f s (read the feed, write the final files once)", floor));
     line("records/s:", format("%.0f (target >= 50000: ratio %.2f)", rate, rate / 50000.0));
     line("import / floor:", format("%.2f (target <= 3)", best.seconds / floor));
     line("peak resident memory:", format("%.0f MB (writer memory limit %.0f MB)", best.peak_mb,
                                          static_cast<double>(memory_mb)));
-    line("writer:", format("%.0f commits, %.0f memory flushes, ",
-                           static_cast<double>(best.stats.commits),
-                           static_cast<double>(best.stats.memory_flushes)) +
-                        format("%.0f checkpoints", static_cast<double>(best.stats.checkpoints)));
+    line("writer:", format("%d commits, %d memory flushes, %d checkpoints (redo log %zu KB)",
+                           best.stats.commits, best.stats.memory_flushes, best.stats.checkpoints,
+                           best.stats.redo_bytes >> 10));
     if (weeks >= 500) {
-        line("ten seasons, time:", format("%.1f s (target < 30 s: ratio %.2f)", best.seconds,
-                                          best.seconds / 30.0));
+        line("ten seasons, time:",
+             format("%.1f s (target < 30 s: ratio %.2f)", best.seconds, best.seconds / 30.0));
         line("ten seasons, peak memory:",
              format("%.0f MB (target < 500 MB: ratio %.2f)", best.peak_mb, best.peak_mb / 500.0));
     }
@@ -248,8 +248,8 @@ int main(int argc, char** argv) {
                 fs::copy_file(f, old_feed / f.filename());
             }
         }
-        Measured season = import_in_child(dir / "season", old_feed, DateTime{2000, 1, 1, 0, 0, 0},
-                                          memory_limit);
+        Measured season =
+            import_in_child(dir / "season", old_feed, DateTime{2000, 1, 1, 0, 0, 0}, memory_limit);
         if (season.failed) return 1;
         std::map<fs::path, std::string> before = store_files(dir / "season");
         Measured inc;
@@ -274,24 +274,24 @@ int main(int argc, char** argv) {
         std::size_t new_records = 0;
         double inc_floor = 1e9;
         for (int run = 0; run < runs; ++run) {
-            inc_floor = std::min(inc_floor, floor_seconds(new_files, changed,
-                                                          dir / ("weekend-floor" + std::to_string(run)),
-                                                          &new_records));
+            inc_floor =
+                std::min(inc_floor, floor_seconds(new_files, changed,
+                                                  dir / ("weekend-floor" + std::to_string(run)),
+                                                  &new_records));
         }
         double per_new = inc.seconds / static_cast<double>(new_records);
         double per_all = best.seconds / static_cast<double>(records);
-        std::printf("incremental import: one new weekend (%zu feed files) into the store of the rest\n",
-                    new_files.size());
-        line("new records:", format("%.0f, into %.0f store files (of %.0f)",
-                                    static_cast<double>(new_records),
-                                    static_cast<double>(inc.stats.files_written),
-                                    static_cast<double>(after.size())));
+        std::printf(
+            "incremental import: one new weekend (%zu feed files) into the store of the rest\n",
+            new_files.size());
+        line("new records:", format("%zu, into %ld store files (of %zu)", new_records,
+                                    inc.stats.files_written, after.size()));
         line("import:", format("%.3f s (target < 1 s: ratio %.2f)", inc.seconds, inc.seconds));
-        line("floor:", format("%.3f s (read the new files, write the changed files once)",
-                              inc_floor));
+        line("floor:",
+             format("%.3f s (read the new files, write the changed files once)", inc_floor));
         line("import / floor:", format("%.2f", inc.seconds / inc_floor));
-        line("time per new record:", format("%.1f us (whole feed: %.1f us per record)",
-                                            per_new * 1e6, per_all * 1e6));
+        line("time per new record:",
+             format("%.1f us (whole feed: %.1f us per record)", per_new * 1e6, per_all * 1e6));
     }
     fs::remove_all(dir);
     return 0;

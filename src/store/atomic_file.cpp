@@ -122,7 +122,8 @@ std::optional<std::string> read_file_if_exists(const std::filesystem::path& path
     std::string content;
     struct stat info {};
     std::size_t expected = 0;
-    if (fstat(fd, &info) == 0 && info.st_size > 0) expected = static_cast<std::size_t>(info.st_size);
+    if (fstat(fd, &info) == 0 && info.st_size > 0)
+        expected = static_cast<std::size_t>(info.st_size);
     content.resize(expected + 1);
     std::size_t filled = 0;
     for (;;) {

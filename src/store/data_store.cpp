@@ -59,8 +59,7 @@ bool runner_file_is_regular(std::string_view content) {
     return true;
 }
 
-std::string rebuilt_runner_file(std::string_view content, std::size_t slot,
-                                std::string_view line) {
+std::string rebuilt_runner_file(std::string_view content, std::size_t slot, std::string_view line) {
     std::vector<std::string> lines = split_lines(content);
     if (lines.size() < static_cast<std::size_t>(kRunnerSlots)) {
         lines.resize(kRunnerSlots, std::string(kRunnerLine, ' '));

@@ -2,8 +2,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <optional>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -171,8 +171,7 @@ void commit_staged(const fs::path& base, const std::vector<StagedFile>& files,
     }
     for (const auto& f : files) {
         if (file_layer().rename(f.staged.c_str(), f.target.c_str()) != 0 && !first) {
-            first = FileError("cannot replace " + f.target.string() + ": " +
-                              std::strerror(errno));
+            first = FileError("cannot replace " + f.target.string() + ": " + std::strerror(errno));
         }
     }
     if (first) throw *first;

@@ -331,8 +331,8 @@ void StoreWriter::put_keyed(Entry& e, const std::string& stored) {
 
 void StoreWriter::put_runner(Entry& e, std::size_t slot, std::string_view line) {
     if (e.regular) {
-        std::string_view stored = std::string_view(e.bytes).substr(slot * kRunnerRecordSize,
-                                                                   kRunnerRecordSize - 2);
+        std::string_view stored =
+            std::string_view(e.bytes).substr(slot * kRunnerRecordSize, kRunnerRecordSize - 2);
         if (stored == line || created_before(line, stored)) return;
         e.bytes.replace(slot * kRunnerRecordSize, kRunnerRecordSize - 2, line);
     } else {
@@ -396,8 +396,7 @@ bool StoreWriter::unchanged_on_disk(const Entry& e, const std::string& content) 
     return disk && *disk == content;
 }
 
-void StoreWriter::write_entries(const std::vector<Entry*>& entries, Mode mode,
-                                bool supersede_log) {
+void StoreWriter::write_entries(const std::vector<Entry*>& entries, Mode mode, bool supersede_log) {
     struct Written {
         Entry* entry;
         std::size_t size;
@@ -436,8 +435,7 @@ void StoreWriter::write_entries(const std::vector<Entry*>& entries, Mode mode,
         throw;
     }
     try {
-        commit_staged(store_.base(), staged,
-                      supersede_log && !recovering_ ? redo_.get() : nullptr);
+        commit_staged(store_.base(), staged, supersede_log && !recovering_ ? redo_.get() : nullptr);
     } catch (...) {
         // Past its commit point the journal stays for the next writer, and
         // this one must not write over it.

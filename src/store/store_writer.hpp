@@ -24,12 +24,12 @@ struct StoreWriterOptions {
 };
 
 struct StoreWriterStats {
-    int checkpoints = 0;       // redo log entries written
+    int checkpoints = 0;         // redo log entries written
     std::size_t redo_bytes = 0;  // their size
-    int commits = 0;           // write-outs that replaced at least one file
-    long files_written = 0;    // store files replaced
-    int memory_flushes = 0;    // write-outs to stay within the memory limit
-    long files_spilled = 0;    // full contents staged on disk to free memory
+    int commits = 0;             // write-outs that replaced at least one file
+    long files_written = 0;      // store files replaced
+    int memory_flushes = 0;      // write-outs to stay within the memory limit
+    long files_spilled = 0;      // full contents staged on disk to free memory
     std::size_t peak_memory = 0;
     bool recovered = false;  // this writer finished what an earlier one left
 };

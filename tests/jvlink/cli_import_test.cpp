@@ -80,8 +80,8 @@ struct Outcome {
 };
 Outcome run_with_errors(const std::string& prefix, const std::string& arguments,
                         const fs::path& errors) {
-    std::string command = prefix + std::string(TOLVEN_CLI) + " " + arguments + " >/dev/null 2>" +
-                          errors.string();
+    std::string command =
+        prefix + std::string(TOLVEN_CLI) + " " + arguments + " >/dev/null 2>" + errors.string();
     int status = std::system(("sh -c '" + command + "'").c_str());
     return Outcome{WEXITSTATUS(status), read_bytes(errors)};
 }
@@ -108,11 +108,11 @@ TEST(CliImport, OneImportAtATimePerBaseFolder) {
     }
     // Two at once: each finishes or is refused, and the store is what one
     // import makes.
-    std::string both = "(" + std::string(TOLVEN_CLI) + " " + base + import +
-                       " >/dev/null 2>" + (dir.path() / "e1").string() + "; echo $? >" +
-                       (dir.path() / "s1").string() + ") & (" + std::string(TOLVEN_CLI) + " " +
-                       base + import + " >/dev/null 2>" + (dir.path() / "e2").string() +
-                       "; echo $? >" + (dir.path() / "s2").string() + ") & wait";
+    std::string both = "(" + std::string(TOLVEN_CLI) + " " + base + import + " >/dev/null 2>" +
+                       (dir.path() / "e1").string() + "; echo $? >" + (dir.path() / "s1").string() +
+                       ") & (" + std::string(TOLVEN_CLI) + " " + base + import + " >/dev/null 2>" +
+                       (dir.path() / "e2").string() + "; echo $? >" + (dir.path() / "s2").string() +
+                       ") & wait";
     ASSERT_EQ(std::system(("sh -c '" + both + "'").c_str()), 0);
     int finished = 0;
     for (const char* n : {"1", "2"}) {

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
-#include <memory>
 #include <chrono>
 #include <csignal>
+#include <functional>
+#include <memory>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -455,8 +455,8 @@ TEST_F(ImportWriterTest, AKilledReimportNeverLeavesARecordOlderAndARerunComplete
     long writes = counter.calls(FaultyFileLayer::Write);
     long renames = counter.calls(FaultyFileLayer::Rename);
     std::vector<Kill> kills = {
-        {FaultyFileLayer::Unlink, 1, 0},  {FaultyFileLayer::Write, 0, 2},
-        {FaultyFileLayer::Write, 0, 10},  {FaultyFileLayer::Write, 0, 30},
+        {FaultyFileLayer::Unlink, 1, 0}, {FaultyFileLayer::Write, 0, 2},
+        {FaultyFileLayer::Write, 0, 10}, {FaultyFileLayer::Write, 0, 30},
         {FaultyFileLayer::Write, 0, 80},
     };
     for (int sixth = 0; sixth <= 6; ++sixth) {

@@ -81,8 +81,7 @@ std::vector<Op> import_stream() {
         }
     }
     // An earlier run of a horse arrives last.
-    ops.push_back({StoreFile::HorseRuns,
-                   runner(20261010, 5, 3, "7", "20261011", "2022100001", 2)});
+    ops.push_back({StoreFile::HorseRuns, runner(20261010, 5, 3, "7", "20261011", "2022100001", 2)});
     return ops;
 }
 
@@ -126,8 +125,7 @@ std::vector<Op> reimport_stream() {
     }
     ops.push_back({StoreFile::DayRaces, race(20261205, 2, "7", "20261207", "訂正")});
     ops.push_back({StoreFile::DayRunners, runner(20261206, 1, 3, "2", "20261205")});
-    ops.push_back({StoreFile::HorseRuns,
-                   runner(20261212, 1, 2, "7", "20261213", "2022100002", 1)});
+    ops.push_back({StoreFile::HorseRuns, runner(20261212, 1, 2, "7", "20261213", "2022100002", 1)});
     return ops;
 }
 
@@ -217,10 +215,8 @@ TEST_F(StoreWriterTest, ARunnerSlotKeepsTheNewerRecord) {
     } cases[] = {
         {"20261206", "20261204", false},  // a race card over the result
         {"20261206", "20261206", true},   // same day: the later delivery wins
-        {"20261204", "20261206", true},
-        {"        ", "20261204", true},   // no date to compare
-        {"20261206", "2026120X", true},
-        {nullptr, "20261204", true},  // an empty slot
+        {"20261204", "20261206", true},  {"        ", "20261204", true},  // no date to compare
+        {"20261206", "2026120X", true},  {nullptr, "20261204", true},     // an empty slot
     };
     for (const auto& c : cases) {
         write_store(dir.path(), {});
@@ -231,8 +227,8 @@ TEST_F(StoreWriterTest, ARunnerSlotKeepsTheNewerRecord) {
             writer.store(StoreFile::DayRunners, incoming);
             writer.commit();
         }
-        auto records = DataStore::read_records(
-            store.day_file(day_key(incoming), ".jvSEr"), RecordKind::Runner);
+        auto records = DataStore::read_records(store.day_file(day_key(incoming), ".jvSEr"),
+                                               RecordKind::Runner);
         ASSERT_TRUE(records.has_value());
         EXPECT_EQ((*records)[0] == incoming, c.replaced) << (c.stored ? c.stored : "empty");
     }
@@ -470,7 +466,9 @@ TEST(RedoLog, KeepsLinesExactlyAndStopsAtAnEntryCutShort) {
         {StoreFile::DayRunners, std::string(553, ' ')},
         {StoreFile::HorseRuns, "SE" + std::string(3, ' ') + "x" + std::string(4, ' ') + "y" +
                                    std::string(255, ' ') + "z" + std::string(256, ' ') + "\xFF" +
-                                   std::string(5, ' ') + "\xFF\xFF  \x01" "end   "},
+                                   std::string(5, ' ') +
+                                   "\xFF\xFF  \x01"
+                                   "end   "},
         {StoreFile::MeetingRaces, "\xFF"},
         {StoreFile::DayPayouts, ""},
     };

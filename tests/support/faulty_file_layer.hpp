@@ -55,9 +55,7 @@ class FaultyFileLayer : public FileLayer {
     int rename(const char* from, const char* to) override {
         return strike(Rename) ? -1 : FileLayer::rename(from, to);
     }
-    int unlink(const char* path) override {
-        return strike(Unlink) ? -1 : FileLayer::unlink(path);
-    }
+    int unlink(const char* path) override { return strike(Unlink) ? -1 : FileLayer::unlink(path); }
     int mkdir(const char* path, mode_t mode) override {
         return strike(Mkdir) ? -1 : FileLayer::mkdir(path, mode);
     }

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "store/atomic_file.hpp"
-#include "store/lenient.hpp"
 #include "store/data_store.hpp"
+#include "store/lenient.hpp"
 #include "store/record.hpp"
 #include "support/temp_dir.hpp"
 
@@ -14,7 +14,8 @@ namespace tolven::testing {
 namespace {
 
 bool ends_with(const std::string& s, const std::string& suffix) {
-    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return s.size() >= suffix.size() &&
+           s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 bool is_temporary(const std::string& path) {
