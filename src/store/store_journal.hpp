@@ -61,7 +61,7 @@ struct RedoOp {
 
 // The import's redo log "tolven.redo": at the end of each feed file the
 // changes that cannot roll anything back are appended to it as one entry
-// (one write, with its length and checksum), instead of rewriting every file
+// (with its length and checksum), instead of rewriting every file
 // they touch. The next writer replays the complete entries of a log left
 // behind; an entry cut off by a kill fails its checksum and ends the replay.
 class RedoLog {

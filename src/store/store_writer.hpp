@@ -43,12 +43,15 @@ struct StoreWriterStats {
 // written are the same. Files are written whole, through temporary files and
 // a journal (commit_staged), at these points only:
 //  - commit(): the end of a complete run; every change, in one commit;
-//  - commit_safe(): the end of a cancelled or failed run, and whenever the
-//    memory limit is reached: only changes that cannot make a stored record
-//    older (below).
-// checkpoint() (the end of each feed file) appends the same safe changes to
-// the redo log, one write, so that a kill loses at most the feed file being
-// read; the next writer replays the log before it starts.
+//  - commit_safe(): the end of a cancelled or failed run: only the changes
+//    that cannot make a stored record older (below);
+//  - the memory limit: the files used least recently are written with their
+//    safe changes and leave memory; a file with other changes leaves its
+//    full content staged beside it for commit().
+// checkpoint() (the end of each feed file) appends the safe changes since the
+// last one to the redo log, a single entry at the end of one file instead of
+// a rewrite of every file they touch, so that a kill loses at most the feed
+// file being read; the next writer replays the log before it starts.
 //
 // Safe changes. Race, payout and horse files blank a record's data category
 // and creation date, so the age of a stored line is unknown; an import that
