@@ -40,7 +40,10 @@ std::string cache_key(StoreFile where, std::string_view line) {
         case StoreFile::DayRaces:
         case StoreFile::DayRunners:
         case StoreFile::DayPayouts:
-            key += day_key(line);
+            // What the day key is made of.
+            key += field_text(line, header::year);
+            key += field_text(line, header::month_day);
+            key += racecourse_name(field_text(line, header::course));
             break;
         case StoreFile::HorseRuns:
             key += field_text(line, se::pedigree);
