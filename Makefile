@@ -68,7 +68,8 @@ bench: deps
 	cmake --preset release
 	cmake --build --preset release
 	./build/release/bench/bench_store
-	./build/release/bench/bench_import
+	./build/release/bench/bench_import --runs 5
+	./build/release/bench/bench_import --weeks 520 --runs 1 --no-incremental
 	./build/release/bench/bench_load
 	./build/release/bench/bench_sample_feed
 	@if [ -x ./build/release/bench/bench_windows ]; then ./build/release/bench/bench_windows; fi

@@ -1,7 +1,9 @@
-// Files a realistic stream of final records through the store and compares the
-// time with simply writing the same final files once (the floor).
+// Files a realistic stream of final records through the store writer and
+// compares the time with simply writing the same final files once (the
+// floor). With --record-by-record, also through the direct record-by-record
+// path (each record read, merged and written back at once).
 //
-//   bench_store [--runners N] [--horses N] [DIR]
+//   bench_store [--runners N] [--horses N] [--record-by-record] [DIR]
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -9,11 +11,13 @@
 #include <map>
 #include <random>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "store/atomic_file.hpp"
 #include "store/data_store.hpp"
 #include "store/record_builder.hpp"
+#include "store/store_writer.hpp"
 
 namespace fs = std::filesystem;
 using namespace tolven;
@@ -69,6 +73,7 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
 int main(int argc, char** argv) {
     int runner_target = 20000;
     int horses = 3000;
+    bool record_by_record = false;
     fs::path dir = fs::temp_directory_path() / "tolven-bench-store";
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -76,6 +81,8 @@ int main(int argc, char** argv) {
             runner_target = std::atoi(argv[++i]);
         } else if (arg == "--horses" && i + 1 < argc) {
             horses = std::atoi(argv[++i]);
+        } else if (arg == "--record-by-record") {
+            record_by_record = true;
         } else {
             dir = arg;
         }
@@ -83,20 +90,43 @@ int main(int argc, char** argv) {
     Stream stream = make_stream(runner_target, horses);
     std::size_t records = stream.races.size() * 2 + stream.runners.size() * 2;
 
-    // Filing as the import does: every record through keyed merge or slot store.
+    // Filing as the import does: every record through keyed merge or slot
+    // store, into the writer's copies, then one commit.
     fs::remove_all(dir);
     DataStore store(dir / "filed");
     store.create_folders();
+    sync();
     auto start = std::chrono::steady_clock::now();
-    for (const auto& r : stream.races) {
-        store.store(StoreFile::DayRaces, r);
-        store.store(StoreFile::MeetingRaces, r);
-    }
-    for (const auto& r : stream.runners) {
-        store.store(StoreFile::DayRunners, r);
-        store.store(StoreFile::HorseRuns, r);
+    {
+        StoreWriter writer(store);
+        for (const auto& r : stream.races) {
+            writer.store(StoreFile::DayRaces, r);
+            writer.store(StoreFile::MeetingRaces, r);
+        }
+        for (const auto& r : stream.runners) {
+            writer.store(StoreFile::DayRunners, r);
+            writer.store(StoreFile::HorseRuns, r);
+        }
+        writer.commit();
     }
     double filing = seconds_since(start);
+
+    double direct = 0;
+    if (record_by_record) {
+        DataStore direct_store(dir / "direct");
+        direct_store.create_folders();
+        sync();
+        start = std::chrono::steady_clock::now();
+        for (const auto& r : stream.races) {
+            direct_store.store(StoreFile::DayRaces, r);
+            direct_store.store(StoreFile::MeetingRaces, r);
+        }
+        for (const auto& r : stream.runners) {
+            direct_store.store(StoreFile::DayRunners, r);
+            direct_store.store(StoreFile::HorseRuns, r);
+        }
+        direct = seconds_since(start);
+    }
 
     // The floor: the same final files, each written once.
     std::map<fs::path, std::vector<std::string>> files;
@@ -115,6 +145,7 @@ int main(int argc, char** argv) {
             without_line_break(r));
         files[floor_store.day_file(day_key(r), ".jvSEr")].emplace_back(without_line_break(r));
     }
+    sync();
     start = std::chrono::steady_clock::now();
     for (const auto& [path, lines] : files) {
         fs::create_directories(path.parent_path());
@@ -125,10 +156,14 @@ int main(int argc, char** argv) {
     std::printf("records filed:        %zu (%zu race, %zu runner records, each to two files)\n",
                 records, stream.races.size(), stream.runners.size());
     std::printf("files written:        %zu\n", files.size());
-    std::printf("filing:               %.3f s, %.0f records/s\n", filing,
+    std::printf("filing (writer):      %.3f s, %.0f records/s\n", filing,
                 static_cast<double>(records) / filing);
     std::printf("writing final files:  %.3f s (floor)\n", floor);
     std::printf("ratio filing / floor: %.1f\n", filing / floor);
+    if (record_by_record) {
+        std::printf("record by record:     %.3f s, %.0f records/s, ratio to the floor %.1f\n",
+                    direct, static_cast<double>(records) / direct, direct / floor);
+    }
     fs::remove_all(dir);
     return 0;
 }

@@ -38,7 +38,7 @@ std::string RecordFiler::rejection_line(const std::string& reason, std::string_v
 
 std::string RecordFiler::store(StoreFile where, std::string_view record, const std::string& label,
                                std::string_view feed_file) {
-    StoreOutcome outcome = store_.store(where, record);
+    StoreOutcome outcome = sink_(where, record);
     if (outcome.status == StoreOutcome::Status::Rejected) {
         return rejection_line(outcome.reason, feed_file);
     }
@@ -111,15 +111,15 @@ std::vector<std::string> RecordFiler::file_refresh(std::string_view record,
     StoreOutcome outcome;
     switch (kind) {
         case RecordKind::Payout:
-            if (race >= 1) outcome = store_.store(StoreFile::DayPayouts, record);
+            if (race >= 1) outcome = sink_(StoreFile::DayPayouts, record);
             break;
         case RecordKind::Race:
-            if (race >= 1) outcome = store_.store(StoreFile::DayRaces, record);
+            if (race >= 1) outcome = sink_(StoreFile::DayRaces, record);
             break;
         case RecordKind::Runner: {
             int horse = field_int(record, se::horse_number);
             if (race >= 1 && race <= 12 && horse >= 1 && horse <= 18) {
-                outcome = store_.store(StoreFile::DayRunners, record);
+                outcome = sink_(StoreFile::DayRunners, record);
             }
             break;
         }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "store/data_store.hpp"
+#include "store/store_writer.hpp"
 
 namespace tolven {
 
@@ -12,7 +14,19 @@ namespace tolven {
 // of the import and of the results refresh.
 class RecordFiler {
   public:
-    explicit RecordFiler(const DataStore& store) : store_(store) {}
+    using Sink = std::function<StoreOutcome(StoreFile, std::string_view)>;
+
+    // Files record by record, straight into the store's files.
+    explicit RecordFiler(const DataStore& store)
+        : sink_([&store](StoreFile where, std::string_view record) {
+              return store.store(where, record);
+          }) {}
+    // Files through the import's writer.
+    explicit RecordFiler(StoreWriter& writer)
+        : sink_([&writer](StoreFile where, std::string_view record) {
+              return writer.store(where, record);
+          }) {}
+    explicit RecordFiler(Sink sink) : sink_(std::move(sink)) {}
 
     // The import's filing of one record (CP932, with its CR LF) read from
     // feed_file, with threshold date T (YYYYMMDD). Returns the lines for the
@@ -38,7 +52,7 @@ class RecordFiler {
     std::string store(StoreFile where, std::string_view record, const std::string& label,
                       std::string_view feed_file);
 
-    const DataStore& store_;
+    Sink sink_;
     int rejected_ = 0;
 };
 

@@ -24,7 +24,14 @@ int import_threshold_date(const DateTime& now) {
 
 ImportController::ImportController(JvLink& link, const DataStore& store, CancelFlag& cancel,
                                    ImportHost& host, Clock now)
-    : link_(link), cancel_(cancel), host_(host), now_(std::move(now)), filer_(store) {}
+    : link_(link),
+      store_(store),
+      cancel_(cancel),
+      host_(host),
+      now_(std::move(now)),
+      filer_([this](StoreFile where, std::string_view record) {
+          return writer_->store(where, record);
+      }) {}
 
 void ImportController::open() {
     std::optional<std::string> text = host_.read_last_time();
@@ -52,6 +59,15 @@ void ImportController::start() {
     host_.clear_built_lines();
     std::string from = from_time_.digits();
     host_.set_busy_cursor(true);
+
+    // The run is the base folder's one writer until the reading is closed.
+    try {
+        writer_ = std::make_unique<StoreWriter>(store_, writer_options_);
+    } catch (const std::exception& e) {
+        report_file_error(e);
+        host_.set_busy_cursor(false);
+        return;
+    }
 
     int r = link_.JVOpen("RACERCVN", from, 2, read_count_, download_count_, last_file_timestamp_);
     reading_open_ = true;
@@ -130,14 +146,20 @@ ImportController::LoopEnd ImportController::reading_loop() {
     std::string file_name;
     for (;;) {
         host_.process_events();
-        if (cancel_.set) return LoopEnd::Cancelled;
+        if (cancel_.set) {
+            finish_interrupted(false);
+            return LoopEnd::Cancelled;
+        }
         int r = link_.JVRead(record, size, file_name);
         if (r == -1) {
             ++counter;
             host_.set_bar_position(2, counter);
             host_.set_progress_line(sj("データ読込み中．．．(") + number(counter) + "/" +
                                     number(read_count_) + ")");
+            // The end of a feed file: its work is kept even if the run dies.
+            if (!write_step([this] { writer_->checkpoint(); })) return LoopEnd::Error;
         } else if (r == 0) {
+            if (!write_step([this] { writer_->commit(); })) return LoopEnd::Error;
             host_.set_progress_line(sj("データ読込み完了(") + number(counter) + "/" +
                                     number(read_count_) + ")");
             host_.set_bar_position(1, 0);
@@ -150,18 +172,16 @@ ImportController::LoopEnd ImportController::reading_loop() {
             host_.beep();
             failed_ = true;
             host_.show_information(with_detail(sj("JVReadエラー:") + jv_result_text("JVRead", r)));
+            finish_interrupted(false);
             return LoopEnd::Error;
         } else {
-            try {
-                for (const auto& line : filer_.file_import(record, threshold, file_name)) {
-                    host_.add_built_line(line);
-                }
-            } catch (const std::exception& e) {
-                // A file error (disk full, no permission) ends the run; what was
-                // filed before it stays, and the caller still closes the reading.
-                host_.beep();
-                failed_ = true;
-                host_.show_information(sj("データ作成エラー:") + cp932::from_utf8(e.what()));
+            // A file error (disk full, no permission) ends the run; what is safe
+            // to keep is kept, and the caller still closes the reading.
+            if (!write_step([&] {
+                    for (const auto& line : filer_.file_import(record, threshold, file_name)) {
+                        host_.add_built_line(line);
+                    }
+                })) {
                 return LoopEnd::Error;
             }
         }
@@ -178,7 +198,41 @@ std::string ImportController::with_detail(std::string text) {
     return text + "\r\n" + detail;
 }
 
+void ImportController::report_file_error(const std::exception& e) {
+    host_.beep();
+    failed_ = true;
+    host_.show_information(sj("データ作成エラー:") + cp932::from_utf8(e.what()));
+}
+
+template <typename Write>
+bool ImportController::write_step(Write write) {
+    try {
+        write();
+        return true;
+    } catch (const std::exception& e) {
+        report_file_error(e);
+        finish_interrupted(true);
+        return false;
+    }
+}
+
+void ImportController::finish_interrupted(bool error_reported) {
+    if (!writer_ || writer_->ended()) return;
+    try {
+        writer_->commit_safe();
+    } catch (const std::exception& e) {
+        if (!error_reported) report_file_error(e);
+    }
+}
+
+void ImportController::release_writer() {
+    if (!writer_) return;
+    writer_stats_ = writer_->stats();
+    writer_.reset();
+}
+
 void ImportController::close_reading() {
+    release_writer();
     int r = link_.JVClose();
     reading_open_ = false;
     host_.set_busy_cursor(false);
@@ -202,6 +256,7 @@ void ImportController::cancel() {
     // A cancelled download has no reading loop that would close the reading,
     // and an open left behind makes the next start fail with "still open".
     if (was_downloading && reading_open_) {
+        release_writer();
         link_.JVClose();
         reading_open_ = false;
         host_.set_busy_cursor(false);

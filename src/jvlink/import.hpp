@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -74,6 +75,13 @@ class SilentImportHost : public ImportHost {
 
 // The data download: opens JV-Link for all data since the from-time, waits for
 // the download, reads the record stream and files every record into the store.
+//
+// A run is the one writer of the base folder from its start until the reading
+// is closed (StoreWriter); a second run, here or in another process, is
+// refused with a message. Records are filed write-behind: the end of each
+// feed file is a checkpoint, the end of a complete reading commits every
+// change, and a cancel or an error commits only what cannot make a stored
+// record older than it was before the run.
 class ImportController {
   public:
     using Clock = std::function<DateTime()>;
@@ -97,6 +105,11 @@ class ImportController {
     bool failed() const { return failed_; }
     int rejected_count() const { return filer_.rejected_count(); }
 
+    // The store writer's memory limit (benchmarks and tests); and what the
+    // writer of the last run did.
+    void set_writer_options(const StoreWriterOptions& options) { writer_options_ = options; }
+    const StoreWriterStats& writer_stats() const { return writer_stats_; }
+
   private:
     enum class LoopEnd { AllRead, Cancelled, Error };
     LoopEnd reading_loop();
@@ -104,12 +117,24 @@ class ImportController {
     void stop_timer();
     // A failed call's dialog text with the component's error detail added.
     std::string with_detail(std::string text);
+    void report_file_error(const std::exception& e);
+    // Runs a write of the writer; on a failure reports it, ends the run's
+    // writing as interrupted and returns false.
+    template <typename Write>
+    bool write_step(Write write);
+    // The end of a cancelled or failed run: what is safe is committed.
+    void finish_interrupted(bool error_reported);
+    void release_writer();
 
     JvLink& link_;
+    const DataStore& store_;
     CancelFlag& cancel_;
     ImportHost& host_;
     Clock now_;
     RecordFiler filer_;
+    StoreWriterOptions writer_options_;
+    std::unique_ptr<StoreWriter> writer_;
+    StoreWriterStats writer_stats_;
     DateTime from_time_;
     int read_count_ = 0;
     int download_count_ = 0;

@@ -1,5 +1,7 @@
 #include "jvlink/results_refresh.hpp"
 
+#include <optional>
+
 #include "jvlink/result_text.hpp"
 #include "store/cp932.hpp"
 #include "store/lenient.hpp"
@@ -17,11 +19,19 @@ RefreshResult refresh_results(JvLink& link, const DataStore& store, CancelFlag& 
         host.set_busy(false);
         return result;
     }
+    // The refresh is the base folder's one writer while it runs.
+    std::optional<StoreWriter> writer;
+    try {
+        writer.emplace(store);
+    } catch (...) {
+        host.set_busy(false);
+        throw;
+    }
     result.ran = true;
     host.process_events();
     cancel.set = false;
 
-    RecordFiler filer(store);
+    RecordFiler filer(*writer);
     auto close = [&] {
         if (link.JVClose() == 0) host.beep();
     };
@@ -53,6 +63,8 @@ RefreshResult refresh_results(JvLink& link, const DataStore& store, CancelFlag& 
             }
         }
         close();
+        // Every file the refresh changed, replaced together.
+        writer->commit();
     } catch (...) {
         // The second close below runs whatever happened; the error itself is
         // reported by the caller after the reload.

@@ -37,6 +37,11 @@ struct RefreshResult {
 // A cancel left over from an earlier import does not block the refresh: the
 // flag is cleared when it starts, and only a cancel during the refresh stops
 // its reading.
+//
+// The refresh is the base folder's one writer while it runs: StoreBusy (with
+// the folder) when an import or another refresh is running. The files it
+// changes are replaced together when the reading ends; an error (FileError)
+// leaves the store as it was, and is rethrown after the reload.
 RefreshResult refresh_results(JvLink& link, const DataStore& store, CancelFlag& cancel,
                               std::string_view first_race_record, const RefreshHost& host);
 

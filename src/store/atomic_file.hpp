@@ -15,10 +15,17 @@ class FileError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Throws FileError "<what> <path>: <reason of error>".
+[[noreturn]] void throw_file_error(const std::string& what, const std::filesystem::path& path,
+                                   int error);
+
 // Replaces a file whole without ever leaving a torn file: the new content goes
 // to a temporary file in the same folder, which commit() renames over the
 // target. Destroyed without commit() (an exception, a failed write), the
 // temporary file is removed and the old file stays as it was.
+//
+// The temporary file is named "." + the target's name + "." + six characters,
+// which is how leftovers of a killed writer are recognised.
 class AtomicFile {
   public:
     explicit AtomicFile(std::filesystem::path target);
@@ -28,18 +35,34 @@ class AtomicFile {
 
     void write(std::string_view bytes);
     void commit();
+    // Closes the temporary file complete and hands it over instead of renaming
+    // it: the caller renames it over the target later (several files committed
+    // together) or removes it.
+    std::filesystem::path stage();
 
   private:
+    void close_checked();
+
     std::filesystem::path target_;
     std::filesystem::path temporary_;
     int fd_ = -1;
 };
+
+// True when name has the form of an AtomicFile temporary of a file named
+// target_name: "." + target_name + "." + six characters.
+bool is_temporary_of(std::string_view name, std::string_view target_name);
 
 // Writes content to path through an AtomicFile.
 void replace_file(const std::filesystem::path& path, std::string_view content);
 
 // Overwrites bytes of an existing file at offset with one write.
 void write_in_place(const std::filesystem::path& path, std::size_t offset, std::string_view bytes);
+
+// Creates a folder and its missing parents through the file layer.
+void create_folders(const std::filesystem::path& folder);
+
+// Writes all bytes to fd through the file layer; FileError naming path.
+void write_all(int fd, std::string_view bytes, const std::filesystem::path& path);
 
 // The whole file; FileError when it cannot be read.
 std::string read_file(const std::filesystem::path& path);

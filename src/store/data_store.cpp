@@ -24,7 +24,20 @@ bool course_code_ok(std::string_view s) {
            });
 }
 
-RecordKind kind_for(StoreFile where) {
+std::vector<std::string> load_lines(const fs::path& file) {
+    auto content = read_file_if_exists(file);
+    return content ? split_lines(*content) : std::vector<std::string>{};
+}
+
+constexpr std::size_t kRunnerLine = kRunnerRecordSize - 2;
+
+StoreOutcome rejected(std::string reason) {
+    return StoreOutcome{StoreOutcome::Status::Rejected, {}, std::move(reason)};
+}
+
+}  // namespace
+
+RecordKind store_file_kind(StoreFile where) {
     switch (where) {
         case StoreFile::DayRaces:
         case StoreFile::MeetingRaces:
@@ -38,15 +51,6 @@ RecordKind kind_for(StoreFile where) {
     return RecordKind::Other;
 }
 
-std::vector<std::string> load_lines(const fs::path& file) {
-    auto content = read_file_if_exists(file);
-    return content ? split_lines(*content) : std::vector<std::string>{};
-}
-
-constexpr std::size_t kRunnerLine = kRunnerRecordSize - 2;
-
-// True when a runner file has the regular layout: 216 lines of 553 bytes,
-// each ended by CR LF.
 bool runner_file_is_regular(std::string_view content) {
     if (content.size() != kRunnerSlots * kRunnerRecordSize) return false;
     for (std::size_t i = 1; i <= static_cast<std::size_t>(kRunnerSlots); ++i) {
@@ -55,13 +59,8 @@ bool runner_file_is_regular(std::string_view content) {
     return true;
 }
 
-// A new runner file: 216 empty slots, or the lines of an irregular file (cut
-// short, hand-edited) filled up with empty slots so that no record is lost;
-// then the one slot replaced.
-std::string rebuilt_runner_file(const std::optional<std::string>& content, std::size_t slot,
-                                std::string_view line) {
-    std::vector<std::string> lines;
-    if (content) lines = split_lines(*content);
+std::string rebuilt_runner_file(std::string_view content, std::size_t slot, std::string_view line) {
+    std::vector<std::string> lines = split_lines(content);
     if (lines.size() < static_cast<std::size_t>(kRunnerSlots)) {
         lines.resize(kRunnerSlots, std::string(kRunnerLine, ' '));
     }
@@ -69,11 +68,37 @@ std::string rebuilt_runner_file(const std::optional<std::string>& content, std::
     return join_lines(lines);
 }
 
-StoreOutcome rejected(std::string reason) {
-    return StoreOutcome{StoreOutcome::Status::Rejected, {}, std::move(reason)};
+std::size_t runner_slot(std::string_view line) {
+    int race = field_int(line, header::race_number);
+    int horse = field_int(line, se::horse_number);
+    return static_cast<std::size_t>((race - 1) * 18 + (horse - 1));
 }
 
-}  // namespace
+std::optional<StoreOutcome> store_problem(StoreFile where, std::string_view record) {
+    RecordKind kind = store_file_kind(where);
+    if (record_kind(record) != kind) {
+        return rejected(sj(std::string(record_kind_code(kind)) + "レコードではありません"));
+    }
+    std::string_view line = without_line_break(record);
+    if (line.size() != record_size(kind) - 2) {
+        return rejected(sj("レコード長が不正です(") + std::to_string(line.size() + 2) + "/" +
+                        std::to_string(record_size(kind)) + sj("バイト)"));
+    }
+    if (auto problem = path_key_problem(line, where == StoreFile::HorseRuns)) {
+        return rejected(*problem);
+    }
+    if (where == StoreFile::DayRunners) {
+        int race = field_int(line, header::race_number);
+        int horse = field_int(line, se::horse_number);
+        if (race < 1 || race > 12 || horse < 1 || horse > 18) {
+            return StoreOutcome{StoreOutcome::Status::Skipped,
+                                {},
+                                sj("枠のない番号です:") + std::to_string(race) + "R/" +
+                                    std::to_string(horse) + sj("番")};
+        }
+    }
+    return std::nullopt;
+}
 
 std::string day_key(std::string_view record) {
     std::string_view month_day = field_text(record, header::month_day);
@@ -205,31 +230,13 @@ fs::path DataStore::meeting_file(std::string_view year, std::string_view month_d
 }
 
 StoreOutcome DataStore::store(StoreFile where, std::string_view record) const {
-    RecordKind kind = kind_for(where);
-    if (record_kind(record) != kind) {
-        return rejected(sj(std::string(record_kind_code(kind)) + "レコードではありません"));
-    }
+    if (auto problem = store_problem(where, record)) return *problem;
     std::string_view line = without_line_break(record);
-    if (line.size() != record_size(kind) - 2) {
-        return rejected(sj("レコード長が不正です(") + std::to_string(line.size() + 2) + "/" +
-                        std::to_string(record_size(kind)) + sj("バイト)"));
-    }
-    if (auto problem = path_key_problem(line, where == StoreFile::HorseRuns)) {
-        return rejected(*problem);
-    }
 
     if (where == StoreFile::DayRunners) {
-        int race = field_int(line, header::race_number);
-        int horse = field_int(line, se::horse_number);
-        if (race < 1 || race > 12 || horse < 1 || horse > 18) {
-            return StoreOutcome{StoreOutcome::Status::Skipped,
-                                {},
-                                sj("枠のない番号です:") + std::to_string(race) + "R/" +
-                                    std::to_string(horse) + sj("番")};
-        }
         fs::path file = day_file(day_key(line), ".jvSEr");
         fs::create_directories(file.parent_path());
-        auto slot = static_cast<std::size_t>((race - 1) * 18 + (horse - 1));
+        std::size_t slot = runner_slot(line);
         std::optional<std::string> content = read_file_if_exists(file);
         if (content && runner_file_is_regular(*content)) {
             // One slot of a regular file is written in place with a single
@@ -237,7 +244,7 @@ StoreOutcome DataStore::store(StoreFile where, std::string_view record) const {
             // creating and deleting a 120 KB file for every runner.
             write_in_place(file, slot * kRunnerRecordSize, line);
         } else {
-            replace_file(file, rebuilt_runner_file(content, slot, line));
+            replace_file(file, rebuilt_runner_file(content.value_or(""), slot, line));
         }
         return StoreOutcome{StoreOutcome::Status::Stored, file, {}};
     }

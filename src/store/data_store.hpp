@@ -71,6 +71,28 @@ std::filesystem::path file_in(const std::filesystem::path& folder, std::string_v
 // drop_blank_first drop a first line that is blank after sorting.
 void merge_line(std::vector<std::string>& lines, std::string_view line, bool drop_blank_first);
 
+// The record kind a store file holds.
+RecordKind store_file_kind(StoreFile where);
+
+// Why a record cannot be stored into a file of kind where: a Rejected outcome
+// (wrong kind, wrong length, a key field that may not become part of a path)
+// or, for the runner file, a Skipped one (no slot for its numbers); nullopt
+// when it can. Nothing of the record has been used to form a path yet.
+std::optional<StoreOutcome> store_problem(StoreFile where, std::string_view record);
+
+// The runner file's slot of a runner line (its race and horse numbers are
+// 1..12 and 1..18: store_problem checked them).
+std::size_t runner_slot(std::string_view line);
+
+// True when a runner file has the regular layout: 216 lines of 553 bytes,
+// each ended by CR LF. One slot of such a file is replaced in place.
+bool runner_file_is_regular(std::string_view content);
+
+// A runner file that is not regular (missing, cut short, hand-edited) made
+// regular: its lines filled up with empty slots so that no record is lost,
+// then the one slot replaced.
+std::string rebuilt_runner_file(std::string_view content, std::size_t slot, std::string_view line);
+
 // Splits file content into lines (CR LF or LF); the last line break is
 // optional.
 std::vector<std::string> split_lines(std::string_view content);
@@ -78,7 +100,8 @@ std::vector<std::string> split_lines(std::string_view content);
 std::string join_lines(const std::vector<std::string>& lines);
 
 // The race-data store under a base folder: day files in Data, per-horse files
-// in SEI, per-meeting files in SEIR. It is the only code that writes them.
+// in SEI, per-meeting files in SEIR. It and the import's StoreWriter are the
+// only code that writes them.
 class DataStore {
   public:
     explicit DataStore(std::filesystem::path base);
@@ -96,10 +119,13 @@ class DataStore {
     std::filesystem::path meeting_file(std::string_view year, std::string_view month_day,
                                        std::string_view course) const;
 
-    // Files one record (with or without its CR LF) into one store file. The
+    // Files one record (with or without its CR LF) into one store file, record
+    // by record: the file is read, changed and written back at once. The
     // record's kind must fit the file and its length must be its kind's; key
     // fields are checked before anything is written. Throws FileError when a
-    // file cannot be read or written.
+    // file cannot be read or written. The import and the results refresh file
+    // through StoreWriter instead; this direct path builds stores in tests and
+    // tools and is the reference the writer's bytes are checked against.
     StoreOutcome store(StoreFile where, std::string_view record) const;
 
     // A store file read back as fixed-size records (each with its CR LF). A

@@ -4,6 +4,8 @@
 #include <map>
 
 #include "store/date_time.hpp"
+#include "store/store_lock.hpp"
+#include "support/store_check.hpp"
 #include "support/temp_dir.hpp"
 
 namespace fs = std::filesystem;
@@ -69,6 +71,89 @@ TEST(CliImport, SampleFeedImportsIntoEveryStoreAreaAndReimportChangesNothing) {
     // Usage errors.
     EXPECT_EQ(run(base + " import --from 2026"), 2);
     EXPECT_EQ(run(base + " no-such-command"), 2);
+}
+
+// Exit status and standard error of a command of tolven-cli.
+struct Outcome {
+    int status = -1;
+    std::string errors;
+};
+Outcome run_with_errors(const std::string& prefix, const std::string& arguments,
+                        const fs::path& errors) {
+    std::string command =
+        prefix + std::string(TOLVEN_CLI) + " " + arguments + " >/dev/null 2>" + errors.string();
+    int status = std::system(("sh -c '" + command + "'").c_str());
+    return Outcome{WEXITSTATUS(status), read_bytes(errors)};
+}
+
+TEST(CliImport, OneImportAtATimePerBaseFolder) {
+    TempDir dir, single;
+    std::string feed = (dir.path() / "feed").string();
+    ASSERT_EQ(run("make-sample-feed " + feed + " --weeks 1 --seed 3 --today 20261207"), 0);
+    std::string import = " import --quiet --from 20000101000000 --feed " + feed;
+    ASSERT_EQ(run("--base " + single.path().string() + import), 0);
+    StoreFiles expected = read_store(single.path());
+
+    // While another writer holds the base folder, an import is refused.
+    std::string base = "--base " + dir.path().string();
+    {
+        StoreLock held(dir.path());
+        Outcome refused = run_with_errors("", base + import, dir.path() / "errors.txt");
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_NE(refused.errors.find("another import or results refresh is running in " +
+                                      dir.path().string()),
+                  std::string::npos)
+            << refused.errors;
+        EXPECT_TRUE(read_store(dir.path()).empty());
+    }
+    // Two at once: each finishes or is refused, and the store is what one
+    // import makes.
+    std::string both = "(" + std::string(TOLVEN_CLI) + " " + base + import + " >/dev/null 2>" +
+                       (dir.path() / "e1").string() + "; echo $? >" + (dir.path() / "s1").string() +
+                       ") & (" + std::string(TOLVEN_CLI) + " " + base + import + " >/dev/null 2>" +
+                       (dir.path() / "e2").string() + "; echo $? >" + (dir.path() / "s2").string() +
+                       ") & wait";
+    ASSERT_EQ(std::system(("sh -c '" + both + "'").c_str()), 0);
+    int finished = 0;
+    for (const char* n : {"1", "2"}) {
+        std::string status = read_bytes(dir.path() / (std::string("s") + n));
+        std::string errors = read_bytes(dir.path() / (std::string("e") + n));
+        if (status == "0\n") {
+            ++finished;
+        } else {
+            EXPECT_EQ(status, "1\n");
+            EXPECT_NE(errors.find("another import or results refresh is running in"),
+                      std::string::npos)
+                << errors;
+        }
+    }
+    EXPECT_GE(finished, 1);
+    EXPECT_EQ(read_store(dir.path()), expected);
+}
+
+TEST(CliImport, AFileSizeLimitIsReportedAndTheRerunCompletes) {
+    TempDir dir, single;
+    std::string feed = (dir.path() / "feed").string();
+    ASSERT_EQ(run("make-sample-feed " + feed + " --weeks 1 --seed 3 --today 20261207"), 0);
+    std::string import = " import --quiet --from 20000101000000 --feed " + feed;
+    ASSERT_EQ(run("--base " + single.path().string() + import), 0);
+    StoreFiles expected = read_store(single.path());
+    // The feed in the download cache first: the limit is for the store.
+    std::string base = "--base " + dir.path().string();
+    ASSERT_EQ(run(base + import), 0);
+    write_store(dir.path(), {});
+
+    Outcome limited = run_with_errors("ulimit -f 100; ", base + import, dir.path() / "errors.txt");
+    EXPECT_EQ(limited.status, 1);  // not ended by SIGXFSZ
+    EXPECT_NE(limited.errors.find("データ作成エラー:cannot write " + dir.path().string()),
+              std::string::npos)
+        << limited.errors;
+    EXPECT_NE(limited.errors.find(": File too large"), std::string::npos) << limited.errors;
+    EXPECT_EQ(interrupted_store_problems({}, read_store(dir.path()), expected),
+              std::vector<std::string>{});
+
+    EXPECT_EQ(run(base + import), 0);
+    EXPECT_EQ(read_store(dir.path()), expected);
 }
 
 TEST(CliImport, RefreshFilesTodaysResults) {

@@ -306,8 +306,8 @@ TEST_F(ImportTest, SettingsError) {
 
 TEST(ImportFailure, FileErrorEndsTheRunAndStillCloses) {
     TempDir dir;
-    // The base folder is a plain file: nothing can be created under it.
-    write_bytes(dir.path() / "base", "x");
+    // The day-file folder is a plain file: no day file can be read or written.
+    write_bytes(dir.path() / "base" / "Data", "x");
     DataStore store(dir.path() / "base");
     FakeJvLink link;
     CancelFlag cancel;
@@ -324,6 +324,44 @@ TEST(ImportFailure, FileErrorEndsTheRunAndStillCloses) {
     EXPECT_EQ(link.calls.back(), "JVClose");
     EXPECT_EQ(std::count(link.calls.begin(), link.calls.end(), "JVRead 60000"), 1);
     EXPECT_FALSE(host.last_time.has_value());
+}
+
+TEST_F(ImportTest, ASecondWriterOfTheBaseFolderIsRefusedBeforeJVOpen) {
+    StoreWriter other(store);  // an import or refresh running elsewhere
+    link.read_count = 1;
+    import.start();
+    EXPECT_EQ(host.log, std::string(kStartText) +
+                            "beep\ninfo データ作成エラー:another import or results refresh is "
+                            "running in " +
+                            dir.path().string() + "\nnormal\n");
+    EXPECT_TRUE(import.failed());
+    EXPECT_TRUE(link.calls.empty());
+}
+
+TEST_F(ImportTest, AFeedFileEndIsACheckpointAndTheEndACommit) {
+    link.read_count = 2;
+    link.reads = {FakeJvLink::record(race_record(20261212, "06", 1, "1"), "a.txt"),
+                  {-1, "", "a.txt"},
+                  FakeJvLink::record(race_record(20261212, "06", 2, "1"), "b.txt"),
+                  {-1, "", "b.txt"},
+                  {0, "", ""}};
+    fs::path races = store.data_folder() / "2026年12月12日中山.jvRA";
+    host.on_process_events = [&] {
+        // Write-behind: nothing in the file until the end, but the finished
+        // feed file is in the redo log.
+        if (host.process_events_calls == 3) {
+            EXPECT_FALSE(fs::exists(races));
+            EXPECT_TRUE(fs::exists(dir.path() / "tolven.redo"));
+        }
+    };
+    import.start();
+    EXPECT_FALSE(import.failed()) << host.log;
+    EXPECT_EQ(split_lines(read_bytes(races)).size(), 2u);
+    EXPECT_FALSE(fs::exists(dir.path() / "tolven.redo"));
+    EXPECT_EQ(import.writer_stats().checkpoints, 2);
+    EXPECT_EQ(import.writer_stats().files_written, 1);
+    // The lock went with the run.
+    EXPECT_NO_THROW(StoreWriter next(store));
 }
 
 TEST(ImportThreshold, FiveCalendarDaysBack) {

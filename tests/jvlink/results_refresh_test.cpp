@@ -4,6 +4,7 @@
 
 #include "store/cp932.hpp"
 #include "support/fake_jvlink.hpp"
+#include "support/faulty_file_layer.hpp"
 #include "support/records.hpp"
 #include "support/temp_dir.hpp"
 
@@ -126,6 +127,40 @@ TEST(ResultsRefresh, CancelDuringTheRefreshStopsReading) {
                     FakeJvLink::record(payout_record(20261205, "06", 3))};
     RefreshResult result = r.run(race_record(20261205, "06", 1));
     EXPECT_EQ(result.records_filed, 1);
+}
+
+TEST(ResultsRefresh, IsRefusedWhileAnotherWriterRuns) {
+    Refresh r;
+    StoreWriter other(r.store);
+    r.link.reads = {FakeJvLink::record(payout_record(20261205, "06", 1))};
+    EXPECT_THROW(r.run(race_record(20261205, "06", 1)), StoreBusy);
+    EXPECT_TRUE(r.link.calls.empty());
+    EXPECT_EQ(r.log, "busy\nready\n");
+}
+
+TEST(ResultsRefresh, ItsFilesAreReplacedTogetherOrNotAtAll) {
+    Refresh r;
+    r.link.reads = {FakeJvLink::record(payout_record(20261205, "06", 3)),
+                    FakeJvLink::record(race_record(20261205, "06", 3, "0")),
+                    FakeJvLink::record(runner_record(20261205, "06", 3, 7, "0"))};
+    FaultyFileLayer layer;
+    layer.fail(FaultyFileLayer::MakeTemporary, 3, ENOSPC);  // the third file's
+    {
+        ScopedFileLayer scoped(layer);
+        EXPECT_THROW(r.run(race_record(20261205, "06", 1)), FileError);
+    }
+    // Closed twice, reloaded and restored all the same; nothing written.
+    EXPECT_EQ(std::count(r.link.calls.begin(), r.link.calls.end(), "JVClose"), 2);
+    EXPECT_NE(r.log.find("reload\nready\n"), std::string::npos);
+    EXPECT_FALSE(fs::exists(r.dir.path() / "Data" / "2026年12月05日中山.jvHR"));
+    EXPECT_FALSE(fs::exists(r.dir.path() / "Data" / "2026年12月05日中山.jvRA"));
+    EXPECT_FALSE(fs::exists(r.dir.path() / "Data" / "2026年12月05日中山.jvSEr"));
+    // Without the failure all three arrive.
+    r.link.reads = {FakeJvLink::record(payout_record(20261205, "06", 3)),
+                    FakeJvLink::record(race_record(20261205, "06", 3, "0")),
+                    FakeJvLink::record(runner_record(20261205, "06", 3, 7, "0"))};
+    r.run(race_record(20261205, "06", 1));
+    EXPECT_TRUE(fs::exists(r.dir.path() / "Data" / "2026年12月05日中山.jvSEr"));
 }
 
 }  // namespace

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+
+#include "store/file_layer.hpp"
+
+namespace tolven::testing {
+
+// A file layer that fails (or kills the process at) the nth call of one
+// kind of operation; every other call goes to the system.
+class FaultyFileLayer : public FileLayer {
+  public:
+    enum Op { MakeTemporary, Open, Write, Close, Rename, Unlink, Mkdir, kOps };
+    static constexpr std::array<const char*, kOps> kNames = {
+        "make_temporary", "open", "write", "close", "rename", "unlink", "mkdir"};
+
+    // The nth call (1-based) of op fails with error; with lasting, every call
+    // of op after it too (a disk that stays full).
+    void fail(Op op, long nth, int error, bool lasting = false) {
+        op_ = op;
+        nth_ = nth;
+        error_ = error;
+        lasting_ = lasting;
+        kill_ = false;
+    }
+    // The process is killed (SIGKILL) at the nth call of op, before it runs.
+    void kill_at(Op op, long nth) {
+        op_ = op;
+        nth_ = nth;
+        kill_ = true;
+    }
+    long calls(Op op) const { return calls_[op]; }
+    bool failed() const { return failures_ > 0; }
+
+    int make_temporary(char* pattern) override {
+        return strike(MakeTemporary) ? -1 : FileLayer::make_temporary(pattern);
+    }
+    int open(const char* path, int flags, mode_t mode) override {
+        return strike(Open) ? -1 : FileLayer::open(path, flags, mode);
+    }
+    ssize_t write(int fd, const void* data, std::size_t size) override {
+        return strike(Write) ? -1 : FileLayer::write(fd, data, size);
+    }
+    int close(int fd) override {
+        if (strike(Close)) {
+            // A failing close still releases the descriptor.
+            FileLayer::close(fd);
+            errno = error_;
+            return -1;
+        }
+        return FileLayer::close(fd);
+    }
+    int rename(const char* from, const char* to) override {
+        return strike(Rename) ? -1 : FileLayer::rename(from, to);
+    }
+    int unlink(const char* path) override { return strike(Unlink) ? -1 : FileLayer::unlink(path); }
+    int mkdir(const char* path, mode_t mode) override {
+        return strike(Mkdir) ? -1 : FileLayer::mkdir(path, mode);
+    }
+
+  private:
+    bool strike(Op op) {
+        long n = ++calls_[op];
+        if (op != op_ || nth_ <= 0 || (n != nth_ && !(lasting_ && n > nth_))) return false;
+        if (kill_) std::raise(SIGKILL);
+        ++failures_;
+        errno = error_;
+        return true;
+    }
+
+    std::array<long, kOps> calls_{};
+    Op op_ = kOps;
+    long nth_ = 0;
+    int error_ = EIO;
+    bool lasting_ = false;
+    bool kill_ = false;
+    int failures_ = 0;
+};
+
+}  // namespace tolven::testing
