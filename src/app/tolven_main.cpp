@@ -1,21 +1,16 @@
 // tolven: the desktop program.
 #include <QApplication>
-#include <QFileDialog>
 #include <QFont>
 #include <QPainter>
 #include <QPixmap>
-#include <QScreen>
 #include <QSplashScreen>
 
-#include <optional>
+#include <csignal>
+#include <cstdio>
 
-#include "jvlink/feed_link.hpp"
-#include "jvlink/result_text.hpp"
+#include "app/program_start.hpp"
 #include "raceday/TMainForm.hpp"
 #include "store/base_folder.hpp"
-#include "store/cp932.hpp"
-#include "widgets/TIniGT.hpp"
-#include "widgets/TMsgDlg.hpp"
 #include "widgets/application_setup.hpp"
 
 namespace {
@@ -38,54 +33,40 @@ QPixmap splash_picture() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The command line is read before anything needs a display, so that
+    // --help, --version and mistakes work from any terminal.
+    tolven::ProgramOptions options;
+    try {
+        options = tolven::parse_program_options(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const tolven::ProgramUsageError& e) {
+        std::fprintf(stderr, "tolven: %s\n%s", e.what(), tolven::program_usage().c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(tolven::program_usage().c_str(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::puts(tolven::program_version().c_str());
+        return 0;
+    }
+    // A file-size limit makes a write fail with an error the program reports,
+    // instead of ending it.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     QApplication app(argc, argv);
     tolven::setup_application(app);
     QApplication::setApplicationName(QStringLiteral("TOLVEN"));
-
-    std::optional<std::filesystem::path> base_option;
-    std::optional<std::filesystem::path> feed_option;
-    QStringList args = QApplication::arguments();
-    for (int i = 1; i + 1 < args.size(); ++i) {
-        if (args[i] == QLatin1String("--base")) base_option = args[i + 1].toStdString();
-        if (args[i] == QLatin1String("--feed")) feed_option = args[i + 1].toStdString();
-    }
-    std::filesystem::path base =
-        tolven::resolve_base_folder(base_option, tolven::executable_path(argv[0]));
-    std::filesystem::create_directories(base);
+    QApplication::setApplicationDisplayName(QStringLiteral("TOLVEN"));
 
     QSplashScreen splash(splash_picture());
     splash.show();
     QApplication::processEvents();
 
-    // The JV-Link component of this platform serves the feed folder.
-    TIniGT::setApplicationDir(base);
-    TIniGT ini;
-    std::filesystem::path feed = base / "feed";
-    QString folder =
-        ini.ReadString(QStringLiteral("FeedLink"), QStringLiteral("Folder"), QString());
-    if (!folder.isEmpty()) feed = folder.toStdString();
-    if (feed_option) feed = *feed_option;
-    auto link = std::make_unique<tolven::FeedLink>(feed, base / "JVCache");
-    if (!link) {
-        TMsgDlg::information(
-            nullptr,
-            QString::fromStdString(tolven::cp932::to_utf8(tolven::jvlink_not_installed_message())));
-        return 1;
-    }
-    tolven::FeedLink* feed_link = link.get();
-    QApplication::setApplicationDisplayName(QStringLiteral("TOLVEN"));
-
-    TMainForm form(base, std::move(link));
-    feed_link->set_folder_chooser(
-        [&form](const std::filesystem::path& current) -> std::optional<std::filesystem::path> {
-            QString chosen =
-                QFileDialog::getExistingDirectory(&form, QStringLiteral("データフォルダの選択"),
-                                                  QString::fromStdString(current.string()));
-            if (chosen.isEmpty()) return std::nullopt;
-            form.ini().WriteString(QStringLiteral("FeedLink"), QStringLiteral("Folder"), chosen);
-            return std::filesystem::path(chosen.toStdString());
-        });
-    form.show();
-    splash.finish(&form);
+    std::unique_ptr<TMainForm> form =
+        tolven::open_program(options, tolven::executable_path(argv[0]));
+    if (!form) return 1;
+    form->show();
+    splash.finish(form.get());
     return QApplication::exec();
 }
