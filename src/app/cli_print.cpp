@@ -60,9 +60,10 @@ int run_print(Context& context) {
     char* argv[] = {name, nullptr};
     QGuiApplication app(argc, argv);
     map_designed_fonts();
+    QString error;
     if (!write_pdf(QString::fromStdString(*pdf), QString::fromStdString(cp932::to_utf8(caption)),
-                   {page})) {
-        std::fprintf(stderr, "tolven-cli: cannot write %s\n", pdf->c_str());
+                   {page}, &error)) {
+        std::fprintf(stderr, "tolven-cli: cannot write %s\n", error.toUtf8().constData());
         return 1;
     }
     std::printf("%s\n", pdf->c_str());

@@ -16,6 +16,7 @@ TPintSetForm::TPintSetForm(const QString& dayCaption, int races, QWidget* parent
     setFixedSize(250, 326);
     auto* layout = new QVBoxLayout(this);
     auto* top = new QLabel(dayCaption, this);
+    top->setObjectName(QStringLiteral("DayCaption"));
     top->setAlignment(Qt::AlignCenter);
     top->setStyleSheet(
         QStringLiteral("QLabel { background: black; color: #00FF00; font-weight: bold; font-size: "
@@ -42,8 +43,10 @@ TPintSetForm::TPintSetForm(const QString& dayCaption, int races, QWidget* parent
     layout->addWidget(group, 1);
     auto* buttons = new QHBoxLayout;
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("OkButton"));
     ok->setDefault(true);
     auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
+    cancel->setObjectName(QStringLiteral("CancelButton"));
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
     layout->addLayout(buttons);
