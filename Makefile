@@ -1,7 +1,10 @@
 # The two commands of the README:
 #   make run    set up and start TOLVEN on the bundled sample data
 #   make test   build and run every test
-.PHONY: run test test-asan deps bench format clean
+# and for the real JV-Link component:
+#   make bridge       build tolven-jvbridge.exe (32- and 64-bit) with MinGW-w64
+#   make test-bridge  the bridge's tests under Wine, in a fresh Wine prefix
+.PHONY: run test test-asan test-bridge bridge fuzz deps bench format clean
 
 SAMPLE_BASE ?= $(CURDIR)/run
 
@@ -40,6 +43,33 @@ test-asan: deps
 	cmake --build --preset dev-asan
 	ctest --preset dev-asan -j2
 
+# Each fuzz target runs FUZZ_SECONDS (default 60); findings make it fail.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@sh tools/install-deps.sh fuzz
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	sh tools/run-fuzzers.sh build/fuzz $(FUZZ_SECONDS)
+
+MINGW_MISSING = $(shell for c in i686-w64-mingw32-g++ x86_64-w64-mingw32-g++; do \
+    command -v $$c >/dev/null 2>&1 || printf ' %s' $$c; done)
+
+bridge: deps
+	@if [ -n "$(MINGW_MISSING)" ]; then \
+	    echo "make: tolven-jvbridge.exe needs MinGW-w64, and$(MINGW_MISSING) is missing."; \
+	    echo "      Run tools/install-deps.sh bridge (packages g++-mingw-w64-i686 g++-mingw-w64-x86-64)."; \
+	    exit 1; \
+	fi
+	cmake --preset release
+	cmake --build --preset release
+	@ls -l build/release/src/app/jvbridge/*/tolven-jvbridge.exe
+
+test-bridge:
+	@sh tools/install-deps.sh bridge
+	cmake --preset dev
+	cmake --build --preset dev
+	TOLVEN_WINE_TESTS=1 ctest --preset dev -L wine --no-tests=error
+
 bench: deps
 	cmake --preset release
 	cmake --build --preset release
@@ -47,6 +77,7 @@ bench: deps
 	./build/release/bench/bench_import
 	./build/release/bench/bench_load
 	./build/release/bench/bench_import_window
+	./build/release/bench/bench_sample_feed
 
 format:
 	cmake --build --preset dev --target format

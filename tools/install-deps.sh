@@ -3,6 +3,10 @@
 # those that are missing. Works as root without sudo, and through sudo
 # otherwise.
 #
+#   tools/install-deps.sh          what make run and make test need
+#   tools/install-deps.sh bridge   that, and MinGW-w64 and Wine for the JV-Link
+#                                  bridge (tolven-jvbridge.exe) and its tests
+#
 # Qt6Charts' CMake package needs Qt6OpenGL's (libqt6opengl6-dev), which
 # qt6-base-dev only recommends; it is listed because packages are installed
 # without their recommendations.
@@ -11,6 +15,21 @@ set -eu
 PACKAGES="cmake ninja-build g++ make pkg-config libgtest-dev libc6-dev
 qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev qt6-translations-l10n
 fonts-ipafont-gothic fonts-ipafont-mincho xvfb xauth"
+# "install-deps.sh fuzz" adds clang and libFuzzer for the fuzz targets.
+if [ "${1:-}" = fuzz ]; then
+    PACKAGES="$PACKAGES clang-14 libclang-rt-14-dev"
+fi
+
+# The bridge to the real component: both Windows compilers (32-bit for
+# JV-Link 4.x, 64-bit for 5.x) and the Wine that runs the bridge's tests.
+BRIDGE_PACKAGES="g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64"
+
+for group in "$@"; do
+    case "$group" in
+        bridge) PACKAGES="$PACKAGES $BRIDGE_PACKAGES" ;;
+        *) echo "install-deps: unknown group $group (known: bridge)" >&2; exit 2 ;;
+    esac
+done
 
 missing=""
 for package in $PACKAGES; do

@@ -2,10 +2,17 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "money/balance.hpp"
+
+namespace tolven {
+class JvLink;
+}
 
 namespace tolven::cli {
 
@@ -19,11 +26,18 @@ class UsageError : public std::runtime_error {
 struct Context {
     std::filesystem::path base;
     std::optional<std::filesystem::path> feed_option;
+    std::optional<std::string> jvlink_option;  // --jvlink feed|bridge
+    std::filesystem::path program;             // the running executable
     std::vector<std::string> args;  // after the command name
 
     // The feed folder: --feed, else the FeedLink/Folder setting, else <base>/feed.
     std::filesystem::path feed_folder() const;
 };
+
+// The JV-Link of the command line, initialised: FeedLink, or the real
+// component through the bridge ([JVLink] Source, or --jvlink). Throws with the
+// message when it cannot be used.
+std::unique_ptr<JvLink> open_jvlink(const Context& context);
 
 // Options of the form --name VALUE taken out of args; nullopt when absent.
 std::optional<std::string> take_option(std::vector<std::string>& args, const std::string& name);
@@ -42,5 +56,9 @@ int run_tick(Context& context);
 int run_results(Context& context);
 int run_hits(Context& context);
 int run_print(Context& context);
+int run_balance(Context& context);
+// The balance report of FROM TO and the --bets and --wide options left in
+// args (progress on stderr unless quiet); shared by balance and print.
+BalanceReport balance_report(Context& context, bool quiet);
 
 }  // namespace tolven::cli

@@ -184,12 +184,12 @@ void print_day_text(const RaceDay& day, const LoadOutcome& outcome, const FundAl
 }
 
 // Loads a day as a click on the list does, with the fund allocation; false
-// (after the message) when the day's files are missing.
+// (after the message) when the day cannot be built.
 bool load(Context& context, const std::string& day_utf8, RaceDay& day, LoadOutcome& outcome,
           FundAllocation& money) {
     outcome = load_race_day(day, context.base, sj(day_utf8));
     if (!outcome.built) {
-        print_line(stderr, incomplete_day_message());
+        print_line(stderr, outcome.message);
         return false;
     }
     money.recompute(day);

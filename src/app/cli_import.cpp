@@ -64,15 +64,6 @@ class TerminalImportHost : public SilentImportHost {
     std::string last_line_;
 };
 
-FeedLink make_link(const Context& context) {
-    FeedLink link(context.feed_folder(), context.base / "JVCache");
-    int r = link.JVInit(jvlink_sid());
-    if (r != 0)
-        throw std::runtime_error(
-            cp932::to_utf8(sj("JVInitエラー：") + jv_result_text("JVInit", r)));
-    return link;
-}
-
 }  // namespace
 
 int run_import(Context& context) {
@@ -88,10 +79,10 @@ int run_import(Context& context) {
     DataStore store(context.base);
     store.create_folders();
     IniFile ini(context.base / "tolven.ini");
-    FeedLink link = make_link(context);
+    std::unique_ptr<JvLink> link = open_jvlink(context);
     CancelFlag cancel;
     TerminalImportHost host(ini, quiet);
-    ImportController import(link, store, cancel, host);
+    ImportController import(*link, store, cancel, host);
     host.controller = &import;
     import.open();
     if (from_time) import.set_from_time(*from_time);
@@ -116,16 +107,20 @@ int run_import(Context& context) {
 int run_refresh(Context& context) {
     if (context.args.size() != 1) throw UsageError("refresh needs DAY");
     std::string day = sj(context.args[0]);
+    if (auto problem = day_entry_problem(day)) {
+        print_line(stderr, *problem);
+        return 1;
+    }
     DataStore store(context.base);
     auto races = DataStore::read_records(store.day_file(day, ".jvRA"), RecordKind::Race);
     if (!races || races->empty()) {
         print_line(stderr, sj("データ作成が未完了のようです。"));
         return 1;
     }
-    FeedLink link = make_link(context);
+    std::unique_ptr<JvLink> link = open_jvlink(context);
     CancelFlag cancel;
     RefreshHost host{[] {}, [] {}, [](bool) {}, [] {}};
-    RefreshResult result = refresh_results(link, store, cancel, races->front(), host);
+    RefreshResult result = refresh_results(*link, store, cancel, races->front(), host);
     if (!result.ran) {
         std::fprintf(stderr, "refresh: the day has no race date\n");
         return 1;
@@ -133,6 +128,10 @@ int run_refresh(Context& context) {
     std::printf("%d records filed", result.records_filed);
     if (result.rejected > 0) std::printf(", %d records not filed", result.rejected);
     std::printf("\n");
+    if (!result.error.empty()) {
+        print_line(stderr, result.error);
+        return 1;
+    }
     return 0;
 }
 
@@ -153,8 +152,11 @@ int run_make_sample_feed(Context& context) {
     }
     if (context.args.size() != 1) throw UsageError("make-sample-feed needs DIR");
     SampleFeedSummary sum = make_sample_feed(context.args[0], options);
-    std::printf("%d race days, %d races, %d runners, %d horses in %d files\n", sum.days, sum.races,
-                sum.runners, sum.horses, sum.files);
+    std::printf(
+        "%d race days (and %d earlier ones with results only), %d races, %d runners, %d horses; "
+        "%lld records, %.1f MB in %d files\n",
+        sum.days, sum.history_days, sum.races, sum.runners, sum.horses, sum.records,
+        static_cast<double>(sum.bytes) / 1e6, sum.files);
     return 0;
 }
 

@@ -35,6 +35,11 @@ class JsonWriter {
         out_ += std::to_string(v);
         return *this;
     }
+    JsonWriter& value(long long v) {
+        separate();
+        out_ += std::to_string(v);
+        return *this;
+    }
     JsonWriter& value(bool v) {
         separate();
         out_ += v ? "true" : "false";

@@ -1,5 +1,6 @@
 #include "app/program_start.hpp"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QString>
 
@@ -7,6 +8,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "jvlink/bridge_jvlink.hpp"
 #include "jvlink/feed_link.hpp"
 #include "jvlink/result_text.hpp"
 #include "raceday/TMainForm.hpp"
@@ -42,12 +44,16 @@ bool listed(const std::array<std::string_view, N>& names, std::string_view name)
 }  // namespace
 
 std::string program_usage() {
-    return "usage: tolven [--base DIR] [--feed DIR]\n"
+    return "usage: tolven [--base DIR] [--feed DIR] [--jvlink feed|bridge]\n"
            "  --base DIR   the folder of the race-day store and the settings file\n"
            "               (default: $TOLVEN_HOME, else the program's folder when it is\n"
            "               writable, else ~/.local/share/tolven)\n"
            "  --feed DIR   the feed folder the data import reads (default: the folder\n"
            "               chosen with JVLink設定, else <base>/feed)\n"
+           "  --jvlink feed|bridge\n"
+           "               where JV-Data comes from: the feed folder, or the JV-Link\n"
+           "               component through tolven-jvbridge.exe (default: the\n"
+           "               [JVLink] Source setting, else feed)\n"
            "  --help       print this text and exit\n"
            "  --version    print the version and exit\n"
            "Qt's own options (-platform NAME, -style NAME, ...) are passed on to Qt.\n";
@@ -92,6 +98,17 @@ ProgramOptions parse_program_options(const std::vector<std::string>& args) {
             options.feed = *feed;
             continue;
         }
+        if (arg == "--jvlink" || arg.rfind("--jvlink=", 0) == 0) {
+            std::string value;
+            if (arg == "--jvlink") {
+                if (i + 1 < args.size()) value = args[++i];
+            } else {
+                value = arg.substr(9);
+            }
+            options.jvlink = parse_link_source(value);
+            if (!options.jvlink) throw ProgramUsageError("--jvlink needs feed or bridge");
+            continue;
+        }
         if (arg.size() > 1 && arg[0] == '-') {
             std::string_view name(arg);
             name.remove_prefix(name.rfind("--", 0) == 0 ? 2 : 1);
@@ -122,18 +139,46 @@ std::unique_ptr<TMainForm> open_program(const ProgramOptions& options, const fs:
         fs::create_directories(base);
         DataStore(base).create_folders();
 
-        // The JV-Link component of this platform serves the feed folder.
+        // The JV-Link: the feed folder (FeedLink), or the real component
+        // through the bridge when the settings or --jvlink choose it.
         TIniGT::setApplicationDir(base);
         TIniGT ini;
-        fs::path feed = base / "feed";
-        QString folder =
-            ini.ReadString(QStringLiteral("FeedLink"), QStringLiteral("Folder"), QString());
-        if (!folder.isEmpty()) feed = folder.toStdString();
-        if (options.feed) feed = fs::absolute(*options.feed);
-        auto link = std::make_unique<FeedLink>(feed, base / "JVCache");
-        FeedLink* feed_link = link.get();
+        IniFile settings(ini.path());
+        LinkSettings source = read_link_settings(
+            [&settings](std::string_view key) { return settings.read_text("JVLink", key, ""); });
+        if (options.jvlink) {
+            source.source = *options.jvlink;
+            source.problem.clear();
+        }
+        if (!source.problem.empty()) TMsgDlg::warning(nullptr, qs(source.problem));
+        std::unique_ptr<JvLink> link;
+        FeedLink* feed_link = nullptr;
+        if (source.source == LinkSource::Bridge) {
+            auto bridge =
+                std::make_unique<BridgeJvLink>(bridge_options(source, executable.parent_path()));
+            // The start-up check: without the component the program cannot work.
+            BridgePresence presence = bridge->check_presence();
+            if (presence.state != BridgePresence::State::Installed) {
+                TMsgDlg::information(nullptr, qs(presence.message));
+                return;
+            }
+            bridge->set_failure_reporter([](const std::string& text) {
+                TMsgDlg::warning(QApplication::activeWindow(), qs(text));
+            });
+            link = std::move(bridge);
+        } else {
+            fs::path feed = base / "feed";
+            QString folder =
+                ini.ReadString(QStringLiteral("FeedLink"), QStringLiteral("Folder"), QString());
+            if (!folder.isEmpty()) feed = folder.toStdString();
+            if (options.feed) feed = fs::absolute(*options.feed);
+            auto feed_owner = std::make_unique<FeedLink>(feed, base / "JVCache");
+            feed_link = feed_owner.get();
+            link = std::move(feed_owner);
+        }
         form = std::make_unique<TMainForm>(base, std::move(link));
         TMainForm* window = form.get();
+        if (feed_link == nullptr) return;
         feed_link->set_folder_chooser([window](const fs::path& current) -> std::optional<fs::path> {
             QString chosen =
                 QFileDialog::getExistingDirectory(window, QStringLiteral("データフォルダの選択"),
@@ -147,6 +192,10 @@ std::unique_ptr<TMainForm> open_program(const ProgramOptions& options, const fs:
         // Also for a start from a terminal or a script.
         std::fprintf(stderr, "tolven: %s\n", TMsgDlg::lastMessage().toUtf8().constData());
         return nullptr;
+    }
+    if (!form) {
+        // The bridge found no component (its message was shown).
+        std::fprintf(stderr, "tolven: %s\n", TMsgDlg::lastMessage().toUtf8().constData());
     }
     return form;
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "jvlink/link_source.hpp"
+
 class TMainForm;
 
 namespace tolven {
@@ -15,6 +17,8 @@ namespace tolven {
 struct ProgramOptions {
     std::optional<std::filesystem::path> base;
     std::optional<std::filesystem::path> feed;
+    // Where JV-Data comes from, over the settings' choice.
+    std::optional<LinkSource> jvlink;
     bool help = false;
     bool version = false;
 };
@@ -34,9 +38,10 @@ std::string program_usage();
 std::string program_version();
 
 // What the program does once the application exists: resolves and creates the
-// base folder, connects the feed, and creates the main window. A base folder
-// that cannot be made is shown in the message dialog (with the folder and the
-// reason) and gives no window.
+// base folder, connects the JV-Link (the feed folder, or the component through
+// the bridge), and creates the main window. A base folder that cannot be made,
+// or a bridge without its component, is shown in the message dialog (with the
+// folder and the reason) and gives no window.
 std::unique_ptr<TMainForm> open_program(const ProgramOptions& options,
                                         const std::filesystem::path& executable);
 

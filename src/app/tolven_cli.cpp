@@ -13,7 +13,7 @@ namespace {
 
 void usage(std::FILE* out) {
     std::fputs(
-        "usage: tolven-cli [--base DIR] [--feed DIR] COMMAND ...\n"
+        "usage: tolven-cli [--base DIR] [--feed DIR] [--jvlink feed|bridge] COMMAND ...\n"
         "commands:\n"
         "  import [--from YYYYMMDDhhmmss] [--quiet]   import all JV data since the from-time\n"
         "  refresh DAY                                 fetch the results of a race day\n"
@@ -23,7 +23,10 @@ void usage(std::FILE* out) {
         "  tick DAY RACE HORSE COLUMN                  tick a check item (COLUMN 3..14)\n"
         "  results DAY [--hits-only]                   the results record\n"
         "  hits YYYYMMDD [--longshot]                  export the hits of a date\n"
+        "  balance FROM TO [--bets computer|user] [--wide] [--json|--csv] [--quiet]\n"
+        "                                              what the bets would have won or lost\n"
         "  print betlist|sheet RACE|allocation DAY --pdf FILE\n"
+        "  print balance FROM TO [--bets computer|user] [--wide] --pdf FILE\n"
         "                                              render a printout to a PDF\n"
         "  make-sample-feed DIR [--seed N] [--weeks N] [--today YYYYMMDD]\n"
         "                                              write a sample feed\n"
@@ -40,6 +43,7 @@ int main(int argc, char** argv) {
     try {
         std::optional<std::string> base = take_option(args, "--base");
         std::optional<std::string> feed = take_option(args, "--feed");
+        std::optional<std::string> jvlink = take_option(args, "--jvlink");
         if (args.empty()) throw UsageError("no command");
         std::string command = args.front();
         args.erase(args.begin());
@@ -60,6 +64,7 @@ int main(int argc, char** argv) {
             {"tick", run_tick},
             {"results", run_results},
             {"hits", run_hits},
+            {"balance", run_balance},
 #ifdef TOLVEN_HAS_PDF
             {"print", run_print},
 #endif
@@ -71,6 +76,8 @@ int main(int argc, char** argv) {
             resolve_base_folder(base ? std::optional<std::filesystem::path>(*base) : std::nullopt,
                                 executable_path(argv[0]));
         if (feed) context.feed_option = std::filesystem::absolute(*feed);
+        context.jvlink_option = jvlink;
+        context.program = executable_path(argv[0]);
         context.args = std::move(args);
         return it->second(context);
     } catch (const UsageError& e) {

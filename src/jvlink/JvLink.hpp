@@ -34,6 +34,11 @@ class JvLink {
     virtual int JVClose() = 0;
     // Four digits such as "0490".
     virtual std::string version() const = 0;
+
+    // What went wrong in the last call that failed, in words for the user
+    // (CP932): which file or folder and why. Empty when the component has
+    // nothing to add to its return code, as the real one never has.
+    virtual std::string error_detail() const { return {}; }
 };
 
 }  // namespace tolven

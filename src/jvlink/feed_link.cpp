@@ -4,12 +4,17 @@
 #include <system_error>
 
 #include "store/atomic_file.hpp"
+#include "store/cp932.hpp"
 #include "store/data_store.hpp"
 
 namespace fs = std::filesystem;
 
 namespace tolven {
 namespace {
+
+// The code of every failure that is not the caller's: the feed folder or the
+// cache cannot be used.
+constexpr int kFolderError = -401;
 
 bool all_digits(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -19,13 +24,38 @@ bool has_txt_extension(const fs::path& p) {
     return p.extension() == ".txt";
 }
 
-// Files of a folder whose names begin with `digits` digits and end in .txt,
-// in name order.
-std::vector<fs::path> feed_files(const fs::path& folder, std::size_t digits) {
-    std::vector<fs::path> files;
+// A path and a cause for a message (CP932).
+std::string shown(const fs::path& path) {
+    return cp932::from_utf8(path.string());
+}
+std::string cause(const std::error_code& error) {
+    return " (" + cp932::from_utf8(error.message()) + ")";
+}
+
+// Why a folder cannot be listed, or nullopt when it can. `what` names it
+// ("フィードフォルダ"); a missing folder is a problem only when required.
+std::optional<std::string> folder_problem(const fs::path& folder, const char* what, bool required) {
     std::error_code error;
+    fs::file_status status = fs::status(folder, error);
+    if (status.type() == fs::file_type::not_found) {
+        if (!required) return std::nullopt;
+        return sj(what) + sj("が見つかりません:") + shown(folder);
+    }
+    if (error) return sj(what) + sj("を読み取れません:") + shown(folder) + cause(error);
+    if (!fs::is_directory(status))
+        return sj(what) + sj("がフォルダではありません:") + shown(folder);
+    return std::nullopt;
+}
+
+// Files of a folder whose names begin with `digits` digits and end in .txt,
+// in name order. error reports a folder that cannot be listed; an entry that
+// cannot be examined (a dangling link) is passed over.
+std::vector<fs::path> feed_files(const fs::path& folder, std::size_t digits,
+                                 std::error_code& error) {
+    std::vector<fs::path> files;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        if (!it->is_regular_file(error)) continue;
+        std::error_code entry_error;
+        if (!it->is_regular_file(entry_error)) continue;
         std::string name = it->path().filename().string();
         if (name.size() < digits + 4 || !has_txt_extension(it->path())) continue;
         if (!all_digits(std::string_view(name).substr(0, digits))) continue;
@@ -36,10 +66,21 @@ std::vector<fs::path> feed_files(const fs::path& folder, std::size_t digits) {
     return files;
 }
 
+void copy_with_file_system(const fs::path& from, const fs::path& to, std::error_code& error) {
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
+}
+
 }  // namespace
 
 FeedLink::FeedLink(fs::path feed_folder, fs::path cache_folder)
-    : feed_(std::move(feed_folder)), cache_(std::move(cache_folder)) {}
+    : feed_(std::move(feed_folder)),
+      cache_(std::move(cache_folder)),
+      copier_(copy_with_file_system) {}
+
+int FeedLink::fail(int code, std::string detail) {
+    error_detail_ = std::move(detail);
+    return code;
+}
 
 int FeedLink::JVInit(std::string_view sid) {
     if (sid.empty()) return -101;
@@ -85,9 +126,19 @@ int FeedLink::JVOpen(std::string_view dataspec, std::string_view fromtime, int o
     if (dataspec.empty()) return -111;
     if (fromtime.size() != 14 || !all_digits(fromtime)) return -112;
     if (option < 1 || option > 4) return -115;
+    error_detail_.clear();
 
+    if (auto problem = folder_problem(feed_, "フィードフォルダ", true)) {
+        return fail(kFolderError, *problem);
+    }
+    std::error_code error;
+    std::vector<fs::path> listed = feed_files(feed_, 14, error);
+    if (error) {
+        return fail(kFolderError,
+                    sj("フィードフォルダを読み取れません:") + shown(feed_) + cause(error));
+    }
     std::vector<std::pair<std::string, fs::path>> selected;
-    for (const auto& file : feed_files(feed_, 14)) {
+    for (const auto& file : listed) {
         std::string stamp = file.filename().string().substr(0, 14);
         if (stamp > fromtime) selected.emplace_back(stamp, file);
     }
@@ -122,9 +173,25 @@ int FeedLink::JVRTOpen(std::string_view dataspec, std::string_view key) {
     if (open_) return -202;
     if (dataspec != "0B12") return -111;
     if (key.size() != 8 || !all_digits(key)) return -114;
+    error_detail_.clear();
+    // A feed without realtime data has no 0B12 folder: nothing to read.
+    fs::path folder = feed_ / "0B12";
+    if (auto problem = folder_problem(feed_, "フィードフォルダ", true)) {
+        return fail(kFolderError, *problem);
+    }
+    if (auto problem = folder_problem(folder, "速報データのフォルダ", false)) {
+        return fail(kFolderError, *problem);
+    }
+    std::error_code error;
+    std::vector<fs::path> listed;
+    if (fs::exists(folder, error)) listed = feed_files(folder, 8, error);
+    if (error) {
+        return fail(kFolderError,
+                    sj("速報データのフォルダを読み取れません:") + shown(folder) + cause(error));
+    }
     files_.clear();
     download_queue_.clear();
-    for (const auto& file : feed_files(feed_ / "0B12", 8)) {
+    for (const auto& file : listed) {
         if (file.filename().string().substr(0, 8) == key) {
             files_.push_back(Selected{file, file.filename().string(), false});
         }
@@ -139,22 +206,37 @@ int FeedLink::JVRTOpen(std::string_view dataspec, std::string_view key) {
     return 0;
 }
 
+int FeedLink::copy_into_cache(const Selected& file) {
+    std::error_code error;
+    fs::create_directories(cache_, error);
+    if (error) {
+        return fail(-502, sj("キャッシュフォルダを作成できません:") + shown(cache_) + cause(error));
+    }
+    // The copy is made under a temporary name and renamed when complete, so
+    // a cut-off copy never passes for a cached file; a failed one is removed.
+    fs::path target = cache_path(file);
+    fs::path temporary = target;
+    temporary += ".part";
+    copier_(file.source, temporary, error);
+    if (!error) {
+        auto stamp = fs::last_write_time(file.source, error);
+        if (!error) fs::last_write_time(temporary, stamp, error);
+    }
+    if (!error) fs::rename(temporary, target, error);
+    if (error) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        return fail(-502,
+                    sj("キャッシュへのコピーに失敗しました:") + shown(file.source) + cause(error));
+    }
+    return 0;
+}
+
 int FeedLink::JVStatus() {
     if (!initialised_) return -201;
     if (!open_) return -203;
     if (!download_queue_.empty()) {
-        const Selected& file = files_[download_queue_.back()];
-        std::error_code error;
-        fs::create_directories(cache_, error);
-        fs::path target = cache_path(file);
-        fs::path temporary = target;
-        temporary += ".part";
-        fs::copy_file(file.source, temporary, fs::copy_options::overwrite_existing, error);
-        if (!error) {
-            fs::last_write_time(temporary, fs::last_write_time(file.source, error), error);
-        }
-        if (!error) fs::rename(temporary, target, error);
-        if (error) return -502;
+        if (int r = copy_into_cache(files_[download_queue_.back()]); r != 0) return r;
         download_queue_.pop_back();
         ++downloaded_;
     }
@@ -188,11 +270,19 @@ int FeedLink::JVRead(std::string& buffer, int& size, std::string& file_name) {
         bool pending = std::find(download_queue_.begin(), download_queue_.end(), file_index_) !=
                        download_queue_.end();
         if (pending) return -3;
-        if (!realtime_ && !cached(file.source)) return -503;
+        fs::path copy = realtime_ ? file.source : cache_path(file);
+        if (!realtime_ && !cached(file.source)) {
+            std::error_code error;
+            if (!fs::exists(copy, error)) {
+                return fail(-503, sj("キャッシュのファイルがありません:") + shown(copy));
+            }
+            return fail(-503,
+                        sj("フィードファイルが変更されたか削除されました:") + shown(file.source));
+        }
         try {
-            if (!load_next_file()) return -503;
-        } catch (const FileError&) {
-            return -502;
+            if (!load_next_file()) return fail(-503, sj("ファイルがありません:") + shown(copy));
+        } catch (const FileError& e) {
+            return fail(-502, cp932::from_utf8(e.what()));
         }
     }
     file_name = file.name;

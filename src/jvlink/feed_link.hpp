@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "jvlink/JvLink.hpp"
@@ -19,6 +20,12 @@ namespace tolven {
 // open "downloads" the selected files into a cache folder, one per JVStatus
 // call, so a caller polling the status sees progress; reading serves the
 // cached copies record by record.
+//
+// A feed folder that is missing, not a folder or unreadable makes JVOpen and
+// JVRTOpen return -401 (an internal error of the component) rather than -1
+// (nothing newer): a wrong folder is a failure, not an empty feed. A copy into
+// the cache that fails gives -502 and leaves no partial copy behind. After
+// either, error_detail() names the folder or file and the cause.
 class FeedLink : public JvLink {
   public:
     FeedLink(std::filesystem::path feed_folder, std::filesystem::path cache_folder);
@@ -32,6 +39,13 @@ class FeedLink : public JvLink {
         std::function<std::optional<std::filesystem::path>(const std::filesystem::path&)>;
     void set_folder_chooser(FolderChooser chooser) { chooser_ = std::move(chooser); }
 
+    // Copies a feed file to a cache path, reporting failure through error.
+    // The default is the file system's copy; tests put a failing one in its
+    // place (a full disk cannot be had on demand).
+    using FileCopier = std::function<void(const std::filesystem::path& from,
+                                          const std::filesystem::path& to, std::error_code& error)>;
+    void set_file_copier(FileCopier copier) { copier_ = std::move(copier); }
+
     int JVInit(std::string_view sid) override;
     int JVSetUIProperties() override;
     int JVOpen(std::string_view dataspec, std::string_view fromtime, int option, int& read_count,
@@ -42,6 +56,7 @@ class FeedLink : public JvLink {
     int JVCancel() override;
     int JVClose() override;
     std::string version() const override { return "0490"; }
+    std::string error_detail() const override { return error_detail_; }
 
   private:
     struct Selected {
@@ -52,10 +67,15 @@ class FeedLink : public JvLink {
     bool cached(const std::filesystem::path& source) const;
     std::filesystem::path cache_path(const Selected& file) const;
     bool load_next_file();
+    // Returns code after keeping detail (CP932) for error_detail().
+    int fail(int code, std::string detail);
+    int copy_into_cache(const Selected& file);
 
     std::filesystem::path feed_;
     std::filesystem::path cache_;
     FolderChooser chooser_;
+    FileCopier copier_;
+    std::string error_detail_;
     bool initialised_ = false;
     bool open_ = false;
     bool realtime_ = false;

@@ -21,6 +21,12 @@ std::string RecordFiler::problem(std::string_view record) const {
                std::to_string(size) + sj("バイト)");
     }
     if (record.substr(size - 2) != "\r\n") return sj("レコードが改行(CR LF)で終わっていません");
+    // A line break inside would split the record's line in the store file.
+    std::size_t inner = record.substr(0, size - 2).find_first_of("\r\n");
+    if (inner != std::string_view::npos) {
+        return sj("レコードの途中に改行文字(") + (record[inner] == '\r' ? "CR" : "LF") +
+               sj(")があります(オフセット") + std::to_string(inner) + ")";
+    }
     if (auto key_problem = path_key_problem(record, false)) return *key_problem;
     return {};
 }

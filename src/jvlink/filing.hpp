@@ -30,7 +30,7 @@ class RecordFiler {
     int rejected_count() const { return rejected_; }
 
   private:
-    // Why a delivered record cannot be filed at all (length, line break, key
+    // Why a delivered record cannot be filed at all (length, line breaks, key
     // fields), or "" when it can.
     std::string problem(std::string_view record) const;
     std::string rejection_line(const std::string& reason, std::string_view feed_file);

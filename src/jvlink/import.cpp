@@ -64,7 +64,7 @@ void ImportController::start() {
     if (r != 0) {
         host_.beep();
         failed_ = true;
-        host_.show_information(sj("JVOpenエラー:") + jv_result_text("JVOpen", r));
+        host_.show_information(with_detail(sj("JVOpenエラー:") + jv_result_text("JVOpen", r)));
         close_reading();
         return;
     }
@@ -104,7 +104,7 @@ void ImportController::status_tick() {
     if (n < 0) {
         host_.beep();
         failed_ = true;
-        host_.show_information(sj("JVStatusエラー:") + jv_result_text("JVStatus", n));
+        host_.show_information(with_detail(sj("JVStatusエラー:") + jv_result_text("JVStatus", n)));
         stop_timer();
         close_reading();
         return;
@@ -149,7 +149,7 @@ ImportController::LoopEnd ImportController::reading_loop() {
         } else if (r < -3) {
             host_.beep();
             failed_ = true;
-            host_.show_information(sj("JVReadエラー:") + jv_result_text("JVRead", r));
+            host_.show_information(with_detail(sj("JVReadエラー:") + jv_result_text("JVRead", r)));
             return LoopEnd::Error;
         } else {
             try {
@@ -166,6 +166,16 @@ ImportController::LoopEnd ImportController::reading_loop() {
             }
         }
     }
+}
+
+std::string ImportController::with_detail(std::string text) {
+    // What the component can say about the failure (which folder or file, and
+    // why) goes under the result text and stays in the built-data list after
+    // the dialog is closed.
+    std::string detail = link_.error_detail();
+    if (detail.empty()) return text;
+    host_.add_built_line(detail);
+    return text + "\r\n" + detail;
 }
 
 void ImportController::close_reading() {

@@ -109,6 +109,8 @@ class ImportController {
     LoopEnd reading_loop();
     void close_reading();
     void stop_timer();
+    // A failed call's dialog text with the component's error detail added.
+    std::string with_detail(std::string text);
 
     JvLink& link_;
     CancelFlag& cancel_;

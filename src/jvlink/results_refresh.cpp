@@ -1,5 +1,7 @@
 #include "jvlink/results_refresh.hpp"
 
+#include "jvlink/result_text.hpp"
+#include "store/cp932.hpp"
 #include "store/lenient.hpp"
 #include "store/record.hpp"
 
@@ -23,8 +25,15 @@ RefreshResult refresh_results(JvLink& link, const DataStore& store, CancelFlag& 
     auto close = [&] {
         if (link.JVClose() == 0) host.beep();
     };
+    auto failure = [&](const char* operation, int r) {
+        std::string text = sj(operation) + sj("エラー:") + jv_result_text(operation, r);
+        std::string detail = link.error_detail();
+        return detail.empty() ? text : text + "\r\n" + detail;
+    };
     try {
-        if (link.JVRTOpen("0B12", key) == 0) {
+        int opened = link.JVRTOpen("0B12", key);
+        if (opened != 0 && opened != -1) result.error = failure("JVRTOpen", opened);
+        if (opened == 0) {
             int size = 60000;
             std::string record;
             std::string file_name;
@@ -35,7 +44,10 @@ RefreshResult refresh_results(JvLink& link, const DataStore& store, CancelFlag& 
                 if (r > 0) {
                     filer.file_refresh(record, file_name);
                     ++result.records_filed;
-                } else if (r == 0 || r < -3) {
+                } else if (r == 0) {
+                    break;
+                } else if (r < -3) {
+                    result.error = failure("JVRead", r);
                     break;
                 }
             }

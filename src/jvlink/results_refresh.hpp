@@ -25,6 +25,10 @@ struct RefreshResult {
     bool ran = false;       // false when the day had no usable key
     int records_filed = 0;  // records read and filed
     int rejected = 0;       // malformed records not filed
+    // CP932: why the open or the reading failed (not "no data"), with the
+    // component's detail; empty when it did not fail. The refresh itself
+    // shows nothing; a caller that can report it does.
+    std::string error;
 };
 
 // Fetches the realtime results of the loaded day (its first race record's

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace tolven {
 
@@ -12,19 +13,53 @@ struct SampleFeedOptions {
     int today = 0;   // YYYYMMDD; 0 = the local date
 };
 
+// Weeks of earlier meetings before the first feed week whose results (and no
+// race cards) open the feed, so that the horses of the first sample days
+// already come with careers, whatever the number of weeks.
+inline constexpr int kSampleHistoryWeeks = 16;
+
+// What a race day of the sample calendar delivers.
+enum class SampleStage {
+    History,    // final results only, before the first feed week
+    Past,       // race cards, then final results
+    Yesterday,  // as Past: the day before today
+    Today,      // race cards; results and payouts as realtime data only
+};
+
+struct SampleMeeting {
+    std::string course;  // racecourse code "01".."10"
+    int kai = 0;         // meeting of the year at the course
+    int nichi = 0;       // day of the meeting
+};
+
+struct SampleRaceDay {
+    int date = 0;  // YYYYMMDD
+    SampleStage stage = SampleStage::Past;
+    std::vector<SampleMeeting> meetings;
+};
+
+// The race days of the feed in date order: the weekends of the history
+// weeks, the weekends of the past weeks, yesterday and today, each with the
+// courses that race on it.
+std::vector<SampleRaceDay> sample_calendar(const SampleFeedOptions& options);
+
 struct SampleFeedSummary {
-    int days = 0;  // race days (date and racecourse)
-    int races = 0;
+    int days = 0;          // race days (date and racecourse) with race cards
+    int history_days = 0;  // race days before the first feed week (results only)
+    int races = 0;         // of all race days
     int runners = 0;
     int horses = 0;
     int files = 0;  // feed files written
+    long long records = 0;
+    long long bytes = 0;
 };
 
 // Writes a realistic, deterministic JV-Data feed into folder: weekends of JRA
-// meetings with horses whose careers run across them. Past meetings come as
-// race cards (provisional) and then as final results with payouts; the day
-// before `today` is final; the meeting of `today` comes as race cards only,
-// with its results and payouts as realtime files under 0B12/.
+// meetings with horses whose careers run across them. The history weeks come
+// as final results with payouts; the past meetings as race cards
+// (provisional) and then as final results with payouts; the day before
+// `today` is final; the meeting of `today` comes as race cards only, with its
+// results and payouts as realtime files under 0B12/.
 SampleFeedSummary make_sample_feed(const std::filesystem::path& folder,
                                    const SampleFeedOptions& options);
 

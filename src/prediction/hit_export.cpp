@@ -4,6 +4,7 @@
 #include <set>
 #include <system_error>
 
+#include "prediction/hit_check.hpp"
 #include "raceday/day_loader.hpp"
 #include "store/atomic_file.hpp"
 #include "store/code_tables.hpp"
@@ -26,34 +27,22 @@ constexpr BetType kQuinella{"R[馬連　]：　", 5000, 10000};
 constexpr BetType kWide{"R[ワイド]：　", 3000, 5000};
 constexpr BetType kBracket{"R[枠連　]：　", 3000, 5000};
 
-int number_at(std::string_view text, std::size_t at, std::size_t width) {
-    return at < text.size() ? lenient_int(text.substr(at, width)) : 0;
-}
-
 class Collector {
   public:
     Collector(bool longshot, std::vector<std::string>& html, std::set<std::string>& cumulative)
         : longshot_(longshot), html_(html), cumulative_(cumulative) {}
     int hits = 0;
 
-    // Checks one bet as the prediction window lists it ("  " + bet text)
-    // against every entry of a payout group.
+    // Checks one bet of the race against every entry of a payout group and
+    // lists the hits above the threshold.
     void check(const RaceDay& day, int n, const std::string& bet, const PayoutGroup& group,
                const BetType& type, bool positive_numbers) {
-        std::string shown = "  " + bet;
-        int first = number_at(shown, 2, 2);
-        int second = number_at(shown, 5, 2);
-        if (positive_numbers && (first <= 0 || second <= 0)) return;
-        std::size_t half = group.combination_width / 2;
-        for (int k = 0; k < group.entries; ++k) {
-            PayoutEntry entry = payout_entry(day.payout[n], group, k);
-            if (number_at(entry.combination, 0, half) != first ||
-                number_at(entry.combination, half, half) != second) {
-                continue;
-            }
-            int threshold = longshot_ ? type.longshot_threshold : 0;
-            if (entry.payout <= threshold) continue;
-            add(day, n, type, first, second, entry.payout);
+        if (trim(bet).empty()) return;  // an empty slot is no bet
+        int threshold = longshot_ ? type.longshot_threshold : 0;
+        for (int amount : hit_amounts(day.payout[n], group, bet, positive_numbers)) {
+            if (amount <= threshold) continue;
+            BetNumbers numbers = bet_numbers(bet);
+            add(day, n, type, numbers.first, numbers.second, amount);
         }
     }
 
@@ -143,7 +132,7 @@ HitExport export_hits(RaceDay& day, const fs::path& base, const std::vector<std:
     // Written as soon as there is one hit (the header line plus one).
     if (result.html.size() > 1) {
         fs::create_directories(folder);
-        result.tk_file = folder / ("TK" + tk_key + ".txt");
+        result.tk_file = file_in(folder, "TK" + tk_key + ".txt");
         replace_file(result.tk_file, join_lines(result.html));
         replace_file(result.cumulative_file,
                      join_lines(std::vector<std::string>(cumulative.begin(), cumulative.end())));

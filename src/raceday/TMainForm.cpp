@@ -787,7 +787,7 @@ bool TMainForm::loadDay(const QString& entry) {
     if (!ran) return false;
     if (!outcome.built) {
         showNoDay();
-        TMsgDlg::information(this, qs(tolven::incomplete_day_message()));
+        TMsgDlg::information(this, qs(outcome.message));
         return false;
     }
     complete_ = outcome.complete;

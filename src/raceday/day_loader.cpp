@@ -39,7 +39,12 @@ std::string incomplete_day_message() {
 }
 
 bool build_race_day(RaceDay& day, const fs::path& base, const std::string& entry,
-                    const LoadProgress& progress) {
+                    const LoadProgress& progress, std::string* why) {
+    auto refuse = [&](std::string message) {
+        if (why != nullptr) *why = std::move(message);
+        return false;
+    };
+    if (auto problem = day_entry_problem(entry)) return refuse(*problem);
     if (progress.open) progress.open(entry, 24);
     int position = 0;
     auto step = [&] {
@@ -49,18 +54,31 @@ bool build_race_day(RaceDay& day, const fs::path& base, const std::string& entry
         if (progress.close) progress.close();
     };
 
-    day.reset_predictions();
     DataStore store(base);
-    auto races = DataStore::read_records(store.day_file(entry, ".jvRA"), RecordKind::Race);
+    fs::path race_file = store.day_file(entry, ".jvRA");
+    auto races = DataStore::read_records(race_file, RecordKind::Race);
+    int race_slots = races ? std::min<int>(static_cast<int>(races->size()), kMaxRaces) : 0;
+    // The day key of every race names the day's user file, and the first
+    // race names the hit list's file: a race the store would never have
+    // filed must not name them.
+    for (int n = 0; n < race_slots; ++n) {
+        const std::string& ra = (*races)[static_cast<std::size_t>(n)];
+        if (trim(store_key(ra)).empty()) continue;  // an empty slot
+        if (auto problem = path_key_problem(ra, false)) {
+            close();
+            return refuse(sj("レースデータが不正です:") + cp932::from_utf8(race_file.string()) +
+                          " " + std::to_string(n + 1) + sj("行目 ") + *problem);
+        }
+    }
+    day.reset_predictions();
     auto runners = DataStore::read_records(store.day_file(entry, ".jvSEr"), RecordKind::Runner);
     if (!races || !runners) {
         close();
-        return false;
+        return refuse(incomplete_day_message());
     }
 
     day.blank();
     FileCache cache;
-    int race_slots = std::min<int>(static_cast<int>(races->size()), kMaxRaces);
     for (int n = 0; n < race_slots; ++n) {
         day.race[n] = (*races)[static_cast<std::size_t>(n)];
         int count = day.runners(n);
@@ -69,14 +87,20 @@ bool build_race_day(RaceDay& day, const fs::path& base, const std::string& entry
             if (slot < runners->size()) day.runner[n][r] = (*runners)[slot];
             const std::string& se = day.runner[n][r];
             int race_date = tolven::race_date(se);
-            const auto& horse_runs =
-                cache.records(store.horse_file(field_text(se, se::pedigree)), RecordKind::Runner);
-            if (!horse_runs || race_date <= 0) continue;
-            // The horse file is in date order: walk back from its last run.
+            // Only a pedigree number the store files horses by can have a
+            // horse file; any other one has none.
+            std::string_view pedigree = field_text(se, se::pedigree);
+            if (race_date <= 0 || !pedigree_names_a_file(pedigree)) continue;
+            const auto& horse_runs = cache.records(store.horse_file(pedigree), RecordKind::Runner);
+            if (!horse_runs) continue;
+            // The horse file is in date order: walk back from its last run. A
+            // run the store would not have filed (its key fields name no
+            // meeting file) is passed over.
             int j = 0;
             for (auto it = horse_runs->rbegin(); it != horse_runs->rend() && j < kPastRuns; ++it) {
                 int date = tolven::race_date(*it);
-                if (date > 0 && date < race_date) day.past_run[n][r][j++] = *it;
+                if (date <= 0 || date >= race_date || path_key_problem(*it, true)) continue;
+                day.past_run[n][r][j++] = *it;
             }
         }
         step();
@@ -127,12 +151,12 @@ bool build_race_day(RaceDay& day, const fs::path& base, const std::string& entry
 }
 
 LoadOutcome load_race_day(RaceDay& day, const fs::path& base, const std::string& entry,
-                          const LoadProgress& progress) {
+                          const LoadProgress& progress, UserFileMode user_file_mode) {
     LoadOutcome outcome;
     day.entry = entry;
     day.from_2005 = lenient_int(std::string_view(entry).substr(0, 4)) >= 2005;
     day.user_changed = false;
-    if (!build_race_day(day, base, entry, progress)) return outcome;
+    if (!build_race_day(day, base, entry, progress, &outcome.message)) return outcome;
     outcome.built = true;
 
     for (int n = 0; n < kMaxRaces; ++n) {
@@ -172,8 +196,10 @@ LoadOutcome load_race_day(RaceDay& day, const fs::path& base, const std::string&
             }
         } else {
             day.user_lines = user_file_skeleton();
-            write_user_file(day.user_file, day.user_lines);
-            outcome.user_file_created = true;
+            if (user_file_mode == UserFileMode::CreateWhenMissing) {
+                write_user_file(day.user_file, day.user_lines);
+                outcome.user_file_created = true;
+            }
         }
     }
 

@@ -32,8 +32,28 @@ std::vector<std::string> user_file_skeleton() {
     return lines;
 }
 
+namespace {
+
+// Lines ended by CR LF, LF or a lone CR. A file edited by hand may hold any
+// of them, and a CR kept inside a line would be written back as a line break
+// that is not CR LF.
+std::vector<std::string> text_lines(std::string_view content) {
+    std::vector<std::string> lines;
+    while (!content.empty()) {
+        std::size_t end = content.find_first_of("\r\n");
+        lines.emplace_back(content.substr(0, end));
+        if (end == std::string_view::npos) break;
+        std::size_t next = end + 1;
+        if (content[end] == '\r' && next < content.size() && content[next] == '\n') ++next;
+        content.remove_prefix(next);
+    }
+    return lines;
+}
+
+}  // namespace
+
 std::vector<std::string> read_user_file(const std::filesystem::path& file) {
-    std::vector<std::string> lines = split_lines(read_file(file));
+    std::vector<std::string> lines = text_lines(read_file(file));
     if (lines.size() < static_cast<std::size_t>(kUserFileLines)) {
         std::vector<std::string> skeleton = user_file_skeleton();
         lines.insert(lines.end(), skeleton.begin() + static_cast<std::ptrdiff_t>(lines.size()),

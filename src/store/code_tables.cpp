@@ -76,6 +76,13 @@ int racecourse_code_count() {
     return static_cast<int>(course_table().size());
 }
 
+bool is_racecourse_name(std::string_view name) {
+    if (name == "    ") return true;  // every code outside the table
+    const auto& table = course_table();
+    return std::any_of(table.begin(), table.end(),
+                       [&](const auto& entry) { return entry.second == name; });
+}
+
 std::string weekday_mark(std::string_view code) {
     return by_code(code, "012345678", {"　", "土", "日", "祝", "月", "火", "水", "木", "金"}, "");
 }

@@ -15,6 +15,9 @@ const std::string& racecourse_name(std::string_view code);
 // Number of racecourse codes in the table.
 int racecourse_code_count();
 
+// True when name is one of the table's 4-byte names (four spaces included).
+bool is_racecourse_name(std::string_view name);
+
 // "0" -> full-width space, "1".."8" -> 土 日 祝 月 火 水 木 金, else "".
 std::string weekday_mark(std::string_view code);
 

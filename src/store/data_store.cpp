@@ -109,11 +109,38 @@ std::optional<std::string> path_key_problem(std::string_view record, bool check_
     }
     if (check_pedigree) {
         std::string_view pedigree = field_text(record, se::pedigree);
-        if (pedigree.size() != se::pedigree.width || !all_digits(pedigree)) {
+        if (!pedigree_names_a_file(pedigree)) {
             return sj("血統登録番号が数字ではありません:\"") + std::string(pedigree) + "\"";
         }
     }
     return std::nullopt;
+}
+
+std::optional<std::string> day_entry_problem(std::string_view entry) {
+    auto is_digits = [&](std::size_t at, std::size_t n) {
+        return entry.size() >= at + n && all_digits(entry.substr(at, n));
+    };
+    const std::string year = sj("年"), month = sj("月"), day = sj("日");
+    bool ok = entry.size() == 18 && is_digits(0, 4) && entry.substr(4, 2) == year &&
+              is_digits(6, 2) && entry.substr(8, 2) == month && is_digits(10, 2) &&
+              entry.substr(12, 2) == day && is_racecourse_name(entry.substr(14));
+    if (ok) return std::nullopt;
+    return sj("レース日の指定が不正です:\"") + std::string(entry) + "\"";
+}
+
+bool pedigree_names_a_file(std::string_view pedigree) {
+    return pedigree.size() == se::pedigree.width && all_digits(pedigree);
+}
+
+fs::path file_in(const fs::path& folder, std::string_view name) {
+    bool plain = !name.empty() && name != "." && name != ".." &&
+                 name.find('/') == std::string_view::npos &&
+                 name.find('\0') == std::string_view::npos;
+    if (!plain) {
+        throw UnsafePathError("refusing a file name that leaves its folder " + folder.string() +
+                              ": \"" + std::string(name) + "\"");
+    }
+    return folder / std::string(name);
 }
 
 std::vector<std::string> split_lines(std::string_view content) {
@@ -164,17 +191,17 @@ void DataStore::create_folders() const {
 }
 
 fs::path DataStore::day_file(std::string_view day_key_cp932, std::string_view extension) const {
-    return data_folder() / (cp932::to_utf8(day_key_cp932) + std::string(extension));
+    return file_in(data_folder(), cp932::to_utf8(day_key_cp932) + std::string(extension));
 }
 
 fs::path DataStore::horse_file(std::string_view pedigree) const {
-    return base_ / "SEI" / std::string(pedigree.substr(0, 4)) / (std::string(pedigree) + ".jvSEI");
+    return file_in(file_in(base_ / "SEI", pedigree.substr(0, 4)), std::string(pedigree) + ".jvSEI");
 }
 
 fs::path DataStore::meeting_file(std::string_view year, std::string_view month_day,
                                  std::string_view course) const {
-    return base_ / "SEIR" / std::string(year) /
-           (std::string(year) + std::string(month_day) + std::string(course) + ".jvSERA");
+    return file_in(file_in(base_ / "SEIR", year),
+                   std::string(year) + std::string(month_day) + std::string(course) + ".jvSERA");
 }
 
 StoreOutcome DataStore::store(StoreFile where, std::string_view record) const {

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "store/atomic_file.hpp"
 #include "store/record.hpp"
 
 namespace tolven {
@@ -42,6 +43,28 @@ std::string day_key(std::string_view record);
 // the racecourse code two characters of 0-9A-Z, and with check_pedigree the
 // pedigree number ten ASCII digits.
 std::optional<std::string> path_key_problem(std::string_view record, bool check_pedigree);
+
+// Why a race-day list entry (CP932) cannot name a day's files, or nullopt when
+// it can: it must be a day key as the store names them, "YYYY年MM月DD日" with
+// ASCII digits followed by a racecourse name of the code table.
+std::optional<std::string> day_entry_problem(std::string_view entry);
+
+// True when a pedigree number can name a per-horse file: ten ASCII digits, as
+// the store requires before it writes one.
+bool pedigree_names_a_file(std::string_view pedigree);
+
+// A file name formed from record or list text that would lead out of its
+// folder. The program never forms one from data it stored itself; a tampered
+// store file or a hand-typed name can.
+class UnsafePathError : public FileError {
+  public:
+    using FileError::FileError;
+};
+
+// folder / name for a name (UTF-8) that must be one plain file name: not
+// empty, not "." or "..", without "/" or NUL. Throws UnsafePathError
+// otherwise, so a path built from stored or fed text stays in its folder.
+std::filesystem::path file_in(const std::filesystem::path& folder, std::string_view name);
 
 // Keyed merge of one line into the lines of a store file: replace the first
 // line with the same store key, or append; sort by bytes; with

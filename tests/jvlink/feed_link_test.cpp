@@ -161,6 +161,9 @@ TEST_F(FeedLinkTest, SettingsChooseTheFeedFolder) {
     });
     EXPECT_EQ(link.JVSetUIProperties(), 0);
     EXPECT_EQ(link.feed_folder(), dir.path() / "other");
+    // The chosen folder does not exist (yet): an error, not "nothing newer".
+    EXPECT_EQ(link.JVOpen("RACERCVN", "20261130000000", 2, read_count, download_count, last), -401);
+    fs::create_directories(dir.path() / "other");
     EXPECT_EQ(link.JVOpen("RACERCVN", "20261130000000", 2, read_count, download_count, last), -1);
 }
 

@@ -132,5 +132,40 @@ TEST(RecordFiler, RefreshFilingTable) {
     }
 }
 
+TEST(RecordFiler, LineBreaksInsideARecordAreRefused) {
+    auto with_byte = [](std::string record, std::size_t at, char c) {
+        record[at] = c;
+        return record;
+    };
+    struct Case {
+        std::string record;
+        const char* line;
+    } cases[] = {
+        {with_byte(race_record(20261220, "06", 1, "1"), 100, '\r'),
+         "取込み不可:レコードの途中に改行文字(CR)があります(オフセット100)/feed.txt\n"},
+        {with_byte(runner_record(20261205, "06", 1, 5, "7"), 40, '\n'),
+         "取込み不可:レコードの途中に改行文字(LF)があります(オフセット40)/feed.txt\n"},
+        {with_byte(payout_record(20261205, "06", 3), 716, '\r'),
+         "取込み不可:レコードの途中に改行文字(CR)があります(オフセット716)/feed.txt\n"},
+        {with_byte(payout_record(20261205, "06", 3), 0 + 2, '\n'),
+         "取込み不可:レコードの途中に改行文字(LF)があります(オフセット2)/feed.txt\n"},
+    };
+    for (const auto& c : cases) {
+        for (bool refresh : {false, true}) {
+            SCOPED_TRACE(std::string(c.line) + (refresh ? " refresh" : " import"));
+            TempDir dir;
+            DataStore store(dir.path());
+            store.create_folders();
+            RecordFiler filer(store);
+            std::vector<std::string> lines =
+                refresh ? filer.file_refresh(c.record, "feed.txt")
+                        : filer.file_import(c.record, kThreshold, "feed.txt");
+            EXPECT_EQ(utf8_lines(lines), c.line);
+            EXPECT_EQ(filer.rejected_count(), 1);
+            EXPECT_EQ(store_listing(dir.path()), "");
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tolven

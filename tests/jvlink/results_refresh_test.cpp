@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "store/cp932.hpp"
 #include "support/fake_jvlink.hpp"
 #include "support/records.hpp"
 #include "support/temp_dir.hpp"
@@ -82,6 +83,36 @@ TEST(ResultsRefresh, LeftoverCancelDoesNotBlockButReadErrorsEndSilently) {
     RefreshResult result = r.run(race_record(20261205, "06", 1));
     EXPECT_EQ(result.records_filed, 1);
     EXPECT_FALSE(r.cancel.set);
+}
+
+TEST(ResultsRefresh, OpenAndReadFailuresAreReportedToTheCaller) {
+    struct Case {
+        int open;
+        int read;
+        std::string detail;
+        const char* error;
+    } cases[] = {
+        {0, 0, "", ""},
+        {-1, 0, "", ""},  // no realtime data is no failure
+        {-401, 0, sj("フィードフォルダが見つかりません:/x"),
+         "JVRTOpenエラー:JV-Link 内部エラーが発生しました。(-401)\r\n"
+         "フィードフォルダが見つかりません:/x"},
+        {-114, 0, "", "JVRTOpenエラー:key パラメータが不正です。(-114)"},
+        {0, -502, sj("キャッシュへのコピーに失敗しました:/x (No space left on device)"),
+         "JVReadエラー:ダウンロードに失敗しました。(通信エラーやディスクエラー)(-502)\r\n"
+         "キャッシュへのコピーに失敗しました:/x (No space left on device)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.error);
+        Refresh r;
+        r.link.rt_open_result = c.open;
+        r.link.detail = c.detail;
+        r.link.reads = {{c.read, "", ""}};
+        RefreshResult result = r.run(race_record(20261205, "06", 1));
+        EXPECT_EQ(cp932::to_utf8(result.error), c.error);
+        EXPECT_EQ(std::count(r.link.calls.begin(), r.link.calls.end(), "JVClose"), 2);
+        EXPECT_NE(r.log.find("reload"), std::string::npos);
+    }
 }
 
 TEST(ResultsRefresh, CancelDuringTheRefreshStopsReading) {

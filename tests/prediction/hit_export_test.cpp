@@ -153,6 +153,29 @@ TEST(HitExport, TwoCoursesOneTkFileAndASecondExportChangesNothing) {
     EXPECT_EQ(read_bytes(second.cumulative_file), cumulative);
 }
 
+TEST(HitExport, ATamperedDayIsPassedOverAndNamesNoFile) {
+    HitDays h;
+    h.day("06", 2);
+    h.day("09", 2);
+    h.pay("06", 2, 1500, 400, 700);
+    h.pay("09", 1, 900, 300, 500);
+    // The last day of the list would name the TK file: its first race's
+    // month-day now climbs out of HPupload.
+    fs::path races = h.store.day_file(sj("2026年12月05日阪神"), ".jvRA");
+    std::vector<std::string> lines = split_lines(read_bytes(races));
+    lines[0].replace(header::month_day.offset, header::month_day.width, "/../");
+    write_bytes(races, join_lines(lines));
+    HitExport e = h.run(false);
+    EXPECT_EQ(e.days, 1);
+    ASSERT_TRUE(e.written);
+    EXPECT_EQ(e.tk_file, h.dir.path() / "HPupload" / "TK2026120506.txt");
+    EXPECT_EQ(html(e).find("阪神"), std::string::npos);
+    EXPECT_EQ(folder_entries(h.dir.path()),
+              (std::set<std::string>{"Data", "HPupload", "SEI", "SEIR"}));
+    EXPECT_EQ(folder_entries(h.dir.path() / "HPupload"),
+              (std::set<std::string>{"TK2026120506.txt", "Vevezaza.txt"}));
+}
+
 TEST(HitExport, NoHitWritesNothingAndOneHitIsWritten) {
     HitDays none;
     none.day("06", 2);

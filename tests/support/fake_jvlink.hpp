@@ -82,6 +82,8 @@ class FakeJvLink : public JvLink {
         return close_result;
     }
     std::string version() const override { return "0490"; }
+    std::string detail;  // what error_detail() says
+    std::string error_detail() const override { return detail; }
 };
 
 }  // namespace tolven::testing

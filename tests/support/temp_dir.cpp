@@ -32,3 +32,17 @@ std::string read_bytes(const std::filesystem::path& file) {
 }
 
 }  // namespace tolven::testing
+
+namespace tolven::testing {
+
+std::set<std::string> folder_entries(const std::filesystem::path& folder) {
+    std::set<std::string> names;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        names.insert(it->path().filename().string());
+    }
+    return names;
+}
+
+}  // namespace tolven::testing

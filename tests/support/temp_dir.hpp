@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <set>
 #include <string>
 
 namespace tolven::testing {
@@ -24,5 +25,9 @@ class TempDir {
 void write_bytes(const std::filesystem::path& file, const std::string& bytes);
 // The file's bytes ("" when missing).
 std::string read_bytes(const std::filesystem::path& file);
+
+// The names in a folder (none when it cannot be listed), to compare before
+// and after a run that must create nothing there.
+std::set<std::string> folder_entries(const std::filesystem::path& folder);
 
 }  // namespace tolven::testing

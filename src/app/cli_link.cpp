@@ -1,0 +1,57 @@
+// tolven-cli: the JV-Link the import and the refresh talk to.
+#include <stdexcept>
+
+#include "app/cli_context.hpp"
+#include "jvlink/bridge_jvlink.hpp"
+#include "jvlink/feed_link.hpp"
+#include "jvlink/link_source.hpp"
+#include "jvlink/result_text.hpp"
+#include "store/cp932.hpp"
+#include "widgets/ini_file.hpp"
+
+namespace tolven::cli {
+
+std::unique_ptr<JvLink> open_jvlink(const Context& context) {
+    IniFile ini(context.base / "tolven.ini");
+    LinkSettings settings = read_link_settings(
+        [&ini](std::string_view key) { return ini.read_text("JVLink", key, ""); });
+    if (context.jvlink_option) {
+        std::optional<LinkSource> chosen = parse_link_source(*context.jvlink_option);
+        if (!chosen) throw UsageError("--jvlink needs feed or bridge: " + *context.jvlink_option);
+        settings.source = *chosen;
+        settings.problem.clear();
+    }
+    if (!settings.problem.empty()) throw std::runtime_error(cp932::to_utf8(settings.problem));
+
+    std::unique_ptr<JvLink> link;
+    bool bridged = settings.source == LinkSource::Bridge;
+    if (bridged) {
+        auto bridge =
+            std::make_unique<BridgeJvLink>(bridge_options(settings, context.program.parent_path()));
+        // The start-up check: the component must be there before anything
+        // else is done.
+        BridgePresence presence = bridge->check_presence();
+        if (presence.state != BridgePresence::State::Installed) {
+            std::string text = cp932::to_utf8(presence.message);
+            if (!presence.detail.empty()) text += "\n(" + cp932::to_utf8(presence.detail) + ")";
+            throw std::runtime_error(text);
+        }
+        bridge->set_failure_reporter([](const std::string& text) { print_line(stderr, text); });
+        link = std::move(bridge);
+    } else {
+        link = std::make_unique<FeedLink>(context.feed_folder(), context.base / "JVCache");
+    }
+    int r = link->JVInit(jvlink_sid());
+    if (r != 0) {
+        throw std::runtime_error(
+            cp932::to_utf8(sj("JVInitエラー：") + jv_result_text("JVInit", r)));
+    }
+    if (bridged) {
+        // An old component is worth a warning; the import runs on.
+        std::string version = link->version();
+        if (jvlink_version_too_old(version)) print_line(stderr, jvlink_version_message(version));
+    }
+    return link;
+}
+
+}  // namespace tolven::cli

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <vector>
+
+#include "jvlink/bridge_protocol.hpp"
+
+namespace tolven {
+
+// A child process whose stdin and stdout are pipes to this one, with every
+// wait bounded by a time-out. Used for the JV-Link bridge; its stderr goes
+// where ours goes.
+class BridgeProcess {
+  public:
+    enum class Io { Done, TimedOut, Closed, Failed };
+
+    BridgeProcess() = default;
+    ~BridgeProcess();
+    BridgeProcess(const BridgeProcess&) = delete;
+    BridgeProcess& operator=(const BridgeProcess&) = delete;
+
+    // Starts argv[0] (looked up in PATH when it holds no "/") with our
+    // environment plus the NAME=VALUE entries of `environment`, which replace
+    // variables of the same name. False with a reason when it cannot start.
+    bool start(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
+               std::string& error);
+
+    bool running() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
+
+    // Writes the bytes whole. A child that stopped reading gives Closed, never
+    // a SIGPIPE.
+    Io write_all(std::string_view bytes, int timeout_ms);
+    // Reads the next whole frame's payload.
+    Io read_payload(std::string& payload, int timeout_ms);
+
+    // Closes the child's stdin (which asks it to end) and waits up to
+    // timeout_ms for it; then kills it. Reaps it either way.
+    void stop(int timeout_ms);
+    // Kills the child at once and reaps it.
+    void kill_now();
+    // How the child ended, for messages ("終了コード 3", "シグナル 9"); it is
+    // reaped first, waiting up to timeout_ms. CP932 text.
+    std::string exit_description(int timeout_ms);
+
+  private:
+    void close_pipes();
+    bool reap(int timeout_ms);
+
+    pid_t pid_ = -1;
+    int to_child_ = -1;
+    int from_child_ = -1;
+    int exit_status_ = 0;
+    bool reaped_ = false;
+    bridge::FrameReader reader_;
+};
+
+}  // namespace tolven

@@ -1,0 +1,59 @@
+#include "jvlink/link_source.hpp"
+
+#include <cctype>
+
+#include "store/cp932.hpp"
+#include "store/lenient.hpp"
+
+namespace fs = std::filesystem;
+
+namespace tolven {
+
+std::optional<LinkSource> parse_link_source(std::string_view text) {
+    std::string lower;
+    for (char c : trim(text)) {
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (lower == "feed") return LinkSource::Feed;
+    if (lower == "bridge") return LinkSource::Bridge;
+    return std::nullopt;
+}
+
+LinkSettings read_link_settings(const std::function<std::string(std::string_view key)>& read) {
+    LinkSettings settings;
+    std::string source = read("Source");
+    if (!trim(source).empty()) {
+        if (auto parsed = parse_link_source(source)) {
+            settings.source = *parsed;
+        } else {
+            settings.problem = sj("設定ファイル tolven.ini の [JVLink] Source=") + source +
+                               sj(" は feed か bridge にしてください。");
+        }
+    }
+    settings.bridge_path = cp932::to_utf8(trim(read("BridgePath")));
+    settings.wine_path = cp932::to_utf8(trim(read("WinePath")));
+    settings.wine_prefix = cp932::to_utf8(trim(read("WinePrefix")));
+    return settings;
+}
+
+BridgeOptions bridge_options(const LinkSettings& settings, const fs::path& program_folder) {
+    BridgeOptions options;
+    if (settings.bridge_path.empty()) {
+        // JV-Link 4.x is a 32-bit component; its bridge is the 32-bit one.
+        options.bridge = program_folder / "jvbridge" / "win32" / "tolven-jvbridge.exe";
+    } else {
+        fs::path path(settings.bridge_path);
+        options.bridge = path.is_relative() ? program_folder / path : path;
+    }
+#ifdef _WIN32
+    options.wine.clear();
+#else
+    options.wine = settings.wine_path.empty() ? "wine" : settings.wine_path;
+#endif
+    if (!settings.wine_prefix.empty()) {
+        options.environment.push_back("WINEPREFIX=" + settings.wine_prefix);
+    }
+    return options;
+}
+
+}  // namespace tolven

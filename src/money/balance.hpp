@@ -1,0 +1,126 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "raceday/race_day.hpp"
+
+namespace tolven {
+
+// Whose bets a backtest buys: the computer prediction's, or the user's bets
+// saved in each day's user file.
+enum class BetSource { Computer, User };
+
+// The kind of a ticket, in the order the groups list them.
+enum class TicketKind { Quinella, Bracket, Wide };
+inline constexpr TicketKind kTicketKinds[] = {TicketKind::Quinella, TicketKind::Bracket,
+                                              TicketKind::Wide};
+// "quinella", "bracket", "wide": the keys of the JSON and CSV output.
+const char* ticket_kind_key(TicketKind kind);
+// "馬連", "枠連", "ワイド" (UTF-8), as the windows label them.
+const char* ticket_kind_label(TicketKind kind);
+
+inline constexpr int kTicketStake = 100;
+
+struct BalanceOptions {
+    int from = 0;  // YYYYMMDD, inclusive
+    int to = 0;    // YYYYMMDD, inclusive
+    BetSource bets = BetSource::Computer;
+    bool wide = false;  // also one wide ticket per quinella bet
+};
+
+// One 100-yen ticket and what it returned.
+struct Ticket {
+    TicketKind kind = TicketKind::Quinella;
+    std::string bet;  // the bet text, " 4- 7"
+    int stake = kTicketStake;
+    long long returned = 0;
+};
+
+// A race with a final quinella result, and the tickets bought on it.
+struct BalanceRace {
+    std::string day;      // the day name (CP932), as the race-day list shows it
+    int date = 0;         // YYYYMMDD
+    std::string course;   // racecourse code of the day, "06"
+    int race = 0;         // race number
+    std::string pattern;  // "A", "B", "C", or "-" for none
+    std::string grade;    // "Ⅰ".."Ⅵ" (CP932), or "-" for none
+    std::vector<Ticket> tickets;
+};
+
+// The figures of a group of tickets.
+struct BalanceFigures {
+    int races = 0;    // counted races with at least one ticket in the group
+    int tickets = 0;
+    long long stake = 0;
+    long long returned = 0;
+    int hit_tickets = 0;
+    int hit_races = 0;  // races with at least one hit ticket in the group
+
+    long long balance() const { return returned - stake; }
+    // Percentages with one decimal, halves rounded up; 0 when nothing was bought.
+    double return_rate() const;
+    double hit_rate() const;
+};
+
+// A group of the report: its key (a kind key, a pattern, a grade, a course
+// name or "YYYY-MM"; CP932 where it is Japanese) and its figures.
+struct BalanceGroup {
+    std::string key;
+    BalanceFigures figures;
+};
+
+struct BalanceDay {
+    std::string day;  // CP932
+    int date = 0;
+    std::string course;
+    long long stake = 0;
+    long long returned = 0;
+    long long cumulative = 0;  // balance of this and every earlier day
+    long long balance() const { return returned - stake; }
+};
+
+struct SkippedDay {
+    std::string day;     // CP932
+    std::string reason;  // CP932
+};
+
+struct BalanceReport {
+    BalanceOptions options;
+    BalanceFigures total;
+    std::vector<BalanceGroup> by_kind;     // quinella, bracket, wide
+    std::vector<BalanceGroup> by_pattern;  // A, B, C, -
+    std::vector<BalanceGroup> by_grade;    // Ⅰ..Ⅵ, -
+    std::vector<BalanceGroup> by_course;   // in racecourse code order
+    std::vector<BalanceGroup> by_month;    // "YYYY-MM", ascending
+    std::vector<BalanceDay> days;          // by date, then racecourse code
+    std::vector<BalanceRace> races;        // counted races, in day order
+    std::vector<SkippedDay> skipped;
+    int pending_races = 0;  // races of loaded days without a final quinella result
+    bool cancelled = false;
+};
+
+// The tickets of race slot n of a loaded day, or nullopt when the race has no
+// final quinella result yet (a pending race).
+std::optional<BalanceRace> balance_race(const RaceDay& day, int n, const BalanceOptions& options);
+// What one ticket returns against a payout record: the amounts of every
+// payout entry of its kind that it hits, added up (dead heats).
+long long ticket_return(std::string_view payout_record, TicketKind kind, std::string_view bet);
+// The totals and groups of the races; days must be in date order.
+void summarise(BalanceReport& report);
+
+// The report as a table of fixed-width lines (CP932), as the terminal and the
+// printout show it: a title, the period and counts, a heading, the total, and
+// a section per grouping. Widths are counted in bytes, which is the width a
+// fixed-pitch font gives CP932 text.
+std::vector<std::string> balance_table_lines(const BalanceReport& report);
+// The tickets as CSV (UTF-8, LF): a header line "day,race,kind,bet,stake,
+// return", then one row per ticket in race order.
+std::string balance_csv(const BalanceReport& report);
+// The label of a group's key: the Japanese name of a kind key, else the key.
+std::string balance_group_label(const std::string& key);
+// "2026/12/05" of YYYYMMDD.
+std::string balance_date_text(int date);
+
+}  // namespace tolven
