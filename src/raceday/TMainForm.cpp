@@ -877,7 +877,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
                         [this] { tolven::save_user_file(day_, currentPredictionRace()); });
     }
     // The preview is a window of its own; it goes with the program (and
-    // keeps its bounds).
-    allPrint_->close();
+    // keeps its bounds), or the program would not end.
+    if (allPrint_->isVisible()) allPrint_->close();
     event->accept();
 }

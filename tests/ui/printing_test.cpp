@@ -260,6 +260,21 @@ class PrintingTest : public QObject {
             QVERIFY2(ini.find(line) != std::string::npos, line);
     }
 
+    // The preview is a window of its own: it goes when the program ends,
+    // or the program would go on running.
+    void theProgramEndsWithThePreviewOpen() {
+        Loaded app;
+        inPrintDialog(*app.form, [&](TPintSetForm& dialog) {
+            clickOnScreen(dialog.findChild<QPushButton*>(QStringLiteral("OkButton")));
+            QVERIFY(QTest::qWaitForWindowActive(app.preview()));
+        });
+        QVERIFY(app.preview()->isVisible());
+        chooseMenu(app.form.get(), QStringLiteral("ファイル(&F)"), QStringLiteral("終了(&X)"));
+        QVERIFY(!app.form->isVisible());
+        QVERIFY(!app.preview()->isVisible());
+        QVERIFY(app.settings().find("[Printlocate]") != std::string::npos);
+    }
+
     // A screen reader names the page and reads its texts.
     void thePageIsAccessible() {
         Loaded app;
