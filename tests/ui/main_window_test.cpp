@@ -46,6 +46,7 @@ namespace fs = std::filesystem;
 using namespace tolven::testing;
 
 Q_DECLARE_METATYPE(std::function<void(TMainForm&)>)
+
 Q_DECLARE_METATYPE(std::function<void(const fs::path&)>)
 
 namespace {
@@ -100,6 +101,33 @@ int storedDays(const fs::path& base, const QString& course) {
     return n;
 }
 
+// How a person sets a button: a mouse click, a key pressed where the keyboard
+// focus is, or the toggle action of a screen reader.
+enum class Means { Mouse, Key, Accessible };
+
+void addMeansRows() {
+    QTest::addColumn<Means>("means");
+    QTest::newRow("mouse") << Means::Mouse;
+    QTest::newRow("key") << Means::Key;
+    QTest::newRow("accessible toggle") << Means::Accessible;
+}
+
+void operate(Means means, QAbstractButton* button, QWidget* focus = nullptr,
+             Qt::Key key = Qt::Key_Space) {
+    switch (means) {
+        case Means::Mouse:
+            clickWidget(button);
+            break;
+        case Means::Key:
+            pressKey(focus != nullptr ? focus : button, key);
+            break;
+        case Means::Accessible:
+            QVERIFY(doAccessibleAction(accessibleOf(button),
+                                       QAccessibleActionInterface::toggleAction()));
+            break;
+    }
+}
+
 const char* const kDayButtons[] = {"YosoBtn", "ShutubaBtn", "GraphBtn", "CalcBtn", "SpeedButton9"};
 
 // What a person sees when no day is loaded: the day buttons and printing
@@ -119,6 +147,8 @@ void requireNoDayShown(TMainForm& form) {
 }
 
 }  // namespace
+
+Q_DECLARE_METATYPE(Means)
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -238,27 +268,15 @@ class MainWindowTest : public QObject {
     }
 
     // The racecourse buttons rebuild the list whichever way they go down.
-    void courseButtonsRebuildTheList_data() {
-        QTest::addColumn<QString>("means");
-        QTest::newRow("mouse") << QStringLiteral("mouse");
-        QTest::newRow("Space key") << QStringLiteral("key");
-        QTest::newRow("accessible toggle") << QStringLiteral("accessible");
-    }
+    void courseButtonsRebuildTheList_data() { addMeansRows(); }
     void courseButtonsRebuildTheList() {
-        QFETCH(QString, means);
+        QFETCH(Means, means);
         auto form = openMainWindow(sampleBase());
         clickWidget(form->findChild<QRadioButton*>(QStringLiteral("Hiduke2")));
         for (int index : {9, 8, 0, 3}) {
             auto* button = form->findChild<QToolButton*>(QStringLiteral("Basho%1").arg(index));
             QString course = index == 0 ? QString() : button->text();
-            if (means == QLatin1String("mouse")) {
-                clickWidget(button);
-            } else if (means == QLatin1String("key")) {
-                pressKey(button, Qt::Key_Space);
-            } else {
-                QVERIFY(doAccessibleAction(accessibleOf(button),
-                                           QAccessibleActionInterface::toggleAction()));
-            }
+            TOLVEN_REQUIRE(operate(means, button));
             QVERIFY(button->isChecked());
             QCOMPARE(form->dayList()->count(), storedDays(sampleBase(), course));
             for (int i = 0; i < form->dayList()->count(); ++i) {
@@ -267,14 +285,9 @@ class MainWindowTest : public QObject {
         }
     }
 
-    void dateButtonsRebuildTheList_data() {
-        QTest::addColumn<QString>("means");
-        QTest::newRow("mouse") << QStringLiteral("mouse");
-        QTest::newRow("arrow keys") << QStringLiteral("key");
-        QTest::newRow("accessible toggle") << QStringLiteral("accessible");
-    }
+    void dateButtonsRebuildTheList_data() { addMeansRows(); }
     void dateButtonsRebuildTheList() {
-        QFETCH(QString, means);
+        QFETCH(Means, means);
         auto form = openMainWindow(sampleBase());
         // 本日のレース: the three meetings of 2026-12-06.
         QCOMPARE(form->dayList()->count(), 3);
@@ -288,17 +301,11 @@ class MainWindowTest : public QObject {
                                  Step{1, QStringLiteral("2026年12月05日"), 3}}) {
             auto* radio =
                 form->findChild<QRadioButton*>(QStringLiteral("Hiduke%1").arg(step.index));
-            if (means == QLatin1String("mouse")) {
-                clickWidget(radio);
-            } else if (means == QLatin1String("key")) {
-                int from = form->dateIndex();
-                auto* current =
-                    form->findChild<QRadioButton*>(QStringLiteral("Hiduke%1").arg(from));
-                pressKey(current, from < step.index ? Qt::Key_Down : Qt::Key_Up);
-            } else {
-                QVERIFY(doAccessibleAction(accessibleOf(radio),
-                                           QAccessibleActionInterface::toggleAction()));
-            }
+            // By key: an arrow from the radio button that is set.
+            int from = form->dateIndex();
+            auto* current = form->findChild<QRadioButton*>(QStringLiteral("Hiduke%1").arg(from));
+            TOLVEN_REQUIRE(
+                operate(means, radio, current, from < step.index ? Qt::Key_Down : Qt::Key_Up));
             QVERIFY(radio->isChecked());
             QCOMPARE(form->dayList()->count(), step.count);
             for (int i = 0; i < form->dayList()->count(); ++i) {
@@ -308,29 +315,15 @@ class MainWindowTest : public QObject {
     }
 
     // 的中馬券 lists only the hits, however it is ticked.
-    void hitsOnlyRefiltersTheRecord_data() {
-        QTest::addColumn<QString>("means");
-        QTest::newRow("mouse") << QStringLiteral("mouse");
-        QTest::newRow("Space key") << QStringLiteral("key");
-        QTest::newRow("accessible toggle") << QStringLiteral("accessible");
-    }
+    void hitsOnlyRefiltersTheRecord_data() { addMeansRows(); }
     void hitsOnlyRefiltersTheRecord() {
-        QFETCH(QString, means);
+        QFETCH(Means, means);
         auto form = openMainWindow(sampleBase());
         TOLVEN_REQUIRE(showYesterday(*form));
         TOLVEN_REQUIRE(clickDay(*form, kNakayama));
         clickToolButton(form.get(), QStringLiteral("JissekiBtn"));
         QCheckBox* box = form->hitsOnlyBox();
-        auto toggle = [&] {
-            if (means == QLatin1String("mouse")) {
-                clickWidget(box);
-            } else if (means == QLatin1String("key")) {
-                pressKey(box, Qt::Key_Space);
-            } else {
-                QVERIFY(doAccessibleAction(accessibleOf(box),
-                                           QAccessibleActionInterface::toggleAction()));
-            }
-        };
+        auto toggle = [&] { operate(means, box); };
         // A payout line that is not a hit carries three ideographic blanks
         // where a hit says 的中.
         const QString miss = QStringLiteral("R　　　　");
