@@ -2,10 +2,12 @@
 
 #include <QButtonGroup>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -14,6 +16,9 @@ TPintSetForm::TPintSetForm(const QString& dayCaption, int races, QWidget* parent
     setWindowTitle(QStringLiteral("印刷"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(250, 326);
+    // Centred on the screen, not over the main window.
+    QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+    if (screen != nullptr) move(screen->availableGeometry().center() - rect().center());
     auto* layout = new QVBoxLayout(this);
     auto* top = new QLabel(dayCaption, this);
     top->setObjectName(QStringLiteral("DayCaption"));

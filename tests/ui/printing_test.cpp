@@ -12,6 +12,8 @@
 #include <QRadioButton>
 #include <QTest>
 
+#include <cstdlib>
+
 #include "printing/TAllPrintForm.hpp"
 #include "printing/TPintSetForm.hpp"
 #include "printing/TPrevX.hpp"
@@ -117,6 +119,10 @@ class PrintingTest : public QObject {
             QCOMPARE(caption->text(), kDay);
             TOLVEN_REQUIRE(requireTextFits(caption));
             TOLVEN_REQUIRE(requireOnScreen(&dialog));
+            // Centred on the screen (within the window frame's few pixels).
+            QPoint off = dialog.geometry().center() - QRect(QPoint(0, 0), kTestScreen).center();
+            QVERIFY2(std::abs(off.x()) <= 4 && std::abs(off.y()) <= 4,
+                     qPrintable(QStringLiteral("%1, %2 off the centre").arg(off.x()).arg(off.y())));
             QVERIFY(item(dialog, QStringLiteral("全ﾚｰｽ一括"))->isChecked());
             QVERIFY(item(dialog, QStringLiteral("12 R")) != nullptr);
             QVERIFY(item(dialog, QStringLiteral("13 R")) == nullptr);
