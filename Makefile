@@ -19,12 +19,18 @@ run: deps
 	@if [ ! -d $(SAMPLE_BASE)/feed ]; then \
 	    $(CLI) make-sample-feed $(SAMPLE_BASE)/feed; \
 	fi
-	@mkdir -p $(SAMPLE_BASE)/help && cp -f help/index.html $(SAMPLE_BASE)/help/index.html
+	@# The first start opens on a store that holds the whole sample feed
+	@# (an import cut short is done again).
+	@if [ ! -f $(SAMPLE_BASE)/.sample-imported ]; then \
+	    echo "Importing the whole sample feed into $(SAMPLE_BASE) (once)..."; \
+	    $(CLI) import --quiet --from 20000101000000 >/dev/null && \
+	    touch $(SAMPLE_BASE)/.sample-imported || exit 1; \
+	fi
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
 	    ./build/release/src/app/tolven --base $(SAMPLE_BASE); \
 	else \
-	    echo "No display: importing the sample feed with tolven-cli instead of opening the window."; \
-	    $(CLI) import --quiet --from 20000101000000 && $(CLI) days; \
+	    echo "No display: the race days of the sample store instead of the window."; \
+	    $(CLI) days; \
 	fi
 
 test: deps
@@ -71,6 +77,7 @@ bench: deps
 	./build/release/bench/bench_import --runs 5
 	./build/release/bench/bench_import --weeks 520 --runs 1 --no-incremental
 	./build/release/bench/bench_load
+	./build/release/bench/bench_import_window
 	./build/release/bench/bench_sample_feed
 	@if [ -x ./build/release/bench/bench_windows ]; then ./build/release/bench/bench_windows; fi
 

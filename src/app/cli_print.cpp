@@ -22,9 +22,10 @@ int write_printout(const std::string& pdf, const std::string& caption, const Pag
     char* argv[] = {name, nullptr};
     QGuiApplication app(argc, argv);
     map_designed_fonts();
+    QString error;
     if (!write_pdf(QString::fromStdString(pdf), QString::fromStdString(cp932::to_utf8(caption)),
-                   {page})) {
-        std::fprintf(stderr, "tolven-cli: cannot write %s\n", pdf.c_str());
+                   {page}, &error)) {
+        std::fprintf(stderr, "tolven-cli: cannot write %s\n", error.toUtf8().constData());
         return 1;
     }
     std::printf("%s\n", pdf.c_str());

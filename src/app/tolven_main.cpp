@@ -1,25 +1,17 @@
 // tolven: the desktop program.
 #include <QApplication>
-#include <QFileDialog>
 #include <QFont>
 #include <QPainter>
 #include <QPixmap>
-#include <QScreen>
 #include <QSplashScreen>
 
-#include <optional>
+#include <csignal>
+#include <cstdio>
 
-#include "jvlink/bridge_jvlink.hpp"
-#include "jvlink/feed_link.hpp"
-#include "jvlink/link_source.hpp"
-#include "jvlink/result_text.hpp"
+#include "app/program_start.hpp"
 #include "raceday/TMainForm.hpp"
 #include "store/base_folder.hpp"
-#include "store/cp932.hpp"
-#include "widgets/TIniGT.hpp"
-#include "widgets/TMsgDlg.hpp"
 #include "widgets/application_setup.hpp"
-#include "widgets/qt_text.hpp"
 
 namespace {
 
@@ -41,79 +33,40 @@ QPixmap splash_picture() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The command line is read before anything needs a display, so that
+    // --help, --version and mistakes work from any terminal.
+    tolven::ProgramOptions options;
+    try {
+        options = tolven::parse_program_options(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const tolven::ProgramUsageError& e) {
+        std::fprintf(stderr, "tolven: %s\n%s", e.what(), tolven::program_usage().c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(tolven::program_usage().c_str(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::puts(tolven::program_version().c_str());
+        return 0;
+    }
+    // A file-size limit makes a write fail with an error the program reports,
+    // instead of ending it.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     QApplication app(argc, argv);
     tolven::setup_application(app);
     QApplication::setApplicationName(QStringLiteral("TOLVEN"));
-
-    std::optional<std::filesystem::path> base_option;
-    std::optional<std::filesystem::path> feed_option;
-    std::optional<std::string> jvlink_option;
-    QStringList args = QApplication::arguments();
-    for (int i = 1; i + 1 < args.size(); ++i) {
-        if (args[i] == QLatin1String("--base")) base_option = args[i + 1].toStdString();
-        if (args[i] == QLatin1String("--feed")) feed_option = args[i + 1].toStdString();
-        if (args[i] == QLatin1String("--jvlink")) jvlink_option = args[i + 1].toStdString();
-    }
-    std::filesystem::path base =
-        tolven::resolve_base_folder(base_option, tolven::executable_path(argv[0]));
-    std::filesystem::create_directories(base);
+    QApplication::setApplicationDisplayName(QStringLiteral("TOLVEN"));
 
     QSplashScreen splash(splash_picture());
     splash.show();
     QApplication::processEvents();
 
-    // The JV-Link: the feed folder (FeedLink), or the real component through
-    // the bridge when the settings or --jvlink choose it.
-    TIniGT::setApplicationDir(base);
-    TIniGT ini;
-    tolven::IniFile settings(ini.path());
-    tolven::LinkSettings source = tolven::read_link_settings(
-        [&settings](std::string_view key) { return settings.read_text("JVLink", key, ""); });
-    if (jvlink_option) {
-        if (auto chosen = tolven::parse_link_source(*jvlink_option)) {
-            source.source = *chosen;
-            source.problem.clear();
-        }
-    }
-    if (!source.problem.empty()) TMsgDlg::warning(nullptr, tolven::qs(source.problem));
-    std::unique_ptr<tolven::JvLink> link;
-    tolven::FeedLink* feed_link = nullptr;
-    if (source.source == tolven::LinkSource::Bridge) {
-        auto bridge = std::make_unique<tolven::BridgeJvLink>(
-            tolven::bridge_options(source, tolven::executable_path(argv[0]).parent_path()));
-        // The start-up check: without the component the program cannot work.
-        tolven::BridgePresence presence = bridge->check_presence();
-        if (presence.state != tolven::BridgePresence::State::Installed) {
-            TMsgDlg::information(nullptr, tolven::qs(presence.message));
-            return 1;
-        }
-        bridge->set_failure_reporter([](const std::string& text) {
-            TMsgDlg::warning(QApplication::activeWindow(), tolven::qs(text));
-        });
-        link = std::move(bridge);
-    } else {
-        std::filesystem::path feed = base / "feed";
-        QString folder =
-            ini.ReadString(QStringLiteral("FeedLink"), QStringLiteral("Folder"), QString());
-        if (!folder.isEmpty()) feed = folder.toStdString();
-        if (feed_option) feed = *feed_option;
-        auto feed_owner = std::make_unique<tolven::FeedLink>(feed, base / "JVCache");
-        feed_link = feed_owner.get();
-        link = std::move(feed_owner);
-    }
-    QApplication::setApplicationDisplayName(QStringLiteral("TOLVEN"));
-
-    TMainForm form(base, std::move(link));
-    if (feed_link != nullptr) feed_link->set_folder_chooser(
-        [&form](const std::filesystem::path& current) -> std::optional<std::filesystem::path> {
-            QString chosen =
-                QFileDialog::getExistingDirectory(&form, QStringLiteral("データフォルダの選択"),
-                                                  QString::fromStdString(current.string()));
-            if (chosen.isEmpty()) return std::nullopt;
-            form.ini().WriteString(QStringLiteral("FeedLink"), QStringLiteral("Folder"), chosen);
-            return std::filesystem::path(chosen.toStdString());
-        });
-    form.show();
-    splash.finish(&form);
+    std::unique_ptr<TMainForm> form =
+        tolven::open_program(options, tolven::executable_path(argv[0]));
+    if (!form) return 1;
+    form->show();
+    splash.finish(form.get());
     return QApplication::exec();
 }

@@ -1,16 +1,18 @@
 #include "jvlink/TGetDataForm.hpp"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDateTimeEdit>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "jvlink/BuiltLinesModel.hpp"
 #include "store/cp932.hpp"
 #include "widgets/TIniGT.hpp"
 #include "widgets/TLabel3Dj.hpp"
@@ -20,6 +22,12 @@
 using tolven::qs;
 
 namespace {
+
+// How often a run lets pending events through (often enough for a window
+// that answers at once) and shows its progress (often enough to follow it);
+// rarely enough that a run takes about as long as one without a window.
+constexpr int kPumpMs = 20;
+constexpr int kShowMs = 100;
 
 QDateTime to_qt(const tolven::DateTime& t) {
     return QDateTime(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second));
@@ -102,10 +110,13 @@ TGetDataForm::TGetDataForm(tolven::JvLink& link, const tolven::DataStore& store,
     layout->addLayout(bars);
 
     layout->addWidget(new QLabel(QStringLiteral("作成済みデータ"), this));
-    builtList_ = new QListWidget(this);
+    builtList_ = new QListView(this);
     builtList_->setObjectName(QStringLiteral("ListBox1"));
     builtList_->setAccessibleName(QStringLiteral("作成済みデータ"));
     builtList_->setUniformItemSizes(true);
+    builtList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    builtLines_ = new BuiltLinesModel(this);
+    builtList_->setModel(builtLines_);
     layout->addWidget(builtList_, 1);
 
     timer_ = new QTimer(this);
@@ -124,7 +135,31 @@ TGetDataForm::TGetDataForm(tolven::JvLink& link, const tolven::DataStore& store,
     controller_->open();
 }
 
-TGetDataForm::~TGetDataForm() = default;
+TGetDataForm::~TGetDataForm() {
+    // The reading is always closed: one left open makes the next start fail.
+    if (controller_) controller_->abandon();
+}
+
+void TGetDataForm::done(int result) {
+    if (busy_) {
+        controller_->cancel();
+        if (!controller_->cancel_requested()) return;  // the user said No
+        // A cancelled download is closed at once; a reading loop closes its
+        // reading at its next turn, and the window goes after it.
+        if (busy_) {
+            closeAfterRun_ = true;
+            return;
+        }
+    }
+    QDialog::done(result);
+}
+
+void TGetDataForm::closeIfAsked() {
+    if (closeAfterRun_ && !busy_) {
+        closeAfterRun_ = false;
+        QDialog::done(QDialog::Rejected);
+    }
+}
 
 QString TGetDataForm::progressText() const {
     return progressLine_->Caption();
@@ -139,13 +174,17 @@ bool TGetDataForm::timerActive() const {
 void TGetDataForm::StartBtnClick() {
     // A second start while one runs would interleave two readings.
     startBtn_->setEnabled(false);
+    pumped_.invalidate();
     controller_->start();
     if (!controller_->downloading()) startBtn_->setEnabled(true);
+    showProgress();
+    closeIfAsked();
 }
 
 void TGetDataForm::CancelBtnClick() {
     controller_->cancel();
     if (!controller_->downloading() && !busy_) startBtn_->setEnabled(true);
+    closeIfAsked();
 }
 
 void TGetDataForm::SettingBtnClick() {
@@ -153,8 +192,20 @@ void TGetDataForm::SettingBtnClick() {
 }
 
 void TGetDataForm::TimerJVStatusTimer() {
-    controller_->status_tick();
+    // While the download gets on, it is asked again at once, for up to one
+    // pumping interval: a component that copies a file per question (the
+    // feed folder's) is not held back by the timer's interval, and one that
+    // downloads in its own time is asked once per tick.
+    QElapsedTimer spent;
+    spent.start();
+    int before = 0;
+    do {
+        before = pendingBar_[0];
+        controller_->status_tick();
+    } while (controller_->downloading() && pendingBar_[0] != before && spent.elapsed() < kPumpMs);
     if (!controller_->downloading() && !busy_) startBtn_->setEnabled(true);
+    showProgress();
+    closeIfAsked();
 }
 
 void TGetDataForm::beep() {
@@ -162,6 +213,7 @@ void TGetDataForm::beep() {
 }
 
 void TGetDataForm::show_information(const std::string& text) {
+    showProgress();
     TMsgDlg dlg;
     dlg.DisplayMsg = qs(text);
     dlg.Execute(this);
@@ -172,8 +224,12 @@ bool TGetDataForm::confirm(const std::string& text) {
 }
 
 void TGetDataForm::set_progress_line(const std::string& text) {
-    progressLine_->setCaption(qs(text));
-    progressLine_->repaint();
+    if (busy_) {
+        pendingLine_ = qs(text);
+        lineChanged_ = true;
+    } else {
+        progressLine_->setCaption(qs(text));
+    }
 }
 
 void TGetDataForm::set_bar_range(int bar, int maximum) {
@@ -181,15 +237,34 @@ void TGetDataForm::set_bar_range(int bar, int maximum) {
 }
 
 void TGetDataForm::set_bar_position(int bar, int position) {
-    (bar == 1 ? bar1_ : bar2_)->setValue(position);
+    if (busy_) {
+        pendingBar_[bar == 1 ? 0 : 1] = position;
+    } else {
+        (bar == 1 ? bar1_ : bar2_)->setValue(position);
+    }
 }
 
 void TGetDataForm::clear_built_lines() {
-    builtList_->clear();
+    builtLines_->clear();
 }
 
 void TGetDataForm::add_built_line(const std::string& text) {
-    builtList_->addItem(qs(text));
+    builtLines_->add(text);
+}
+
+void TGetDataForm::showProgress() {
+    shown_.start();
+    if (lineChanged_) {
+        progressLine_->setCaption(pendingLine_);
+        lineChanged_ = false;
+    }
+    for (int i = 0; i < 2; ++i) {
+        if (pendingBar_[i] < 0) continue;
+        (i == 0 ? bar1_ : bar2_)->setValue(pendingBar_[i]);
+        pendingBar_[i] = -1;
+    }
+    if (!builtLines_->hasPending()) return;
+    builtLines_->append();
     builtList_->scrollToBottom();
 }
 
@@ -199,13 +274,17 @@ void TGetDataForm::set_busy_cursor(bool busy) {
     if (busy) {
         QApplication::setOverrideCursor(Qt::BusyCursor);
     } else {
+        showProgress();
         QApplication::restoreOverrideCursor();
         startBtn_->setEnabled(!controller_ || !controller_->downloading());
     }
 }
 
 void TGetDataForm::process_events() {
+    if (pumped_.isValid() && pumped_.elapsed() < kPumpMs) return;
+    if (!shown_.isValid() || shown_.elapsed() >= kShowMs) showProgress();
     QApplication::processEvents();
+    pumped_.start();
 }
 
 void TGetDataForm::set_status_timer(bool enabled) {

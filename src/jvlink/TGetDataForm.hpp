@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 
 #include <memory>
 
@@ -8,7 +9,8 @@
 
 class QDateTimeEdit;
 class QLabel;
-class QListWidget;
+class BuiltLinesModel;
+class QListView;
 class QProgressBar;
 class QPushButton;
 class QTimer;
@@ -16,7 +18,9 @@ class TIniGT;
 class TLabel3Dj;
 
 // The data download window "ＪＶデータ取込": it drives the import controller
-// and shows its progress; every filing rule lives in the controller.
+// and shows its progress; every filing rule lives in the controller. While a
+// run is open the window closes only through the question of 中止, after the
+// reading is closed.
 class TGetDataForm : public QDialog, public tolven::ImportHost {
     Q_OBJECT
 
@@ -30,11 +34,19 @@ class TGetDataForm : public QDialog, public tolven::ImportHost {
     QPushButton* startButton() const { return startBtn_; }
     QPushButton* cancelButton() const { return cancelBtn_; }
     QPushButton* settingsButton() const { return settingsBtn_; }
-    QListWidget* builtList() const { return builtList_; }
+    // The list of built data; its model holds one row per line.
+    QListView* builtList() const { return builtList_; }
     QString progressText() const;
     QDateTimeEdit* datePicker() const { return picker_; }
     QString hiddenLabelText() const;
     bool timerActive() const;
+    // A start or a download is open (from データ取込み開始 until the reading
+    // is closed).
+    bool running() const { return busy_; }
+
+    // Closing (title bar, Esc) while running asks as 中止 does; the window
+    // then closes once the reading is closed.
+    void done(int result) override;
 
     // ImportHost
     void beep() override;
@@ -59,6 +71,11 @@ class TGetDataForm : public QDialog, public tolven::ImportHost {
     void TimerJVStatusTimer();
 
   private:
+    // Shows what came in since the last time: the progress line, the bars'
+    // positions and the new built-data lines in one go.
+    void showProgress();
+    void closeIfAsked();
+
     TIniGT& ini_;
     std::unique_ptr<tolven::ImportController> controller_;
     QDateTimeEdit* picker_;
@@ -69,7 +86,19 @@ class TGetDataForm : public QDialog, public tolven::ImportHost {
     TLabel3Dj* progressLine_;
     QProgressBar* bar1_;
     QProgressBar* bar2_;
-    QListWidget* builtList_;
+    QListView* builtList_;
+    BuiltLinesModel* builtLines_;
     QTimer* timer_;
     bool busy_ = false;
+    bool closeAfterRun_ = false;
+    // When pending events were last let through, and when the progress was
+    // last shown, during a run.
+    QElapsedTimer pumped_;
+    QElapsedTimer shown_;
+    // Progress not shown yet: a run reports it per record and per file, far
+    // more often than anyone can read it, and a progress bar repaints at
+    // once when it moves. -1: shown.
+    int pendingBar_[2] = {-1, -1};
+    QString pendingLine_;
+    bool lineChanged_ = false;
 };

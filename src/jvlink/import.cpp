@@ -263,6 +263,16 @@ void ImportController::cancel() {
     }
 }
 
+void ImportController::abandon() {
+    if (!reading_open_) return;
+    stop_timer();
+    link_.JVCancel();
+    cancel_.set = true;
+    link_.JVClose();
+    reading_open_ = false;
+    host_.set_busy_cursor(false);
+}
+
 void ImportController::settings() {
     int r = link_.JVSetUIProperties();
     if (r != 0) {

@@ -100,7 +100,14 @@ class ImportController {
     void cancel();       // "データ取込み中止"
     void settings();     // "JVLink設定"
 
+    // A window that goes away while a run is open: stops the status timer,
+    // cancels and closes the reading, without any dialog.
+    void abandon();
+
     bool downloading() const { return timer_on_; }
+    bool reading_open() const { return reading_open_; }
+    // The cancel flag: set by a confirmed cancel until the next start.
+    bool cancel_requested() const { return cancel_.set; }
     // True when the last start ended with an error message.
     bool failed() const { return failed_; }
     int rejected_count() const { return filer_.rejected_count(); }

@@ -1,5 +1,6 @@
 #include "printing/QtPageCanvas.hpp"
 
+#include <QFile>
 #include <QFontMetrics>
 #include <QMarginsF>
 #include <QPageLayout>
@@ -100,8 +101,14 @@ void QtPageCanvas::rectangle(int x1, int y1, int x2, int y2) {
 }
 
 bool write_pdf(const QString& file, const QString& title,
-               const std::vector<tolven::PageRecording>& pages) {
-    QPdfWriter writer(file);
+               const std::vector<tolven::PageRecording>& pages, QString* error) {
+    // The file is opened here so that a failure has its reason.
+    QFile out(file);
+    if (!out.open(QIODevice::WriteOnly)) {
+        if (error != nullptr) *error = file + QStringLiteral(": ") + out.errorString();
+        return false;
+    }
+    QPdfWriter writer(&out);
     writer.setTitle(title);
     writer.setCreator(QStringLiteral("TOLVEN Ver.1.30"));
     writer.setResolution(600);
@@ -114,7 +121,13 @@ bool write_pdf(const QString& file, const QString& title,
         QtPageCanvas canvas(painter, 600, 600);
         pages[p].replay(canvas);
     }
-    return painter.end();
+    bool drawn = painter.end();
+    out.close();
+    if (!drawn || out.error() != QFileDevice::NoError) {
+        if (error != nullptr) *error = file + QStringLiteral(": ") + out.errorString();
+        return false;
+    }
+    return true;
 }
 
 void map_designed_fonts() {

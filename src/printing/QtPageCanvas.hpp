@@ -37,12 +37,13 @@ class QtPageCanvas : public tolven::PageCanvas {
 };
 
 // Renders recorded pages into a PDF file (A4, 600 dpi, 4 mm printable
-// margin); false when the file cannot be written.
+// margin); false when the file cannot be written, with the file and the
+// reason in `error` when given.
 namespace tolven {
 class PageRecording;
 }
 bool write_pdf(const QString& file, const QString& title,
-               const std::vector<tolven::PageRecording>& pages);
+               const std::vector<tolven::PageRecording>& pages, QString* error = nullptr);
 
 // The Windows fonts the screens and printouts were designed with, mapped to
 // the IPA fonts of this platform, which keep their metrics.

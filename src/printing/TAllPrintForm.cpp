@@ -15,16 +15,22 @@
 #include "printing/TPrevX.hpp"
 #include "widgets/TIniGT.hpp"
 #include "widgets/TMsgDlg.hpp"
+#include "widgets/error_boundary.hpp"
 
 namespace {
 
 QString next_pdf_file;
+std::function<void(QPrinter&)> next_printer_setup;
 const int kZooms[] = {25, 50, 75, 100};
 
 }  // namespace
 
 void TAllPrintForm::setNextPdfFile(const QString& file) {
     next_pdf_file = file;
+}
+
+void TAllPrintForm::setNextPrinterSetup(std::function<void(QPrinter&)> setup) {
+    next_printer_setup = std::move(setup);
 }
 
 TAllPrintForm::TAllPrintForm(TIniGT& ini, QWidget* parent)
@@ -39,6 +45,9 @@ TAllPrintForm::TAllPrintForm(TIniGT& ini, QWidget* parent)
     auto* pdf = new QPushButton(QStringLiteral("PDF保存"), this);
     pdf->setObjectName(QStringLiteral("PdfButton"));
     auto* close = new QPushButton(QStringLiteral("閉じる"), this);
+    print->setObjectName(QStringLiteral("PrintButton"));
+    setup->setObjectName(QStringLiteral("SetupButton"));
+    close->setObjectName(QStringLiteral("CloseButton"));
     for (QPushButton* b : {print, setup, pdf, close}) bar->addWidget(b);
     auto* zoomBox = new QGroupBox(QStringLiteral("倍率"), this);
     auto* zoomLayout = new QHBoxLayout(zoomBox);
@@ -70,16 +79,23 @@ TAllPrintForm::TAllPrintForm(TIniGT& ini, QWidget* parent)
         prev_->setZoomScale(kZooms[id]);
     });
     connect(print, &QPushButton::clicked, this, [this] {
-        if (!prev_->print()) TMsgDlg::warning(this, TPrevX::noPrinterMessage());
+        bool printed = true;
+        tolven::guarded(this, QStringLiteral("印刷できませんでした。"),
+                        [&] { printed = prev_->print(); });
+        if (!printed) TMsgDlg::warning(this, TPrevX::noPrinterMessage());
     });
+    // The set-up edits the printer that 印刷 then uses.
     connect(setup, &QPushButton::clicked, this, [this] {
-        if (!TPrevX::hasPrinter()) {
-            TMsgDlg::warning(this, TPrevX::noPrinterMessage());
-            return;
+        if (next_printer_setup) {
+            auto setupNow = std::move(next_printer_setup);
+            next_printer_setup = nullptr;
+            setupNow(prev_->printer());
+        } else {
+            QPrintDialog dialog(&prev_->printer(), this);
+            dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+            if (dialog.exec() != QDialog::Accepted) return;
         }
-        QPrinter printer;
-        QPrintDialog dialog(&printer, this);
-        dialog.exec();
+        prev_->printerChanged();
     });
     connect(pdf, &QPushButton::clicked, this, [this] {
         QString file = next_pdf_file;
@@ -90,10 +106,11 @@ TAllPrintForm::TAllPrintForm(TIniGT& ini, QWidget* parent)
                                                 QStringLiteral("PDF (*.pdf)"));
         }
         if (file.isEmpty()) return;
-        if (!prev_->savePdf(file))
-            TMsgDlg::warning(this, QStringLiteral("PDFを保存できませんでした。"));
+        tolven::guarded(this, QStringLiteral("PDFを保存できませんでした。"),
+                        [&] { prev_->savePdf(file); });
     });
-    connect(close, &QPushButton::clicked, this, &QWidget::hide);
+    // Like the title bar's close, so that the bounds are kept.
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
 }
 
 int TAllPrintForm::zoomIndex() const {
@@ -113,6 +130,7 @@ void TAllPrintForm::showDocument(const QString& caption) {
     prev_->finishDocument();
     show();
     raise();
+    activateWindow();
 }
 
 void TAllPrintForm::closeEvent(QCloseEvent* event) {

@@ -2,10 +2,12 @@
 
 #include <QButtonGroup>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -14,8 +16,12 @@ TPintSetForm::TPintSetForm(const QString& dayCaption, int races, QWidget* parent
     setWindowTitle(QStringLiteral("印刷"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(250, 326);
+    // Centred on the screen, not over the main window.
+    QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+    if (screen != nullptr) move(screen->availableGeometry().center() - rect().center());
     auto* layout = new QVBoxLayout(this);
     auto* top = new QLabel(dayCaption, this);
+    top->setObjectName(QStringLiteral("DayCaption"));
     top->setAlignment(Qt::AlignCenter);
     top->setStyleSheet(
         QStringLiteral("QLabel { background: black; color: #00FF00; font-weight: bold; font-size: "
@@ -42,8 +48,10 @@ TPintSetForm::TPintSetForm(const QString& dayCaption, int races, QWidget* parent
     layout->addWidget(group, 1);
     auto* buttons = new QHBoxLayout;
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("OkButton"));
     ok->setDefault(true);
     auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
+    cancel->setObjectName(QStringLiteral("CancelButton"));
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
     layout->addLayout(buttons);

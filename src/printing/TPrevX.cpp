@@ -5,13 +5,21 @@
 #include <QPrinterInfo>
 
 #include <cmath>
+#include <stdexcept>
 
 #include "printing/QtPageCanvas.hpp"
+#include "store/atomic_file.hpp"
+#include "widgets/qt_text.hpp"
 
-TPrevX::TPrevX(QWidget* parent) : QWidget(parent) {
+TPrevX::TPrevX(QWidget* parent)
+    : QWidget(parent), printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
     setObjectName(QStringLiteral("PrevX"));
+    setAccessibleName(QStringLiteral("印刷プレビュー"));
     takeGeometry();
+    describe();
 }
+
+TPrevX::~TPrevX() = default;
 
 bool TPrevX::hasPrinter() {
     return !QPrinterInfo::availablePrinters().isEmpty();
@@ -20,21 +28,32 @@ QString TPrevX::noPrinterMessage() {
     return QStringLiteral("プリンタが登録されていません");
 }
 
+bool TPrevX::canPrint() const {
+    // A printer writing into a file (chosen in the printer set-up) needs no
+    // installed printer. (Without printers Qt's printer starts as a PDF
+    // writer with no file, which is no printer for the user.)
+    if (printer_->outputFormat() == QPrinter::PdfFormat)
+        return !printer_->outputFileName().isEmpty();
+    return hasPrinter();
+}
+
 void TPrevX::takeGeometry() {
-    if (hasPrinter()) {
-        QPrinter printer(QPrinter::HighResolution);
-        dpiX_ = printer.logicalDpiX();
-        dpiY_ = printer.logicalDpiY();
-        QRect paper = printer.paperRect(QPrinter::DevicePixel).toRect();
-        QRect printable = printer.pageRect(QPrinter::DevicePixel).toRect();
-        pageDots_ = paper.size();
-        printableDots_ = printable;
+    if (canPrint()) {
+        dpiX_ = printer_->logicalDpiX();
+        dpiY_ = printer_->logicalDpiY();
+        pageDots_ = printer_->paperRect(QPrinter::DevicePixel).toRect().size();
+        printableDots_ = printer_->pageRect(QPrinter::DevicePixel).toRect();
         return;
     }
     // An A4 sheet at 600 dpi with a 4 mm unprintable border.
     dpiX_ = dpiY_ = 600;
     pageDots_ = QSize(4961, 7016);
     printableDots_ = QRect(94, 94, 4961 - 2 * 94, 7016 - 2 * 94);
+}
+
+void TPrevX::printerChanged() {
+    takeGeometry();
+    finishDocument();
 }
 
 void TPrevX::newDocument() {
@@ -60,7 +79,21 @@ void TPrevX::finishDocument() {
                        static_cast<int>(std::lround(screenScale() * pageDots_.height())));
     setMinimumSize(size + QSize(20, 20));
     resize(size + QSize(20, 20));
+    describe();
     update();
+}
+
+void TPrevX::describe() {
+    QString text = QStringLiteral("%1　%2ページ中%3ページ目　倍率%4%")
+                       .arg(Title.isEmpty() ? QStringLiteral("ページなし") : Title)
+                       .arg(PageCount())
+                       .arg(PageCount() > 0 ? current_ : 0)
+                       .arg(zoom_);
+    if (current_ >= 1 && current_ <= PageCount()) {
+        for (const std::string& line : pages_[static_cast<std::size_t>(current_ - 1)].texts())
+            text += QLatin1Char('\n') + tolven::qs(line);
+    }
+    setAccessibleDescription(text);
 }
 
 void TPrevX::setZoomScale(int percent) {
@@ -72,6 +105,7 @@ void TPrevX::setZoomScale(int percent) {
 void TPrevX::setCurrentPage(int page) {
     if (page >= 1 && page <= PageCount()) {
         current_ = page;
+        describe();
         update();
     }
 }
@@ -89,11 +123,15 @@ double TPrevX::screenScale() const {
 }
 
 bool TPrevX::print() {
-    if (!hasPrinter()) return false;
-    QPrinter printer(QPrinter::HighResolution);
+    if (!canPrint()) return false;
+    QPrinter& printer = *printer_;
     printer.setDocName(Title);
     QPainter painter;
-    if (!painter.begin(&printer)) return false;
+    QString target = printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName()
+                                                                   : printer.printerName();
+    if (!painter.begin(&printer)) {
+        throw std::runtime_error("cannot print to " + target.toStdString());
+    }
     bool first = true;
     for (int p : pagesToPrint()) {
         if (!first) printer.newPage();
@@ -104,11 +142,13 @@ bool TPrevX::print() {
                             mx, my);
         pages_[static_cast<std::size_t>(p - 1)].replay(canvas);
     }
-    return painter.end();
+    if (!painter.end()) throw std::runtime_error("cannot print to " + target.toStdString());
+    return true;
 }
 
-bool TPrevX::savePdf(const QString& file) const {
-    return write_pdf(file, Title, pages_);
+void TPrevX::savePdf(const QString& file) const {
+    QString error;
+    if (!write_pdf(file, Title, pages_, &error)) throw tolven::FileError(error.toStdString());
 }
 
 void TPrevX::paintEvent(QPaintEvent*) {

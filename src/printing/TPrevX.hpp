@@ -3,6 +3,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <memory>
 #include <vector>
 
 #include "printing/page_recording.hpp"
@@ -11,8 +12,9 @@ class QPrinter;
 
 // The page preview: the printout's pages, recorded in tenths of a
 // millimetre, shown scaled on the printer's page with its printable area, and
-// sent to the printer or to a PDF. Without a printer the preview uses an A4
-// page at 600 dpi and printing to paper reports "プリンタが登録されていません".
+// sent to the printer or to a PDF. The printer is the one the printer set-up
+// edits. Without a printer (and no print-to-file chosen there) the preview
+// uses an A4 page at 600 dpi and printing reports "プリンタが登録されていません".
 class TPrevX : public QWidget {
     Q_OBJECT
 
@@ -20,6 +22,7 @@ class TPrevX : public QWidget {
     enum class TPrevMapModes { pmmHi, pmmLo };
 
     explicit TPrevX(QWidget* parent = nullptr);
+    ~TPrevX() override;
 
     // Starts a document: takes the printer's geometry, discards the pages
     // and opens page 1. False (and the message) when printing to paper is
@@ -31,9 +34,18 @@ class TPrevX : public QWidget {
     void finishDocument();
 
     // Sends pages FirstPage..min(PageCount, LastPage) to the printer; false
-    // with the message when there is no printer.
+    // when there is no printer (the caller shows noPrinterMessage()). Throws
+    // std::runtime_error, naming the printer, when printing fails.
     bool print();
-    bool savePdf(const QString& file) const;
+    // Throws tolven::FileError with the file and the reason when the PDF
+    // cannot be written.
+    void savePdf(const QString& file) const;
+
+    // The printer the pages go to; the printer set-up edits it.
+    QPrinter& printer() { return *printer_; }
+    // The printer's page geometry again (after the printer set-up).
+    void printerChanged();
+    bool canPrint() const;
 
     static bool hasPrinter();
     static QString noPrinterMessage();
@@ -61,8 +73,12 @@ class TPrevX : public QWidget {
 
   private:
     void takeGeometry();
+    // What a screen reader says about the page: the title, the page and
+    // zoom, and the page's texts.
+    void describe();
     double screenScale() const;
 
+    std::unique_ptr<QPrinter> printer_;
     std::vector<tolven::PageRecording> pages_;
     int current_ = 1;
     int zoom_ = 25;

@@ -46,6 +46,14 @@ void PageRecording::set_brush(BrushStyle style, unsigned rgb) {
     ops_.push_back(
         {Kind::Brush, static_cast<int>(style), static_cast<int>(rgb), 0, 0, {}, false, false});
 }
+std::vector<std::string> PageRecording::texts() const {
+    std::vector<std::string> out;
+    for (const Op& op : ops_) {
+        if (op.kind == Kind::Text) out.push_back(op.text);
+    }
+    return out;
+}
+
 void PageRecording::text_out(int x, int y, std::string_view text) {
     ops_.push_back({Kind::Text, x, y, 0, 0, std::string(text), false, false});
 }

@@ -22,6 +22,8 @@ class PageRecording : public PageCanvas {
 
     void replay(PageCanvas& target) const;
     bool empty() const { return ops_.empty(); }
+    // The texts of the page in drawing order (CP932).
+    std::vector<std::string> texts() const;
 
   private:
     enum class Kind { Font, FontColour, Pen, Brush, Text, Move, Line, Rectangle };

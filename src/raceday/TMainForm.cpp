@@ -11,23 +11,30 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTextStream>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 
 #include "jvlink/TGetDataForm.hpp"
 #include "jvlink/result_text.hpp"
@@ -43,6 +50,7 @@
 #include "printing/print_layouts.hpp"
 #include "raceday/TProgressForm.hpp"
 #include "raceday/TickerWidget.hpp"
+#include "raceday/help_guide.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
 #include "views/TCalForm.hpp"
@@ -50,6 +58,7 @@
 #include "views/TGraphForm.hpp"
 #include "widgets/TLabel3Dj.hpp"
 #include "widgets/TMsgDlg.hpp"
+#include "widgets/error_boundary.hpp"
 #include "widgets/qt_text.hpp"
 
 namespace fs = std::filesystem;
@@ -106,6 +115,14 @@ TMainForm::TMainForm(fs::path base, std::unique_ptr<tolven::JvLink> link, QWidge
     createCatalogue(cataloguePanel_);
     mdi_ = new QMdiArea(splitter);
     mdi_->setObjectName(QStringLiteral("MdiArea"));
+    // With scroll bars a view larger than the area is scrolled to; without
+    // them the area (and so the main window) would grow to the largest
+    // view, beyond the screen once the views are tiled.
+    mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The toolbar buttons maximise the view they show; minimising the views
+    // must not maximise the next one instead.
+    mdi_->setOption(QMdiArea::DontMaximizeSubWindowOnActivation);
     mdi_->setBackground(QColor(128, 128, 128));
     splitter->addWidget(cataloguePanel_);
     splitter->addWidget(mdi_);
@@ -142,6 +159,8 @@ TMainForm::~TMainForm() {
     // Stop routing active-window changes: the child windows go after this
     // object is no longer a TMainForm.
     disconnect(mdi_, nullptr, this, nullptr);
+    DatListBox_->removeEventFilter(this);
+    DatListBox_->viewport()->removeEventFilter(this);
 }
 
 void TMainForm::setClock(std::function<tolven::DateTime()> now) {
@@ -224,13 +243,10 @@ void TMainForm::createActions() {
         window->addAction(QStringLiteral("重ねて表示(&C)"), mdi_, &QMdiArea::cascadeSubWindows);
     cascade->setObjectName(QStringLiteral("WindowCascade"));
     QAction* tile =
-        window->addAction(QStringLiteral("ならべて表示(&T)"), mdi_, &QMdiArea::tileSubWindows);
+        window->addAction(QStringLiteral("ならべて表示(&T)"), this, &TMainForm::tileViews);
     tile->setObjectName(QStringLiteral("WindowTile"));
-    QAction* arrange = window->addAction(QStringLiteral("ｱｲｺﾝの整列(&A)"), this, [this] {
-        for (QMdiSubWindow* w : mdi_->subWindowList()) {
-            if (w->isMinimized()) w->showMinimized();
-        }
-    });
+    QAction* arrange =
+        window->addAction(QStringLiteral("ｱｲｺﾝの整列(&A)"), this, &TMainForm::arrangeIcons);
     arrange->setObjectName(QStringLiteral("WindowArrange"));
     QAction* minimise = window->addAction(QStringLiteral("すべてをｱｲｺﾝ化(&M)"), this, [this] {
         for (QMdiSubWindow* w : mdi_->subWindowList()) {
@@ -257,12 +273,14 @@ void TMainForm::createActions() {
     connect(shikin, &QAction::triggered, this, [this] { showChild(allocationWindow_); });
     connect(jisseki, &QAction::triggered, this, &TMainForm::ShowResultsRecord);
     auto printAction = [this] {
-        if (day_.race_count <= 0) {
+        if (!loaded_ || !complete_ || day_.race_count <= 0) {
             TMsgDlg::warning(this, QStringLiteral("分析用データを読み込んでください。"));
             return;
         }
-        QListWidgetItem* item = DatListBox_->currentItem();
-        TPintSetForm dialog(item ? item->text() : banner_->text(), day_.race_count, this);
+        TPintSetForm dialog(qs(day_.entry), day_.race_count, this);
+        // Modal to this window only: the preview each OK brings up is a
+        // window of its own and stays usable while the dialog is open.
+        dialog.setWindowModality(Qt::WindowModal);
         dialog.onPrint = [this](int chosen) { printItem(chosen); };
         dialog.exec();
     };
@@ -287,16 +305,7 @@ void TMainForm::createActions() {
     // The toolbar entry only shows the setting.
     connect(toolbarMenu, &QAction::triggered, this,
             [toolbarMenu, this] { toolbarMenu->setChecked(toolBar_->isVisible()); });
-    connect(contents, &QAction::triggered, this, [this] {
-        fs::path guide = base_ / "help" / "index.html";
-        if (!fs::exists(guide)) {
-            guide = fs::path(QCoreApplication::applicationDirPath().toStdString()) / "help" /
-                    "index.html";
-        }
-        if (fs::exists(guide)) {
-            QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(guide.string())));
-        }
-    });
+    connect(contents, &QAction::triggered, this, &TMainForm::openHelp);
     connect(about, &QAction::triggered, this, [this] {
         // The about box: the program's name and its version line drawn with
         // a shadow.
@@ -372,9 +381,70 @@ void TMainForm::createCatalogue(QWidget* panel) {
     panel->setMinimumWidth(170);
     panel->setMaximumWidth(230);
 
-    connect(courseButtons_, &QButtonGroup::idClicked, this, [this] { rebuildCatalogue(); });
-    connect(dateButtons_, &QButtonGroup::idClicked, this, [this] { rebuildCatalogue(); });
-    connect(DatListBox_, &QListWidget::itemClicked, this, &TMainForm::DatListBoxClick);
+    // The list follows the buttons whenever one goes down, by mouse, key or
+    // an accessible action. A click on the button already down rebuilds it
+    // too: day files may have come in since.
+    for (QButtonGroup* group : {courseButtons_, dateButtons_}) {
+        connect(group, &QButtonGroup::idToggled, this, [this](int, bool down) {
+            if (down) rebuildCatalogue();
+        });
+        connect(group, &QButtonGroup::idPressed, this,
+                [this, group](int id) { downAtPress_ = group->button(id)->isChecked(); });
+        connect(group, &QButtonGroup::idClicked, this, [this] {
+            if (downAtPress_) rebuildCatalogue();
+            downAtPress_ = false;
+        });
+    }
+
+    // A day is loaded when an entry becomes the chosen one, by a click, the
+    // arrow keys or an accessible selection; Enter, Space and a click on the
+    // entry already chosen load it again. Giving the list the focus chooses
+    // nothing.
+    DatListBox_->setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(DatListBox_, &QListWidget::itemSelectionChanged, this,
+            &TMainForm::DatListBoxSelectionChanged);
+    connect(DatListBox_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        QListWidgetItem* before = chosenAtPress_;
+        chosenAtPress_ = nullptr;
+        if (item != nullptr && item == before) DatListBoxClick(item);
+    });
+    DatListBox_->installEventFilter(this);
+    DatListBox_->viewport()->installEventFilter(this);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == DatListBox_->viewport() && event->type() == QEvent::MouseButtonPress) {
+        auto* press = static_cast<QMouseEvent*>(event);
+        QListWidgetItem* at = DatListBox_->itemAt(press->position().toPoint());
+        chosenAtPress_ = at != nullptr && at->isSelected() ? at : nullptr;
+    } else if (watched == DatListBox_ && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        bool choose = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
+                      key->key() == Qt::Key_Space;
+        QListWidgetItem* item = DatListBox_->currentItem();
+        if (choose && key->modifiers() == Qt::NoModifier && item != nullptr) {
+            if (item->isSelected()) {
+                DatListBoxClick(item);
+            } else {
+                DatListBox_->setCurrentItem(item, QItemSelectionModel::ClearAndSelect);
+            }
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::DatListBoxSelectionChanged() {
+    if (quietList_) return;
+    QList<QListWidgetItem*> chosen = DatListBox_->selectedItems();
+    if (chosen.isEmpty()) return;
+    QListWidgetItem* item = chosen.first();
+    if (DatListBox_->currentItem() != item) {
+        // An accessible selection leaves the keyboard position behind.
+        QSignalBlocker quiet(DatListBox_);
+        DatListBox_->setCurrentItem(item, QItemSelectionModel::NoUpdate);
+    }
+    DatListBoxClick(item);
 }
 
 QMdiSubWindow* TMainForm::addChild(const QString& title, QWidget* content) {
@@ -405,9 +475,89 @@ void TMainForm::printItem(int item) {
     allPrint_->showDocument(qs(caption));
 }
 
+void TMainForm::setHelpPlaces(std::vector<fs::path> places) {
+    helpPlaces_ = std::move(places);
+}
+
+void TMainForm::openHelp() {
+    std::vector<fs::path> places =
+        helpPlaces_.empty()
+            ? tolven::help_guide_places(
+                  base_, fs::path(QCoreApplication::applicationDirPath().toStdString()))
+            : helpPlaces_;
+    if (auto guide = tolven::find_help_guide(places)) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(guide->string())));
+        return;
+    }
+    QString text = QStringLiteral("ヘルプが見つかりません。次の場所を探しました:");
+    for (const fs::path& p : places) text += QLatin1Char('\n') + QString::fromStdString(p.string());
+    TMsgDlg::information(this, text);
+}
+
+void TMainForm::tileViews() {
+    // A grid of equal cells over the area: as many columns as the widest
+    // view allows (at most a square grid), rows of at least the tallest
+    // view's height. A view is never squeezed below what it needs; when the
+    // rows do not all fit, the area scrolls.
+    QList<QMdiSubWindow*> views;
+    QSize least(0, 0);
+    for (QMdiSubWindow* w : mdi_->subWindowList(QMdiArea::CreationOrder)) {
+        if (!w->isVisible()) continue;
+        if (w->isMinimized() || w->isMaximized()) w->showNormal();
+        views << w;
+        least = least.expandedTo(w->minimumSizeHint());
+    }
+    if (views.isEmpty()) return;
+    // The area without scroll bars; rows that do not fit take the width of
+    // the vertical one.
+    QRect area = mdi_->contentsRect();
+    const int n = static_cast<int>(views.size());
+    int square = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(n))));
+    int columns = std::clamp(area.width() / std::max(1, least.width()), 1, square);
+    int rows = (n + columns - 1) / columns;
+    int height = std::max(area.height() / rows, least.height());
+    if (rows * height > area.height()) {
+        area.setWidth(area.width() -
+                      style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, mdi_));
+        columns = std::clamp(area.width() / std::max(1, least.width()), 1, square);
+        rows = (n + columns - 1) / columns;
+        height = std::max(area.height() / rows, least.height());
+    }
+    int width = std::max(area.width() / columns, least.width());
+    for (int i = 0; i < n; ++i) {
+        int column = i % columns;
+        int row = i / columns;
+        // The last column takes what division left over.
+        int w = column == columns - 1 ? std::max(width, area.width() - column * width) : width;
+        views[i]->setGeometry(column * width, row * height, w, height);
+    }
+}
+
+void TMainForm::arrangeIcons() {
+    // The minimised views in a row along the bottom of the area, left to
+    // right in the order they were created; a row that is full continues
+    // above it.
+    QRect area = mdi_->viewport()->rect();
+    int x = 0;
+    int bottom = area.bottom() + 1;
+    int rowHeight = 0;
+    for (QMdiSubWindow* w : mdi_->subWindowList(QMdiArea::CreationOrder)) {
+        if (!w->isVisible() || !w->isMinimized()) continue;
+        QSize size = w->size();
+        if (x > 0 && x + size.width() > area.width()) {
+            x = 0;
+            bottom -= rowHeight;
+            rowHeight = 0;
+        }
+        w->move(x, bottom - size.height());
+        x += size.width();
+        rowHeight = std::max(rowHeight, size.height());
+    }
+}
+
 void TMainForm::createChildren() {
     // The views of the loaded day, in the order the program creates them.
-    allPrint_ = new TAllPrintForm(ini_, this);
+    allPrint_ = std::make_unique<TAllPrintForm>(ini_);
     contents_ = new TContentsForm(day_);
     contentsWindow_ = addChild(QStringLiteral("ﾚｰｽ内容表示"), contents_);
     graph_ = new TGraphForm(day_);
@@ -432,7 +582,8 @@ void TMainForm::createChildren() {
     resultsText_->setFont(memoFont);
     layout->addWidget(hitsOnly_);
     layout->addWidget(resultsText_, 1);
-    connect(hitsOnly_, &QCheckBox::clicked, this, [this] { rebuildResultsRecord(); });
+    // However the box is ticked: mouse, key or an accessible action.
+    connect(hitsOnly_, &QCheckBox::toggled, this, [this] { rebuildResultsRecord(); });
     resultsWindow_ = addChild(QStringLiteral("実績表"), results);
 
     cal_ = new TCalForm(day_);
@@ -466,16 +617,24 @@ void TMainForm::exportHits(bool longshot) {
     std::vector<std::string> entries;
     for (int i = 0; i < DatListBox_->count(); ++i)
         entries.push_back(cp(DatListBox_->item(i)->text()));
-    tolven::HitExport result = tolven::export_hits(
-        day_, base_, entries, cp(item->text()), longshot, [this](const std::string& entry) {
-            QList<QListWidgetItem*> found = DatListBox_->findItems(qs(entry), Qt::MatchExactly);
-            if (!found.isEmpty()) DatListBox_->setCurrentItem(found.first());
-        });
-    // The last day processed stays loaded, shown as a click on it shows it.
-    if (result.days > 0 && DatListBox_->currentItem() != nullptr) {
+    tolven::HitExport result;
+    bool exported = tolven::guarded(this, QStringLiteral("的中馬券を書き出せませんでした。"), [&] {
+        result = tolven::export_hits(
+            day_, base_, entries, cp(item->text()), longshot, [this](const std::string& entry) {
+                // The export loads each day itself; the list only follows.
+                QList<QListWidgetItem*> found = DatListBox_->findItems(qs(entry), Qt::MatchExactly);
+                if (found.isEmpty()) return;
+                QScopedValueRollback<bool> quiet(quietList_, true);
+                DatListBox_->setCurrentItem(found.first());
+            });
+    });
+    // The last day processed stays loaded, shown as a click on it shows it;
+    // after a failure the model may hold any day of the walk, so the chosen
+    // one is shown again.
+    if ((!exported || result.days > 0) && DatListBox_->currentItem() != nullptr) {
         loadDay(DatListBox_->currentItem()->text());
     }
-    if (!result.written) return;
+    if (!exported || !result.written) return;
     QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(result.tk_file.string())));
     QStringList lines;
     for (const auto& line : result.html) lines << qs(line);
@@ -541,6 +700,8 @@ void TMainForm::setDateIndex(int index) {
 }
 
 void TMainForm::rebuildCatalogue() {
+    QScopedValueRollback<bool> quiet(quietList_, true);
+    chosenAtPress_ = nullptr;
     DatListBox_->clear();
     auto days = tolven::list_race_days(base_ / "Data",
                                        static_cast<tolven::DateFilter>(std::max(0, dateIndex())),
@@ -561,36 +722,84 @@ void TMainForm::setDayButtonsEnabled(bool on) {
     }
 }
 
+void TMainForm::setPrintEnabled(bool on) {
+    action(QStringLiteral("PrintBtn"))->setEnabled(on);
+    action(QStringLiteral("PrintMenu"))->setEnabled(on);
+}
+
+void TMainForm::showNoDay() {
+    // The model may hold parts of two days now: nothing of it is offered
+    // until a day loads.
+    loaded_ = false;
+    complete_ = false;
+    banner_->clear();
+    setDayButtonsEnabled(false);
+    setPrintEnabled(false);
+    for (QMdiSubWindow* w :
+         {predictionWindow_, contentsWindow_, graphWindow_, calcWindow_, allocationWindow_}) {
+        w->hide();
+    }
+    rebuildResultsRecord();
+    updateWindowMenu();
+}
+
 void TMainForm::DatListBoxClick(QListWidgetItem* item) {
     if (item != nullptr) loadDay(item->text());
 }
 
 bool TMainForm::loadDay(const QString& entry) {
-    // An unsaved user prediction of the previous day is saved first.
-    if (loaded_ && day_.user_changed) tolven::save_user_file(day_, currentPredictionRace());
+    // One load at a time (the progress window lets queued events run).
+    if (loading_) return false;
+    QScopedValueRollback<bool> busy(loading_, true);
+    // An unsaved user prediction of the previous day is saved first; when it
+    // cannot be, the previous day stays as it is.
+    if (loaded_ && day_.user_changed &&
+        !tolven::guarded(this, QStringLiteral("予想を保存できませんでした。"),
+                         [this] { tolven::save_user_file(day_, currentPredictionRace()); })) {
+        return false;
+    }
     tolven::LoadProgress progress{
         [this](const std::string& caption, int maximum) { progress_->start(qs(caption), maximum); },
         [this](int position) { progress_->setPosition(position); },
         [this] { progress_->finish(); }};
+    // Nothing of the previous day is printed or predicted while this one
+    // loads; the panels come back only for a complete day.
+    setPrintEnabled(false);
     predictionWindow_->hide();
     contentsWindow_->hide();
-    tolven::LoadOutcome outcome = tolven::load_race_day(day_, base_, cp(entry), progress);
+    tolven::LoadOutcome outcome;
+    bool ran = tolven::guarded(
+        this, QStringLiteral("レース日を読み込めませんでした。"),
+        [&] {
+            outcome = tolven::load_race_day(day_, base_, cp(entry), progress);
+            if (!outcome.built) return;
+            loaded_ = true;
+            banner_->setText(qs(outcome.banner));
+            setDayButtonsEnabled(true);
+            money_.recompute(day_);
+            refreshViews();
+            rebuildResultsRecord();
+        },
+        [this] {
+            progress_->finish();
+            showNoDay();
+        });
+    if (!ran) return false;
     if (!outcome.built) {
-        loaded_ = false;
-        complete_ = false;
+        showNoDay();
         TMsgDlg::information(this, qs(outcome.message));
         return false;
     }
-    loaded_ = true;
-    banner_->setText(qs(outcome.banner));
-    setDayButtonsEnabled(true);
-    money_.recompute(day_);
-    refreshViews();
-    rebuildResultsRecord();
     complete_ = outcome.complete;
     if (complete_) {
+        setPrintEnabled(true);
         showChild(predictionWindow_);
     } else {
+        // The figures exist, but the prediction and the race card of a day
+        // with a runner lacking its bracket are not offered.
+        action(QStringLiteral("YosoBtn"))->setEnabled(false);
+        action(QStringLiteral("ShutubaBtn"))->setEnabled(false);
+        updateWindowMenu();
         TMsgDlg::information(this, qs(tolven::incomplete_day_message()));
     }
     return true;
@@ -610,16 +819,17 @@ void TMainForm::JVDataGetClick() {
     tolven::DataStore store(base_);
     TGetDataForm form(*link_, store, cancel_, ini_, this, now_);
     form.exec();
-    // Closing the download window shows every day, newly built ones included.
+    // Closing the download window shows every day, newly built ones included
+    // (a rebuild even when 日付の指定なし was chosen already).
     setDateIndex(static_cast<int>(tolven::DateFilter::Any));
     rebuildCatalogue();
 }
 
 void TMainForm::KekkaGetBtnClick() {
-    QListWidgetItem* item = DatListBox_->currentItem();
-    if (item == nullptr || !loaded_ || day_.race_count <= 0) return;
+    if (!loaded_ || day_.race_count <= 0) return;
     QAction* button = action(QStringLiteral("KekkaGetBtn"));
-    QString entry = item->text();
+    // The day shown, whatever the list shows now.
+    QString entry = qs(day_.entry);
     tolven::RefreshHost host{[] { QApplication::beep(); }, [] { QApplication::processEvents(); },
                              [button](bool busy) {
                                  button->setEnabled(!busy);
@@ -630,7 +840,11 @@ void TMainForm::KekkaGetBtnClick() {
                                  }
                              },
                              [this, entry] { loadDay(entry); }};
-    tolven::refresh_results(*link_, tolven::DataStore(base_), cancel_, day_.race[0], host);
+    // A file error ends the refresh; it has closed the reading and shown the
+    // day again with what was stored.
+    tolven::guarded(this, QStringLiteral("結果情報を取り込めませんでした。"), [&] {
+        tolven::refresh_results(*link_, tolven::DataStore(base_), cancel_, day_.race[0], host);
+    });
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -658,6 +872,12 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     ini_.WriteInteger(locate, QStringLiteral("height"), height());
     ini_.WriteInteger(QStringLiteral("SelPlace"), QStringLiteral("hiduke"), dateIndex());
     ini_.WriteInteger(QStringLiteral("SelPlace"), QStringLiteral("basho"), courseIndex());
-    if (loaded_ && day_.user_changed) tolven::save_user_file(day_, currentPredictionRace());
+    if (loaded_ && day_.user_changed) {
+        tolven::guarded(this, QStringLiteral("予想を保存できませんでした。"),
+                        [this] { tolven::save_user_file(day_, currentPredictionRace()); });
+    }
+    // The preview is a window of its own; it goes with the program (and
+    // keeps its bounds), or the program would not end.
+    if (allPrint_->isVisible()) allPrint_->close();
     event->accept();
 }

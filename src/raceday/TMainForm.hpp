@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "jvlink/JvLink.hpp"
 #include "jvlink/import.hpp"
@@ -66,8 +67,8 @@ class TMainForm : public QMainWindow {
     QString bannerText() const;
     QString tickerText() const;
 
-    // Loads the day of a list entry as a click on it does; false when its
-    // files are missing.
+    // Loads the day of a list entry as a click on it does; false when it
+    // could not be loaded (the reason was shown).
     bool loadDay(const QString& entry);
     bool dayLoaded() const { return loaded_; }
     bool dayComplete() const { return complete_; }
@@ -83,10 +84,14 @@ class TMainForm : public QMainWindow {
     QCheckBox* hitsOnlyBox() const { return hitsOnly_; }
     // The hit check and export of the prediction window's buttons.
     void exportHits(bool longshot);
-    TAllPrintForm* printPreview() const { return allPrint_; }
+    TAllPrintForm* printPreview() const { return allPrint_.get(); }
     // Draws a printout into the preview and shows it: item 0 the bet list,
     // item k the analysis sheet of race k, -1 the fund allocation table.
     void printItem(int item);
+    // Where 目次 looks for the user guide (tests); by default the base
+    // folder, the program's folder, the installed data folder and the
+    // source tree.
+    void setHelpPlaces(std::vector<std::filesystem::path> places);
 
   public slots:
     void JVDataGetClick();
@@ -97,6 +102,7 @@ class TMainForm : public QMainWindow {
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void createActions();
@@ -105,6 +111,13 @@ class TMainForm : public QMainWindow {
     void restoreSettings();
     void updateWindowMenu();
     void setDayButtonsEnabled(bool on);
+    void setPrintEnabled(bool on);
+    // After a load that failed: no day is offered.
+    void showNoDay();
+    void DatListBoxSelectionChanged();
+    void tileViews();
+    void arrangeIcons();
+    void openHelp();
     void rebuildResultsRecord();
     QMdiSubWindow* addChild(const QString& title, QWidget* content);
     void showChild(QMdiSubWindow* child);
@@ -119,6 +132,16 @@ class TMainForm : public QMainWindow {
     bool loaded_ = false;
     bool complete_ = false;
     bool shownOnce_ = false;
+    bool loading_ = false;
+    // Selections the program makes itself (a rebuild, the hit export walking
+    // the days) do not load anything.
+    bool quietList_ = false;
+    // What was under the pointer when a button of the list went down: a click
+    // on the entry already chosen loads it again, and a click on the
+    // racecourse or date button already down rebuilds the list.
+    QListWidgetItem* chosenAtPress_ = nullptr;
+    bool downAtPress_ = false;
+    std::vector<std::filesystem::path> helpPlaces_;
 
     QMdiArea* mdi_ = nullptr;
     QLabel* banner_ = nullptr;
@@ -144,7 +167,9 @@ class TMainForm : public QMainWindow {
     TGraphForm* graph_ = nullptr;
     TContentsForm* contents_ = nullptr;
     TshikinForm* shikin_ = nullptr;
-    TAllPrintForm* allPrint_ = nullptr;
+    // A window of its own, not a child of this one, so that the modal print
+    // dialog does not block it.
+    std::unique_ptr<TAllPrintForm> allPrint_;
     void refreshViews();
     int currentPredictionRace() const;
 };

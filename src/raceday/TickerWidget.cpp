@@ -15,18 +15,27 @@ TickerWidget::TickerWidget(QWidget* parent) : QWidget(parent) {
     timer_ = new QTimer(this);
     timer_->setInterval(50);
     connect(timer_, &QTimer::timeout, this, &TickerWidget::step);
-    x_ = width();
     timer_->start();
 }
 
 void TickerWidget::setText(const QString& text) {
     text_ = text;
-    x_ = width();
+    entering_ = true;
     setAccessibleDescription(text);
     update();
 }
 
+int TickerWidget::position() const {
+    return entering_ ? width() : x_;
+}
+
 void TickerWidget::step() {
+    // The text moves only while it can be seen, and its first pass starts at
+    // the right edge of the line as laid out then (at creation the line has
+    // no size yet).
+    if (!isVisible()) return;
+    if (entering_) x_ = width();
+    entering_ = false;
     x_ -= 4;
     if (x_ + fontMetrics().horizontalAdvance(text_) < 0) x_ = width();
     update();
@@ -37,5 +46,5 @@ void TickerWidget::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), Qt::black);
     painter.setClipRect(rect());
     painter.setPen(Qt::red);
-    painter.drawText(x_, 2 + fontMetrics().ascent(), text_);
+    painter.drawText(position(), 2 + fontMetrics().ascent(), text_);
 }

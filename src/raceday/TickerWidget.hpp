@@ -16,7 +16,8 @@ class TickerWidget : public QWidget {
 
     QString text() const { return text_; }
     void setText(const QString& text);
-    int position() const { return x_; }
+    // The left edge of the text.
+    int position() const;
     // One step of the timer (public so that tests can step it).
     void step();
 
@@ -26,5 +27,6 @@ class TickerWidget : public QWidget {
   private:
     QString text_;
     int x_ = 0;
+    bool entering_ = true;
     QTimer* timer_;
 };

@@ -1,231 +1,770 @@
+// The main window as a person uses it: the catalogue and the day list driven
+// by mouse, keyboard and accessible actions on the sample store, the state the
+// window is left in when a day cannot be loaded, the errors the core reports,
+// the window menu, the ticker, the help and the program's start.
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
-#include <QDateTimeEdit>
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QFontMetrics>
+#include <QImage>
+#include <QLabel>
 #include <QListWidget>
 #include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
-#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
 
+#include <filesystem>
 #include <functional>
+#include <unistd.h>
 
-#include "jvlink/TGetDataForm.hpp"
-#include "jvlink/feed_link.hpp"
-#include "jvlink/sample_feed.hpp"
+#include "app/program_start.hpp"
+#include "money/TshikinForm.hpp"
+#include "prediction/TYosoForm.hpp"
 #include "raceday/TMainForm.hpp"
-#include "raceday/catalogue.hpp"
-#include "raceday/day_loader.hpp"
+#include "raceday/TickerWidget.hpp"
+#include "store/atomic_file.hpp"
 #include "store/cp932.hpp"
-#include "support/fake_jvlink.hpp"
-#include "support/records.hpp"
 #include "support/temp_dir.hpp"
+#include "ui_fixture.hpp"
 #include "ui_tests.hpp"
+#include "views/TCalForm.hpp"
+#include "views/TContentsForm.hpp"
+#include "views/TGraphForm.hpp"
+#include "widgets/TLabel3Dj.hpp"
 #include "widgets/TMsgDlg.hpp"
-#include "widgets/qt_text.hpp"
+#include "widgets/error_boundary.hpp"
 
 namespace fs = std::filesystem;
-using tolven::qs;
-using tolven::testing::saveScreenshot;
-using tolven::testing::TempDir;
+using namespace tolven::testing;
+
+Q_DECLARE_METATYPE(std::function<void(TMainForm&)>)
+
+Q_DECLARE_METATYPE(std::function<void(const fs::path&)>)
 
 namespace {
 
-const tolven::DateTime kNow{2026, 12, 6, 10, 0, 0};
+using Act = std::function<void(TMainForm&)>;
+using Breakage = std::function<void(const fs::path& base)>;
 
-// Runs `drive` once the modal download window is up, then lets `open` open it.
-void withDownloadWindow(const std::function<void(TGetDataForm&)>& drive,
-                        const std::function<void()>& open) {
-    QTimer::singleShot(0, [drive] {
-        auto* form = qobject_cast<TGetDataForm*>(QApplication::activeModalWidget());
-        QVERIFY(form != nullptr);
-        drive(*form);
-        form->close();
-    });
-    open();
+// The sample days of 2026-12-05 ("yesterday") in the list's order.
+const QString kNakayama = QStringLiteral("2026年12月05日中山");
+const QString kChukyo = QStringLiteral("2026年12月05日中京");
+const QString kHanshin = QStringLiteral("2026年12月05日阪神");
+
+fs::path dayFile(const fs::path& base, const QString& day, const char* extension) {
+    return base / "Data" / (day.toStdString() + extension);
 }
 
-void collectNames(QAccessibleInterface* node, QStringList& names, int depth = 0) {
-    if (node == nullptr || depth > 40) return;
-    names << node->text(QAccessible::Name);
-    for (int i = 0; i < node->childCount(); ++i) collectNames(node->child(i), names, depth + 1);
+QMdiSubWindow* frameOf(QWidget* content) {
+    return qobject_cast<QMdiSubWindow*>(content->parentWidget());
+}
+
+int rowOf(QListWidget* list, const QString& text) {
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->item(i)->text() == text) return i;
+    }
+    return -1;
+}
+
+// Shows the days of 2026-12-05 by clicking 前日のレース and 全場.
+void showYesterday(TMainForm& form) {
+    clickWidget(form.findChild<QToolButton*>(QStringLiteral("Basho0")));
+    clickWidget(form.findChild<QRadioButton*>(QStringLiteral("Hiduke1")));
+}
+
+// Clicks a day of the list and checks that it was loaded.
+void clickDay(TMainForm& form, const QString& day) {
+    int row = rowOf(form.dayList(), day);
+    QVERIFY2(row >= 0, qPrintable(day + QStringLiteral(" is not listed")));
+    clickListRow(form.dayList(), row);
+    QVERIFY2(form.bannerText().startsWith(day.left(11)),
+             qPrintable(
+                 QStringLiteral("banner \"%1\" after a click on %2").arg(form.bannerText(), day)));
+}
+
+// The .jvRA files of a racecourse in the store: what the list must show for
+// 日付の指定なし and that racecourse.
+int storedDays(const fs::path& base, const QString& course) {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(base / "Data")) {
+        QString name = QString::fromStdString(e.path().filename().string());
+        if (name.endsWith(QStringLiteral(".jvRA")) && name.contains(course)) ++n;
+    }
+    return n;
+}
+
+// How a person sets a button: a mouse click, a key pressed where the keyboard
+// focus is, or the toggle action of a screen reader.
+enum class Means { Mouse, Key, Accessible };
+
+void addMeansRows() {
+    QTest::addColumn<Means>("means");
+    QTest::newRow("mouse") << Means::Mouse;
+    QTest::newRow("key") << Means::Key;
+    QTest::newRow("accessible toggle") << Means::Accessible;
+}
+
+void operate(Means means, QAbstractButton* button, QWidget* focus = nullptr,
+             Qt::Key key = Qt::Key_Space) {
+    switch (means) {
+        case Means::Mouse:
+            clickWidget(button);
+            break;
+        case Means::Key:
+            pressKey(focus != nullptr ? focus : button, key);
+            break;
+        case Means::Accessible:
+            QVERIFY(doAccessibleAction(accessibleOf(button),
+                                       QAccessibleActionInterface::toggleAction()));
+            break;
+    }
+}
+
+const char* const kDayButtons[] = {"YosoBtn", "ShutubaBtn", "GraphBtn", "CalcBtn", "SpeedButton9"};
+
+// What a person sees when no day is loaded: the day buttons and printing
+// disabled, no view of a day in the window area.
+void requireNoDayShown(TMainForm& form) {
+    for (const char* name : kDayButtons) {
+        QVERIFY2(!form.action(QString::fromLatin1(name))->isEnabled(), name);
+    }
+    QVERIFY(!form.action(QStringLiteral("PrintBtn"))->isEnabled());
+    QVERIFY(!form.action(QStringLiteral("PrintMenu"))->isEnabled());
+    for (QWidget* view :
+         {static_cast<QWidget*>(form.predictionForm()), static_cast<QWidget*>(form.contentsForm()),
+          static_cast<QWidget*>(form.calcForm()), static_cast<QWidget*>(form.graphForm()),
+          static_cast<QWidget*>(form.allocationForm())}) {
+        QVERIFY2(!frameOf(view)->isVisible(), qPrintable(frameOf(view)->windowTitle()));
+    }
 }
 
 }  // namespace
 
+Q_DECLARE_METATYPE(Means)
+
 class MainWindowTest : public QObject {
     Q_OBJECT
 
+    QStringList openedUrls_;
+
+  public slots:
+    // Stands in for the desktop's file opener, so that no browser starts.
+    void openUrl(const QUrl& url) { openedUrls_ << url.toLocalFile(); }
+
   private slots:
-    void initTestCase() { TMsgDlg::setAutoAnswer(QMessageBox::Yes); }
-    void cleanupTestCase() { TMsgDlg::setAutoAnswer(std::nullopt); }
+    void initTestCase() {
+        TMsgDlg::setAutoAnswer(QMessageBox::Ok);
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+        sampleBase();
+    }
+    void cleanupTestCase() {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        TMsgDlg::setAutoAnswer(std::nullopt);
+    }
+    void init() { openedUrls_.clear(); }
 
-    void importLoadCloseAndRestart() {
+    void firstStartRestoresAndSavesItsSettings() {
         TempDir dir;
-        fs::path base = dir.path();
-        tolven::make_sample_feed(base / "feed", tolven::SampleFeedOptions{21, 2, 20261206});
-        auto make = [&] {
-            auto form = std::make_unique<TMainForm>(
-                base, std::make_unique<tolven::FeedLink>(base / "feed", base / "JVCache"));
-            form->setClock([] { return kNow; });
-            form->rebuildCatalogue();
-            return form;
-        };
-
-        auto form = make();
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        auto form = openMainWindow(dir.path());
         // A first start: 10,10, 1000 x 800, 全場 and 本日のレース, an empty list.
         QCOMPARE(form->pos(), QPoint(10, 10));
         QCOMPARE(form->size(), QSize(1000, 800));
-        QCOMPARE(form->courseIndex(), 0);
-        QCOMPARE(form->dateIndex(), 0);
+        QVERIFY(form->findChild<QToolButton*>(QStringLiteral("Basho0"))->isChecked());
+        QVERIFY(form->findChild<QRadioButton*>(QStringLiteral("Hiduke0"))->isChecked());
         QCOMPARE(form->dayList()->count(), 0);
-        QCOMPARE(form->windowTitle(), QString("TOLVEN"));
-        QVERIFY(!form->action("YosoBtn")->isEnabled());
-        QVERIFY(!form->action("WindowTile")->isEnabled());
-        QCOMPARE(form->tickerText(),
-                 QString("必勝馬券ソフト「TOLVEN」、その実績はあなたの目でお確かめください。"));
-
-        withDownloadWindow(
-            [](TGetDataForm& d) {
-                d.datePicker()->setDateTime(QDateTime(QDate(2020, 1, 1), QTime(0, 0)));
-                QTest::mouseClick(d.startButton(), Qt::LeftButton);
-                QVERIFY(QTest::qWaitFor(
-                    [&] { return d.progressText().startsWith(QStringLiteral("データ読込み完了")); },
-                    60000));
-                QVERIFY(d.builtList()->count() > 100);
-                QVERIFY(d.builtList()->item(0)->text().startsWith(QStringLiteral("作成済み:")));
-                saveScreenshot(&d, "download-window.png");
-            },
-            [&] { form->action("JVDataGet")->trigger(); });
-
-        // The catalogue now shows every day, newest first.
-        QCOMPARE(form->dateIndex(), 2);
-        auto expected = tolven::list_race_days(base / "Data", tolven::DateFilter::Any, 0, kNow);
-        QCOMPARE(form->dayList()->count(), static_cast<int>(expected.size()));
-        QVERIFY(expected.size() >= 6);
-        for (int i = 0; i < form->dayList()->count(); ++i) {
-            QCOMPARE(form->dayList()->item(i)->text(), qs(expected[static_cast<std::size_t>(i)]));
+        QCOMPARE(form->windowTitle(), QStringLiteral("TOLVEN"));
+        for (const char* name : kDayButtons) {
+            QVERIFY2(!form->action(QString::fromLatin1(name))->isEnabled(), name);
         }
+        // Printing is offered, and asks for a day first.
+        QVERIFY(form->action(QStringLiteral("PrintBtn"))->isEnabled());
+        clickToolButton(form.get(), QStringLiteral("PrintBtn"));
+        QCOMPARE(TMsgDlg::lastMessage(), QStringLiteral("分析用データを読み込んでください。"));
+        TOLVEN_REQUIRE(requireOnScreen(form.get()));
 
-        // Click yesterday's first day.
-        form->setDateIndex(1);
-        form->rebuildCatalogue();
-        QVERIFY(form->dayList()->count() >= 2);
-        QListWidgetItem* item = form->dayList()->item(0);
-        QRect rect = form->dayList()->visualItemRect(item);
-        QTest::mouseClick(form->dayList()->viewport(), Qt::LeftButton, {}, rect.center());
-        QVERIFY(form->dayLoaded());
-        QVERIFY(form->dayComplete());
-        tolven::RaceDay check;
-        tolven::LoadOutcome outcome = tolven::load_race_day(
-            check, base, tolven::cp932::from_utf8(item->text().toStdString()));
-        QCOMPARE(form->bannerText(), qs(outcome.banner));
-        QVERIFY(form->bannerText().startsWith(QStringLiteral("2026年12月05日(土)")));
-        QVERIFY(form->action("YosoBtn")->isEnabled());
-        QVERIFY(form->action("WindowTile")->isEnabled());
-        QCOMPARE(form->day().race_count, 12);
-        form->action("JissekiBtn")->trigger();
-        QVERIFY(form->resultsText()->toPlainText().startsWith(
-            QStringLiteral("<< 的中レースリスト >>")));
-        saveScreenshot(form.get(), "main-window.png");
-
-        // Every toolbar caption can be found through accessibility.
-        QStringList names;
-        collectNames(QAccessible::queryAccessibleInterface(form.get()), names);
-        for (const char* caption :
-             {"JVデータ取得", "結果情報", "予想", "出馬表", "能力ｸﾞﾗﾌ", "計算表", "資金配分",
-              "実績表", "印刷", "終了", "F", "全場", "阪神", "日付の指定なし"}) {
-            QVERIFY2(names.contains(QString::fromUtf8(caption)), caption);
+        clickWidget(form->findChild<QToolButton*>(QStringLiteral("Basho9")));
+        clickWidget(form->findChild<QRadioButton*>(QStringLiteral("Hiduke2")));
+        chooseMenu(form.get(), QStringLiteral("ファイル(&F)"), QStringLiteral("終了(&X)"));
+        QVERIFY(!form->isVisible());
+        std::string ini = read_bytes(dir.path() / "tolven.ini");
+        for (const char* key : {"basho=9", "hiduke=2", "[locate]", "width=1000", "top=10"}) {
+            QVERIFY2(ini.find(key) != std::string::npos, key);
         }
-
-        // Close with 阪神 and 日付の指定なし: the settings are written.
-        form->setCourseIndex(9);
-        form->setDateIndex(2);
-        form->close();
-        form.reset();
-        std::string ini = tolven::testing::read_bytes(base / "tolven.ini");
-        QVERIFY(ini.find("basho=9") != std::string::npos);
-        QVERIFY(ini.find("hiduke=2") != std::string::npos);
-        QVERIFY(ini.find("[locate]") != std::string::npos);
-        QVERIFY(ini.find("width=1000") != std::string::npos);
-
-        // A restart shows the same catalogue.
-        auto again = make();
-        QCOMPARE(again->courseIndex(), 9);
-        QCOMPARE(again->dateIndex(), 2);
-        auto hanshin = tolven::list_race_days(base / "Data", tolven::DateFilter::Any, 9, kNow);
-        QCOMPARE(again->dayList()->count(), static_cast<int>(hanshin.size()));
-        QVERIFY(!hanshin.empty());
+        auto again = openMainWindow(dir.path());
+        QVERIFY(again->findChild<QToolButton*>(QStringLiteral("Basho9"))->isChecked());
+        QVERIFY(again->findChild<QRadioButton*>(QStringLiteral("Hiduke2"))->isChecked());
     }
 
-    void cancelDuringReadingKeepsWhatWasFiled() {
-        TempDir dir;
-        auto fake = std::make_unique<tolven::testing::FakeJvLink>();
-        tolven::testing::FakeJvLink* link = fake.get();
-        link->read_count = 1;
-        link->last_file_timestamp = "20261205100000";
-        for (int n = 1; n <= 6; ++n) {
-            link->reads.push_back(tolven::testing::FakeJvLink::record(
-                tolven::testing::race_record(20261212, "06", n, "1")));
+    // Every way a person picks a day loads it, not only a mouse click.
+    void dayListLoadsByEveryMeans_data() {
+        QTest::addColumn<Act>("pick");
+        QTest::addColumn<QString>("loaded");
+        QTest::newRow("mouse click")
+            << Act([](TMainForm& f) { clickListRow(f.dayList(), 1); }) << kChukyo;
+        QTest::newRow("arrow key") << Act([](TMainForm& f) {
+            clickListRow(f.dayList(), 0);
+            pressKey(f.dayList(), Qt::Key_Down);
+        }) << kChukyo;
+        QTest::newRow("arrow key after tabbing in") << Act([](TMainForm& f) {
+            // The keyboard focus alone marks the first entry and loads nothing.
+            f.dayList()->setFocus(Qt::TabFocusReason);
+            QVERIFY(f.bannerText().isEmpty());
+            pressKey(f.dayList(), Qt::Key_Down);
+        }) << kChukyo;
+        QTest::newRow("accessible select") << Act([](TMainForm& f) {
+            QAccessibleInterface* list = accessibleOf(f.dayList());
+            QVERIFY(list != nullptr && list->tableInterface() != nullptr);
+            QAccessibleInterface* cell = list->tableInterface()->cellAt(2, 0);
+            QVERIFY(cell != nullptr);
+            QCOMPARE(cell->text(QAccessible::Name), kHanshin);
+            QVERIFY(doAccessibleAction(cell, QAccessibleActionInterface::toggleAction()));
+        }) << kHanshin;
+    }
+    void dayListLoadsByEveryMeans() {
+        QFETCH(Act, pick);
+        QFETCH(QString, loaded);
+        auto form = openMainWindow(sampleBase());
+        TOLVEN_REQUIRE(showYesterday(*form));
+        QCOMPARE(form->dayList()->item(0)->text(), kNakayama);
+        QCOMPARE(form->dayList()->item(1)->text(), kChukyo);
+        QCOMPARE(form->dayList()->item(2)->text(), kHanshin);
+        TOLVEN_REQUIRE(pick(*form));
+        QVERIFY2(form->bannerText().startsWith(loaded.left(11)) &&
+                     form->bannerText().contains(loaded.right(2)),
+                 qPrintable(form->bannerText()));
+        QVERIFY(form->action(QStringLiteral("YosoBtn"))->isEnabled());
+        QCOMPARE(form->mdiArea()->activeSubWindow(), frameOf(form->predictionForm()));
+        TOLVEN_REQUIRE(requireShowing(form->predictionForm()));
+        TOLVEN_REQUIRE(requireOnScreen(form.get()));
+        saveScreenshot(form.get(), "main-window-day.png");
+    }
+
+    // Enter, Space and a click on the entry already chosen load it again: the
+    // prediction window comes back to the front.
+    void theChosenDayLoadsAgain_data() {
+        QTest::addColumn<Act>("again");
+        QTest::newRow("Enter") << Act([](TMainForm& f) { pressKey(f.dayList(), Qt::Key_Return); });
+        QTest::newRow("Space") << Act([](TMainForm& f) { pressKey(f.dayList(), Qt::Key_Space); });
+        QTest::newRow("click") << Act([](TMainForm& f) { clickListRow(f.dayList(), 0); });
+    }
+    void theChosenDayLoadsAgain() {
+        QFETCH(Act, again);
+        auto form = openMainWindow(sampleBase());
+        TOLVEN_REQUIRE(showYesterday(*form));
+        TOLVEN_REQUIRE(clickDay(*form, kNakayama));
+        clickToolButton(form.get(), QStringLiteral("CalcBtn"));
+        QCOMPARE(form->mdiArea()->activeSubWindow(), frameOf(form->calcForm()));
+        TOLVEN_REQUIRE(again(*form));
+        QCOMPARE(form->mdiArea()->activeSubWindow(), frameOf(form->predictionForm()));
+        QVERIFY(form->bannerText().startsWith(QStringLiteral("2026年12月05日")));
+    }
+
+    // The racecourse buttons rebuild the list whichever way they go down.
+    void courseButtonsRebuildTheList_data() { addMeansRows(); }
+    void courseButtonsRebuildTheList() {
+        QFETCH(Means, means);
+        auto form = openMainWindow(sampleBase());
+        clickWidget(form->findChild<QRadioButton*>(QStringLiteral("Hiduke2")));
+        for (int index : {9, 8, 0, 3}) {
+            auto* button = form->findChild<QToolButton*>(QStringLiteral("Basho%1").arg(index));
+            QString course = index == 0 ? QString() : button->text();
+            TOLVEN_REQUIRE(operate(means, button));
+            QVERIFY(button->isChecked());
+            QCOMPARE(form->dayList()->count(), storedDays(sampleBase(), course));
+            for (int i = 0; i < form->dayList()->count(); ++i) {
+                QVERIFY(form->dayList()->item(i)->text().contains(course));
+            }
         }
-        link->reads.push_back({0, "", ""});
-        TMainForm form(dir.path(), std::move(fake));
-        form.setClock([] { return kNow; });
-        withDownloadWindow(
-            [&](TGetDataForm& d) {
-                // The confirmation is answered Yes; the cancel comes during the
-                // loop through the event processing before a read.
-                int reads = 0;
-                QObject::connect(
-                    d.builtList()->model(), &QAbstractItemModel::rowsInserted, &d, [&] {
-                        if (++reads == 2) {
-                            QTimer::singleShot(0, d.cancelButton(), &QPushButton::click);
-                        }
-                    });
-                QTest::mouseClick(d.startButton(), Qt::LeftButton);
-                QCOMPARE(d.progressText(), QStringLiteral("JVCancel:キャンセルされました"));
-                QCOMPARE(d.builtList()->count(), 2);
-            },
-            [&] { form.action("JVDataGet")->trigger(); });
-        auto races = tolven::DataStore::read_records(
-            tolven::DataStore(dir.path()).day_file(tolven::sj("2026年12月12日中山"), ".jvRA"),
-            tolven::RecordKind::Race);
-        QVERIFY(races.has_value());
-        QCOMPARE(static_cast<int>(races->size()), 2);
-        QVERIFY(std::count(link->calls.begin(), link->calls.end(), "JVClose") == 1);
     }
 
-    void componentErrorShowsItsMessage() {
-        TempDir dir;
-        auto fake = std::make_unique<tolven::testing::FakeJvLink>();
-        fake->open_result = -504;
-        TMainForm form(dir.path(), std::move(fake));
-        withDownloadWindow(
-            [](TGetDataForm& d) { QTest::mouseClick(d.startButton(), Qt::LeftButton); },
-            [&] { form.action("JVDataGet")->trigger(); });
-        QCOMPARE(TMsgDlg::lastMessage(),
-                 QStringLiteral("JVOpenエラー:サーバーがメンテナンス中です。(-504)"));
+    void dateButtonsRebuildTheList_data() { addMeansRows(); }
+    void dateButtonsRebuildTheList() {
+        QFETCH(Means, means);
+        auto form = openMainWindow(sampleBase());
+        // 本日のレース: the three meetings of 2026-12-06.
+        QCOMPARE(form->dayList()->count(), 3);
+        struct Step {
+            int index;
+            QString date;
+            int count;
+        };
+        for (const Step& step : {Step{1, QStringLiteral("2026年12月05日"), 3},
+                                 Step{2, QString(), storedDays(sampleBase(), QString())},
+                                 Step{1, QStringLiteral("2026年12月05日"), 3}}) {
+            auto* radio =
+                form->findChild<QRadioButton*>(QStringLiteral("Hiduke%1").arg(step.index));
+            // By key: an arrow from the radio button that is set.
+            int from = form->dateIndex();
+            auto* current = form->findChild<QRadioButton*>(QStringLiteral("Hiduke%1").arg(from));
+            TOLVEN_REQUIRE(
+                operate(means, radio, current, from < step.index ? Qt::Key_Down : Qt::Key_Up));
+            QVERIFY(radio->isChecked());
+            QCOMPARE(form->dayList()->count(), step.count);
+            for (int i = 0; i < form->dayList()->count(); ++i) {
+                QVERIFY(form->dayList()->item(i)->text().startsWith(step.date));
+            }
+        }
     }
 
-    void missingDayFilesShowTheMessage() {
+    // 的中馬券 lists only the hits, however it is ticked.
+    void hitsOnlyRefiltersTheRecord_data() { addMeansRows(); }
+    void hitsOnlyRefiltersTheRecord() {
+        QFETCH(Means, means);
+        auto form = openMainWindow(sampleBase());
+        TOLVEN_REQUIRE(showYesterday(*form));
+        TOLVEN_REQUIRE(clickDay(*form, kNakayama));
+        clickToolButton(form.get(), QStringLiteral("JissekiBtn"));
+        QCheckBox* box = form->hitsOnlyBox();
+        auto toggle = [&] { operate(means, box); };
+        // A payout line that is not a hit carries three ideographic blanks
+        // where a hit says 的中.
+        const QString miss = QStringLiteral("R　　　　");
+        QString all = form->resultsText()->toPlainText();
+        QVERIFY(all.startsWith(QStringLiteral("<< 的中レースリスト >>")));
+        QVERIFY(all.contains(miss));
+        TOLVEN_REQUIRE(toggle());
+        QVERIFY(box->isChecked());
+        QString hits = form->resultsText()->toPlainText();
+        QVERIFY(hits.startsWith(QStringLiteral("<< 的中レースリスト >>")));
+        QVERIFY2(!hits.contains(miss), qPrintable(hits));
+        TOLVEN_REQUIRE(toggle());
+        QCOMPARE(form->resultsText()->toPlainText(), all);
+    }
+
+    // A day that cannot be loaded leaves nothing of a day offered, tells why,
+    // and the next day loads as usual.
+    void aDayThatCannotBeLoaded_data() {
+        QTest::addColumn<Breakage>("breakage");
+        QTest::addColumn<QStringList>("message");
+        QTest::newRow("user file is a folder")
+            << Breakage([](const fs::path& base) {
+                   fs::remove(dayFile(base, kNakayama, ".User"));
+                   fs::create_directory(dayFile(base, kNakayama, ".User"));
+               })
+            << QStringList{
+                   QStringLiteral("レース日を読み込めませんでした。"),
+                   QString::fromStdString(dayFile({}, kNakayama, ".User").filename().string()),
+                   QStringLiteral("Is a directory")};
+        QTest::newRow("runner file missing") << Breakage([](const fs::path& base) {
+            fs::remove(dayFile(base, kNakayama, ".jvSEr"));
+        }) << QStringList{QStringLiteral("データ作成が未完了のようです。")};
+        if (geteuid() != 0) {
+            // Only a user who may not write everywhere meets a read-only
+            // folder; the file-size limit below gives the same failure to all.
+            QTest::newRow("data folder read-only")
+                << Breakage([](const fs::path& base) {
+                       fs::remove(dayFile(base, kNakayama, ".User"));
+                       fs::permissions(base / "Data",
+                                       fs::perms::owner_write | fs::perms::group_write |
+                                           fs::perms::others_write,
+                                       fs::perm_options::remove);
+                   })
+                << QStringList{QStringLiteral("レース日を読み込めませんでした。"),
+                               QStringLiteral("Data"), QStringLiteral("Permission denied")};
+        }
+    }
+    void aDayThatCannotBeLoaded() {
+        QFETCH(Breakage, breakage);
+        QFETCH(QStringList, message);
         TempDir dir;
-        tolven::testing::write_bytes(
-            dir.path() / "Data" / "2026年12月05日中山.jvRA",
-            tolven::testing::race_record(20261205, "06", 1).substr(0, 1270) + "\r\n");
-        TMainForm form(dir.path(), std::make_unique<tolven::testing::FakeJvLink>());
-        form.setClock([] { return kNow; });
-        form.setDateIndex(2);
-        form.rebuildCatalogue();
-        QCOMPARE(form.dayList()->count(), 1);
-        QVERIFY(!form.loadDay(form.dayList()->item(0)->text()));
+        copySampleBase(dir.path());
+        auto form = openMainWindow(dir.path());
+        TOLVEN_REQUIRE(showYesterday(*form));
+        TOLVEN_REQUIRE(clickDay(*form, kChukyo));
+        breakage(dir.path());
+        // The dialog is a real one here: behind it the window already shows
+        // that no day is loaded.
+        TMsgDlg::setAutoAnswer(std::nullopt);
+        bool shown = false;
+        whenModalShows([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box != nullptr);
+            shown = true;
+            requireNoDayShown(*form);
+            box->button(QMessageBox::Ok)->click();
+        });
+        clickListRow(form->dayList(), rowOf(form->dayList(), kNakayama));
+        TMsgDlg::setAutoAnswer(QMessageBox::Ok);
+        fs::permissions(dir.path() / "Data", fs::perms::owner_all, fs::perm_options::add);
+        QVERIFY(shown);
+        for (const QString& part : message) {
+            QVERIFY2(TMsgDlg::lastMessage().contains(part), qPrintable(TMsgDlg::lastMessage()));
+        }
+        TOLVEN_REQUIRE(requireNoDayShown(*form));
+        QVERIFY(form->resultsText()->toPlainText().isEmpty());
+        // The program goes on: the other day loads and offers everything.
+        TOLVEN_REQUIRE(clickDay(*form, kChukyo));
+        QVERIFY(form->action(QStringLiteral("PrintBtn"))->isEnabled());
+        QVERIFY(form->action(QStringLiteral("YosoBtn"))->isEnabled());
+        TOLVEN_REQUIRE(requireShowing(form->predictionForm()));
+    }
+
+    // A write that fails while the day's user file is made (here: beyond a
+    // file-size limit) is reported like any other file error.
+    void aUserFileThatCannotBeWritten() {
+        TempDir dir;
+        copySampleBase(dir.path());
+        fs::remove(dayFile(dir.path(), kNakayama, ".User"));
+        auto form = openMainWindow(dir.path());
+        TOLVEN_REQUIRE(showYesterday(*form));
+        {
+            FileSizeLimit limit(100);
+            clickListRow(form->dayList(), rowOf(form->dayList(), kNakayama));
+        }
+        QVERIFY2(
+            TMsgDlg::lastMessage().startsWith(QStringLiteral("レース日を読み込めませんでした。")),
+            qPrintable(TMsgDlg::lastMessage()));
+        QVERIFY(TMsgDlg::lastMessage().contains(QStringLiteral("File too large")));
+        TOLVEN_REQUIRE(requireNoDayShown(*form));
+        TOLVEN_REQUIRE(clickDay(*form, kNakayama));
+        QVERIFY(fs::is_regular_file(dayFile(dir.path(), kNakayama, ".User")));
+    }
+
+    // A runner without a bracket number: the figures exist, but the
+    // prediction and the race card stay hidden and nothing is printed.
+    void anIncompleteDay() {
+        TempDir dir;
+        copySampleBase(dir.path());
+        fs::path runners = dayFile(dir.path(), kNakayama, ".jvSEr");
+        std::string bytes = read_bytes(runners);
+        bytes[27] = '0';
+        write_bytes(runners, bytes);
+        auto form = openMainWindow(dir.path());
+        TOLVEN_REQUIRE(showYesterday(*form));
+        TOLVEN_REQUIRE(clickDay(*form, kChukyo));
+        TOLVEN_REQUIRE(clickDay(*form, kNakayama));
         QCOMPARE(TMsgDlg::lastMessage(), QStringLiteral("データ作成が未完了のようです。"));
-        QVERIFY(!form.action("YosoBtn")->isEnabled());
+        QVERIFY(!frameOf(form->predictionForm())->isVisible());
+        QVERIFY(!frameOf(form->contentsForm())->isVisible());
+        QVERIFY(!form->action(QStringLiteral("PrintBtn"))->isEnabled());
+        QVERIFY(!form->action(QStringLiteral("PrintMenu"))->isEnabled());
+        QVERIFY(!form->action(QStringLiteral("YosoBtn"))->isEnabled());
+        QVERIFY(!form->action(QStringLiteral("ShutubaBtn"))->isEnabled());
+        // The figures were computed: the calculation table can be shown.
+        QVERIFY(form->action(QStringLiteral("CalcBtn"))->isEnabled());
+        clickToolButton(form.get(), QStringLiteral("CalcBtn"));
+        TOLVEN_REQUIRE(requireShowing(form->calcForm()));
+        QVERIFY(!frameOf(form->predictionForm())->isVisible());
+    }
+
+    // 結果情報 on a day whose files cannot be written: the message names the
+    // file and the reason, the stored files are as they were, the day stays.
+    void resultsRefreshThatCannotWrite() {
+        TempDir dir;
+        copySampleBase(dir.path());
+        auto form = openMainWindow(dir.path());
+        const QString today = QStringLiteral("2026年12月06日中山");
+        // 本日のレース lists the provisional meetings, whose results come in
+        // by 結果情報.
+        QVERIFY(rowOf(form->dayList(), today) >= 0);
+        TOLVEN_REQUIRE(clickDay(*form, today));
+        std::map<std::string, std::string> before;
+        for (const char* ext : {".jvRA", ".jvSEr", ".jvHR"})
+            before[ext] = read_bytes(dayFile(dir.path(), today, ext));
+        {
+            FileSizeLimit limit(1000);
+            clickToolButton(form.get(), QStringLiteral("KekkaGetBtn"));
+        }
+        QVERIFY2(
+            TMsgDlg::lastMessage().startsWith(QStringLiteral("結果情報を取り込めませんでした。")),
+            qPrintable(TMsgDlg::lastMessage()));
+        QVERIFY(TMsgDlg::lastMessage().contains(QStringLiteral("File too large")));
+        QVERIFY(TMsgDlg::lastMessage().contains(QString::fromStdString(dir.path().string())));
+        for (const char* ext : {".jvRA", ".jvSEr", ".jvHR"})
+            QVERIFY2(read_bytes(dayFile(dir.path(), today, ext)) == before[ext], ext);
+        QVERIFY(form->bannerText().startsWith(QStringLiteral("2026年12月06日")));
+        QVERIFY(form->action(QStringLiteral("KekkaGetBtn"))->isEnabled());
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        // Without the limit the refresh goes through.
+        clickToolButton(form.get(), QStringLiteral("KekkaGetBtn"));
+        QVERIFY(!read_bytes(dayFile(dir.path(), today, ".jvHR")).empty());
+    }
+
+    // 的中 when the export folder cannot be made.
+    void hitExportThatCannotWrite() {
+        TempDir dir;
+        copySampleBase(dir.path());
+        fs::remove_all(dir.path() / "HPupload");
+        write_bytes(dir.path() / "HPupload", "not a folder");
+        auto form = openMainWindow(dir.path());
+        TOLVEN_REQUIRE(showYesterday(*form));
+        TOLVEN_REQUIRE(clickDay(*form, kNakayama));
+        clickWidget(form->predictionForm()->hitButton());
+        QVERIFY2(
+            TMsgDlg::lastMessage().startsWith(QStringLiteral("的中馬券を書き出せませんでした。")),
+            qPrintable(TMsgDlg::lastMessage()));
+        QVERIFY(TMsgDlg::lastMessage().contains(QStringLiteral("HPupload")));
+        QVERIFY(openedUrls_.isEmpty());
+        QCOMPARE(read_bytes(dir.path() / "HPupload"), std::string("not a folder"));
+        // The day chosen is shown again, with everything offered.
+        QVERIFY(form->bannerText().startsWith(QStringLiteral("2026年12月05日")));
+        QVERIFY(form->action(QStringLiteral("PrintBtn"))->isEnabled());
+        TOLVEN_REQUIRE(requireShowing(form->predictionForm()));
+    }
+
+    void hitExportOpensTheList() {
+        TempDir dir;
+        copySampleBase(dir.path());
+        auto form = openMainWindow(dir.path());
+        TOLVEN_REQUIRE(showYesterday(*form));
+        TOLVEN_REQUIRE(clickDay(*form, kNakayama));
+        clickWidget(form->predictionForm()->hitButton());
+        QCOMPARE(openedUrls_.size(), 1);
+        QVERIFY(openedUrls_[0].contains(QStringLiteral("/HPupload/TK20261205")));
+        QVERIFY(fs::exists(openedUrls_[0].toStdString()));
+        QVERIFY(form->bannerText().startsWith(QStringLiteral("2026年12月05日")));
+    }
+
+    // ならべて表示 arranges the views side by side in the window area; the
+    // window keeps its size on the screen. A large window shows every view
+    // whole; a small one shows whole views in rows it scrolls through.
+    void tilingKeepsTheWindowOnScreen_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("allInView");
+        QTest::newRow("first-start size") << QSize(1000, 800) << false;
+        QTest::newRow("whole screen") << QSize(1270, 1000) << true;
+    }
+    void tilingKeepsTheWindowOnScreen() {
+        QFETCH(QSize, size);
+        QFETCH(bool, allInView);
+        auto form = openMainWindow(sampleBase());
+        form->move(0, 0);
+        form->resize(size);
+        TOLVEN_REQUIRE(showYesterday(*form));
+        TOLVEN_REQUIRE(clickDay(*form, kNakayama));
+        for (const char* name : {"ShutubaBtn", "GraphBtn", "CalcBtn", "SpeedButton9", "JissekiBtn"})
+            clickToolButton(form.get(), QString::fromLatin1(name));
+        chooseMenu(form.get(), QStringLiteral("ウィンドウ(&W)"),
+                   QStringLiteral("ならべて表示(&T)"));
+        QTest::qWait(50);
+        QCOMPARE(form->size(), size);
+        TOLVEN_REQUIRE(requireOnScreen(form.get()));
+        QRect area = form->mdiArea()->viewport()->rect();
+        QList<QMdiSubWindow*> views;
+        for (QMdiSubWindow* w : form->mdiArea()->subWindowList()) {
+            if (w->isVisible()) views << w;
+        }
+        QCOMPARE(views.size(), 6);
+        for (int i = 0; i < views.size(); ++i) {
+            QMdiSubWindow* w = views[i];
+            QVERIFY2(!w->isMaximized() && !w->isMinimized(), qPrintable(w->windowTitle()));
+            // Nothing is squeezed, nothing lies beside the area, nothing
+            // overlaps.
+            QVERIFY2(w->width() >= w->minimumSizeHint().width() &&
+                         w->height() >= w->minimumSizeHint().height(),
+                     qPrintable(w->windowTitle()));
+            QVERIFY2(w->x() >= 0 && w->geometry().right() <= area.right(),
+                     qPrintable(w->windowTitle()));
+            if (allInView)
+                QVERIFY2(area.contains(w->geometry()),
+                         qPrintable(w->windowTitle() + QStringLiteral(" %1,%2 %3x%4 in %5x%6")
+                                                           .arg(w->x())
+                                                           .arg(w->y())
+                                                           .arg(w->width())
+                                                           .arg(w->height())
+                                                           .arg(area.width())
+                                                           .arg(area.height())));
+            for (int j = 0; j < i; ++j) QVERIFY(!w->geometry().intersects(views[j]->geometry()));
+        }
+        saveScreenshot(form.get(), QStringLiteral("main-window-tiled-%1.png").arg(size.width()));
+    }
+
+    // ｱｲｺﾝの整列 lines the minimised views up along the bottom of the area.
+    void arrangeIconsLinesUpMinimisedViews() {
+        auto form = openMainWindow(sampleBase());
+        TOLVEN_REQUIRE(showYesterday(*form));
+        TOLVEN_REQUIRE(clickDay(*form, kNakayama));
+        for (const char* name : {"ShutubaBtn", "GraphBtn", "CalcBtn"})
+            clickToolButton(form.get(), QString::fromLatin1(name));
+        chooseMenu(form.get(), QStringLiteral("ウィンドウ(&W)"),
+                   QStringLiteral("すべてをｱｲｺﾝ化(&M)"));
+        QList<QMdiSubWindow*> icons;
+        for (QMdiSubWindow* w : form->mdiArea()->subWindowList()) {
+            if (w->isVisible()) {
+                QVERIFY2(w->isMinimized(), qPrintable(w->windowTitle()));
+                icons << w;
+            }
+        }
+        QVERIFY(icons.size() >= 4);
+        // The user drags two icons away.
+        icons[0]->move(200, 120);
+        icons[2]->move(420, 40);
+        chooseMenu(form.get(), QStringLiteral("ウィンドウ(&W)"), QStringLiteral("ｱｲｺﾝの整列(&A)"));
+        QRect area = form->mdiArea()->viewport()->rect();
+        int lowest = 0;
+        for (int i = 0; i < icons.size(); ++i) {
+            QRect r = icons[i]->geometry();
+            QVERIFY2(area.contains(r), qPrintable(icons[i]->windowTitle()));
+            // In rows from the bottom up: each icon sits in the bottom band.
+            QVERIFY2(r.bottom() > area.bottom() - icons.size() * r.height(),
+                     qPrintable(icons[i]->windowTitle()));
+            lowest = std::max(lowest, r.bottom());
+            for (int j = 0; j < i; ++j) QVERIFY(!r.intersects(icons[j]->geometry()));
+        }
+        QCOMPARE(lowest, area.bottom());
+        QCOMPARE(icons[0]->pos(), QPoint(0, area.bottom() + 1 - icons[0]->height()));
+    }
+
+    // The ticker's text comes in at the right edge and moves left.
+    void tickerEntersFromTheRight() {
+        auto form = openMainWindow(sampleBase());
+        auto* ticker = form->findChild<TickerWidget*>();
+        TOLVEN_REQUIRE(requireShowing(ticker));
+        QVERIFY(ticker->width() > 400);
+        QTest::qWait(300);
+        QImage shot = ticker->grab().toImage();
+        int leftmostRed = shot.width();
+        for (int x = 0; x < shot.width(); ++x) {
+            for (int y = 0; y < shot.height(); ++y) {
+                QColor c = shot.pixelColor(x, y);
+                if (c.red() > 128 && c.green() < 64) leftmostRed = std::min(leftmostRed, x);
+            }
+        }
+        QVERIFY2(leftmostRed > shot.width() * 3 / 4 && leftmostRed < shot.width(),
+                 qPrintable(
+                     QStringLiteral("text starts at %1 of %2").arg(leftmostRed).arg(shot.width())));
+    }
+
+    void helpContentsOpensTheGuide() {
+        TempDir dir;
+        write_bytes(dir.path() / "help" / "index.html", "<html></html>");
+        auto form = openMainWindow(dir.path());
+        chooseMenu(form.get(), QStringLiteral("ヘルプ(&H)"), QStringLiteral("目次(&C)"));
+        QCOMPARE(
+            openedUrls_,
+            QStringList{QString::fromStdString((dir.path() / "help" / "index.html").string())});
+    }
+
+    void helpContentsSaysWhereItLooked() {
+        TempDir dir;
+        auto form = openMainWindow(dir.path());
+        std::vector<fs::path> places{dir.path() / "help" / "index.html",
+                                     dir.path() / "share" / "tolven" / "help" / "index.html"};
+        form->setHelpPlaces(places);
+        int shown = TMsgDlg::shownCount();
+        chooseMenu(form.get(), QStringLiteral("ヘルプ(&H)"), QStringLiteral("目次(&C)"));
+        QCOMPARE(TMsgDlg::shownCount(), shown + 1);
+        QVERIFY(openedUrls_.isEmpty());
+        QString text = TMsgDlg::lastMessage();
+        QVERIFY(text.startsWith(QStringLiteral("ヘルプが見つかりません。")));
+        for (const fs::path& p : places) QVERIFY(text.contains(QString::fromStdString(p.string())));
+    }
+
+    // Qt's own dialog buttons speak Japanese.
+    void standardButtonsSpeakJapanese() {
+        TMsgDlg::setAutoAnswer(std::nullopt);
+        QStringList texts;
+        whenModalShows([&texts](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box != nullptr);
+            for (QAbstractButton* b : box->buttons()) texts << b->text();
+            box->button(QMessageBox::No)->click();
+        });
+        bool yes =
+            TMsgDlg::confirm(nullptr, QStringLiteral("データ取込を中止します。実行しますか？"));
+        TMsgDlg::setAutoAnswer(QMessageBox::Ok);
+        QVERIFY(!yes);
+        QVERIFY2(texts.contains(QStringLiteral("はい(&Y)")) &&
+                     texts.contains(QStringLiteral("いいえ(&N)")),
+                 qPrintable(texts.join(QLatin1Char(','))));
+    }
+
+    void theAboutBoxShowsTheVersion() {
+        auto form = openMainWindow(sampleBase());
+        bool shown = false;
+        whenModalShows([&](QWidget* box) {
+            shown = true;
+            QCOMPARE(box->objectName(), QStringLiteral("AboutBox"));
+            QCOMPARE(box->windowTitle(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
+            TOLVEN_REQUIRE(requireOnScreen(box));
+            auto* version = box->findChild<TLabel3Dj*>(QStringLiteral("VersionLabel"));
+            TOLVEN_REQUIRE(requireShowing(version));
+            QCOMPARE(version->Caption(), QStringLiteral("Ver.1.30"));
+            QVERIFY(QFontMetrics(version->font()).horizontalAdvance(version->Caption()) <=
+                    version->contentsRect().width());
+            for (auto* label : box->findChildren<QLabel*>()) TOLVEN_REQUIRE(requireTextFits(label));
+            saveScreenshot(box, "about-box.png");
+            clickOnScreen(box->findChild<QPushButton*>());
+        });
+        chooseMenu(form.get(), QStringLiteral("ヘルプ(&H)"), QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&A)..."));
+        QVERIFY(shown);
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+    }
+
+    // The error dialog shows the whole message (what failed, the file, the
+    // reason) inside the screen, with a Japanese OK.
+    void anErrorDialogShowsTheWholeMessage() {
+        TMsgDlg::setAutoAnswer(std::nullopt);
+        const QString file = QStringLiteral(
+            "/home/user/TOLVEN/一番長い名前のフォルダ/もう一つのフォルダ/Data/"
+            "2026年12月05日中山.User");
+        QString text;
+        whenModalShows([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box != nullptr);
+            TOLVEN_REQUIRE(requireOnScreen(box));
+            text = box->text();
+            for (auto* label : box->findChildren<QLabel*>()) {
+                if (label->text() != box->text()) continue;
+                // Wrapped, not cut: every line of the text fits the label.
+                QVERIFY(label->wordWrap() ||
+                        QFontMetrics(label->font()).horizontalAdvance(label->text()) <=
+                            label->contentsRect().width());
+                QVERIFY2(label->heightForWidth(label->width()) <= label->height(),
+                         qPrintable(QStringLiteral("%1 > %2 (w %3)")
+                                        .arg(label->heightForWidth(label->width()))
+                                        .arg(label->height())
+                                        .arg(label->width())));
+                saveScreenshot(box, "error-dialog.png");
+            }
+            QVERIFY(box->button(QMessageBox::Ok) != nullptr);
+            QCOMPARE(box->button(QMessageBox::Ok)->text(), QStringLiteral("OK"));
+            saveScreenshot(box, "error-dialog.png");
+            clickOnScreen(box->button(QMessageBox::Ok));
+        });
+        tolven::guarded(nullptr, QStringLiteral("レース日を読み込めませんでした。"), [&] {
+            throw tolven::FileError("cannot read " + file.toStdString() + ": Is a directory");
+        });
+        TMsgDlg::setAutoAnswer(QMessageBox::Ok);
+        QCOMPARE(text, QStringLiteral("レース日を読み込めませんでした。\ncannot read ") + file +
+                           QStringLiteral(": Is a directory"));
+    }
+
+    // A base folder that cannot be made: a message naming it and why, and no
+    // window.
+    void startWithABaseThatCannotBeMade() {
+        TempDir dir;
+        write_bytes(dir.path() / "file", "x");
+        tolven::ProgramOptions options;
+        options.base = dir.path() / "file" / "base";
+        auto form = tolven::open_program(options, dir.path() / "tolven");
+        QVERIFY(form == nullptr);
+        QString text = TMsgDlg::lastMessage();
+        QVERIFY2(text.contains(QString::fromStdString(options.base->string())), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("Not a directory")), qPrintable(text));
+    }
+
+    void startOpensTheMainWindowOnTheBase() {
+        TempDir dir;
+        tolven::ProgramOptions options;
+        options.base = dir.path() / "new" / "base";
+        options.feed = dir.path() / "feed";
+        auto form = tolven::open_program(options, dir.path() / "tolven");
+        QVERIFY(form != nullptr);
+        QCOMPARE(form->base(), *options.base);
+        for (const char* folder : {"Data", "SEI", "SEIR"})
+            QVERIFY(fs::is_directory(*options.base / folder));
     }
 };
 
-static tolven::testing::RegisterUiTest<MainWindowTest> registered;
+static RegisterUiTest<MainWindowTest> registered;
 
 #include "main_window_test.moc"

@@ -3,16 +3,26 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStyle>
-#include <QStyleOptionButton>
 #include <QTabBar>
 #include <QTableWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QWindow>
+
+#include <csignal>
+#include <sys/resource.h>
 
 #include "jvlink/feed_link.hpp"
 #include "raceday/TMainForm.hpp"
@@ -33,6 +43,10 @@ const fs::path& sampleBase() {
     return dir.path();
 }
 
+void copySampleBase(const fs::path& to) {
+    fs::copy(sampleBase(), to, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+}
+
 std::unique_ptr<TMainForm> openMainWindow(const fs::path& base, const DateTime& now) {
     auto form = std::make_unique<TMainForm>(
         base, std::make_unique<FeedLink>(base / "feed", base / "JVCache"));
@@ -41,6 +55,8 @@ std::unique_ptr<TMainForm> openMainWindow(const fs::path& base, const DateTime& 
     form->show();
     if (!QTest::qWaitForWindowExposed(form.get()))
         QTest::qFail("main window not exposed", __FILE__, __LINE__);
+    // The window a person starts with is the active one.
+    activate(form.get());
     return form;
 }
 
@@ -83,24 +99,28 @@ void requireShowing(QWidget* widget) {
     QVERIFY2(showing(widget, why), qPrintable(why));
 }
 
+namespace {
+
+// Where a person clicks a control: a check box or a radio button on its
+// indicator (its label may be much narrower than the control is laid out),
+// anything else in the middle.
+QPoint clickPoint(QWidget* widget) {
+    int indicator = 0;
+    if (qobject_cast<QRadioButton*>(widget) != nullptr) {
+        indicator =
+            widget->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, widget);
+    } else if (qobject_cast<QCheckBox*>(widget) != nullptr) {
+        indicator = widget->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, widget);
+    }
+    if (indicator > 0) return QPoint(indicator / 2 + 1, widget->height() / 2);
+    return widget->rect().center();
+}
+
+}  // namespace
+
 void clickWidget(QWidget* widget) {
     TOLVEN_REQUIRE(requireShowing(widget));
-    QPoint at = widget->rect().center();
-    // A check box or radio button reacts only on its box and its text, which
-    // may not reach the middle of a widget stretched by its layout.
-    QStyleOptionButton option;
-    option.initFrom(widget);
-    if (auto* box = qobject_cast<QCheckBox*>(widget)) {
-        option.text = box->text();
-        at =
-            widget->style()->subElementRect(QStyle::SE_CheckBoxClickRect, &option, widget).center();
-    } else if (auto* radio = qobject_cast<QRadioButton*>(widget)) {
-        option.text = radio->text();
-        at = widget->style()
-                 ->subElementRect(QStyle::SE_RadioButtonClickRect, &option, widget)
-                 .center();
-    }
-    QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, clickPoint(widget));
 }
 
 void clickTab(QTabBar* tabs, int index) {
@@ -133,12 +153,102 @@ void clickListRow(QListWidget* list, int row) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
 }
 
+void clickOnScreen(QWidget* widget) {
+    TOLVEN_REQUIRE(requireShowing(widget));
+    clickOnScreen(widget, clickPoint(widget));
+}
+
+void clickOnScreen(QWidget* widget, QPoint at) {
+    TOLVEN_REQUIRE(requireShowing(widget));
+    QWidget* top = widget->window();
+    QWindow* handle = top->windowHandle();
+    QVERIFY2(handle != nullptr, "the window has no window-system window");
+    QTest::mouseClick(handle, Qt::LeftButton, Qt::NoModifier, widget->mapTo(top, at));
+}
+
+void chooseMenu(QMainWindow* window, const QString& menu, const QString& entry) {
+    QMenuBar* bar = window->menuBar();
+    TOLVEN_REQUIRE(requireShowing(bar));
+    QMenu* opened = nullptr;
+    for (QAction* a : bar->actions()) {
+        if (a->text() == menu) {
+            QRect place = bar->actionGeometry(a);
+            QVERIFY2(place.width() > 0 && place.height() > 0, "the menu title has no size");
+            QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, place.center());
+            opened = a->menu();
+        }
+    }
+    QVERIFY2(opened != nullptr, qPrintable(QStringLiteral("no menu ") + menu));
+    QVERIFY2(QTest::qWaitFor([opened] { return opened->isVisible(); }, 2000),
+             qPrintable(QStringLiteral("the menu did not open: ") + menu));
+    for (QAction* a : opened->actions()) {
+        if (a->text() == entry) {
+            QVERIFY2(a->isEnabled(), qPrintable(QStringLiteral("disabled entry ") + entry));
+            QRect place = opened->actionGeometry(a);
+            QTest::mouseClick(opened, Qt::LeftButton, Qt::NoModifier, place.center());
+            return;
+        }
+    }
+    opened->close();
+    QFAIL(qPrintable(QStringLiteral("no entry ") + entry + QStringLiteral(" in ") + menu));
+}
+
+void clickToolButton(QMainWindow* window, const QString& actionName) {
+    QAction* action = window->findChild<QAction*>(actionName);
+    QVERIFY2(action != nullptr, qPrintable(QStringLiteral("no action ") + actionName));
+    QWidget* button = nullptr;
+    for (QToolBar* bar : window->findChildren<QToolBar*>()) {
+        if (QWidget* w = bar->widgetForAction(action)) button = w;
+    }
+    QVERIFY2(button != nullptr, qPrintable(QStringLiteral("no toolbar button ") + actionName));
+    clickWidget(button);
+}
+
+void whenModalShows(const std::function<void(QWidget* modal)>& act) {
+    QWidget* before = QApplication::activeModalWidget();
+    // The wait belongs to the test that asked for it: when that test ends
+    // without the window (it failed), nothing is run later.
+    const QString test = QString::fromLatin1(QTest::currentTestFunction()) + QLatin1Char('/') +
+                         QString::fromLatin1(QTest::currentDataTag());
+    auto* poll = new QTimer;
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, [poll, before, act, test] {
+        QString now = QString::fromLatin1(QTest::currentTestFunction()) + QLatin1Char('/') +
+                      QString::fromLatin1(QTest::currentDataTag());
+        if (now != test) {
+            poll->stop();
+            poll->deleteLater();
+            return;
+        }
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || modal == before || !modal->isVisible()) return;
+        poll->stop();
+        poll->deleteLater();
+        QPointer<QWidget> window(modal);
+        act(modal);
+        // A check that failed in `act` left the window open: close it, or
+        // the test would wait for it forever.
+        if (QTest::currentTestFailed() && window && window->isVisible()) {
+            if (auto* dialog = qobject_cast<QDialog*>(window.data())) {
+                dialog->QDialog::done(QDialog::Rejected);
+            } else {
+                window->close();
+            }
+        }
+    });
+    poll->start();
+}
+
+void activate(QWidget* window) {
+    window = window->window();
+    if (QApplication::activeWindow() == window) return;
+    window->activateWindow();
+    QVERIFY2(QTest::qWaitForWindowActive(window), qPrintable(describe(window) + " is not active"));
+}
+
 void pressKey(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers) {
     TOLVEN_REQUIRE(requireShowing(widget));
-    // Keys go to the active window's focus widget.
-    widget->activateWindow();
-    QVERIFY2(QTest::qWaitFor([widget] { return QApplication::activeWindow() == widget->window(); }),
-             "the window does not become active");
+    TOLVEN_REQUIRE(activate(widget));
     widget->setFocus(Qt::OtherFocusReason);
     QVERIFY2(widget->hasFocus(), "the widget does not take the keyboard focus");
     QTest::keyClick(widget, key, modifiers);
@@ -258,6 +368,23 @@ void requireOnScreen(QWidget* window) {
                             .arg(frame.height())
                             .arg(kTestScreen.width())
                             .arg(kTestScreen.height())));
+}
+
+FileSizeLimit::FileSizeLimit(long bytes) {
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    soft_ = limit.rlim_cur;
+    handler_ = std::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = static_cast<rlim_t>(bytes);
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = static_cast<rlim_t>(soft_);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, handler_);
 }
 
 }  // namespace tolven::testing

@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include "store/date_time.hpp"
@@ -17,6 +18,7 @@
 class QAccessibleInterface;
 class QLabel;
 class QListWidget;
+class QMainWindow;
 class QTabBar;
 class QTableWidget;
 class QWidget;
@@ -37,6 +39,9 @@ inline const DateTime kSampleNow{2026, 12, 6, 10, 0, 0};
 // must not rely on another test's writes.
 const std::filesystem::path& sampleBase();
 
+// A copy of the sample store in `to` (for tests that break files on purpose).
+void copySampleBase(const std::filesystem::path& to);
+
 // The main window on a base as the program opens it: fixed clock, shown and
 // exposed.
 std::unique_ptr<TMainForm> openMainWindow(const std::filesystem::path& base,
@@ -48,6 +53,20 @@ void clickWidget(QWidget* widget);
 void clickTab(QTabBar* tabs, int index);
 void clickCell(QTableWidget* grid, int row, int column);
 void clickListRow(QListWidget* list, int row);
+// A click that goes through the window system, as a real pointer's does: it
+// lands on whatever is on top at that place of the window, and a modal window
+// that blocks this one swallows it.
+void clickOnScreen(QWidget* widget);
+void clickOnScreen(QWidget* widget, QPoint at);
+// Opens a menu of the window's menu bar with the mouse and clicks an entry.
+void chooseMenu(QMainWindow* window, const QString& menu, const QString& entry);
+// Clicks the toolbar button of an action.
+void clickToolButton(QMainWindow* window, const QString& actionName);
+// Runs `act` on the next modal window once it shows (the caller then opens
+// it); `act` must close it.
+void whenModalShows(const std::function<void(QWidget* modal)>& act);
+// Makes the widget's window the active one (a person clicks its title).
+void activate(QWidget* window);
 // Gives the widget the keyboard focus and presses the key there.
 void pressKey(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
@@ -70,6 +89,21 @@ void requireItemsFit(QListWidget* list);
 void requireTextFits(QLabel* label);
 // The window lies inside the test screen.
 void requireOnScreen(QWidget* window);
+
+// While it lives, no file of this process may grow beyond `bytes`, and going
+// beyond it is a write error (EFBIG) instead of a signal: a write failure
+// that even a user who may write everywhere meets.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  private:
+    unsigned long long soft_;
+    void (*handler_)(int);
+};
 
 }  // namespace tolven::testing
 

@@ -1,0 +1,203 @@
+#include "app/program_start.hpp"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QString>
+
+#include <array>
+#include <cstdio>
+#include <string_view>
+
+#include "jvlink/bridge_jvlink.hpp"
+#include "jvlink/feed_link.hpp"
+#include "jvlink/result_text.hpp"
+#include "raceday/TMainForm.hpp"
+#include "store/base_folder.hpp"
+#include "store/data_store.hpp"
+#include "widgets/TIniGT.hpp"
+#include "widgets/TMsgDlg.hpp"
+#include "widgets/error_boundary.hpp"
+#include "widgets/qt_text.hpp"
+
+namespace fs = std::filesystem;
+
+namespace tolven {
+namespace {
+
+// Qt's own command-line options, which QApplication takes out of the
+// arguments itself (with one dash or two).
+constexpr std::array<std::string_view, 15> kQtOptionsWithValue = {
+    "platform",    "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+    "qwindowicon", "qwindowtitle",       "session",       "style",  "stylesheet",
+    "display",     "geometry",           "title",         "name",   "visual"};
+constexpr std::array<std::string_view, 6> kQtFlags = {"reverse", "widgetcount", "nograb",
+                                                      "dograb",  "sync",        "qmljsdebugger"};
+
+template <std::size_t N>
+bool listed(const std::array<std::string_view, N>& names, std::string_view name) {
+    for (std::string_view n : names) {
+        if (n == name) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string program_usage() {
+    return "usage: tolven [--base DIR] [--feed DIR] [--jvlink feed|bridge]\n"
+           "  --base DIR   the folder of the race-day store and the settings file\n"
+           "               (default: $TOLVEN_HOME, else the program's folder when it is\n"
+           "               writable, else ~/.local/share/tolven)\n"
+           "  --feed DIR   the feed folder the data import reads (default: the folder\n"
+           "               chosen with JVLink設定, else <base>/feed)\n"
+           "  --jvlink feed|bridge\n"
+           "               where JV-Data comes from: the feed folder, or the JV-Link\n"
+           "               component through tolven-jvbridge.exe (default: the\n"
+           "               [JVLink] Source setting, else feed)\n"
+           "  --help       print this text and exit\n"
+           "  --version    print the version and exit\n"
+           "Qt's own options (-platform NAME, -style NAME, ...) are passed on to Qt.\n";
+}
+
+std::string program_version() {
+    return "TOLVEN Ver.1.30";
+}
+
+ProgramOptions parse_program_options(const std::vector<std::string>& args) {
+    ProgramOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+            continue;
+        }
+        if (arg == "--version") {
+            options.version = true;
+            continue;
+        }
+        // --base DIR or --base=DIR; a following option is not a value.
+        auto folder = [&](const std::string& name) -> std::optional<fs::path> {
+            std::string value;
+            if (arg == name) {
+                if (i + 1 >= args.size() || args[i + 1].empty() || args[i + 1][0] == '-')
+                    throw ProgramUsageError(name + " needs a folder");
+                value = args[++i];
+            } else if (arg.rfind(name + "=", 0) == 0) {
+                value = arg.substr(name.size() + 1);
+                if (value.empty()) throw ProgramUsageError(name + " needs a folder");
+            } else {
+                return std::nullopt;
+            }
+            return fs::path(value);
+        };
+        if (auto base = folder("--base")) {
+            options.base = *base;
+            continue;
+        }
+        if (auto feed = folder("--feed")) {
+            options.feed = *feed;
+            continue;
+        }
+        if (arg == "--jvlink" || arg.rfind("--jvlink=", 0) == 0) {
+            std::string value;
+            if (arg == "--jvlink") {
+                if (i + 1 < args.size()) value = args[++i];
+            } else {
+                value = arg.substr(9);
+            }
+            options.jvlink = parse_link_source(value);
+            if (!options.jvlink) throw ProgramUsageError("--jvlink needs feed or bridge");
+            continue;
+        }
+        if (arg.size() > 1 && arg[0] == '-') {
+            std::string_view name(arg);
+            name.remove_prefix(name.rfind("--", 0) == 0 ? 2 : 1);
+            std::string_view bare = name.substr(0, name.find('='));
+            if (listed(kQtFlags, bare)) continue;
+            if (listed(kQtOptionsWithValue, bare)) {
+                if (bare.size() == name.size()) {
+                    if (i + 1 >= args.size()) throw ProgramUsageError(arg + " needs a value");
+                    ++i;
+                }
+                continue;
+            }
+            throw ProgramUsageError("unknown option \"" + arg + "\"");
+        }
+        throw ProgramUsageError("unexpected argument \"" + arg + "\"");
+    }
+    return options;
+}
+
+std::unique_ptr<TMainForm> open_program(const ProgramOptions& options, const fs::path& executable) {
+    fs::path base = resolve_base_folder(options.base, executable);
+    const QString failed = QStringLiteral("フォルダ「%1」を作成できませんでした。")
+                               .arg(QString::fromStdString(base.string()));
+    std::unique_ptr<TMainForm> form;
+    bool made = guarded(nullptr, failed, [&] {
+        // The main window makes Data, SEI and SEIR too; making them here
+        // first reports a base that cannot be made before any window exists.
+        fs::create_directories(base);
+        DataStore(base).create_folders();
+
+        // The JV-Link: the feed folder (FeedLink), or the real component
+        // through the bridge when the settings or --jvlink choose it.
+        TIniGT::setApplicationDir(base);
+        TIniGT ini;
+        IniFile settings(ini.path());
+        LinkSettings source = read_link_settings(
+            [&settings](std::string_view key) { return settings.read_text("JVLink", key, ""); });
+        if (options.jvlink) {
+            source.source = *options.jvlink;
+            source.problem.clear();
+        }
+        if (!source.problem.empty()) TMsgDlg::warning(nullptr, qs(source.problem));
+        std::unique_ptr<JvLink> link;
+        FeedLink* feed_link = nullptr;
+        if (source.source == LinkSource::Bridge) {
+            auto bridge =
+                std::make_unique<BridgeJvLink>(bridge_options(source, executable.parent_path()));
+            // The start-up check: without the component the program cannot work.
+            BridgePresence presence = bridge->check_presence();
+            if (presence.state != BridgePresence::State::Installed) {
+                TMsgDlg::information(nullptr, qs(presence.message));
+                return;
+            }
+            bridge->set_failure_reporter([](const std::string& text) {
+                TMsgDlg::warning(QApplication::activeWindow(), qs(text));
+            });
+            link = std::move(bridge);
+        } else {
+            fs::path feed = base / "feed";
+            QString folder =
+                ini.ReadString(QStringLiteral("FeedLink"), QStringLiteral("Folder"), QString());
+            if (!folder.isEmpty()) feed = folder.toStdString();
+            if (options.feed) feed = fs::absolute(*options.feed);
+            auto feed_owner = std::make_unique<FeedLink>(feed, base / "JVCache");
+            feed_link = feed_owner.get();
+            link = std::move(feed_owner);
+        }
+        form = std::make_unique<TMainForm>(base, std::move(link));
+        TMainForm* window = form.get();
+        if (feed_link == nullptr) return;
+        feed_link->set_folder_chooser([window](const fs::path& current) -> std::optional<fs::path> {
+            QString chosen =
+                QFileDialog::getExistingDirectory(window, QStringLiteral("データフォルダの選択"),
+                                                  QString::fromStdString(current.string()));
+            if (chosen.isEmpty()) return std::nullopt;
+            window->ini().WriteString(QStringLiteral("FeedLink"), QStringLiteral("Folder"), chosen);
+            return fs::path(chosen.toStdString());
+        });
+    });
+    if (!made) {
+        // Also for a start from a terminal or a script.
+        std::fprintf(stderr, "tolven: %s\n", TMsgDlg::lastMessage().toUtf8().constData());
+        return nullptr;
+    }
+    if (!form) {
+        // The bridge found no component (its message was shown).
+        std::fprintf(stderr, "tolven: %s\n", TMsgDlg::lastMessage().toUtf8().constData());
+    }
+    return form;
+}
+
+}  // namespace tolven

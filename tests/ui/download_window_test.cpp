@@ -1,0 +1,324 @@
+// The download window as a person uses it: an import of the sample feed with
+// its progress and built-data list, closing the window during a run, cancel,
+// and a component error; then the road from the import to a saved PDF.
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QApplication>
+#include <QDateTimeEdit>
+#include <QDesktopServices>
+#include <QListView>
+#include <QListWidget>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "jvlink/TGetDataForm.hpp"
+#include "jvlink/sample_feed.hpp"
+#include "prediction/TYosoForm.hpp"
+#include "printing/TAllPrintForm.hpp"
+#include "printing/TPintSetForm.hpp"
+#include "printing/TPrevX.hpp"
+#include "raceday/TMainForm.hpp"
+#include "store/cp932.hpp"
+#include "store/data_store.hpp"
+#include "support/fake_jvlink.hpp"
+#include "support/records.hpp"
+#include "support/sample_store.hpp"
+#include "support/temp_dir.hpp"
+#include "ui_fixture.hpp"
+#include "ui_tests.hpp"
+#include "widgets/TIniGT.hpp"
+#include "widgets/TMsgDlg.hpp"
+
+namespace fs = std::filesystem;
+using namespace tolven::testing;
+
+namespace {
+
+// A component whose reading takes a little time per record, as a real one
+// does, and that lets a test act after a given read.
+class SlowJvLink : public FakeJvLink {
+  public:
+    std::function<void(int reads)> after_read;
+    int reads_done = 0;
+
+    int JVRead(std::string& buffer, int& size, std::string& file) override {
+        int r = FakeJvLink::JVRead(buffer, size, file);
+        ++reads_done;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        if (after_read) after_read(reads_done);
+        return r;
+    }
+};
+
+std::unique_ptr<SlowJvLink> raceCards(int races) {
+    auto link = std::make_unique<SlowJvLink>();
+    link->read_count = 1;
+    link->last_file_timestamp = "20261205100000";
+    for (int i = 0; i < races; ++i) {
+        link->reads.push_back(
+            FakeJvLink::record(race_record(20261212 + i / 12, "06", i % 12 + 1, "1")));
+    }
+    link->reads.push_back({-1, "", "feed.txt"});
+    link->reads.push_back({0, "", ""});
+    return link;
+}
+
+int count(const std::vector<std::string>& calls, const std::string& call) {
+    return static_cast<int>(std::count(calls.begin(), calls.end(), call));
+}
+
+}  // namespace
+
+class DownloadWindowTest : public QObject {
+    Q_OBJECT
+
+    QStringList opened_;
+
+  public slots:
+    void openUrl(const QUrl& url) { opened_ << url.toLocalFile(); }
+
+  private slots:
+    void initTestCase() {
+        TMsgDlg::setAutoAnswer(QMessageBox::Yes);
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+    }
+    void cleanupTestCase() {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        TMsgDlg::setAutoAnswer(std::nullopt);
+    }
+
+    // Closing the window during a reading asks as 中止 does. Yes stops the
+    // reading, closes it and then the window; No lets the run go on with
+    // the window open.
+    void closingDuringTheReading_data() {
+        QTest::addColumn<bool>("escape");
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("title bar, yes") << false << true;
+        QTest::newRow("title bar, no") << false << false;
+        QTest::newRow("Esc, yes") << true << true;
+        QTest::newRow("Esc, no") << true << false;
+    }
+    void closingDuringTheReading() {
+        QFETCH(bool, escape);
+        QFETCH(bool, yes);
+        TempDir dir;
+        auto owned = raceCards(240);
+        SlowJvLink* link = owned.get();
+        TMainForm form(dir.path(), std::move(owned));
+        form.setClock([] { return kSampleNow; });
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        bool visibleAfterClose = false;
+        bool runningAfterClose = false;
+        whenModalShows([&](QWidget* modal) {
+            auto* d = qobject_cast<TGetDataForm*>(modal);
+            QVERIFY(d != nullptr);
+            link->after_read = [&, d](int reads) {
+                if (reads != 30) return;
+                // The close comes with the next events the window lets in.
+                QTimer::singleShot(0, d, [&, d] {
+                    TMsgDlg::setNextAnswer(yes ? QMessageBox::Yes : QMessageBox::No);
+                    if (escape) {
+                        QTest::keyClick(d, Qt::Key_Escape);
+                    } else {
+                        d->close();
+                    }
+                    visibleAfterClose = d->isVisible();
+                    runningAfterClose = d->running();
+                });
+            };
+            clickWidget(d->startButton());
+            // Without yes the run ends on its own and the window stays.
+            if (!yes) {
+                QVERIFY(d->isVisible());
+                QVERIFY(d->progressText().startsWith(QStringLiteral("データ読込み完了")));
+                QCOMPARE(d->builtList()->model()->rowCount(), 240);
+                int shown = TMsgDlg::shownCount();
+                d->close();
+                QCOMPARE(TMsgDlg::shownCount(), shown);  // no question when idle
+                QVERIFY(!d->isVisible());
+            }
+        });
+        clickToolButton(&form, QStringLiteral("JVDataGet"));
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+        QVERIFY2(visibleAfterClose, "the window went away while it was reading");
+        QVERIFY(runningAfterClose);
+        QCOMPARE(count(link->calls, "JVClose"), 1);
+        QCOMPARE(count(link->calls, "JVCancel"), yes ? 1 : 0);
+        if (yes) {
+            QVERIFY2(link->reads_done < 120, qPrintable(QString::number(link->reads_done)));
+            QCOMPARE(TMsgDlg::lastMessage(), QStringLiteral("JVCancel:キャンセルされました"));
+        }
+        // What was read before the close is kept.
+        auto races = tolven::DataStore::read_records(
+            tolven::DataStore(dir.path()).day_file(tolven::sj("2026年12月12日中山"), ".jvRA"),
+            tolven::RecordKind::Race);
+        QVERIFY(races.has_value() && races->size() == 12);
+    }
+
+    // A window that goes away while its download runs closes the reading.
+    void aWindowThatGoesAwayClosesTheReading() {
+        TempDir dir;
+        SlowJvLink link;
+        link.read_count = 3;
+        link.download_count = 3;
+        link.statuses = {0};  // the download never finishes
+        tolven::DataStore store(dir.path());
+        tolven::CancelFlag cancel;
+        TIniGT::setApplicationDir(dir.path());
+        TIniGT ini;
+        {
+            TGetDataForm form(link, store, cancel, ini);
+            form.show();
+            clickWidget(form.startButton());
+            QVERIFY(form.running());
+            QVERIFY(QTest::qWaitFor([&] { return count(link.calls, "JVStatus") > 2; }, 2000));
+            QCOMPARE(count(link.calls, "JVClose"), 0);
+        }
+        QCOMPARE(count(link.calls, "JVClose"), 1);
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
+    void cancelDuringTheReadingKeepsWhatWasFiled() {
+        TempDir dir;
+        auto owned = raceCards(60);
+        SlowJvLink* link = owned.get();
+        TMainForm form(dir.path(), std::move(owned));
+        form.setClock([] { return kSampleNow; });
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        whenModalShows([&](QWidget* modal) {
+            auto* d = qobject_cast<TGetDataForm*>(modal);
+            link->after_read = [&, d](int reads) {
+                if (reads == 15) QTimer::singleShot(0, d->cancelButton(), &QPushButton::click);
+            };
+            clickWidget(d->startButton());
+            QCOMPARE(d->progressText(), QStringLiteral("JVCancel:キャンセルされました"));
+            QVERIFY(d->builtList()->model()->rowCount() >= 15 &&
+                    d->builtList()->model()->rowCount() < 60);
+            QVERIFY(d->startButton()->isEnabled());
+            d->close();
+        });
+        clickToolButton(&form, QStringLiteral("JVDataGet"));
+        QCOMPARE(count(link->calls, "JVClose"), 1);
+        QCOMPARE(count(link->calls, "JVCancel"), 1);
+    }
+
+    void aComponentErrorShowsItsMessage() {
+        TempDir dir;
+        auto fake = std::make_unique<FakeJvLink>();
+        fake->open_result = -504;
+        TMainForm form(dir.path(), std::move(fake));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        whenModalShows([](QWidget* modal) {
+            auto* d = qobject_cast<TGetDataForm*>(modal);
+            clickWidget(d->startButton());
+            QVERIFY(d->startButton()->isEnabled());
+            d->close();
+        });
+        clickToolButton(&form, QStringLiteral("JVDataGet"));
+        QCOMPARE(TMsgDlg::lastMessage(),
+                 QStringLiteral("JVOpenエラー:サーバーがメンテナンス中です。(-504)"));
+    }
+
+    // The road of a new user: import the feed in the download window, choose
+    // a day with the keyboard, press 的中, print the bet list and save it as
+    // a PDF from the preview.
+    void fromTheImportToAPdf() {
+        TempDir dir;
+        const fs::path base = dir.path();
+        const tolven::SampleFeedOptions feed{21, 2, 20261206};
+        tolven::make_sample_feed(base / "feed", feed);
+        // What the same feed gives without a window, for the list's length.
+        TempDir quiet;
+        int builtLines = import_sample_feed(quiet.path(), feed, kSampleNow);
+
+        auto form = openMainWindow(base);
+        whenModalShows([&](QWidget* modal) {
+            auto* d = qobject_cast<TGetDataForm*>(modal);
+            QVERIFY(d != nullptr);
+            TOLVEN_REQUIRE(requireOnScreen(d));
+            // The from-time: the year of the picker stepped down with the
+            // arrow key, from 2026 to 2020.
+            QDateTimeEdit* picker = d->datePicker();
+            QCOMPARE(picker->currentSection(), QDateTimeEdit::YearSection);
+            for (int i = 0; i < 6; ++i) TOLVEN_REQUIRE(pressKey(picker, Qt::Key_Down));
+            QVERIFY2(d->hiddenLabelText().startsWith(QStringLiteral("2020/")),
+                     qPrintable(d->hiddenLabelText()));
+            clickWidget(d->startButton());
+            QVERIFY(QTest::qWaitFor(
+                [&] { return d->progressText().startsWith(QStringLiteral("データ読込み完了")); },
+                120000));
+            QVERIFY(!d->running());
+            QCOMPARE(d->builtList()->model()->rowCount(), builtLines);
+            QAbstractItemModel* lines = d->builtList()->model();
+            QVERIFY(lines->index(0, 0).data().toString().startsWith(QStringLiteral("作成済み:")));
+            QVERIFY(lines->index(lines->rowCount() - 1, 0)
+                        .data()
+                        .toString()
+                        .startsWith(QStringLiteral("作成済み:")));
+            // The list shows its newest lines.
+            QRect last = d->builtList()->visualRect(lines->index(lines->rowCount() - 1, 0));
+            QVERIFY(d->builtList()->viewport()->rect().contains(last));
+            saveScreenshot(d, "download-window.png");
+            d->close();
+        });
+        clickToolButton(form.get(), QStringLiteral("JVDataGet"));
+        // Closing the download window shows every day.
+        QVERIFY(form->findChild<QRadioButton*>(QStringLiteral("Hiduke2"))->isChecked());
+        QVERIFY(form->dayList()->count() >= 8);
+
+        // The keyboard: into the list and down to the fifth day, the first
+        // finished day (2026-12-05) after today's three meetings.
+        TOLVEN_REQUIRE(activate(form.get()));
+        form->dayList()->setFocus(Qt::TabFocusReason);
+        QCOMPARE(form->dayList()->currentRow(), 0);
+        QVERIFY(form->bannerText().isEmpty());
+        for (int i = 0; i < 4; ++i) pressKey(form->dayList(), Qt::Key_Down);
+        QString day = form->dayList()->item(4)->text();
+        QVERIFY(day.startsWith(QStringLiteral("2026年12月05日")));
+        QVERIFY(form->bannerText().startsWith(day.left(11)));
+        QVERIFY2(form->bannerText().contains(day.right(2)),
+                 qPrintable(form->bannerText() + QStringLiteral(" / ") + day));
+        TOLVEN_REQUIRE(requireShowing(form->predictionForm()));
+
+        // 的中: the hit list of the date is written and opened.
+        clickWidget(form->predictionForm()->hitButton());
+        QCOMPARE(opened_.size(), 1);
+        QVERIFY(fs::exists(opened_[0].toStdString()));
+
+        // 印刷: the print dialog, OK for the bet list, the preview in front
+        // and usable while the dialog is open, a PDF saved from it.
+        fs::path pdf = base / "betlist.pdf";
+        bool previewUsable = false;
+        whenModalShows([&](QWidget* modal) {
+            auto* dialog = qobject_cast<TPintSetForm*>(modal);
+            QVERIFY(dialog != nullptr);
+            clickOnScreen(dialog->findChild<QPushButton*>(QStringLiteral("OkButton")));
+            TAllPrintForm* preview = form->printPreview();
+            QVERIFY(QTest::qWaitForWindowActive(preview));
+            QCOMPARE(preview->windowTitle(), QStringLiteral("TOLVEN２買い目リスト印刷"));
+            TAllPrintForm::setNextPdfFile(QString::fromStdString(pdf.string()));
+            clickOnScreen(preview->findChild<QPushButton*>(QStringLiteral("PdfButton")));
+            previewUsable = fs::exists(pdf);
+            saveScreenshot(preview, "preview-betlist.png");
+            clickOnScreen(dialog->findChild<QPushButton*>(QStringLiteral("CancelButton")));
+        });
+        clickToolButton(form.get(), QStringLiteral("PrintBtn"));
+        QVERIFY2(previewUsable, "the preview did not take the click while the dialog was open");
+        QVERIFY(read_bytes(pdf).rfind("%PDF", 0) == 0);
+    }
+};
+
+static RegisterUiTest<DownloadWindowTest> registered;
+
+#include "download_window_test.moc"
