@@ -19,6 +19,7 @@
 #include "prediction/user_prediction.hpp"
 #include "raceday/race_header.hpp"
 #include "views/view_tables.hpp"
+#include "widgets/error_boundary.hpp"
 
 using tolven::qs;
 
@@ -52,19 +53,21 @@ QFont gothic(int pixels, bool bold) {
     return font;
 }
 
-// A bet list: as wide as its longest line ("  12-13"), tall enough for the
-// nine slots, never scrolled sideways.
+// A bet list: as wide as its longest line ("  12-13"), never scrolled
+// sideways; it takes the height of the nine slots where the page has it, and
+// scrolls only when the window is made smaller than that (tiled views).
 QListWidget* betList(QWidget* parent, const QString& name) {
     auto* list = new QListWidget(parent);
     list->setFont(gothic(15, true));
     list->setAccessibleName(name);
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     QFontMetrics metrics(list->font());
     int margin = 2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1);
     list->setFixedWidth(metrics.horizontalAdvance(QString(7, QLatin1Char('0'))) + margin +
                         2 * list->frameWidth() + 2);
-    list->setMinimumHeight(9 * (metrics.height() + 2) + 2 * list->frameWidth());
+    list->setMinimumHeight(2 * (metrics.height() + 2) + 2 * list->frameWidth());
+    list->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     return list;
 }
 
@@ -226,7 +229,10 @@ QTableWidget* TYosoForm::userGrid() const {
 void TYosoForm::clickUserCell(int row, int column) {
     int n = currentRace();
     if (n < 0 || n >= day_.race_count) return;
-    tolven::toggle_check_item(day_, n, row, column);
+    // The tick is kept in memory when the user file cannot be written; the
+    // file is written again with the next tick or when the program closes.
+    tolven::guarded(this, QStringLiteral("予想を保存できませんでした。"),
+                    [&] { tolven::toggle_check_item(day_, n, row, column); });
     // The race is shown again: only the user page changes.
     race_ = n;
     pageStale_[1] = true;

@@ -17,6 +17,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
 #include <QUrl>
@@ -426,6 +429,34 @@ class MainWindowTest : public QObject {
         TOLVEN_REQUIRE(requireNoDayShown(*form));
         TOLVEN_REQUIRE(clickDay(*form, kNakayama));
         QVERIFY(fs::is_regular_file(dayFile(dir.path(), kNakayama, ".User")));
+    }
+
+    // A tick whose user file cannot be written is reported; the tick stays on
+    // screen and the program carries on.
+    void aTickThatCannotBeSaved() {
+        TempDir dir;
+        copySampleBase(dir.path());
+        auto form = openMainWindow(dir.path());
+        TOLVEN_REQUIRE(showYesterday(*form));
+        TOLVEN_REQUIRE(clickDay(*form, kNakayama));
+        TYosoForm* yoso = form->predictionForm();
+        TOLVEN_REQUIRE(clickTab(yoso->pages()->tabBar(), 1));
+        int before = TMsgDlg::shownCount();
+        {
+            FileSizeLimit limit(100);
+            TOLVEN_REQUIRE(clickCell(yoso->userGrid(), 1, 3));
+        }
+        QCOMPARE(TMsgDlg::shownCount(), before + 1);
+        QVERIFY2(TMsgDlg::lastMessage().startsWith(QStringLiteral("予想を保存できませんでした。")),
+                 qPrintable(TMsgDlg::lastMessage()));
+        QVERIFY(TMsgDlg::lastMessage().contains(QStringLiteral("File too large")));
+        QCOMPARE(yoso->userGrid()->item(1, 3)->text(), QStringLiteral("●"));
+        // The next tick saves both.
+        TOLVEN_REQUIRE(clickCell(yoso->userGrid(), 2, 3));
+        std::string saved = read_bytes(dayFile(dir.path(), kNakayama, ".User"));
+        // Rows 1 and 2 are horses 2 and 3: their first check item is ticked.
+        QVERIFY(saved.find("| 2|1|") != std::string::npos);
+        QVERIFY(saved.find("| 3|1|") != std::string::npos);
     }
 
     // A runner without a bracket number: the figures exist, but the

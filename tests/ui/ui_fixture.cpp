@@ -241,9 +241,14 @@ void whenModalShows(const std::function<void(QWidget* modal)>& act) {
 
 void activate(QWidget* window) {
     window = window->window();
-    if (QApplication::activeWindow() == window) return;
-    window->activateWindow();
-    QVERIFY2(QTest::qWaitForWindowActive(window), qPrintable(describe(window) + " is not active"));
+    // The platform may still be settling an earlier activation (a window
+    // shown and hidden during a day load); ask until the window stays active.
+    QVERIFY2(QTest::qWaitFor([window] {
+                 if (QApplication::activeWindow() == window) return true;
+                 window->activateWindow();
+                 return false;
+             }),
+             qPrintable(describe(window) + " is not active"));
 }
 
 void pressKey(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers) {
