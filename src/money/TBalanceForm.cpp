@@ -107,7 +107,10 @@ TBalanceForm::TBalanceForm(std::filesystem::path base, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
 
     // The choices: period, whose bets, the wide option.
+    // Two rows, so that the window fits beside the race-day list: the period
+    // with the buttons, then whose bets.
     auto* choices = new QHBoxLayout;
+    auto* sources = new QHBoxLayout;
     auto* period = new QGroupBox(QStringLiteral("期間"), this);
     auto* periodLayout = new QHBoxLayout(period);
     from_ = new QDateEdit(period);
@@ -137,15 +140,17 @@ TBalanceForm::TBalanceForm(std::filesystem::path base, QWidget* parent)
     sourceLayout->addWidget(user_);
     wide_ = new QCheckBox(QStringLiteral("ワイドを含む"), source);
     sourceLayout->addWidget(wide_);
-    choices->addWidget(source);
+    sources->addWidget(source);
+    sources->addStretch(1);
 
     run_ = new QPushButton(QStringLiteral("集計(&R)"), this);
     cancel_ = new QPushButton(QStringLiteral("中止"), this);
     cancel_->setEnabled(false);
-    choices->addWidget(run_);
-    choices->addWidget(cancel_);
+    choices->addWidget(run_, 0, Qt::AlignBottom);
+    choices->addWidget(cancel_, 0, Qt::AlignBottom);
     choices->addStretch(1);
     layout->addLayout(choices);
+    layout->addLayout(sources);
 
     auto* status = new QHBoxLayout;
     progress_ = new QProgressBar(this);
@@ -188,11 +193,12 @@ TBalanceForm::TBalanceForm(std::filesystem::path base, QWidget* parent)
     layout->addWidget(split, 1);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(new QLabel(
+    auto* note = new QLabel(
         QStringLiteral("1点100円で買ったとした場合の成績です。過去の成績は将来の結果を約束する"
                        "ものではありません。"),
-        this));
-    buttons->addStretch(1);
+        this);
+    note->setWordWrap(true);
+    buttons->addWidget(note, 1);
     csv_ = new QPushButton(QStringLiteral("CSV保存(&S)"), this);
     print_ = new QPushButton(QStringLiteral("印刷(&P)"), this);
     csv_->setEnabled(false);

@@ -39,6 +39,7 @@
 #include "jvlink/TGetDataForm.hpp"
 #include "jvlink/result_text.hpp"
 #include "jvlink/results_refresh.hpp"
+#include "money/TBalanceForm.hpp"
 #include "money/TshikinForm.hpp"
 #include "prediction/TYosoForm.hpp"
 #include "prediction/hit_export.hpp"
@@ -47,6 +48,7 @@
 #include "printing/TAllPrintForm.hpp"
 #include "printing/TPintSetForm.hpp"
 #include "printing/TPrevX.hpp"
+#include "printing/balance_layout.hpp"
 #include "printing/print_layouts.hpp"
 #include "raceday/TProgressForm.hpp"
 #include "raceday/TickerWidget.hpp"
@@ -196,6 +198,8 @@ void TMainForm::createActions() {
                            QStringLiteral("資金配分の計算をします"));
     QAction* jisseki = make(QStringLiteral("JissekiBtn"), QStringLiteral("実績表"),
                             QStringLiteral("実績表を表示します"));
+    QAction* balance = make(QStringLiteral("BalanceBtn"), QStringLiteral("収支分析"),
+                            QStringLiteral("過去の買い目の収支を期間・券種・パターン別に集計します"));
     QAction* print = make(QStringLiteral("PrintBtn"), QStringLiteral("印刷"),
                           QStringLiteral("買い目や予想支援ﾃﾞｰﾀを印刷します"));
     QAction* quit = make(QStringLiteral("ExitBtn"), QStringLiteral("終了"), QStringLiteral("終了"));
@@ -206,7 +210,7 @@ void TMainForm::createActions() {
     toolBar_->setObjectName(QStringLiteral("ToolBar"));
     toolBar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
     for (QAction* a :
-         {jvget, kekka, yoso, shutuba, graph, calc, shikin, jisseki, print, quit, panel}) {
+         {jvget, kekka, yoso, shutuba, graph, calc, shikin, jisseki, balance, print, quit, panel}) {
         toolBar_->addAction(a);
     }
     for (QAction* a : {yoso, shutuba, graph, calc, shikin}) a->setEnabled(false);
@@ -272,6 +276,8 @@ void TMainForm::createActions() {
     connect(calc, &QAction::triggered, this, [this] { showChild(calcWindow_); });
     connect(shikin, &QAction::triggered, this, [this] { showChild(allocationWindow_); });
     connect(jisseki, &QAction::triggered, this, &TMainForm::ShowResultsRecord);
+    // The balance reads the store, not the loaded day: always available.
+    connect(balance, &QAction::triggered, this, [this] { showChild(balanceWindow_); });
     auto printAction = [this] {
         if (!loaded_ || !complete_ || day_.race_count <= 0) {
             TMsgDlg::warning(this, QStringLiteral("分析用データを読み込んでください。"));
@@ -594,6 +600,19 @@ void TMainForm::createChildren() {
     yoso_ = new TYosoForm(day_);
     yoso_->onHitExport = [this](bool longshot) { exportHits(longshot); };
     predictionWindow_ = addChild(QStringLiteral("予想表"), yoso_);
+    balance_ = new TBalanceForm(base_);
+    balance_->onPrint = [this](const tolven::BalanceReport& report) { printBalance(report); };
+    balance_->onError = [this](const QString& text) { TMsgDlg::information(this, text); };
+    balanceWindow_ = addChild(QStringLiteral("収支分析"), balance_);
+}
+
+void TMainForm::printBalance(const tolven::BalanceReport& report) {
+    tolven::guarded(this, QStringLiteral("印刷できませんでした。"), [&] {
+        TPrevX* preview = allPrint_->preview();
+        preview->newDocument();
+        tolven::draw_balance(report, preview->canvas());
+        allPrint_->showDocument(qs(tolven::balance_caption()));
+    });
 }
 
 int TMainForm::currentPredictionRace() const {

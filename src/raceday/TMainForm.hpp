@@ -9,6 +9,7 @@
 
 #include "jvlink/JvLink.hpp"
 #include "jvlink/import.hpp"
+#include "money/balance.hpp"
 #include "money/fund_allocation.hpp"
 #include "raceday/catalogue.hpp"
 #include "raceday/day_loader.hpp"
@@ -33,6 +34,7 @@ class TCalForm;
 class TContentsForm;
 class TGraphForm;
 class TYosoForm;
+class TBalanceForm;
 class TshikinForm;
 class TAllPrintForm;
 
@@ -88,6 +90,9 @@ class TMainForm : public QMainWindow {
     // Draws a printout into the preview and shows it: item 0 the bet list,
     // item k the analysis sheet of race k, -1 the fund allocation table.
     void printItem(int item);
+    // Draws the balance report into the preview and shows it.
+    void printBalance(const tolven::BalanceReport& report);
+    TBalanceForm* balanceForm() const { return balance_; }
     // Where 目次 looks for the user guide (tests); by default the base
     // folder, the program's folder, the installed data folder and the
     // source tree.
@@ -167,6 +172,8 @@ class TMainForm : public QMainWindow {
     TGraphForm* graph_ = nullptr;
     TContentsForm* contents_ = nullptr;
     TshikinForm* shikin_ = nullptr;
+    TBalanceForm* balance_ = nullptr;
+    QMdiSubWindow* balanceWindow_ = nullptr;
     // A window of its own, not a child of this one, so that the modal print
     // dialog does not block it.
     std::unique_ptr<TAllPrintForm> allPrint_;

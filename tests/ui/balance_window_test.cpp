@@ -3,6 +3,7 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineSeries>
+#include <QMdiArea>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -14,6 +15,9 @@
 #include <QtCharts/QChartView>
 
 #include "money/TBalanceForm.hpp"
+#include "printing/TAllPrintForm.hpp"
+#include "printing/TPrevX.hpp"
+#include "raceday/TMainForm.hpp"
 #include "pipeline/backtest.hpp"
 #include "support/temp_dir.hpp"
 #include "ui_fixture.hpp"
@@ -109,6 +113,36 @@ class BalanceWindowTest : public QObject {
         TOLVEN_REQUIRE(clickWidget(form_->csvButton()));
         QCOMPARE(QString::fromStdString(read_bytes(dir.path() / "balance.csv")),
                  QString::fromStdString(tolven::balance_csv(form_->report())));
+    }
+
+    // From the main window's toolbar: the balance opens without a day loaded,
+    // and its printout comes up in the print preview.
+    void openedAndPrintedFromTheMainWindow() {
+        form_.reset();
+        auto main = openMainWindow(sampleBase());
+        TOLVEN_REQUIRE(clickToolButton(main.get(), QStringLiteral("BalanceBtn")));
+        TBalanceForm* balance = main->balanceForm();
+        TOLVEN_REQUIRE(requireShowing(balance));
+        TOLVEN_REQUIRE(requireShowing(balance->runButton()));
+        // It fits beside the race-day list at the first-start size: nothing
+        // lies beyond the view area.
+        QWidget* area = main->mdiArea()->viewport();
+        for (QWidget* w : std::initializer_list<QWidget*>{balance->runButton(), balance->cancelButton(),
+                                                          balance->printButton(), balance->csvButton(),
+                                                          balance->wideBox()}) {
+            QRect inArea(w->mapTo(area, QPoint(0, 0)), w->size());
+            QVERIFY2(area->rect().contains(inArea), qPrintable(w->objectName() + w->accessibleName()));
+        }
+        TOLVEN_REQUIRE(clickWidget(balance->runButton()));
+        QVERIFY(balance->report().total.tickets > 0);
+        TOLVEN_REQUIRE(clickWidget(balance->printButton()));
+        TAllPrintForm* preview = main->printPreview();
+        QTRY_VERIFY(preview->isVisible());
+        QCOMPARE(preview->windowTitle(), QStringLiteral("TOLVEN 収支分析印刷"));
+        QCOMPARE(preview->preview()->PageCount(), 1);
+        TOLVEN_REQUIRE(requireOnScreen(main.get()));
+        saveScreenshot(main.get(), "balance-in-main-window.png");
+        preview->close();
     }
 
     void cancelStopsBetweenDays() {
