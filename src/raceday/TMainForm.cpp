@@ -240,6 +240,10 @@ void TMainForm::createActions() {
     tickerMenu->setObjectName(QStringLiteral("TickerMenu"));
     tickerMenu->setStatusTip(QStringLiteral("ﾃｨｯｶの表示/非表示選択"));
     tickerMenu->setCheckable(true);
+    view->addSeparator();
+    QAction* balanceMenu = view->addAction(QStringLiteral("収支分析(&B)"));
+    balanceMenu->setObjectName(QStringLiteral("BalanceMenu"));
+    balanceMenu->setStatusTip(balance->statusTip());
 
     QMenu* window = menuBar()->addMenu(QStringLiteral("ウィンドウ(&W)"));
     window->setObjectName(QStringLiteral("WindowMenu"));
@@ -278,6 +282,7 @@ void TMainForm::createActions() {
     connect(jisseki, &QAction::triggered, this, &TMainForm::ShowResultsRecord);
     // The balance reads the store, not the loaded day: always available.
     connect(balance, &QAction::triggered, this, [this] { showChild(balanceWindow_); });
+    connect(balanceMenu, &QAction::triggered, this, [this] { showChild(balanceWindow_); });
     auto printAction = [this] {
         if (!loaded_ || !complete_ || day_.race_count <= 0) {
             TMsgDlg::warning(this, QStringLiteral("分析用データを読み込んでください。"));
