@@ -11,6 +11,9 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -36,6 +39,7 @@
 #include "ui_tests.hpp"
 #include "widgets/TIniGT.hpp"
 #include "widgets/TMsgDlg.hpp"
+#include "widgets/qt_text.hpp"
 
 namespace fs = std::filesystem;
 using namespace tolven::testing;
@@ -290,6 +294,26 @@ class DownloadWindowTest : public QObject {
         QVERIFY2(form->bannerText().contains(day.right(2)),
                  qPrintable(form->bannerText() + QStringLiteral(" / ") + day));
         TOLVEN_REQUIRE(requireShowing(form->predictionForm()));
+
+        // A race tab clicked where a person sees it: race 3.
+        TYosoForm* yoso = form->predictionForm();
+        TOLVEN_REQUIRE(clickTab(yoso->tabs(), 2));
+        QCOMPARE(yoso->currentRace(), 2);
+        QVERIFY(yoso->headerLine(0).trimmed().startsWith(QStringLiteral("3R")));
+
+        // A check item ticked by keyboard: the user page, the first runner's
+        // "厩◎" made current with the arrow keys, then Space.
+        TOLVEN_REQUIRE(clickTab(yoso->pages()->tabBar(), 1));
+        QTableWidget* grid = yoso->userGrid();
+        TOLVEN_REQUIRE(pressKey(grid, Qt::Key_Home, Qt::ControlModifier));
+        for (int i = 0; i < 3; ++i) TOLVEN_REQUIRE(pressKey(grid, Qt::Key_Right));
+        QCOMPARE(grid->currentColumn(), 3);
+        QCOMPARE(grid->item(0, 3)->text(), QString());
+        TOLVEN_REQUIRE(pressKey(grid, Qt::Key_Space));
+        QCOMPARE(grid->item(0, 3)->text(), QStringLiteral("●"));
+        std::string user = read_bytes(tolven::DataStore(base).day_file(tolven::cp(day), ".User"));
+        QVERIFY2(user.find("| 1|1|") != std::string::npos, "the tick is not saved");
+        TOLVEN_REQUIRE(clickTab(yoso->pages()->tabBar(), 0));
 
         // 的中: the hit list of the date is written and opened.
         clickWidget(form->predictionForm()->hitButton());
