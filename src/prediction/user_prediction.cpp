@@ -11,55 +11,27 @@
 namespace tolven {
 namespace {
 
-// 1-based character position of each tick column in a runner line.
-int tick_position(int column) {
-    switch (column) {
-        case 3:
-            return 7;
-        case 4:
-            return 9;
-        case 6:
-            return 11;
-        case 7:
-            return 13;
-        case 9:
-            return 15;
-        case 10:
-            return 17;
-        case 12:
-            return 19;
-        case 13:
-            return 21;
-        case 14:
-            return 23;
-        default:
-            return 0;
+// The check item of a grid column, or nullptr for any other column.
+const CheckItem* item_at(int column) {
+    for (const auto& item : check_items()) {
+        if (item.column == column) return &item;
     }
-}
-
-// Characters [from, from+count) of a line (1-based), short lines giving less.
-std::string characters(const std::string& line, int from, int count) {
-    std::size_t at = static_cast<std::size_t>(from - 1);
-    return at < line.size() ? line.substr(at, static_cast<std::size_t>(count)) : std::string();
-}
-
-std::size_t runner_line(int n, int row) {
-    return static_cast<std::size_t>(25 * n + 2 + row);
+    return nullptr;
 }
 
 }  // namespace
 
 const std::array<CheckItem, 9>& check_items() {
     static const std::array<CheckItem, 9> items = {{
-        {3, "厩◎", 15},
-        {4, "厩○", 12},
-        {6, "パ◎", 5},
-        {7, "パ×", -10},
-        {9, "重◎", 15},
-        {10, "重×", -10},
-        {12, "本命", 15},
-        {13, "対抗", 12},
-        {14, "穴", 8},
+        {3, "厩◎", 15, user_tick_field(0)},
+        {4, "厩○", 12, user_tick_field(1)},
+        {6, "パ◎", 5, user_tick_field(2)},
+        {7, "パ×", -10, user_tick_field(3)},
+        {9, "重◎", 15, user_tick_field(4)},
+        {10, "重×", -10, user_tick_field(5)},
+        {12, "本命", 15, user_tick_field(6)},
+        {13, "対抗", 12, user_tick_field(7)},
+        {14, "穴", 8, user_tick_field(8)},
     }};
     return items;
 }
@@ -81,14 +53,13 @@ std::vector<UserGridRow> user_grid(const RaceDay& day, int n) {
         cells[1] = right_aligned_number(field_text(day.runner[n][r], se::horse_number));
         cells[2] = day.horse_name(n, r);
         const std::string& line = day.user_lines.size() == kUserFileLines
-                                      ? day.user_lines[runner_line(n, row)]
+                                      ? day.user_lines[user_runner_line(n, row)]
                                       : std::string();
         for (const auto& item : check_items()) {
-            cells[static_cast<std::size_t>(item.column)] =
-                characters(line, tick_position(item.column), 1);
+            cells[static_cast<std::size_t>(item.column)] = user_field(line, item.tick);
         }
-        cells[15] = characters(line, 25, 2);
-        cells[16] = characters(line, 28, 7);
+        cells[15] = user_field(line, kUserRankField);
+        cells[16] = user_field(line, kUserScoreField);
         rows.push_back(std::move(cells));
     }
     return rows;
@@ -127,21 +98,22 @@ void compute_user_prediction(RaceDay& day, int n) {
         char rank[32], score[64];
         std::snprintf(rank, sizeof rank, "%2d", f.user_rank[row]);
         std::snprintf(score, sizeof score, "%7.3f", f.runner[row - 1].user_score);
-        std::string line = " " + cells[0] + "|" + cells[1] + "|";
-        for (const auto& item : check_items()) {
-            line += cells[static_cast<std::size_t>(item.column)] + "|";
+        std::array<std::string, kUserTicks> ticks;
+        for (std::size_t i = 0; i < ticks.size(); ++i) {
+            ticks[i] = cells[static_cast<std::size_t>(check_items()[i].column)];
         }
-        line += std::string(rank) + "|" + score + "|";
-        day.user_lines[runner_line(n, row)] = line;
+        day.user_lines[user_runner_line(n, row)] =
+            user_runner_text(cells[0], cells[1], ticks, rank, score);
     }
 }
 
 void toggle_check_item(RaceDay& day, int n, int row, int column) {
     if (day.user_lines.size() != kUserFileLines) return;
     int runners = day.runners(n);
-    if (row >= 1 && row <= runners && tick_position(column) > 0) {
-        std::string& line = day.user_lines[runner_line(n, row)];
-        std::size_t at = static_cast<std::size_t>(tick_position(column) - 1);
+    const CheckItem* item = item_at(column);
+    if (row >= 1 && row <= runners && item != nullptr) {
+        std::string& line = day.user_lines[user_runner_line(n, row)];
+        std::size_t at = static_cast<std::size_t>(item->tick.position - 1);
         if (at < line.size()) {
             if (line[at] == '0') {
                 line[at] = '1';
@@ -156,17 +128,9 @@ void toggle_check_item(RaceDay& day, int n, int row, int column) {
     save_user_file(day, n);
 }
 
-std::string user_bet_line(const BetList& bets) {
-    std::string line;
-    for (const auto& bet : bets) line += "  " + bet;
-    return line;
-}
-
 void save_user_file(RaceDay& day, int n) {
     if (day.user_lines.size() != kUserFileLines || day.user_file.empty()) return;
-    day.user_lines[static_cast<std::size_t>(25 * n + 22)] =
-        user_bet_line(day.bets[n].user_quinella);
-    day.user_lines[static_cast<std::size_t>(25 * n + 24)] = user_bet_line(day.bets[n].user_bracket);
+    write_user_bets(day.user_lines, n, day.bets[n]);
     write_user_file(day.user_file, day.user_lines);
     day.user_changed = false;
 }

@@ -5,16 +5,19 @@
 #include <vector>
 
 #include "raceday/race_day.hpp"
+#include "raceday/user_file.hpp"
 
 namespace tolven {
 
 inline constexpr int kUserGridColumns = 17;
 
-// The check items: grid column, title (UTF-8) and points when ticked.
+// The check items: grid column, title (UTF-8), points when ticked, and the
+// tick's place in a runner line of the user file.
 struct CheckItem {
     int column;
     const char* title;
     int points;
+    UserField tick;
 };
 const std::array<CheckItem, 9>& check_items();
 
@@ -38,10 +41,6 @@ void compute_user_prediction(RaceDay& day, int n);
 // then the race is computed, its user bets rebuilt, and the user file saved
 // (the changed flag is set; the save clears it).
 void toggle_check_item(RaceDay& day, int n, int row, int column);
-
-// The bet line of the user file for a bet list: nine fields of two blanks
-// followed by the bet text (an empty slot gives only its blanks).
-std::string user_bet_line(const BetList& bets);
 
 // Writes race n's bet lines into the user lines and all 300 lines to the
 // user file; clears the changed flag.

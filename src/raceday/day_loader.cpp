@@ -176,24 +176,7 @@ LoadOutcome load_race_day(RaceDay& day, const fs::path& base, const std::string&
         std::error_code error;
         if (fs::exists(day.user_file, error)) {
             day.user_lines = read_user_file(day.user_file);
-            // The two bet lines of each race block hold nine 5-character texts
-            // at 1-based positions 3, 10, 17, ..
-            for (int n = 1; n <= kMaxRaces; ++n) {
-                const std::string& quinella = day.user_lines[static_cast<std::size_t>(n * 25 - 3)];
-                const std::string& bracket = day.user_lines[static_cast<std::size_t>(n * 25 - 1)];
-                // A field of blanks (the end of a shorter list) is an empty slot.
-                auto field = [](const std::string& line, std::size_t at) {
-                    std::string text = at < line.size() ? line.substr(at, 5) : "";
-                    return trim(text).empty() ? std::string() : text;
-                };
-                for (int k = 1; k <= kBetSlots; ++k) {
-                    std::size_t at = static_cast<std::size_t>(7 * k - 5);
-                    if (!trim(quinella).empty())
-                        day.bets[n - 1].user_quinella[k - 1] = field(quinella, at);
-                    if (!trim(bracket).empty())
-                        day.bets[n - 1].user_bracket[k - 1] = field(bracket, at);
-                }
-            }
+            for (int n = 0; n < kMaxRaces; ++n) read_user_bets(day.user_lines, n, day.bets[n]);
         } else {
             day.user_lines = user_file_skeleton();
             if (user_file_mode == UserFileMode::CreateWhenMissing) {

@@ -6,11 +6,53 @@
 #include "store/atomic_file.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
+#include "store/lenient.hpp"
 
 namespace tolven {
 
+std::string user_field(const std::string& line, UserField field) {
+    std::size_t at = static_cast<std::size_t>(field.position - 1);
+    return at < line.size() ? line.substr(at, static_cast<std::size_t>(field.width))
+                            : std::string();
+}
+
+std::string user_runner_text(std::string_view bracket, std::string_view horse,
+                             const std::array<std::string, kUserTicks>& ticks,
+                             std::string_view rank, std::string_view score) {
+    std::string line = " " + std::string(bracket) + "|" + std::string(horse) + "|";
+    for (const auto& tick : ticks) line += tick + "|";
+    line += std::string(rank) + "|" + std::string(score) + "|";
+    return line;
+}
+
+std::string user_bet_line(const BetList& bets) {
+    std::string line;
+    for (const auto& bet : bets) line += "  " + bet;
+    return line;
+}
+
+void read_user_bets(const std::vector<std::string>& lines, int n, RaceBets& bets) {
+    auto read = [&](std::size_t index, BetList& list) {
+        const std::string& line = lines[index];
+        if (trim(line).empty()) return;
+        for (int k = 0; k < kBetSlots; ++k) {
+            std::string text = user_field(line, user_bet_field(k));
+            list[static_cast<std::size_t>(k)] = trim(text).empty() ? std::string() : text;
+        }
+    };
+    read(user_quinella_line(n), bets.user_quinella);
+    read(user_bracket_line(n), bets.user_bracket);
+}
+
+void write_user_bets(std::vector<std::string>& lines, int n, const RaceBets& bets) {
+    lines[user_quinella_line(n)] = user_bet_line(bets.user_quinella);
+    lines[user_bracket_line(n)] = user_bet_line(bets.user_bracket);
+}
+
 std::vector<std::string> user_file_skeleton() {
     const std::string rule(79, '-');
+    std::array<std::string, kUserTicks> unticked;
+    unticked.fill("0");
     std::vector<std::string> lines;
     lines.reserve(kUserFileLines);
     for (int n = 0; n < kMaxRaces; ++n) {
@@ -19,10 +61,10 @@ std::vector<std::string> user_file_skeleton() {
         lines.push_back(rule);
         lines.push_back(sj("【") + title + sj("R】"));
         lines.push_back(rule);
-        for (int i = 1; i <= kMaxRunners; ++i) {
-            char line[64];
-            std::snprintf(line, sizeof line, "  |%2d|0|0|0|0|0|0|0|0|0|  |  0.000|", i);
-            lines.emplace_back(line);
+        for (int row = 1; row <= kMaxRunners; ++row) {
+            char horse[16];
+            std::snprintf(horse, sizeof horse, "%2d", row);
+            lines.push_back(user_runner_text(" ", horse, unticked, "  ", "  0.000"));
         }
         lines.push_back(rule);
         lines.emplace_back();
