@@ -9,7 +9,6 @@
 #include "store/code_tables.hpp"
 #include "store/cp932.hpp"
 #include "store/lenient.hpp"
-#include "views/view_tables.hpp"
 
 namespace fs = std::filesystem;
 
@@ -155,7 +154,7 @@ std::optional<BalanceRace> balance_race(const RaceDay& day, int n, const Balance
         if (filled(bet)) buy(TicketKind::Quinella, bet);
     }
     // Bracket quinella tickets only where the prediction window lists them.
-    if (shows_bracket_bets(day, n)) {
+    if (day.bracket_quinella_sold(n)) {
         for (const auto& bet : bracket) {
             if (filled(bet)) buy(TicketKind::Bracket, bet);
         }

@@ -279,7 +279,7 @@ void TYosoForm::showComputerPage(int n) {
     }
     const tolven::RaceBets& b = day_.bets[n];
     fillList(computerQuinella_, tolven::bet_list_lines(b.computer_quinella));
-    fillList(computerBracket_, tolven::shows_bracket_bets(day_, n)
+    fillList(computerBracket_, day_.bracket_quinella_sold(n)
                                    ? tolven::bet_list_lines(b.computer_bracket)
                                    : std::vector<std::string>{});
 }
@@ -335,5 +335,5 @@ void TYosoForm::showUserPage(int n) {
     }
     fillList(userQuinella_, quinella);
     fillList(userBracket_,
-             tolven::shows_bracket_bets(day_, n) ? bracket : std::vector<std::string>{});
+             day_.bracket_quinella_sold(n) ? bracket : std::vector<std::string>{});
 }

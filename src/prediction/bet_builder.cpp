@@ -143,7 +143,7 @@ void build_bets(RaceDay& day, int n, BetSet set) {
     for (std::size_t i = 0; i < kept.size() && i < quinella.size(); ++i) quinella[i] = kept[i];
 
     int runners = day.runners(n);
-    if (!day.from_2005 || runners > 8) {
+    if (day.bracket_quinella_sold(n)) {
         std::vector<std::string> pairs;
         for (const auto& q : working) pairs.push_back(bracket_pair(q, runners));
         std::vector<std::string> brackets = keep_last_occurrences(pairs);

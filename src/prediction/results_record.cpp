@@ -44,7 +44,7 @@ void section(const RaceDay& day, bool user, bool hits_only, std::vector<std::str
     lines.push_back(std::string(40, '-'));
     lines.push_back(sj("【枠連】"));
     for (int n = 0; n < kMaxRaces; ++n) {
-        if (day.from_2005 && day.runners(n) <= 8) continue;
+        if (!day.bracket_quinella_sold(n)) continue;
         const RaceBets& b = day.bets[n];
         payout_lines(day, n, hr::bracket_quinella, user ? b.user_bracket : b.computer_bracket,
                      hits_only, lines);

@@ -91,7 +91,7 @@ void draw_bet_list(const RaceDay& day, PageCanvas& c) {
                    race_type_text(field_text(ra, ra::race_type)) + short_track_text(day.track(n)) +
                        number(ra, ra::distance) + sj("ﾒｰﾄﾙ ") +
                        weight_type_text(field_text(ra, ra::weight_type)) + " " + h.condition);
-        bool brackets = shows_bracket_bets(day, n);
+        bool brackets = day.bracket_quinella_sold(n);
         c.text_out(170, E + T0 + 155,
                    print_bet_line(sj("ｺﾝﾋﾟｭｰﾀ予想 【馬連】"), b.computer_quinella));
         if (brackets) {
@@ -219,7 +219,7 @@ void draw_analysis_sheet(const RaceDay& day, int k, PageCanvas& c) {
     c.set_font(kGothic, 10, false, false);
 
     const RaceBets& b = day.bets[n];
-    bool brackets = shows_bracket_bets(day, n);
+    bool brackets = day.bracket_quinella_sold(n);
     c.text_out(200, 1500, sj("【パターン】") + p.pattern);
     c.text_out(200, 1550, sj("////  コンピュータ予想買い目  ////"));
     c.text_out(200, 1600, print_bet_line(sj("【馬連】"), b.computer_quinella));

@@ -112,6 +112,9 @@ class RaceDay {
     const std::string& past_race_of(int n, int r, int j) const { return past_race[n][r][j - 1]; }
     // Runners of race n (RA 881), bounded to the 18 slots a race has.
     int runners(int n) const;
+    // Bracket quinella tickets are sold for race n: on every day before 2005,
+    // and from 2005 on only in a race of more than eight runners.
+    bool bracket_quinella_sold(int n) const { return !from_2005 || runners(n) > 8; }
     int race_number(int n) const { return field_int(race[n], header::race_number); }
     int distance(int n) const { return field_int(race[n], ra::distance); }
     int track(int n) const { return field_int(race[n], ra::track); }

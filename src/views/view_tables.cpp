@@ -66,10 +66,6 @@ std::vector<std::string> bet_list_lines(const BetList& bets) {
     return lines;
 }
 
-bool shows_bracket_bets(const RaceDay& day, int n) {
-    return !day.from_2005 || day.runners(n) > 8;
-}
-
 std::vector<std::array<std::string, 12>> calc_time_rows(const RaceDay& day, int n) {
     std::vector<std::array<std::string, 12>> rows;
     const RaceFigures& f = day.figures[n];

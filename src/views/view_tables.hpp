@@ -20,10 +20,9 @@ unsigned bracket_colour(int bracket);
 std::vector<std::array<std::string, 6>> computer_prediction_rows(const RaceDay& day, int n);
 
 // A bet list as the prediction window lists it: all nine slots in order, each
-// prefixed by two blanks. The bracket list is empty for a day from 2005 on
-// with 8 or fewer runners.
+// prefixed by two blanks. The bracket list is shown only where bracket
+// quinella tickets are sold (RaceDay::bracket_quinella_sold).
 std::vector<std::string> bet_list_lines(const BetList& bets);
-bool shows_bracket_bets(const RaceDay& day, int n);
 
 // The calculation table: running-time page (12 columns) and three-furlong
 // page (10 columns); figures only when above 0, ranks only when above 0.

@@ -55,9 +55,9 @@ TEST(ComputerPage, RowsMarksAndBetLists) {
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[0], "   4- 7");
     EXPECT_EQ(lines[8], "  ");
-    EXPECT_FALSE(shows_bracket_bets(day, 0));
+    EXPECT_FALSE(day.bracket_quinella_sold(0));
     day.from_2005 = false;
-    EXPECT_TRUE(shows_bracket_bets(day, 0));
+    EXPECT_TRUE(day.bracket_quinella_sold(0));
 }
 
 TEST(RaceContents, TitleAndRowsUseTheRecordAge) {
