@@ -4,15 +4,12 @@
 #include <cstdlib>
 
 #include "store/cp932.hpp"
-#include "widgets/ini_file.hpp"
+#include "store/settings_keys.hpp"
 
 namespace tolven::cli {
 
 std::filesystem::path Context::feed_folder() const {
-    if (feed_option) return *feed_option;
-    std::string folder = IniFile(base / "tolven.ini").read_text("FeedLink", "Folder", "");
-    if (!folder.empty()) return cp932::to_utf8(folder);
-    return base / "feed";
+    return resolve_feed_folder(base, feed_option);
 }
 
 std::optional<std::string> take_option(std::vector<std::string>& args, const std::string& name) {

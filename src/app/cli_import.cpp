@@ -12,6 +12,7 @@
 #include "jvlink/sample_feed.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
+#include "store/settings_keys.hpp"
 #include "widgets/ini_file.hpp"
 
 namespace tolven::cli {
@@ -50,12 +51,12 @@ class TerminalImportHost : public SilentImportHost {
         }
     }
     std::optional<std::string> read_last_time() override {
-        std::string value = ini_.read_text("JvDataGet", "LastTime", "");
+        std::string value = read_setting_text(ini_, settings::last_import);
         if (value.empty()) return std::nullopt;
         return value;
     }
     void write_last_time(const std::string& text) override {
-        ini_.write_text("JvDataGet", "LastTime", text);
+        write_setting_text(ini_, settings::last_import, text);
     }
 
   private:
@@ -78,7 +79,7 @@ int run_import(Context& context) {
 
     DataStore store(context.base);
     store.create_folders();
-    IniFile ini(context.base / "tolven.ini");
+    IniFile ini(settings_file(context.base));
     std::unique_ptr<JvLink> link = open_jvlink(context);
     CancelFlag cancel;
     TerminalImportHost host(ini, quiet);

@@ -7,14 +7,13 @@
 #include "jvlink/link_source.hpp"
 #include "jvlink/result_text.hpp"
 #include "store/cp932.hpp"
+#include "store/settings_keys.hpp"
 #include "widgets/ini_file.hpp"
 
 namespace tolven::cli {
 
 std::unique_ptr<JvLink> open_jvlink(const Context& context) {
-    IniFile ini(context.base / "tolven.ini");
-    LinkSettings settings = read_link_settings(
-        [&ini](std::string_view key) { return ini.read_text("JVLink", key, ""); });
+    LinkSettings settings = read_link_settings(IniFile(settings_file(context.base)));
     if (context.jvlink_option) {
         std::optional<LinkSource> chosen = parse_link_source(*context.jvlink_option);
         if (!chosen) throw UsageError("--jvlink needs feed or bridge: " + *context.jvlink_option);

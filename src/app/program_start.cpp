@@ -14,6 +14,7 @@
 #include "raceday/TMainForm.hpp"
 #include "store/base_folder.hpp"
 #include "store/data_store.hpp"
+#include "store/settings_keys.hpp"
 #include "widgets/TIniGT.hpp"
 #include "widgets/TMsgDlg.hpp"
 #include "widgets/error_boundary.hpp"
@@ -143,9 +144,7 @@ std::unique_ptr<TMainForm> open_program(const ProgramOptions& options, const fs:
         // through the bridge when the settings or --jvlink choose it.
         TIniGT::setApplicationDir(base);
         TIniGT ini;
-        IniFile settings(ini.path());
-        LinkSettings source = read_link_settings(
-            [&settings](std::string_view key) { return settings.read_text("JVLink", key, ""); });
+        LinkSettings source = read_link_settings(IniFile(ini.path()));
         if (options.jvlink) {
             source.source = *options.jvlink;
             source.problem.clear();
@@ -167,11 +166,9 @@ std::unique_ptr<TMainForm> open_program(const ProgramOptions& options, const fs:
             });
             link = std::move(bridge);
         } else {
-            fs::path feed = base / "feed";
-            QString folder =
-                ini.ReadString(QStringLiteral("FeedLink"), QStringLiteral("Folder"), QString());
-            if (!folder.isEmpty()) feed = folder.toStdString();
-            if (options.feed) feed = fs::absolute(*options.feed);
+            std::optional<fs::path> given;
+            if (options.feed) given = fs::absolute(*options.feed);
+            fs::path feed = resolve_feed_folder(base, given);
             auto feed_owner = std::make_unique<FeedLink>(feed, base / "JVCache");
             feed_link = feed_owner.get();
             link = std::move(feed_owner);
@@ -184,7 +181,7 @@ std::unique_ptr<TMainForm> open_program(const ProgramOptions& options, const fs:
                 QFileDialog::getExistingDirectory(window, QStringLiteral("データフォルダの選択"),
                                                   QString::fromStdString(current.string()));
             if (chosen.isEmpty()) return std::nullopt;
-            window->ini().WriteString(QStringLiteral("FeedLink"), QStringLiteral("Folder"), chosen);
+            window->ini().writeText(settings::feed_folder, chosen);
             return fs::path(chosen.toStdString());
         });
     });

@@ -302,13 +302,11 @@ void TGetDataForm::show_from_time(const tolven::DateTime& from_time) {
 }
 
 std::optional<std::string> TGetDataForm::read_last_time() {
-    QString value =
-        ini_.ReadString(QStringLiteral("JvDataGet"), QStringLiteral("LastTime"), QString());
+    QString value = ini_.readText(tolven::settings::last_import);
     if (value.isEmpty()) return std::nullopt;
     return value.toStdString();
 }
 
 void TGetDataForm::write_last_time(const std::string& text) {
-    ini_.WriteString(QStringLiteral("JvDataGet"), QStringLiteral("LastTime"),
-                     QString::fromStdString(text));
+    ini_.writeText(tolven::settings::last_import, QString::fromStdString(text));
 }

@@ -4,6 +4,8 @@
 
 #include "store/cp932.hpp"
 #include "store/lenient.hpp"
+#include "store/settings_keys.hpp"
+#include "widgets/ini_file.hpp"
 
 namespace fs = std::filesystem;
 
@@ -20,20 +22,26 @@ std::optional<LinkSource> parse_link_source(std::string_view text) {
 }
 
 LinkSettings read_link_settings(const std::function<std::string(std::string_view key)>& read) {
-    LinkSettings settings;
-    std::string source = read("Source");
+    LinkSettings link;
+    std::string source = read(settings::link_source.key);
     if (!trim(source).empty()) {
         if (auto parsed = parse_link_source(source)) {
-            settings.source = *parsed;
+            link.source = *parsed;
         } else {
-            settings.problem = sj("設定ファイル tolven.ini の [JVLink] Source=") + source +
+            link.problem = sj("設定ファイル tolven.ini の [JVLink] Source=") + source +
                                sj(" は feed か bridge にしてください。");
         }
     }
-    settings.bridge_path = cp932::to_utf8(trim(read("BridgePath")));
-    settings.wine_path = cp932::to_utf8(trim(read("WinePath")));
-    settings.wine_prefix = cp932::to_utf8(trim(read("WinePrefix")));
-    return settings;
+    link.bridge_path = cp932::to_utf8(trim(read(settings::bridge_path.key)));
+    link.wine_path = cp932::to_utf8(trim(read(settings::wine_path.key)));
+    link.wine_prefix = cp932::to_utf8(trim(read(settings::wine_prefix.key)));
+    return link;
+}
+
+LinkSettings read_link_settings(const IniFile& ini) {
+    return read_link_settings([&ini](std::string_view key) {
+        return ini.read_text(settings::link_source.section, key, "");
+    });
 }
 
 BridgeOptions bridge_options(const LinkSettings& settings, const fs::path& program_folder) {

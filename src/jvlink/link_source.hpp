@@ -10,6 +10,8 @@
 
 namespace tolven {
 
+class IniFile;
+
 // Where JV-Data comes from: the feed folder (FeedLink, the default), or the
 // real JV-Link component through tolven-jvbridge.exe (BridgeJvLink).
 enum class LinkSource { Feed, Bridge };
@@ -38,6 +40,8 @@ struct LinkSettings {
 // Reads the keys through read(key), which returns the CP932 value of the key
 // in section "JVLink" (empty when missing).
 LinkSettings read_link_settings(const std::function<std::string(std::string_view key)>& read);
+// Reads them from the settings file.
+LinkSettings read_link_settings(const IniFile& ini);
 
 // The bridge's command line and environment for the settings; program_folder
 // is the folder of the running executable.

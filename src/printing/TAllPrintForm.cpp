@@ -66,16 +66,13 @@ TAllPrintForm::TAllPrintForm(TIniGT& ini, QWidget* parent)
     scroll_->setBackgroundRole(QPalette::Dark);
     layout->addWidget(scroll_, 1);
 
-    int top = ini_.ReadInteger(QStringLiteral("Printlocate"), QStringLiteral("top"), 10);
-    int left = ini_.ReadInteger(QStringLiteral("Printlocate"), QStringLiteral("left"), 10);
-    int width = ini_.ReadInteger(QStringLiteral("Printlocate"), QStringLiteral("width"), 630);
-    int height = ini_.ReadInteger(QStringLiteral("Printlocate"), QStringLiteral("height"), 450);
-    move(left, top);
-    resize(width, height);
-    setZoomIndex(ini_.ReadInteger(QStringLiteral("PrintZoom"), QStringLiteral("ratio"), 1));
+    namespace settings = tolven::settings;
+    move(ini_.read(settings::print_left), ini_.read(settings::print_top));
+    resize(ini_.read(settings::print_width), ini_.read(settings::print_height));
+    setZoomIndex(ini_.read(settings::print_zoom));
 
     connect(zoom_, &QButtonGroup::idClicked, this, [this](int id) {
-        ini_.WriteInteger(QStringLiteral("PrintZoom"), QStringLiteral("ratio"), id);
+        ini_.write(tolven::settings::print_zoom, id);
         prev_->setZoomScale(kZooms[id]);
     });
     connect(print, &QPushButton::clicked, this, [this] {
@@ -118,7 +115,7 @@ int TAllPrintForm::zoomIndex() const {
 }
 
 void TAllPrintForm::setZoomIndex(int index) {
-    if (index < 0 || index > 3) index = 1;
+    index = tolven::setting_in_range(tolven::settings::print_zoom, index);
     zoom_->button(index)->setChecked(true);
     prev_->setZoomScale(kZooms[index]);
 }
@@ -134,9 +131,10 @@ void TAllPrintForm::showDocument(const QString& caption) {
 }
 
 void TAllPrintForm::closeEvent(QCloseEvent* event) {
-    ini_.WriteInteger(QStringLiteral("Printlocate"), QStringLiteral("top"), y());
-    ini_.WriteInteger(QStringLiteral("Printlocate"), QStringLiteral("left"), x());
-    ini_.WriteInteger(QStringLiteral("Printlocate"), QStringLiteral("width"), width());
-    ini_.WriteInteger(QStringLiteral("Printlocate"), QStringLiteral("height"), height());
+    namespace settings = tolven::settings;
+    ini_.write(settings::print_top, y());
+    ini_.write(settings::print_left, x());
+    ini_.write(settings::print_width, width());
+    ini_.write(settings::print_height, height());
     event->accept();
 }

@@ -310,8 +310,8 @@ void TMainForm::createActions() {
     });
     connect(tickerMenu, &QAction::triggered, this, [this](bool checked) {
         tickerPanel_->setVisible(!checked);
-        ini_.WriteString(QStringLiteral("Ticker"), QStringLiteral("OnOff"),
-                         checked ? QStringLiteral("Off") : QStringLiteral("On"));
+        ini_.writeText(tolven::settings::ticker,
+                       checked ? QStringLiteral("Off") : QStringLiteral("On"));
     });
     // The toolbar entry only shows the setting.
     connect(toolbarMenu, &QAction::triggered, this,
@@ -685,29 +685,22 @@ void TMainForm::updateWindowMenu() {
 }
 
 void TMainForm::restoreSettings() {
-    const QString locate = QStringLiteral("locate");
-    int top = ini_.ReadInteger(locate, QStringLiteral("top"), 10);
-    int left = ini_.ReadInteger(locate, QStringLiteral("left"), 10);
-    int width = ini_.ReadInteger(locate, QStringLiteral("width"), 1000);
-    int height = ini_.ReadInteger(locate, QStringLiteral("height"), 800);
-    move(left, top);
-    resize(width, height);
+    namespace settings = tolven::settings;
+    move(ini_.read(settings::main_left), ini_.read(settings::main_top));
+    resize(ini_.read(settings::main_width), ini_.read(settings::main_height));
 
-    bool tickerOn = ini_.ReadString(QStringLiteral("Ticker"), QStringLiteral("OnOff"),
-                                    QStringLiteral("On")) != QLatin1String("Off");
+    bool tickerOn = ini_.readText(settings::ticker) != QLatin1String("Off");
     tickerPanel_->setVisible(tickerOn);
     action(QStringLiteral("TickerMenu"))->setChecked(!tickerOn);
-    QString toolbar = ini_.ReadString(QStringLiteral("ToolBar"), QStringLiteral("Chk"), QString());
+    QString toolbar = ini_.readText(settings::toolbar);
     // "no" hides the toolbar; anything else leaves it shown.
     bool toolbarShown = toolbar != QLatin1String("no");
     toolBar_->setVisible(toolbarShown);
     action(QStringLiteral("ToolBarMenu"))->setChecked(toolbarShown);
 
     // Values outside the ranges the program writes fall back to the defaults.
-    int basho = ini_.ReadInteger(QStringLiteral("SelPlace"), QStringLiteral("basho"), 0);
-    int hiduke = ini_.ReadInteger(QStringLiteral("SelPlace"), QStringLiteral("hiduke"), 0);
-    setCourseIndex(basho >= 0 && basho <= 10 ? basho : 0);
-    setDateIndex(hiduke >= 0 && hiduke <= 2 ? hiduke : 0);
+    setCourseIndex(ini_.read(settings::course_index));
+    setDateIndex(ini_.read(settings::date_index));
 }
 
 int TMainForm::courseIndex() const {
@@ -889,13 +882,13 @@ void TMainForm::showEvent(QShowEvent* event) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    const QString locate = QStringLiteral("locate");
-    ini_.WriteInteger(locate, QStringLiteral("top"), y());
-    ini_.WriteInteger(locate, QStringLiteral("left"), x());
-    ini_.WriteInteger(locate, QStringLiteral("width"), width());
-    ini_.WriteInteger(locate, QStringLiteral("height"), height());
-    ini_.WriteInteger(QStringLiteral("SelPlace"), QStringLiteral("hiduke"), dateIndex());
-    ini_.WriteInteger(QStringLiteral("SelPlace"), QStringLiteral("basho"), courseIndex());
+    namespace settings = tolven::settings;
+    ini_.write(settings::main_top, y());
+    ini_.write(settings::main_left, x());
+    ini_.write(settings::main_width, width());
+    ini_.write(settings::main_height, height());
+    ini_.write(settings::date_index, dateIndex());
+    ini_.write(settings::course_index, courseIndex());
     if (loaded_ && day_.user_changed) {
         tolven::guarded(this, QStringLiteral("予想を保存できませんでした。"),
                         [this] { tolven::save_user_file(day_, currentPredictionRace()); });

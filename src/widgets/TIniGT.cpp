@@ -14,7 +14,7 @@ std::filesystem::path& application_dir() {
 
 }  // namespace
 
-TIniGT::TIniGT() : file_(application_dir() / "tolven.ini") {}
+TIniGT::TIniGT() : file_(tolven::settings_file(application_dir())) {}
 
 void TIniGT::setApplicationDir(const std::filesystem::path& folder) {
     application_dir() = folder;
@@ -35,7 +35,8 @@ void TIniGT::setFileName(const QString& name) {
 
 void TIniGT::apply() {
     std::filesystem::path name =
-        (fileName_.isEmpty() ? QStringLiteral("tolven.ini") : fileName_).toStdString();
+        (fileName_.isEmpty() ? QString::fromLatin1(tolven::kSettingsFileName) : fileName_)
+            .toStdString();
     if (name.has_parent_path()) {
         file_ = tolven::IniFile(name);
         return;
@@ -72,4 +73,20 @@ QString TIniGT::ReadString(const QString& section, const QString& key,
 
 void TIniGT::WriteString(const QString& section, const QString& key, const QString& value) const {
     file_.write_text(cp(section), cp(key), cp(value));
+}
+
+int TIniGT::read(const tolven::Setting& setting) const {
+    return tolven::read_setting_number(file_, setting);
+}
+
+void TIniGT::write(const tolven::Setting& setting, int value) const {
+    tolven::write_setting_number(file_, setting, value);
+}
+
+QString TIniGT::readText(const tolven::Setting& setting) const {
+    return qs(tolven::read_setting_text(file_, setting));
+}
+
+void TIniGT::writeText(const tolven::Setting& setting, const QString& value) const {
+    tolven::write_setting_text(file_, setting, cp(value));
 }

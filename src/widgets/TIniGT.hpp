@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "store/settings_keys.hpp"
 #include "widgets/ini_file.hpp"
 
 // The settings component: reads and writes the program's INI file. Every
@@ -32,6 +33,13 @@ class TIniGT {
     QString ReadString(const QString& section, const QString& key,
                        const QString& defaultValue) const;
     void WriteString(const QString& section, const QString& key, const QString& value) const;
+
+    // The settings of the table (store/settings_keys.hpp), with their
+    // defaults and ranges.
+    int read(const tolven::Setting& setting) const;
+    void write(const tolven::Setting& setting, int value) const;
+    QString readText(const tolven::Setting& setting) const;
+    void writeText(const tolven::Setting& setting, const QString& value) const;
 
   private:
     void apply();
