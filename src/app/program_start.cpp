@@ -15,6 +15,7 @@
 #include "store/base_folder.hpp"
 #include "store/data_store.hpp"
 #include "store/settings_keys.hpp"
+#include "store/version.hpp"
 #include "widgets/TIniGT.hpp"
 #include "widgets/TMsgDlg.hpp"
 #include "widgets/error_boundary.hpp"
@@ -61,7 +62,7 @@ std::string program_usage() {
 }
 
 std::string program_version() {
-    return "TOLVEN Ver.1.30";
+    return kProgramVersion;
 }
 
 ProgramOptions parse_program_options(const std::vector<std::string>& args) {

@@ -8,6 +8,7 @@
 
 #include "app/cli_context.hpp"
 #include "store/base_folder.hpp"
+#include "store/version.hpp"
 
 namespace {
 
@@ -52,7 +53,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (command == "version") {
-            std::puts("TOLVEN Ver.1.30");
+            std::puts(tolven::kProgramVersion);
             return 0;
         }
         static const std::map<std::string, int (*)(Context&)> commands = {

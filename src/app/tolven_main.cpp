@@ -11,6 +11,7 @@
 #include "app/program_start.hpp"
 #include "raceday/TMainForm.hpp"
 #include "store/base_folder.hpp"
+#include "store/version.hpp"
 #include "widgets/application_setup.hpp"
 
 namespace {
@@ -26,7 +27,7 @@ QPixmap splash_picture() {
     p.setPen(Qt::white);
     p.setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
     p.drawText(picture.rect().adjusted(0, 70, 0, 0), Qt::AlignCenter,
-               QStringLiteral("for JRA-VAN Data Lab.\nVer.1.30"));
+               QStringLiteral("for JRA-VAN Data Lab.\n") + QLatin1String(tolven::kVersionLabel));
     return picture;
 }
 

@@ -5,6 +5,43 @@
 
 namespace tolven {
 
+// Return codes of the JV-Link calls that this system acts on, and the size of
+// the buffer a record is read into.
+namespace jv {
+inline constexpr int kOk = 0;
+// JVOpen, JVRTOpen: nothing newer than the time asked for.
+inline constexpr int kNothingNewer = -1;
+// JVRead: the next file begins.
+inline constexpr int kNextFile = -1;
+// JVRead: not ready yet (-3 while the file is still downloading); call again.
+inline constexpr int kReadAgain = -2;
+inline constexpr int kDownloading = -3;
+// JVInit: the sid is empty, 64 characters or longer, or begins with a blank.
+inline constexpr int kSidEmpty = -101;
+inline constexpr int kSidTooLong = -102;
+inline constexpr int kSidBadStart = -103;
+// Parameter errors.
+inline constexpr int kBadDataspec = -111;
+inline constexpr int kBadFromtime = -112;
+inline constexpr int kBadKey = -114;
+inline constexpr int kBadOption = -115;
+// Call-order errors.
+inline constexpr int kNotInitialised = -201;
+inline constexpr int kStillOpen = -202;
+inline constexpr int kNotOpened = -203;
+// The component failed inside.
+inline constexpr int kInternalError = -401;
+inline constexpr int kDownloadFailed = -502;
+inline constexpr int kFileNotFound = -503;
+
+// JVRead: a code below kDownloading is an error.
+constexpr bool read_failed(int code) {
+    return code < kDownloading;
+}
+
+inline constexpr int kReadBufferSize = 60000;
+}  // namespace jv
+
 // The operations the system asks of the JV-Link component, under their names
 // and with its return codes. Records cross this interface as CP932 bytes
 // including their CR LF. The main window owns the one instance; the download

@@ -330,7 +330,7 @@ namespace {
 // was reported when it happened).
 int without_bridge(bool initialised, bool open) {
     if (open) return BridgeJvLink::kBridgeFailure;
-    return initialised ? -203 : -201;
+    return initialised ? jv::kNotOpened : jv::kNotInitialised;
 }
 
 }  // namespace
@@ -362,7 +362,7 @@ int BridgeJvLink::JVClose() {
         // The component that was open ended with its bridge: nothing is left
         // to close.
         session_->set_open(false);
-        return session_->sid() ? 0 : -201;
+        return session_->sid() ? jv::kOk : jv::kNotInitialised;
     }
     auto a = session_->call(Request{Op::Close, 0, {}, {}}, session_->timeouts().call);
     session_->set_open(false);

@@ -54,7 +54,7 @@ class BridgeJvLink : public JvLink {
   public:
     // "JV-Link 内部エラーが発生しました。" of the open table: below -3, so every
     // reading loop stops on it.
-    static constexpr int kBridgeFailure = -401;
+    static constexpr int kBridgeFailure = jv::kInternalError;
 
     explicit BridgeJvLink(BridgeOptions options);
     ~BridgeJvLink() override;

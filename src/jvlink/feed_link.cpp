@@ -14,7 +14,7 @@ namespace {
 
 // The code of every failure that is not the caller's: the feed folder or the
 // cache cannot be used.
-constexpr int kFolderError = -401;
+constexpr int kFolderError = jv::kInternalError;
 
 bool all_digits(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -83,9 +83,9 @@ int FeedLink::fail(int code, std::string detail) {
 }
 
 int FeedLink::JVInit(std::string_view sid) {
-    if (sid.empty()) return -101;
-    if (sid.size() >= 64) return -102;
-    if (sid.front() == ' ') return -103;
+    if (sid.empty()) return jv::kSidEmpty;
+    if (sid.size() >= 64) return jv::kSidTooLong;
+    if (sid.front() == ' ') return jv::kSidBadStart;
     initialised_ = true;
     return 0;
 }
@@ -121,11 +121,11 @@ int FeedLink::JVOpen(std::string_view dataspec, std::string_view fromtime, int o
     read_count = 0;
     download_count = 0;
     last_file_timestamp.clear();
-    if (!initialised_) return -201;
-    if (open_) return -202;
-    if (dataspec.empty()) return -111;
-    if (fromtime.size() != 14 || !all_digits(fromtime)) return -112;
-    if (option < 1 || option > 4) return -115;
+    if (!initialised_) return jv::kNotInitialised;
+    if (open_) return jv::kStillOpen;
+    if (dataspec.empty()) return jv::kBadDataspec;
+    if (fromtime.size() != 14 || !all_digits(fromtime)) return jv::kBadFromtime;
+    if (option < 1 || option > 4) return jv::kBadOption;
     error_detail_.clear();
 
     if (auto problem = folder_problem(feed_, "フィードフォルダ", true)) {
@@ -142,7 +142,7 @@ int FeedLink::JVOpen(std::string_view dataspec, std::string_view fromtime, int o
         std::string stamp = file.filename().string().substr(0, 14);
         if (stamp > fromtime) selected.emplace_back(stamp, file);
     }
-    if (selected.empty()) return -1;
+    if (selected.empty()) return jv::kNothingNewer;
     // Timestamp order, then name order: the names were listed in name order
     // and a stable sort by timestamp keeps that among equal stamps.
     std::stable_sort(selected.begin(), selected.end(),
@@ -169,10 +169,10 @@ int FeedLink::JVOpen(std::string_view dataspec, std::string_view fromtime, int o
 }
 
 int FeedLink::JVRTOpen(std::string_view dataspec, std::string_view key) {
-    if (!initialised_) return -201;
-    if (open_) return -202;
-    if (dataspec != "0B12") return -111;
-    if (key.size() != 8 || !all_digits(key)) return -114;
+    if (!initialised_) return jv::kNotInitialised;
+    if (open_) return jv::kStillOpen;
+    if (dataspec != "0B12") return jv::kBadDataspec;
+    if (key.size() != 8 || !all_digits(key)) return jv::kBadKey;
     error_detail_.clear();
     // A feed without realtime data has no 0B12 folder: nothing to read.
     fs::path folder = feed_ / "0B12";
@@ -196,7 +196,7 @@ int FeedLink::JVRTOpen(std::string_view dataspec, std::string_view key) {
             files_.push_back(Selected{file, file.filename().string(), false});
         }
     }
-    if (files_.empty()) return -1;
+    if (files_.empty()) return jv::kNothingNewer;
     pending_downloads_ = 0;
     downloaded_ = 0;
     open_ = true;
@@ -210,7 +210,7 @@ int FeedLink::copy_into_cache(const Selected& file) {
     std::error_code error;
     fs::create_directories(cache_, error);
     if (error) {
-        return fail(-502, sj("キャッシュフォルダを作成できません:") + shown(cache_) + cause(error));
+        return fail(jv::kDownloadFailed, sj("キャッシュフォルダを作成できません:") + shown(cache_) + cause(error));
     }
     // The copy is made under a temporary name and renamed when complete, so
     // a cut-off copy never passes for a cached file; a failed one is removed.
@@ -226,15 +226,15 @@ int FeedLink::copy_into_cache(const Selected& file) {
     if (error) {
         std::error_code ignored;
         fs::remove(temporary, ignored);
-        return fail(-502,
+        return fail(jv::kDownloadFailed,
                     sj("キャッシュへのコピーに失敗しました:") + shown(file.source) + cause(error));
     }
     return 0;
 }
 
 int FeedLink::JVStatus() {
-    if (!initialised_) return -201;
-    if (!open_) return -203;
+    if (!initialised_) return jv::kNotInitialised;
+    if (!open_) return jv::kNotOpened;
     if (!download_queue_.empty()) {
         if (int r = copy_into_cache(files_[download_queue_.back()]); r != 0) return r;
         download_queue_.pop_back();
@@ -261,28 +261,28 @@ bool FeedLink::load_next_file() {
 
 int FeedLink::JVRead(std::string& buffer, int& size, std::string& file_name) {
     (void)size;
-    if (!initialised_) return -201;
-    if (!open_) return -203;
+    if (!initialised_) return jv::kNotInitialised;
+    if (!open_) return jv::kNotOpened;
     if (file_index_ >= files_.size()) return 0;
     const Selected& file = files_[file_index_];
     if (!file_loaded_) {
         // The next file has not arrived yet while its download is pending.
         bool pending = std::find(download_queue_.begin(), download_queue_.end(), file_index_) !=
                        download_queue_.end();
-        if (pending) return -3;
+        if (pending) return jv::kDownloading;
         fs::path copy = realtime_ ? file.source : cache_path(file);
         if (!realtime_ && !cached(file.source)) {
             std::error_code error;
             if (!fs::exists(copy, error)) {
-                return fail(-503, sj("キャッシュのファイルがありません:") + shown(copy));
+                return fail(jv::kFileNotFound, sj("キャッシュのファイルがありません:") + shown(copy));
             }
-            return fail(-503,
+            return fail(jv::kFileNotFound,
                         sj("フィードファイルが変更されたか削除されました:") + shown(file.source));
         }
         try {
-            if (!load_next_file()) return fail(-503, sj("ファイルがありません:") + shown(copy));
+            if (!load_next_file()) return fail(jv::kFileNotFound, sj("ファイルがありません:") + shown(copy));
         } catch (const FileError& e) {
-            return fail(-502, cp932::from_utf8(e.what()));
+            return fail(jv::kDownloadFailed, cp932::from_utf8(e.what()));
         }
     }
     file_name = file.name;
@@ -293,7 +293,7 @@ int FeedLink::JVRead(std::string& buffer, int& size, std::string& file_name) {
     ++file_index_;
     file_loaded_ = false;
     records_.clear();
-    return -1;
+    return jv::kNextFile;
 }
 
 int FeedLink::JVCancel() {
@@ -302,7 +302,7 @@ int FeedLink::JVCancel() {
 }
 
 int FeedLink::JVClose() {
-    if (!initialised_) return -201;
+    if (!initialised_) return jv::kNotInitialised;
     open_ = false;
     files_.clear();
     download_queue_.clear();

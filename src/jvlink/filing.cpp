@@ -71,8 +71,8 @@ std::vector<std::string> RecordFiler::file_import(std::string_view record, int t
             break;
         case RecordKind::Runner: {
             int horse = field_int(record, se::horse_number);
-            if (((cv >= 1 && cv <= 6) || date > threshold_date) && race >= 1 && race <= 12 &&
-                horse >= 1 && horse <= 18) {
+            if (((cv >= 1 && cv <= 6) || date > threshold_date) && race >= 1 &&
+                race <= kMaxRaces && horse >= 1 && horse <= kMaxRunners) {
                 std::string label =
                     race_label + std::string(field_text(record, se::horse_number)) + sj("番/");
                 lines.push_back(store(StoreFile::DayRunners, record, label, feed_file));
@@ -118,7 +118,7 @@ std::vector<std::string> RecordFiler::file_refresh(std::string_view record,
             break;
         case RecordKind::Runner: {
             int horse = field_int(record, se::horse_number);
-            if (race >= 1 && race <= 12 && horse >= 1 && horse <= 18) {
+            if (race >= 1 && race <= kMaxRaces && horse >= 1 && horse <= kMaxRunners) {
                 outcome = sink_(StoreFile::DayRunners, record);
             }
             break;

@@ -10,7 +10,6 @@
 namespace tolven {
 namespace {
 
-constexpr int kReadBufferSize = 60000;
 
 std::string number(int n) {
     return std::to_string(n);
@@ -71,7 +70,7 @@ void ImportController::start() {
 
     int r = link_.JVOpen("RACERCVN", from, 2, read_count_, download_count_, last_file_timestamp_);
     reading_open_ = true;
-    if (r == -1 || (r == 0 && read_count_ == 0)) {
+    if (r == jv::kNothingNewer || (r == jv::kOk && read_count_ == 0)) {
         host_.beep();
         host_.show_information(sj("最新のデータがありません。"));
         close_reading();
@@ -141,7 +140,7 @@ ImportController::LoopEnd ImportController::reading_loop() {
     host_.set_bar_range(2, read_count_);
     host_.set_bar_position(2, 0);
     int threshold = import_threshold_date(now_());
-    int size = kReadBufferSize;
+    int size = jv::kReadBufferSize;
     std::string record;
     std::string file_name;
     for (;;) {
@@ -151,7 +150,7 @@ ImportController::LoopEnd ImportController::reading_loop() {
             return LoopEnd::Cancelled;
         }
         int r = link_.JVRead(record, size, file_name);
-        if (r == -1) {
+        if (r == jv::kNextFile) {
             ++counter;
             host_.set_bar_position(2, counter);
             host_.set_progress_line(sj("データ読込み中．．．(") + number(counter) + "/" +
@@ -166,9 +165,9 @@ ImportController::LoopEnd ImportController::reading_loop() {
             host_.set_bar_position(2, 0);
             host_.beep();
             return LoopEnd::AllRead;
-        } else if (r == -2 || r == -3) {
+        } else if (r == jv::kReadAgain || r == jv::kDownloading) {
             continue;
-        } else if (r < -3) {
+        } else if (jv::read_failed(r)) {
             host_.beep();
             failed_ = true;
             host_.show_information(with_detail(sj("JVReadエラー:") + jv_result_text("JVRead", r)));

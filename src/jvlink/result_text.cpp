@@ -1,8 +1,10 @@
 #include "jvlink/result_text.hpp"
 
+#include <cstdio>
 #include <map>
 
 #include "store/cp932.hpp"
+#include "store/version.hpp"
 
 namespace tolven {
 namespace {
@@ -127,7 +129,11 @@ std::string jvlink_version_message(std::string_view version) {
 }
 
 std::string jvlink_sid() {
-    return "TL000130/TL000130/TOLVEN/Ver.1.30";
+    // "TL000130/TL000130/TOLVEN/Ver.1.30": the software id twice, the name
+    // and the version.
+    char id[16];
+    std::snprintf(id, sizeof id, "TL%06d", kVersionNumber);
+    return std::string(id) + "/" + id + "/TOLVEN/" + kVersionLabel;
 }
 
 }  // namespace tolven

@@ -42,9 +42,9 @@ RefreshResult refresh_results(JvLink& link, const DataStore& store, CancelFlag& 
     };
     try {
         int opened = link.JVRTOpen("0B12", key);
-        if (opened != 0 && opened != -1) result.error = failure("JVRTOpen", opened);
-        if (opened == 0) {
-            int size = 60000;
+        if (opened != jv::kOk && opened != jv::kNothingNewer) result.error = failure("JVRTOpen", opened);
+        if (opened == jv::kOk) {
+            int size = jv::kReadBufferSize;
             std::string record;
             std::string file_name;
             for (;;) {
@@ -56,7 +56,7 @@ RefreshResult refresh_results(JvLink& link, const DataStore& store, CancelFlag& 
                     ++result.records_filed;
                 } else if (r == 0) {
                     break;
-                } else if (r < -3) {
+                } else if (jv::read_failed(r)) {
                     result.error = failure("JVRead", r);
                     break;
                 }

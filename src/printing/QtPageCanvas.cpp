@@ -11,6 +11,7 @@
 
 #include "printing/page_recording.hpp"
 #include "store/cp932.hpp"
+#include "store/version.hpp"
 
 QtPageCanvas::QtPageCanvas(QPainter& painter, int dpi_x, int dpi_y, int screen_ppi, int margin_left,
                            int margin_top)
@@ -110,7 +111,7 @@ bool write_pdf(const QString& file, const QString& title,
     }
     QPdfWriter writer(&out);
     writer.setTitle(title);
-    writer.setCreator(QStringLiteral("TOLVEN Ver.1.30"));
+    writer.setCreator(QLatin1String(tolven::kProgramVersion));
     writer.setResolution(600);
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                      QMarginsF(4, 4, 4, 4), QPageLayout::Millimeter));

@@ -55,6 +55,7 @@
 #include "raceday/help_guide.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
+#include "store/version.hpp"
 #include "views/TCalForm.hpp"
 #include "views/TContentsForm.hpp"
 #include "views/TGraphForm.hpp"
@@ -328,7 +329,7 @@ void TMainForm::createActions() {
         QFont nameFont(QStringLiteral("ＭＳ Ｐゴシック"), 14, QFont::Bold);
         name->setFont(nameFont);
         layout->addWidget(name);
-        auto* version = new TLabel3Dj(QStringLiteral("Ver.1.30"), &box);
+        auto* version = new TLabel3Dj(QLatin1String(tolven::kVersionLabel), &box);
         version->setObjectName(QStringLiteral("VersionLabel"));
         version->setTextStyle(TLabel3Dj::TTextStyle::tsShadow);
         version->setShift(2);

@@ -10,8 +10,6 @@
 
 namespace tolven {
 
-inline constexpr int kMaxRaces = 12;
-inline constexpr int kMaxRunners = 18;
 inline constexpr int kPastRuns = 5;
 inline constexpr int kBetSlots = 9;
 inline constexpr int kUserFileLines = 300;

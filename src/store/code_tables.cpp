@@ -6,6 +6,7 @@
 
 #include "store/cp932.hpp"
 #include "store/lenient.hpp"
+#include "store/record.hpp"
 
 namespace tolven {
 namespace {
@@ -128,13 +129,13 @@ std::string combination_text(std::string_view combination) {
         case 4: {
             int a = lenient_int(combination.substr(0, 2));
             int b = lenient_int(combination.substr(2, 2));
-            return in(a, 18) && in(b, 18) ? two_numbers(a, b) : std::string(5, ' ');
+            return in(a, kMaxRunners) && in(b, kMaxRunners) ? two_numbers(a, b) : std::string(5, ' ');
         }
         case 6: {
             int a = lenient_int(combination.substr(0, 2));
             int b = lenient_int(combination.substr(2, 2));
             int c = lenient_int(combination.substr(4, 2));
-            if (!in(a, 18) || !in(b, 18) || !in(c, 18)) return std::string(8, ' ');
+            if (!in(a, kMaxRunners) || !in(b, kMaxRunners) || !in(c, kMaxRunners)) return std::string(8, ' ');
             char buffer[32];
             std::snprintf(buffer, sizeof buffer, "%2d-%2d-%2d", a, b, c);
             return buffer;
@@ -145,7 +146,7 @@ std::string combination_text(std::string_view combination) {
 }
 
 int bracket_number(int entries, int horse) {
-    if (entries < 1 || entries > 18 || horse < 1 || horse > entries) return 0;
+    if (entries < 1 || entries > kMaxRunners || horse < 1 || horse > entries) return 0;
     if (entries <= 16) {
         int d = (entries - horse) / 2;
         return d < entries - 8 ? 8 - d : horse;

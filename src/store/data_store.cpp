@@ -71,7 +71,7 @@ std::string rebuilt_runner_file(std::string_view content, std::size_t slot, std:
 std::size_t runner_slot(std::string_view line) {
     int race = field_int(line, header::race_number);
     int horse = field_int(line, se::horse_number);
-    return static_cast<std::size_t>((race - 1) * 18 + (horse - 1));
+    return static_cast<std::size_t>((race - 1) * kMaxRunners + (horse - 1));
 }
 
 std::optional<StoreOutcome> store_problem(StoreFile where, std::string_view record) {
@@ -90,7 +90,7 @@ std::optional<StoreOutcome> store_problem(StoreFile where, std::string_view reco
     if (where == StoreFile::DayRunners) {
         int race = field_int(line, header::race_number);
         int horse = field_int(line, se::horse_number);
-        if (race < 1 || race > 12 || horse < 1 || horse > 18) {
+        if (race < 1 || race > kMaxRaces || horse < 1 || horse > kMaxRunners) {
             return StoreOutcome{StoreOutcome::Status::Skipped,
                                 {},
                                 sj("枠のない番号です:") + std::to_string(race) + "R/" +
@@ -98,6 +98,10 @@ std::optional<StoreOutcome> store_problem(StoreFile where, std::string_view reco
         }
     }
     return std::nullopt;
+}
+
+std::string with_zeroed_stamp(std::string_view record) {
+    return overwrite(record, std::string(header::stamp.width, '0'), header::stamp.offset + 1);
 }
 
 std::string day_key(std::string_view record) {
@@ -267,7 +271,7 @@ StoreOutcome DataStore::store(StoreFile where, std::string_view record) const {
         case StoreFile::DayRunners:
             break;
     }
-    std::string stored = overwrite(line, "000000000", 3);
+    std::string stored = with_zeroed_stamp(line);
     fs::create_directories(file.parent_path());
     std::vector<std::string> lines = load_lines(file);
     merge_line(lines, stored, where == StoreFile::DayRaces);

@@ -33,7 +33,11 @@ struct StoreOutcome {
 };
 
 // Lines of a store file: one record each, without its CR LF.
-inline constexpr int kRunnerSlots = 12 * 18;
+inline constexpr int kRunnerSlots = kMaxRaces * kMaxRunners;
+
+// The record as the store keeps it: its stamp (data category and creation
+// date) zeroed.
+std::string with_zeroed_stamp(std::string_view record);
 
 // Day key of a record: "YYYY年MM月DD日" and the 4-byte racecourse name, CP932.
 std::string day_key(std::string_view record);

@@ -17,6 +17,11 @@ struct Field {
 
 enum class RecordKind { Race, Runner, Payout, Other };
 
+// A race day has at most 12 races, numbered 1..12, and a race at most 18
+// runners, numbered 1..18.
+inline constexpr int kMaxRaces = 12;
+inline constexpr int kMaxRunners = 18;
+
 // Sizes including the closing CR LF.
 inline constexpr std::size_t kRaceRecordSize = 1272;
 inline constexpr std::size_t kRunnerRecordSize = 555;

@@ -201,7 +201,7 @@ StoreOutcome StoreWriter::store(StoreFile where, std::string_view record) {
     if (where == StoreFile::DayRunners) {
         put_runner(e, runner_slot(line), line);
     } else {
-        put_keyed(e, overwrite(line, "000000000", 3));
+        put_keyed(e, with_zeroed_stamp(line));
     }
     e.last_use = ++clock_;
     account(e);
