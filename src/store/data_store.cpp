@@ -233,49 +233,54 @@ fs::path DataStore::meeting_file(std::string_view year, std::string_view month_d
                    std::string(year) + std::string(month_day) + std::string(course) + ".jvSERA");
 }
 
-StoreOutcome DataStore::store(StoreFile where, std::string_view record) const {
-    if (auto problem = store_problem(where, record)) return *problem;
-    std::string_view line = without_line_break(record);
-
-    if (where == StoreFile::DayRunners) {
-        fs::path file = day_file(day_key(line), ".jvSEr");
-        fs::create_directories(file.parent_path());
-        std::size_t slot = runner_slot(line);
-        std::optional<std::string> content = read_file_if_exists(file);
-        if (content && runner_file_is_regular(*content)) {
-            // One slot of a regular file is written in place with a single
-            // write: it lands whole or not at all, and the import avoids
-            // creating and deleting a 120 KB file for every runner.
-            write_in_place(file, slot * kRunnerRecordSize, line);
-        } else {
-            replace_file(file, rebuilt_runner_file(content.value_or(""), slot, line));
-        }
-        return StoreOutcome{StoreOutcome::Status::Stored, file, {}};
-    }
-
-    fs::path file;
+fs::path DataStore::file_for(StoreFile where, std::string_view line) const {
     switch (where) {
         case StoreFile::DayRaces:
-            file = day_file(day_key(line), ".jvRA");
-            break;
-        case StoreFile::DayPayouts:
-            file = day_file(day_key(line), ".jvHR");
-            break;
-        case StoreFile::HorseRuns:
-            file = horse_file(field_text(line, se::pedigree));
-            break;
-        case StoreFile::MeetingRaces:
-            file = meeting_file(field_text(line, header::year), field_text(line, header::month_day),
-                                field_text(line, header::course));
-            break;
+            return day_file(day_key(line), ".jvRA");
         case StoreFile::DayRunners:
-            break;
+            return day_file(day_key(line), ".jvSEr");
+        case StoreFile::DayPayouts:
+            return day_file(day_key(line), ".jvHR");
+        case StoreFile::HorseRuns:
+            return horse_file(field_text(line, se::pedigree));
+        case StoreFile::MeetingRaces:
+            return meeting_file(field_text(line, header::year), field_text(line, header::month_day),
+                                field_text(line, header::course));
     }
+    return {};
+}
+
+void store_runner_slot(const fs::path& file, std::string_view line) {
+    fs::create_directories(file.parent_path());
+    std::size_t slot = runner_slot(line);
+    std::optional<std::string> content = read_file_if_exists(file);
+    if (content && runner_file_is_regular(*content)) {
+        // One slot of a regular file is written in place with a single
+        // write: it lands whole or not at all, and the import avoids
+        // creating and deleting a 120 KB file for every runner.
+        write_in_place(file, slot * kRunnerRecordSize, line);
+    } else {
+        replace_file(file, rebuilt_runner_file(content.value_or(""), slot, line));
+    }
+}
+
+void store_keyed_line(const fs::path& file, std::string_view line, bool drop_blank_first) {
     std::string stored = with_zeroed_stamp(line);
     fs::create_directories(file.parent_path());
     std::vector<std::string> lines = load_lines(file);
-    merge_line(lines, stored, where == StoreFile::DayRaces);
+    merge_line(lines, stored, drop_blank_first);
     replace_file(file, join_lines(lines));
+}
+
+StoreOutcome DataStore::store(StoreFile where, std::string_view record) const {
+    if (auto problem = store_problem(where, record)) return *problem;
+    std::string_view line = without_line_break(record);
+    fs::path file = file_for(where, line);
+    if (where == StoreFile::DayRunners) {
+        store_runner_slot(file, line);
+    } else {
+        store_keyed_line(file, line, where == StoreFile::DayRaces);
+    }
     return StoreOutcome{StoreOutcome::Status::Stored, file, {}};
 }
 

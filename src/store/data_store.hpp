@@ -103,6 +103,16 @@ std::vector<std::string> split_lines(std::string_view content);
 // Joins lines, each ended by CR LF.
 std::string join_lines(const std::vector<std::string>& lines);
 
+// The two ways DataStore::store writes a record (without its CR LF) into its
+// file. A runner goes to its slot of the day's runner file: in place when the
+// file has the regular layout, else the file is rebuilt around it. Any other
+// record, its stamp zeroed, replaces the line of the same store key or joins
+// the lines, which stay in byte order; drop_blank_first (the day's race file)
+// drops a blank first line.
+void store_runner_slot(const std::filesystem::path& file, std::string_view line);
+void store_keyed_line(const std::filesystem::path& file, std::string_view line,
+                      bool drop_blank_first);
+
 // The race-data store under a base folder: day files in Data, per-horse files
 // in SEI, per-meeting files in SEIR. It and the import's StoreWriter are the
 // only code that writes them.
@@ -122,6 +132,8 @@ class DataStore {
     std::filesystem::path horse_file(std::string_view pedigree) const;
     std::filesystem::path meeting_file(std::string_view year, std::string_view month_day,
                                        std::string_view course) const;
+    // The file a record (without its CR LF) of the kind goes to.
+    std::filesystem::path file_for(StoreFile where, std::string_view line) const;
 
     // Files one record (with or without its CR LF) into one store file, record
     // by record: the file is read, changed and written back at once. The

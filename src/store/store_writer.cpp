@@ -216,25 +216,7 @@ StoreWriter::Entry& StoreWriter::entry_for(StoreFile where, std::string_view lin
         it->second = std::make_unique<Entry>();
         Entry& e = *it->second;
         e.where = where;
-        switch (where) {
-            case StoreFile::DayRaces:
-                e.path = store_.day_file(day_key(line), ".jvRA");
-                break;
-            case StoreFile::DayRunners:
-                e.path = store_.day_file(day_key(line), ".jvSEr");
-                break;
-            case StoreFile::DayPayouts:
-                e.path = store_.day_file(day_key(line), ".jvHR");
-                break;
-            case StoreFile::HorseRuns:
-                e.path = store_.horse_file(field_text(line, se::pedigree));
-                break;
-            case StoreFile::MeetingRaces:
-                e.path = store_.meeting_file(field_text(line, header::year),
-                                             field_text(line, header::month_day),
-                                             field_text(line, header::course));
-                break;
-        }
+        e.path = store_.file_for(where, line);
     }
     Entry& e = *it->second;
     if (!e.loaded) load(e, inserted);

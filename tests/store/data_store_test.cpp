@@ -72,6 +72,42 @@ TEST_F(DataStoreTest, DayKeyAndPaths) {
               dir.path() / "SEIR" / "2026" / "2026120506.jvSERA");
 }
 
+// Each kind of record goes to its file; the import's writer asks the same.
+TEST_F(DataStoreTest, TheFileOfEachKind) {
+    const fs::path base = dir.path();
+    std::string payout = RecordBuilder(RecordKind::Payout).race(20261205, "06", 5, 3, 11).str();
+    struct Case {
+        StoreFile where;
+        std::string record;
+        fs::path file;
+    } cases[] = {
+        {StoreFile::DayRaces, race(20261205, "06", 1), base / "Data" / "2026年12月05日中山.jvRA"},
+        {StoreFile::DayRunners, runner(20261205, 12, 18),
+         base / "Data" / "2026年12月05日中山.jvSEr"},
+        {StoreFile::DayPayouts, payout, base / "Data" / "2026年12月05日中山.jvHR"},
+        {StoreFile::HorseRuns, runner(20261205, 1, 1, "2019104321"),
+         base / "SEI" / "2019" / "2019104321.jvSEI"},
+        {StoreFile::MeetingRaces, race(20261205, "05", 12),
+         base / "SEIR" / "2026" / "2026120505.jvSERA"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file.string());
+        EXPECT_EQ(store.file_for(c.where, without_line_break(c.record)), c.file);
+        ASSERT_TRUE(store.store(c.where, c.record).stored());
+        EXPECT_TRUE(fs::exists(c.file));
+    }
+}
+
+// The stamp (data category and creation date, bytes 3..11) is zeroed; every
+// other byte stays.
+TEST(DataStoreStamp, ZeroedStamp) {
+    std::string r = line_of(race(20261205, "06", 1));
+    ASSERT_EQ(r.substr(2, 9), "720261201");
+    std::string zeroed = with_zeroed_stamp(r);
+    EXPECT_EQ(zeroed, r.substr(0, 2) + "000000000" + r.substr(11));
+    EXPECT_EQ(zeroed, stored_line(r));
+}
+
 TEST_F(DataStoreTest, KeyedMergeReplacesAppendsAndSorts) {
     std::string r3 = race(20261205, "06", 3, "1", "旧");
     std::string r1 = race(20261205, "06", 1);
