@@ -13,6 +13,7 @@
 #include <cstdio>
 
 #include "fuzz_support.hpp"
+#include "model/race_header.hpp"
 #include "money/fund_allocation.hpp"
 #include "prediction/hit_export.hpp"
 #include "prediction/results_record.hpp"
@@ -20,7 +21,6 @@
 #include "printing/page_recording.hpp"
 #include "printing/print_layouts.hpp"
 #include "raceday/day_loader.hpp"
-#include "raceday/race_header.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
 #include "views/view_tables.hpp"

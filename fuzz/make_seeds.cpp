@@ -12,11 +12,11 @@
 #include "jvlink/import.hpp"
 #include "jvlink/result_text.hpp"
 #include "jvlink/sample_feed.hpp"
+#include "model/user_file.hpp"
 #include "prediction/user_prediction.hpp"
-#include "raceday/catalogue.hpp"
 #include "raceday/day_loader.hpp"
-#include "raceday/user_file.hpp"
 #include "store/atomic_file.hpp"
+#include "store/catalogue.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "raceday/race_day.hpp"
+#include "model/race_day.hpp"
 
 namespace tolven {
 

@@ -15,9 +15,9 @@
 
 #include <algorithm>
 
+#include "model/race_header.hpp"
 #include "prediction/TUserGrid.hpp"
 #include "prediction/user_prediction.hpp"
-#include "raceday/race_header.hpp"
 #include "views/view_tables.hpp"
 #include "widgets/error_boundary.hpp"
 

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "model/race_header.hpp"
 #include "prediction/computer_prediction.hpp"
-#include "raceday/race_header.hpp"
 #include "store/code_tables.hpp"
 #include "store/cp932.hpp"
 #include "store/lenient.hpp"

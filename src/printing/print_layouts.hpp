@@ -3,9 +3,9 @@
 #include <string>
 #include <string_view>
 
+#include "model/race_day.hpp"
 #include "money/fund_allocation.hpp"
 #include "printing/page_canvas.hpp"
-#include "raceday/race_day.hpp"
 
 // The printouts, each drawn onto a page canvas in tenths of a millimetre.
 namespace tolven {

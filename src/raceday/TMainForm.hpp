@@ -9,11 +9,11 @@
 
 #include "jvlink/JvLink.hpp"
 #include "jvlink/import.hpp"
+#include "model/race_day.hpp"
 #include "money/balance.hpp"
 #include "money/fund_allocation.hpp"
-#include "raceday/catalogue.hpp"
 #include "raceday/day_loader.hpp"
-#include "raceday/race_day.hpp"
+#include "store/catalogue.hpp"
 #include "widgets/TIniGT.hpp"
 
 class QAction;

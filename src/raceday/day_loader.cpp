@@ -5,8 +5,8 @@
 #include <system_error>
 
 #include "analysis/calculation.hpp"
-#include "raceday/race_header.hpp"
-#include "raceday/user_file.hpp"
+#include "model/race_header.hpp"
+#include "model/user_file.hpp"
 #include "store/code_tables.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "raceday/race_day.hpp"
+#include "model/race_day.hpp"
 
 namespace tolven {
 

@@ -5,7 +5,7 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
-#include "raceday/race_header.hpp"
+#include "model/race_header.hpp"
 #include "store/code_tables.hpp"
 #include "views/view_tables.hpp"
 

@@ -4,7 +4,7 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
-#include "raceday/race_header.hpp"
+#include "model/race_header.hpp"
 #include "views/view_tables.hpp"
 
 TContentsForm::TContentsForm(tolven::RaceDay& day, QWidget* parent)

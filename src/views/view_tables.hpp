@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "raceday/race_day.hpp"
+#include "model/race_day.hpp"
 
 // The texts of the analysis windows' grids and graphs, composed from the race
 // day, so that the windows only lay them out and paint them. Texts are CP932.

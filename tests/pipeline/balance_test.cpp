@@ -7,8 +7,8 @@
 #include <regex>
 
 #include "prediction/hit_export.hpp"
-#include "raceday/catalogue.hpp"
 #include "raceday/day_loader.hpp"
+#include "store/catalogue.hpp"
 #include "store/code_tables.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "raceday/catalogue.hpp"
 #include "raceday/day_loader.hpp"
+#include "store/catalogue.hpp"
 #include "store/code_tables.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"

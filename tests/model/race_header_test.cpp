@@ -1,4 +1,4 @@
-#include "raceday/race_header.hpp"
+#include "model/race_header.hpp"
 
 #include <gtest/gtest.h>
 

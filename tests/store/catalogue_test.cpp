@@ -1,4 +1,4 @@
-#include "raceday/catalogue.hpp"
+#include "store/catalogue.hpp"
 
 #include <gtest/gtest.h>
 

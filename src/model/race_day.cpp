@@ -1,4 +1,4 @@
-#include "raceday/race_day.hpp"
+#include "model/race_day.hpp"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "widgets/ini_file.hpp"
+#include "store/ini_file.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "raceday/user_file.hpp"
+#include "model/user_file.hpp"
 
 #include <cstdio>
 
-#include "raceday/race_day.hpp"
+#include "model/race_day.hpp"
 #include "store/atomic_file.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"

@@ -1,4 +1,4 @@
-#include "raceday/help_guide.hpp"
+#include "store/help_guide.hpp"
 
 #include <system_error>
 

@@ -1,8 +1,8 @@
-#include "raceday/user_file.hpp"
+#include "model/user_file.hpp"
 
 #include <gtest/gtest.h>
 
-#include "raceday/race_day.hpp"
+#include "model/race_day.hpp"
 #include "store/data_store.hpp"
 #include "support/temp_dir.hpp"
 
