@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <exception>
 
-#include "raceday/day_loader.hpp"
+#include "pipeline/day_loader.hpp"
 #include "store/catalogue.hpp"
 #include "store/cp932.hpp"
 #include "store/date_time.hpp"

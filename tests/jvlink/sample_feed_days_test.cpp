@@ -8,7 +8,7 @@
 
 #include "jvlink/sample_feed.hpp"
 #include "money/fund_allocation.hpp"
-#include "raceday/day_loader.hpp"
+#include "pipeline/day_loader.hpp"
 #include "store/catalogue.hpp"
 #include "store/code_tables.hpp"
 #include "store/cp932.hpp"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "model/user_file.hpp"
-#include "raceday/day_loader.hpp"
+#include "pipeline/day_loader.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
 #include "support/race_day_builder.hpp"
