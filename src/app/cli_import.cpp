@@ -12,8 +12,8 @@
 #include "jvlink/sample_feed.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
+#include "store/ini_file.hpp"
 #include "store/settings_keys.hpp"
-#include "widgets/ini_file.hpp"
 
 namespace tolven::cli {
 namespace {

@@ -7,8 +7,8 @@
 #include "jvlink/link_source.hpp"
 #include "jvlink/result_text.hpp"
 #include "store/cp932.hpp"
+#include "store/ini_file.hpp"
 #include "store/settings_keys.hpp"
-#include "widgets/ini_file.hpp"
 
 namespace tolven::cli {
 

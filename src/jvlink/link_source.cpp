@@ -5,7 +5,7 @@
 #include "store/cp932.hpp"
 #include "store/lenient.hpp"
 #include "store/settings_keys.hpp"
-#include "widgets/ini_file.hpp"
+#include "store/ini_file.hpp"
 
 namespace fs = std::filesystem;
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "raceday/race_day.hpp"
-#include "raceday/user_file.hpp"
+#include "model/race_day.hpp"
+#include "model/user_file.hpp"
 
 namespace tolven {
 

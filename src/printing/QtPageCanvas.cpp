@@ -9,7 +9,7 @@
 
 #include <cmath>
 
-#include "printing/page_recording.hpp"
+#include "layouts/page_recording.hpp"
 #include "store/cp932.hpp"
 #include "store/version.hpp"
 

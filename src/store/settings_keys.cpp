@@ -1,7 +1,7 @@
 #include "store/settings_keys.hpp"
 
 #include "store/cp932.hpp"
-#include "widgets/ini_file.hpp"
+#include "store/ini_file.hpp"
 
 namespace tolven {
 

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
+#include "store/ini_file.hpp"
 #include "store/settings_keys.hpp"
-#include "widgets/ini_file.hpp"
 
 // The settings component: reads and writes the program's INI file. Every
 // instance resolves to the same file when given the same name, so each window

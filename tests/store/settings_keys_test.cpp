@@ -7,7 +7,7 @@
 
 #include "store/cp932.hpp"
 #include "support/temp_dir.hpp"
-#include "widgets/ini_file.hpp"
+#include "store/ini_file.hpp"
 
 namespace fs = std::filesystem;
 

@@ -1,0 +1,112 @@
+#include "model/user_file.hpp"
+
+#include <cstdio>
+
+#include "model/race_day.hpp"
+#include "store/atomic_file.hpp"
+#include "store/cp932.hpp"
+#include "store/data_store.hpp"
+#include "store/lenient.hpp"
+
+namespace tolven {
+
+std::string user_field(const std::string& line, UserField field) {
+    std::size_t at = static_cast<std::size_t>(field.position - 1);
+    return at < line.size() ? line.substr(at, static_cast<std::size_t>(field.width))
+                            : std::string();
+}
+
+std::string user_runner_text(std::string_view bracket, std::string_view horse,
+                             const std::array<std::string, kUserTicks>& ticks,
+                             std::string_view rank, std::string_view score) {
+    std::string line = " " + std::string(bracket) + "|" + std::string(horse) + "|";
+    for (const auto& tick : ticks) line += tick + "|";
+    line += std::string(rank) + "|" + std::string(score) + "|";
+    return line;
+}
+
+std::string user_bet_line(const BetList& bets) {
+    std::string line;
+    for (const auto& bet : bets) line += "  " + bet;
+    return line;
+}
+
+void read_user_bets(const std::vector<std::string>& lines, int n, RaceBets& bets) {
+    auto read = [&](std::size_t index, BetList& list) {
+        const std::string& line = lines[index];
+        if (trim(line).empty()) return;
+        for (int k = 0; k < kBetSlots; ++k) {
+            std::string text = user_field(line, user_bet_field(k));
+            list[static_cast<std::size_t>(k)] = trim(text).empty() ? std::string() : text;
+        }
+    };
+    read(user_quinella_line(n), bets.user_quinella);
+    read(user_bracket_line(n), bets.user_bracket);
+}
+
+void write_user_bets(std::vector<std::string>& lines, int n, const RaceBets& bets) {
+    lines[user_quinella_line(n)] = user_bet_line(bets.user_quinella);
+    lines[user_bracket_line(n)] = user_bet_line(bets.user_bracket);
+}
+
+std::vector<std::string> user_file_skeleton() {
+    const std::string rule(79, '-');
+    std::array<std::string, kUserTicks> unticked;
+    unticked.fill("0");
+    std::vector<std::string> lines;
+    lines.reserve(kUserFileLines);
+    for (int n = 0; n < kMaxRaces; ++n) {
+        char title[32];
+        std::snprintf(title, sizeof title, "%2d", n + 1);
+        lines.push_back(rule);
+        lines.push_back(sj("【") + title + sj("R】"));
+        lines.push_back(rule);
+        for (int row = 1; row <= kMaxRunners; ++row) {
+            char horse[16];
+            std::snprintf(horse, sizeof horse, "%2d", row);
+            lines.push_back(user_runner_text(" ", horse, unticked, "  ", "  0.000"));
+        }
+        lines.push_back(rule);
+        lines.emplace_back();
+        lines.push_back(rule);
+        lines.emplace_back();
+    }
+    return lines;
+}
+
+namespace {
+
+// Lines ended by CR LF, LF or a lone CR. A file edited by hand may hold any
+// of them, and a CR kept inside a line would be written back as a line break
+// that is not CR LF.
+std::vector<std::string> text_lines(std::string_view content) {
+    std::vector<std::string> lines;
+    while (!content.empty()) {
+        std::size_t end = content.find_first_of("\r\n");
+        lines.emplace_back(content.substr(0, end));
+        if (end == std::string_view::npos) break;
+        std::size_t next = end + 1;
+        if (content[end] == '\r' && next < content.size() && content[next] == '\n') ++next;
+        content.remove_prefix(next);
+    }
+    return lines;
+}
+
+}  // namespace
+
+std::vector<std::string> read_user_file(const std::filesystem::path& file) {
+    std::vector<std::string> lines = text_lines(read_file(file));
+    if (lines.size() < static_cast<std::size_t>(kUserFileLines)) {
+        std::vector<std::string> skeleton = user_file_skeleton();
+        lines.insert(lines.end(), skeleton.begin() + static_cast<std::ptrdiff_t>(lines.size()),
+                     skeleton.end());
+    }
+    lines.resize(kUserFileLines);
+    return lines;
+}
+
+void write_user_file(const std::filesystem::path& file, const std::vector<std::string>& lines) {
+    replace_file(file, join_lines(lines));
+}
+
+}  // namespace tolven
