@@ -7,6 +7,7 @@
 #include <set>
 #include <vector>
 
+#include "jvlink/sample_programme.hpp"
 #include "jvlink/sample_world.hpp"
 #include "store/atomic_file.hpp"
 #include "store/code_tables.hpp"
@@ -18,7 +19,11 @@ namespace fs = std::filesystem;
 
 namespace tolven {
 
+using sample::Level;
+using sample::RacePlan;
 using sample::Rng;
+using sample::young_race;
+using sample::youngest_age;
 
 namespace {
 
@@ -99,8 +104,6 @@ namespace {
 
 // ---- Horses ----------------------------------------------------------------------
 
-enum class Level { Debut, Maiden, C1, C2, C3, Open };
-
 struct Horse {
     int id = 0;  // order of creation
     std::string pedigree;
@@ -124,36 +127,7 @@ struct Horse {
     bool retired = false;
 };
 
-// ---- Races -----------------------------------------------------------------------
-
-struct RacePlan {
-    int number = 1;
-    int type = 13;  // race type code
-    Level level = Level::C1;
-    bool turf = true;
-    bool jump = false;
-    int distance = 1600;
-    int track = 17;
-    char grade = ' ';
-    int weight_type = 4;
-    std::string name;  // UTF-8
-};
-
-bool young_race(const RacePlan& plan) {
-    return plan.type == 11 || plan.type == 12;
-}
-
-int youngest_age(int type) {
-    switch (type) {
-        case 11:
-            return 2;
-        case 14:
-        case 19:
-            return 4;
-        default:
-            return 3;
-    }
-}
+// ---- Classes: horses in the terms of a race ------------------------------------
 
 // The class one below the race's, whose horses may run in it "above their
 // class"; the race's own level when there is none.
@@ -209,29 +183,6 @@ const char* condition_code(Level level) {
             return "999";
     }
     return "000";
-}
-
-std::string class_name(const RacePlan& plan) {
-    std::string ages = plan.type == 11                      ? "２歳"
-                       : plan.type == 12                    ? "３歳"
-                       : plan.type == 14 || plan.type == 19 ? "４歳以上"
-                                                            : "３歳以上";
-    if (plan.jump) ages = "障害" + ages;
-    switch (plan.level) {
-        case Level::Debut:
-            return ages + "新馬";
-        case Level::Maiden:
-            return ages + "未勝利";
-        case Level::C1:
-            return ages + "５００万下";
-        case Level::C2:
-            return ages + "１０００万下";
-        case Level::C3:
-            return ages + "１６００万下";
-        case Level::Open:
-            return ages + "オープン";
-    }
-    return ages;
 }
 
 // ---- The stable: horses, their entries and careers ----------------------------------
@@ -478,107 +429,6 @@ void Stable::retire(const DateTime& date) {
         if (age > 8 || (age >= 4 && h->wins == 0 && !h->jumper)) h->retired = true;
     }
     std::erase_if(active_, [](const Horse* h) { return h->retired; });
-}
-
-// ---- The race programme ----------------------------------------------------------
-
-struct Slot {
-    int type;
-    Level level;
-    int surface;  // 0 turf, 1 dirt, 2 either
-};
-
-// The twelve races of a course's day. Until May the young races are for
-// 3-year-olds and the older ones for 4-year-olds and up; from June the
-// 2-year-olds begin, with two debut races a day, their maiden races taking
-// over from the 3-year-olds' through the summer, and the 3-year-olds join
-// their elders.
-std::vector<Slot> day_slots(const DateTime& date, bool first_course) {
-    int m = date.month;
-    bool spring = m < 6;
-    int older = spring ? 14 : 13;
-    bool saturday = date.weekday() == 6;
-    std::vector<Slot> s(12);
-    s[4] = {older, Level::C1, 1};
-    s[6] = {older, Level::C1, 2};
-    s[7] = {older, Level::C2, 1};
-    s[8] = {older, Level::C2, 0};
-    s[9] = {older, Level::C3, 2};
-    s[10] = {older, Level::Open, 0};
-    s[11] = {older, Level::C1, 1};
-    if (spring) {
-        s[0] = {12, Level::Maiden, 1};
-        s[1] = {12, Level::Maiden, 0};
-        s[2] = {12, Level::Maiden, 2};
-        s[3] = {12, m <= 3 ? Level::Debut : Level::Maiden, 2};
-        s[5] = {12, Level::C1, 0};
-        s[6] = {12, Level::C1, 2};
-        if (saturday && first_course) s[10] = {12, Level::Open, 0};
-    } else {
-        s[0] = {m <= 8 ? 12 : 11, Level::Maiden, 1};
-        s[1] = {m <= 7 ? 12 : 11, Level::Maiden, 0};
-        s[2] = {m <= 6 ? 12 : 11, Level::Maiden, 2};
-        s[3] = {11, Level::Debut, 2};
-        s[5] = {11, Level::Debut, 0};
-        if (m >= 9) {
-            s[8] = {11, Level::C1, 0};
-            s[11] = {older, Level::C2, 1};
-        }
-        if (saturday && first_course && m >= 10) s[10] = {11, Level::Open, 0};
-    }
-    return s;
-}
-
-std::vector<RacePlan> programme(const sample::Course& c, const DateTime& date, bool first_course,
-                                bool main_graded, Rng& rng) {
-    bool jump_day = date.weekday() == 6 && rng.chance(0.6);
-    std::vector<Slot> slots = day_slots(date, first_course);
-    std::vector<RacePlan> plans;
-    for (int i = 0; i < 12; ++i) {
-        const Slot& slot = slots[static_cast<std::size_t>(i)];
-        RacePlan p;
-        p.number = i + 1;
-        p.type = slot.type;
-        p.level = slot.level;
-        p.turf = slot.surface == 0 || (slot.surface == 2 && rng.chance(0.5));
-        if (i == 4 && jump_day) {
-            p.jump = true;
-            p.type = slot.type == 14 ? 19 : 18;
-            p.level = rng.chance(0.6) ? Level::Maiden : Level::Open;
-            p.turf = true;
-            static const int jump_distances[] = {2880, 3000, 3300, 3350};
-            p.distance = jump_distances[rng.below(4)];
-            p.track = 54;
-        } else {
-            std::vector<int> choices = p.turf ? c.turf : c.dirt;
-            if (young_race(p) && p.level != Level::Open) {
-                std::erase_if(choices, [](int d) { return d > 2000; });
-                if (choices.empty()) choices = {p.turf ? c.turf.front() : c.dirt.front()};
-            }
-            p.distance = rng.pick(choices);
-            p.track = p.turf ? sample::turf_track(c, p.distance) : sample::dirt_track(c);
-        }
-        p.weight_type = young_race(p) && p.level != Level::Open ? 3 : 4;
-        p.name = class_name(p);
-        if (i >= 8 && i != 11 && !p.jump) {
-            // The day's special races carry names; the main race may be graded.
-            p.grade = 'E';
-            std::string base = rng.pick(sample::special_names());
-            p.name = base + (p.level == Level::Open ? "ステークス" : "特別");
-            p.weight_type = p.level == Level::C3 && rng.chance(0.4) ? 1 : 2;
-            if (i == 10 && main_graded && !young_race(p)) {
-                static const char grades[] = {'A', 'B', 'C', 'C', 'D'};
-                p.grade = grades[rng.below(5)];
-                p.name =
-                    cp932::to_utf8(racecourse_name(c.code)) + (p.grade == 'A' ? "大賞典"
-                                                               : p.grade == 'D' ? "ハンデキャップ"
-                                                                                : "記念");
-                p.weight_type = p.grade == 'A' ? 4 : p.grade == 'D' ? 1 : 2;
-            }
-        }
-        plans.push_back(p);
-    }
-    return plans;
 }
 
 // ---- Entries and the race itself ----------------------------------------------------
@@ -949,7 +799,7 @@ DayRecords Generator::race_day(const SampleRaceDay& day, Supply supply, SampleFe
         bool main_graded = !graded_done && date.weekday() == 0;
         graded_done = graded_done || main_graded;
         (day.stage == SampleStage::History ? sum.history_days : sum.days) += 1;
-        for (const RacePlan& plan : programme(c, date, ci == 0, main_graded, rng_)) {
+        for (const RacePlan& plan : sample::programme(c, date, ci == 0, main_graded, rng_)) {
             RaceHeader header{&meeting, date, plan.number};
             sum.runners += hold_race(header, plan, static_cast<int>(ci), going, day, supply, out);
             sum.races += 1;
