@@ -644,10 +644,9 @@ std::string pair_digits(int x, int y) {
     return text;
 }
 
-// The payout record of a finished race, without category and creation date:
-// bracket quinella (fields of 9 or more), quinella and wide, each naming the
-// combinations the result pays, priced from the market's view of the field.
-RecordBuilder payout_record(const RaceHeader& header, const std::vector<Runner>& runners) {
+// The market's chance of each runner winning, by horse number - 1: a
+// softmax of what the market expects of the field.
+std::vector<double> win_chances(const std::vector<Runner>& runners) {
     double top = -1e9;
     for (const Runner& r : runners) top = std::max(top, r.expected);
     std::vector<double> p;
@@ -657,55 +656,84 @@ RecordBuilder payout_record(const RaceHeader& header, const std::vector<Runner>&
         total += p.back();
     }
     for (double& v : p) v /= total;
-    auto quinella_p = [&](int a, int b) {
-        double pa = p[static_cast<std::size_t>(a - 1)];
-        double pb = p[static_cast<std::size_t>(b - 1)];
-        return pa * pb / std::max(1e-9, 1 - pa) + pb * pa / std::max(1e-9, 1 - pb);
-    };
-    // Pairs that pay: two of the first two home (not two sharing second
-    // place), and for wide two of the first three (not two sharing third).
-    std::vector<std::pair<int, int>> quinella, wide;
-    std::set<std::pair<int, int>> brackets;
+    return p;
+}
+
+// The chance that horses a and b finish first and second, in either order.
+double quinella_chance(const std::vector<double>& win, int a, int b) {
+    double pa = win[static_cast<std::size_t>(a - 1)];
+    double pb = win[static_cast<std::size_t>(b - 1)];
+    return pa * pb / std::max(1e-9, 1 - pa) + pb * pa / std::max(1e-9, 1 - pb);
+}
+
+// The combinations the result pays, in horse-number order.
+struct PayingPairs {
+    std::vector<std::pair<int, int>> quinella;  // two of the first two home
+    std::vector<std::pair<int, int>> wide;      // two of the first three
+    std::set<std::pair<int, int>> brackets;     // the brackets of the quinella pairs
+};
+
+// Two sharing second place make no quinella, two sharing third no wide.
+PayingPairs paying_pairs(const std::vector<Runner>& runners) {
+    PayingPairs pairs;
     for (const Runner& a : runners) {
         for (const Runner& b : runners) {
             if (a.number >= b.number) continue;
             if (a.position <= 2 && b.position <= 2 && !(a.position == 2 && b.position == 2)) {
-                quinella.emplace_back(a.number, b.number);
-                brackets.emplace(std::min(a.bracket, b.bracket), std::max(a.bracket, b.bracket));
+                pairs.quinella.emplace_back(a.number, b.number);
+                pairs.brackets.emplace(std::min(a.bracket, b.bracket),
+                                       std::max(a.bracket, b.bracket));
             }
             if (a.position <= 3 && b.position <= 3 && !(a.position == 3 && b.position == 3)) {
-                wide.emplace_back(a.number, b.number);
+                pairs.wide.emplace_back(a.number, b.number);
             }
         }
     }
+    return pairs;
+}
+
+// The chance of the bracket quinella x-y: of every pair of horses in the two
+// brackets.
+double bracket_quinella_chance(const std::vector<Runner>& runners, const std::vector<double>& win,
+                               int x, int y) {
+    double prob = 0;
+    for (const Runner& a : runners) {
+        for (const Runner& b : runners) {
+            if (a.number < b.number &&
+                ((a.bracket == x && b.bracket == y) || (a.bracket == y && b.bracket == x))) {
+                prob += quinella_chance(win, a.number, b.number);
+            }
+        }
+    }
+    return prob;
+}
+
+// The payout record of a finished race, without category and creation date:
+// bracket quinella (fields of 9 or more), quinella and wide, each naming the
+// combinations the result pays, priced from the market's view of the field.
+RecordBuilder payout_record(const RaceHeader& header, const std::vector<Runner>& runners) {
+    std::vector<double> win = win_chances(runners);
+    PayingPairs pairs = paying_pairs(runners);
     RecordBuilder hr = header.builder(RecordKind::Payout);
     int k = 0;
     if (runners.size() >= 9) {
-        for (auto [x, y] : brackets) {
+        for (auto [x, y] : pairs.brackets) {
             if (k >= hr::bracket_quinella.entries) break;
-            double prob = 0;
-            for (const Runner& a : runners) {
-                for (const Runner& b : runners) {
-                    if (a.number < b.number && ((a.bracket == x && b.bracket == y) ||
-                                                (a.bracket == y && b.bracket == x))) {
-                        prob += quinella_p(a.number, b.number);
-                    }
-                }
-            }
+            double prob = bracket_quinella_chance(runners, win, x, y);
             hr.payout(hr::bracket_quinella, k++, std::to_string(x) + std::to_string(y),
                       round_payout(77.5 / std::max(prob, 1e-7)));
         }
     }
     k = 0;
-    for (auto [x, y] : quinella) {
+    for (auto [x, y] : pairs.quinella) {
         if (k >= hr::quinella.entries) break;
         hr.payout(hr::quinella, k++, pair_digits(x, y),
-                  round_payout(77.5 / std::max(quinella_p(x, y), 1e-7)));
+                  round_payout(77.5 / std::max(quinella_chance(win, x, y), 1e-7)));
     }
     k = 0;
-    for (auto [x, y] : wide) {
+    for (auto [x, y] : pairs.wide) {
         if (k >= hr::wide.entries) break;
-        double prob = std::min(0.92, quinella_p(x, y) * 2.7 + 0.01);
+        double prob = std::min(0.92, quinella_chance(win, x, y) * 2.7 + 0.01);
         hr.payout(hr::wide, k++, pair_digits(x, y), round_payout(77.5 / prob));
     }
     return hr;
