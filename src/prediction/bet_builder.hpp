@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "raceday/race_day.hpp"
+#include "model/race_day.hpp"
 
 namespace tolven {
 
@@ -29,6 +29,10 @@ std::vector<std::string> keep_last_occurrences(const std::vector<std::string>& t
 
 // The bracket pair of a quinella text in a field of `runners`.
 std::string bracket_pair(const std::string& quinella, int runners);
+
+// Whether race n has bracket-quinella bets: always before 2005, from 2005 on
+// only with more than 8 runners.
+bool shows_bracket_bets(const RaceDay& day, int n);
 
 // Mirror bracket: 1<->5, 2<->6, 3<->7, 4<->8; 0 for anything else.
 int mirror_bracket(int bracket);

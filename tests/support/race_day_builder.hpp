@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "raceday/race_day.hpp"
+#include "model/race_day.hpp"
 #include "store/code_tables.hpp"
 #include "store/record_builder.hpp"
 
