@@ -601,14 +601,28 @@ void TMainForm::createChildren() {
     calcWindow_ = addChild(QStringLiteral("計算表"), cal_);
     shikin_ = new TshikinForm(money_, day_);
     shikin_->onPrint = [this] { printItem(-1); };
+    shikin_->onSplit = [this] { money_.split(day_); };
     allocationWindow_ = addChild(QStringLiteral("資金配分"), shikin_);
     yoso_ = new TYosoForm(day_);
     yoso_->onHitExport = [this](bool longshot) { exportHits(longshot); };
+    yoso_->onToggleCheckItem = [this](int n, int row, int column) {
+        tolven::toggle_check_item(day_, n, row, column);
+    };
     predictionWindow_ = addChild(QStringLiteral("予想表"), yoso_);
     balance_ = new TBalanceForm(base_);
     balance_->onPrint = [this](const tolven::BalanceReport& report) { printBalance(report); };
     balance_->onError = [this](const QString& text) { TMsgDlg::information(this, text); };
     balanceWindow_ = addChild(QStringLiteral("収支分析"), balance_);
+
+    // The windows that show the day follow each new one, in this order; right
+    // after a load the race contents show race 1 as the main window composes
+    // it.
+    connect(this, &TMainForm::newDay, contents_, &TContentsForm::dayLoaded);
+    connect(this, &TMainForm::newDay, yoso_, &TYosoForm::dayLoaded);
+    connect(this, &TMainForm::newDay, cal_, &TCalForm::dayLoaded);
+    connect(this, &TMainForm::newDay, graph_, &TGraphForm::dayLoaded);
+    connect(this, &TMainForm::newDay, contents_, &TContentsForm::showFirstRaceAfterLoad);
+    connect(this, &TMainForm::newDay, shikin_, &TshikinForm::refresh);
 }
 
 void TMainForm::printBalance(const tolven::BalanceReport& report) {
@@ -622,17 +636,6 @@ void TMainForm::printBalance(const tolven::BalanceReport& report) {
 
 int TMainForm::currentPredictionRace() const {
     return yoso_ != nullptr ? std::max(0, yoso_->currentRace()) : 0;
-}
-
-void TMainForm::refreshViews() {
-    contents_->dayLoaded();
-    yoso_->dayLoaded();
-    cal_->dayLoaded();
-    graph_->dayLoaded();
-    // Right after a load the race contents show race 1 as the main window
-    // composes it.
-    contents_->showFirstRaceAfterLoad();
-    shikin_->refresh();
 }
 
 void TMainForm::exportHits(bool longshot) {
@@ -801,7 +804,7 @@ bool TMainForm::loadDay(const QString& entry) {
             banner_->setText(qs(outcome.banner));
             setDayButtonsEnabled(true);
             money_.recompute(day_);
-            refreshViews();
+            emit newDay(day_);
             rebuildResultsRecord();
         },
         [this] {

@@ -98,6 +98,11 @@ class TMainForm : public QMainWindow {
     // source tree.
     void setHelpPlaces(std::vector<std::filesystem::path> places);
 
+  signals:
+    // A day was loaded (and its fund allocation recomputed): every window
+    // that shows the day shows this one.
+    void newDay(const tolven::RaceDay& day);
+
   public slots:
     void JVDataGetClick();
     void KekkaGetBtnClick();
@@ -177,6 +182,5 @@ class TMainForm : public QMainWindow {
     // A window of its own, not a child of this one, so that the modal print
     // dialog does not block it.
     std::unique_ptr<TAllPrintForm> allPrint_;
-    void refreshViews();
     int currentPredictionRace() const;
 };
