@@ -115,7 +115,25 @@ class TMainForm : public QMainWindow {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The toolbar and the menus, from a table of caption, hint, shortcut and
+    // slot.
     void createActions();
+    // What the actions do.
+    void showPrediction();
+    void showContents();
+    void showGraph();
+    void showCalc();
+    void showAllocation();
+    void showBalance();
+    void printChosen();
+    void quitProgram();
+    void toggleCataloguePanel();
+    void openDataFolder();
+    void toggleTicker();
+    void showToolBarState();
+    void cascadeViews();
+    void minimiseViews();
+    void showAbout();
     void createCatalogue(QWidget* panel);
     void createChildren();
     void restoreSettings();
