@@ -53,8 +53,8 @@ QFont gothic(int pixels, bool bold) {
     return font;
 }
 
-// A bet list: as wide as its longest line ("  12-13"), never scrolled
-// sideways; it takes the height of the nine slots where the page has it, and
+// A bet list: as wide as its longest line ("  12-13") beside a scroll bar,
+// never scrolled sideways; it takes the height of the nine slots where the page has it, and
 // scrolls only when the window is made smaller than that (tiled views).
 QListWidget* betList(QWidget* parent, const QString& name) {
     auto* list = new QListWidget(parent);
@@ -64,8 +64,11 @@ QListWidget* betList(QWidget* parent, const QString& name) {
     list->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     QFontMetrics metrics(list->font());
     int margin = 2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1);
+    // Room for the scroll bar too, so a list that has to scroll in a small
+    // view still shows its bets whole.
+    int scrollBar = list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
     list->setFixedWidth(metrics.horizontalAdvance(QString(7, QLatin1Char('0'))) + margin +
-                        2 * list->frameWidth() + 2);
+                        2 * list->frameWidth() + 2 + scrollBar);
     list->setMinimumHeight(2 * (metrics.height() + 2) + 2 * list->frameWidth());
     list->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     return list;

@@ -367,6 +367,9 @@ void TBalanceForm::fillChart() {
         s->attachAxis(x);
         s->attachAxis(y);
     }
+    // Round ticks (…, -50000, 0, 50000, …) read better than the data's own
+    // extremes; the zero line always sits inside the range.
+    y->applyNiceNumbers();
     QChart* old = chart_->chart();
     chart_->setChart(chart);
     delete old;
