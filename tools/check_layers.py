@@ -2,11 +2,12 @@
 """Checks that the includes of src/ point down the layers.
 
 Every '#include "..."' of a file under src/ must name a file of its own folder
-or of a folder its folder may include (the table below, also in the README's
-layout section). The folders of the core library must not include Qt. Prints
-each offending include as file:line and exits with 1 if there is one.
+or of a folder its folder may include (the table below). The folders of the
+core library must not include Qt. Given the README, its layout table must
+list the same folders with the same "may include" cells. Prints each problem
+and exits with 1 if there is one.
 
-Usage: check_layers.py [SRC_DIR]   (default: the src/ next to this script)
+Usage: check_layers.py [SRC_DIR [README]]   (default: src/ next to this script)
 """
 
 import os
@@ -33,7 +34,7 @@ MAY_INCLUDE = {
     # What windows and printouts show, as texts and pages (no Qt).
     "layouts": ["store", "model", "analysis", "prediction", "money"],
     # Qt building blocks.
-    "widgets": ["store"],
+    "widgets": ["store", "layouts"],
     # Windows.
     "views": CORE + ["widgets"],
     "printing": CORE + ["widgets"],
@@ -98,14 +99,46 @@ def check(src):
     return problems
 
 
+# A row of the README's layout table: | `src/<folder>/` | layer | holds | may include |
+README_ROW = re.compile(r"^\|\s*`src/([a-z_]+)/`\s*\|.*\|\s*([^|]*?)\s*\|\s*$")
+
+
+def check_readme(readme):
+    """The README's table against MAY_INCLUDE ("core" stands for every core folder)."""
+    problems = []
+    rows = {}
+    with open(readme, encoding="utf-8") as f:
+        for number, line in enumerate(f, 1):
+            m = README_ROW.match(line)
+            if m:
+                cell = m.group(2)
+                names = [] if cell in ("", "—") else [n.strip() for n in cell.split(",")]
+                expanded = []
+                for n in names:
+                    expanded += CORE if n == "core" else [n]
+                rows[m.group(1)] = (number, sorted(expanded))
+    for folder, entries in MAY_INCLUDE.items():
+        if folder not in rows:
+            problems.append(f"{readme}: the layout table has no row for src/{folder}/")
+        elif rows[folder][1] != sorted(entries):
+            problems.append(f"{readme}:{rows[folder][0]}: src/{folder}/ may include "
+                            f"{', '.join(entries) or 'nothing'}, not {', '.join(rows[folder][1])}")
+    for folder, (number, _) in rows.items():
+        if folder not in MAY_INCLUDE:
+            problems.append(f"{readme}:{number}: src/{folder}/ is not in the layer table")
+    return problems
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     src = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "src")
     problems = check(src)
+    if len(sys.argv) > 2:
+        problems += check_readme(sys.argv[2])
     for p in problems:
         print(p)
     if problems:
-        print(f"{len(problems)} include(s) against the layers")
+        print(f"{len(problems)} problem(s) with the layers")
         return 1
     print("includes point down the layers")
     return 0
