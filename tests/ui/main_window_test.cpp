@@ -743,6 +743,7 @@ class MainWindowTest : public QObject {
                  QStringLiteral("JVデータ取得|結果情報|予想|出馬表|能力ｸﾞﾗﾌ|計算表|資金配分|実績表|"
                                 "収支分析|印刷|終了|F"));
         QCOMPARE(usable.join(QString()), QStringLiteral("110000011111"));
+        saveScreenshot(form.get(), "main-window-toolbar.png");
         QCOMPARE(
             tips.join(QLatin1Char('|')),
             QStringLiteral(
@@ -783,6 +784,7 @@ class MainWindowTest : public QObject {
                 entries << entry;
             }
             seen << title->text() + QStringLiteral(": ") + entries.join(QLatin1Char('|'));
+            saveScreenshot(menu, QStringLiteral("menu-%1.png").arg(seen.size()));
             menu->close();
             QVERIFY(QTest::qWaitFor([menu] { return !menu->isVisible(); }, 2000));
         }
