@@ -11,12 +11,13 @@
 # Qt6Charts' CMake package needs Qt6OpenGL's (libqt6opengl6-dev), which
 # qt6-base-dev only recommends; it is listed because packages are installed
 # without their recommendations. poppler-utils (pdftoppm) turns the printed
-# pages tolven-cli writes as PDF into pictures to look at.
+# pages tolven-cli writes as PDF into pictures to look at. python3 runs the
+# include check of the tests (tools/check_layers.py).
 set -eu
 
 PACKAGES="cmake ninja-build g++ make pkg-config libgtest-dev libc6-dev
 qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev qt6-translations-l10n
-fonts-ipafont-gothic fonts-ipafont-mincho xvfb xauth poppler-utils"
+fonts-ipafont-gothic fonts-ipafont-mincho xvfb xauth poppler-utils python3"
 
 # The bridge to the real component: both Windows compilers (32-bit for
 # JV-Link 4.x, 64-bit for 5.x) and the Wine that runs the bridge's tests.

@@ -12,6 +12,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QListWidget>
 #include <QMdiArea>
@@ -35,6 +36,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 #include "jvlink/result_text.hpp"
 #include "jvlink/results_refresh.hpp"
@@ -72,6 +74,45 @@ namespace {
 
 const char* const kBuiltInTicker =
     "必勝馬券ソフト「TOLVEN」、その実績はあなたの目でお確かめください。";
+
+
+// Where an action goes: the toolbar, or a menu of the menu bar.
+enum class Place { ToolBar, File, View, Window, Help };
+
+struct MenuRow {
+    Place place;
+    const char* title;
+    const char* name;  // object name; empty: none
+};
+
+// The menus, left to right.
+constexpr MenuRow kMenus[] = {
+    {Place::File, "ファイル(&F)", ""},
+    {Place::View, "表示(&V)", ""},
+    {Place::Window, "ウィンドウ(&W)", "WindowMenu"},
+    {Place::Help, "ヘルプ(&H)", ""},
+};
+
+enum ActionFlag : unsigned {
+    kSeparatorBefore = 1,
+    kCheckable = 2,
+    kOffUntilADay = 4,  // off until a day is loaded
+};
+
+struct ActionRow {
+    Place place;
+    const char* name;  // object name (tests and the window menu find actions by it)
+    const char* caption;
+    const char* hint;      // status tip; on the toolbar also the tool tip
+    const char* shortcut;  // a QKeySequence text; empty: none (the menus use mnemonics)
+    void (TMainForm::*slot)();
+    unsigned flags;
+};
+
+// Hints that a toolbar button and its menu entry share.
+constexpr char kJvGetHint[] = "JRA-VANﾃﾞｰﾀ(*.lzh)を読み込んで解凍し、ﾃﾞｰﾀﾌｧｲﾙを作成します";
+constexpr char kBalanceHint[] = "過去の買い目の収支を期間・券種・パターン別に集計します";
+constexpr char kPrintHint[] = "買い目や予想支援ﾃﾞｰﾀを印刷します";
 
 }  // namespace
 
@@ -175,173 +216,182 @@ QAction* TMainForm::action(const QString& objectName) const {
 }
 
 void TMainForm::createActions() {
-    auto make = [this](const QString& name, const QString& text, const QString& hint) {
-        auto* a = new QAction(text, this);
-        a->setObjectName(name);
-        a->setStatusTip(hint);
-        a->setToolTip(hint.isEmpty() ? text : hint);
-        return a;
+    // The toolbar's buttons left to right, then each menu's entries top to
+    // bottom, in the order of kMenus.
+    static const ActionRow kActions[] = {
+        {Place::ToolBar, "JVDataGet", "JVデータ取得", kJvGetHint, "", &TMainForm::JVDataGetClick,
+         0},
+        {Place::ToolBar, "KekkaGetBtn", "結果情報", "レース結果の簡易表示窓を出します。", "",
+         &TMainForm::KekkaGetBtnClick, 0},
+        {Place::ToolBar, "YosoBtn", "予想", "予想表を表示します", "", &TMainForm::showPrediction,
+         kOffUntilADay},
+        {Place::ToolBar, "ShutubaBtn", "出馬表", "出馬表を表示します", "", &TMainForm::showContents,
+         kOffUntilADay},
+        {Place::ToolBar, "GraphBtn", "能力ｸﾞﾗﾌ", "ﾀｲﾑｸﾞﾗﾌを表示します", "", &TMainForm::showGraph,
+         kOffUntilADay},
+        {Place::ToolBar, "CalcBtn", "計算表", "計算表を表示します", "", &TMainForm::showCalc,
+         kOffUntilADay},
+        {Place::ToolBar, "SpeedButton9", "資金配分", "資金配分の計算をします", "",
+         &TMainForm::showAllocation, kOffUntilADay},
+        {Place::ToolBar, "JissekiBtn", "実績表", "実績表を表示します", "",
+         &TMainForm::ShowResultsRecord, 0},
+        // The balance reads the store, not the loaded day: always available.
+        {Place::ToolBar, "BalanceBtn", "収支分析", kBalanceHint, "", &TMainForm::showBalance, 0},
+        {Place::ToolBar, "PrintBtn", "印刷", kPrintHint, "", &TMainForm::printChosen, 0},
+        {Place::ToolBar, "ExitBtn", "終了", "終了", "", &TMainForm::quitProgram, 0},
+        {Place::ToolBar, "FBtn", "F", "ﾃﾞｰﾀﾘｽﾄ表示/非表示", "", &TMainForm::toggleCataloguePanel,
+         0},
+
+        {Place::File, "JVDataGetMenu", "ＪＶデータ取得(&J)", kJvGetHint, "",
+         &TMainForm::JVDataGetClick, 0},
+        {Place::File, "DataMaintenance", "データファイルメンテナンス(&D)",
+         "使用済みのﾃﾞｰﾀを別のﾌｫﾙﾀﾞに移動したり、削除したりします", "", &TMainForm::openDataFolder,
+         0},
+        {Place::File, "PrintMenu", "印刷(&P)", kPrintHint, "", &TMainForm::printChosen, 0},
+        {Place::File, "ExitMenu", "終了(&X)", "終了", "", &TMainForm::quitProgram,
+         kSeparatorBefore},
+
+        {Place::View, "ToolBarMenu", "ﾂｰﾙﾊﾞｰ(&T)", "ﾂｰﾙﾊﾞｰの表示/非表示選択", "",
+         &TMainForm::showToolBarState, kCheckable},
+        {Place::View, "TickerMenu", "ﾃｨｯｶを消す", "ﾃｨｯｶの表示/非表示選択", "",
+         &TMainForm::toggleTicker, kCheckable},
+        {Place::View, "BalanceMenu", "収支分析(&B)", kBalanceHint, "", &TMainForm::showBalance,
+         kSeparatorBefore},
+
+        {Place::Window, "WindowCascade", "重ねて表示(&C)", "", "", &TMainForm::cascadeViews, 0},
+        {Place::Window, "WindowTile", "ならべて表示(&T)", "", "", &TMainForm::tileViews, 0},
+        {Place::Window, "WindowArrange", "ｱｲｺﾝの整列(&A)", "", "", &TMainForm::arrangeIcons, 0},
+        {Place::Window, "WindowMinimizeAll", "すべてをｱｲｺﾝ化(&M)", "", "",
+         &TMainForm::minimiseViews, 0},
+
+        {Place::Help, "HelpContents", "目次(&C)", "ﾍﾙﾌﾟの目次を表示します", "",
+         &TMainForm::openHelp, 0},
+        {Place::Help, "HelpAbout", "ﾊﾞｰｼﾞｮﾝ情報(&A)...", "ﾌﾟﾛｸﾞﾗﾑの情報を表示します", "",
+         &TMainForm::showAbout, 0},
     };
-    QAction* jvget =
-        make(QStringLiteral("JVDataGet"), QStringLiteral("JVデータ取得"),
-             QStringLiteral("JRA-VANﾃﾞｰﾀ(*.lzh)を読み込んで解凍し、ﾃﾞｰﾀﾌｧｲﾙを作成します"));
-    QAction* kekka = make(QStringLiteral("KekkaGetBtn"), QStringLiteral("結果情報"),
-                          QStringLiteral("レース結果の簡易表示窓を出します。"));
-    QAction* yoso = make(QStringLiteral("YosoBtn"), QStringLiteral("予想"),
-                         QStringLiteral("予想表を表示します"));
-    QAction* shutuba = make(QStringLiteral("ShutubaBtn"), QStringLiteral("出馬表"),
-                            QStringLiteral("出馬表を表示します"));
-    QAction* graph = make(QStringLiteral("GraphBtn"), QStringLiteral("能力ｸﾞﾗﾌ"),
-                          QStringLiteral("ﾀｲﾑｸﾞﾗﾌを表示します"));
-    QAction* calc = make(QStringLiteral("CalcBtn"), QStringLiteral("計算表"),
-                         QStringLiteral("計算表を表示します"));
-    QAction* shikin = make(QStringLiteral("SpeedButton9"), QStringLiteral("資金配分"),
-                           QStringLiteral("資金配分の計算をします"));
-    QAction* jisseki = make(QStringLiteral("JissekiBtn"), QStringLiteral("実績表"),
-                            QStringLiteral("実績表を表示します"));
-    QAction* balance = make(QStringLiteral("BalanceBtn"), QStringLiteral("収支分析"),
-                            QStringLiteral("過去の買い目の収支を期間・券種・パターン別に集計します"));
-    QAction* print = make(QStringLiteral("PrintBtn"), QStringLiteral("印刷"),
-                          QStringLiteral("買い目や予想支援ﾃﾞｰﾀを印刷します"));
-    QAction* quit = make(QStringLiteral("ExitBtn"), QStringLiteral("終了"), QStringLiteral("終了"));
-    QAction* panel =
-        make(QStringLiteral("FBtn"), QStringLiteral("F"), QStringLiteral("ﾃﾞｰﾀﾘｽﾄ表示/非表示"));
 
     toolBar_ = addToolBar(QStringLiteral("ツールバー"));
     toolBar_->setObjectName(QStringLiteral("ToolBar"));
     toolBar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    for (QAction* a :
-         {jvget, kekka, yoso, shutuba, graph, calc, shikin, jisseki, balance, print, quit, panel}) {
-        toolBar_->addAction(a);
+    std::map<Place, QMenu*> menus;
+    for (const MenuRow& row : kMenus) {
+        QMenu* menu = menuBar()->addMenu(QString::fromUtf8(row.title));
+        if (*row.name != '\0') menu->setObjectName(QString::fromUtf8(row.name));
+        menus[row.place] = menu;
     }
-    for (QAction* a : {yoso, shutuba, graph, calc, shikin}) a->setEnabled(false);
-
-    QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
-    QAction* jvgetMenu = file->addAction(QStringLiteral("ＪＶデータ取得(&J)"));
-    jvgetMenu->setObjectName(QStringLiteral("JVDataGetMenu"));
-    jvgetMenu->setStatusTip(jvget->statusTip());
-    QAction* maintenance = file->addAction(QStringLiteral("データファイルメンテナンス(&D)"));
-    maintenance->setObjectName(QStringLiteral("DataMaintenance"));
-    maintenance->setStatusTip(
-        QStringLiteral("使用済みのﾃﾞｰﾀを別のﾌｫﾙﾀﾞに移動したり、削除したりします"));
-    QAction* printMenu = file->addAction(QStringLiteral("印刷(&P)"));
-    printMenu->setObjectName(QStringLiteral("PrintMenu"));
-    printMenu->setStatusTip(print->statusTip());
-    file->addSeparator();
-    QAction* quitMenu = file->addAction(QStringLiteral("終了(&X)"));
-    quitMenu->setObjectName(QStringLiteral("ExitMenu"));
-    quitMenu->setStatusTip(QStringLiteral("終了"));
-
-    QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
-    QAction* toolbarMenu = view->addAction(QStringLiteral("ﾂｰﾙﾊﾞｰ(&T)"));
-    toolbarMenu->setObjectName(QStringLiteral("ToolBarMenu"));
-    toolbarMenu->setStatusTip(QStringLiteral("ﾂｰﾙﾊﾞｰの表示/非表示選択"));
-    toolbarMenu->setCheckable(true);
-    QAction* tickerMenu = view->addAction(QStringLiteral("ﾃｨｯｶを消す"));
-    tickerMenu->setObjectName(QStringLiteral("TickerMenu"));
-    tickerMenu->setStatusTip(QStringLiteral("ﾃｨｯｶの表示/非表示選択"));
-    tickerMenu->setCheckable(true);
-    view->addSeparator();
-    QAction* balanceMenu = view->addAction(QStringLiteral("収支分析(&B)"));
-    balanceMenu->setObjectName(QStringLiteral("BalanceMenu"));
-    balanceMenu->setStatusTip(balance->statusTip());
-
-    QMenu* window = menuBar()->addMenu(QStringLiteral("ウィンドウ(&W)"));
-    window->setObjectName(QStringLiteral("WindowMenu"));
-    QAction* cascade =
-        window->addAction(QStringLiteral("重ねて表示(&C)"), mdi_, &QMdiArea::cascadeSubWindows);
-    cascade->setObjectName(QStringLiteral("WindowCascade"));
-    QAction* tile =
-        window->addAction(QStringLiteral("ならべて表示(&T)"), this, &TMainForm::tileViews);
-    tile->setObjectName(QStringLiteral("WindowTile"));
-    QAction* arrange =
-        window->addAction(QStringLiteral("ｱｲｺﾝの整列(&A)"), this, &TMainForm::arrangeIcons);
-    arrange->setObjectName(QStringLiteral("WindowArrange"));
-    QAction* minimise = window->addAction(QStringLiteral("すべてをｱｲｺﾝ化(&M)"), this, [this] {
-        for (QMdiSubWindow* w : mdi_->subWindowList()) {
-            if (w->isVisible()) w->showMinimized();
+    for (const ActionRow& row : kActions) {
+        QString caption = QString::fromUtf8(row.caption);
+        QString hint = QString::fromUtf8(row.hint);
+        auto* a = new QAction(caption, this);
+        a->setObjectName(QString::fromUtf8(row.name));
+        if (!hint.isEmpty()) a->setStatusTip(hint);
+        if (*row.shortcut != '\0') a->setShortcut(QKeySequence(QString::fromUtf8(row.shortcut)));
+        a->setCheckable((row.flags & kCheckable) != 0);
+        if ((row.flags & kOffUntilADay) != 0) a->setEnabled(false);
+        connect(a, &QAction::triggered, this, row.slot);
+        if (row.place == Place::ToolBar) {
+            a->setToolTip(hint.isEmpty() ? caption : hint);
+            toolBar_->addAction(a);
+        } else {
+            QMenu* menu = menus.at(row.place);
+            if ((row.flags & kSeparatorBefore) != 0) menu->addSeparator();
+            menu->addAction(a);
         }
-    });
-    minimise->setObjectName(QStringLiteral("WindowMinimizeAll"));
+    }
+}
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
-    QAction* contents = help->addAction(QStringLiteral("目次(&C)"));
-    contents->setObjectName(QStringLiteral("HelpContents"));
-    contents->setStatusTip(QStringLiteral("ﾍﾙﾌﾟの目次を表示します"));
-    QAction* about = help->addAction(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&A)..."));
-    about->setObjectName(QStringLiteral("HelpAbout"));
-    about->setStatusTip(QStringLiteral("ﾌﾟﾛｸﾞﾗﾑの情報を表示します"));
+void TMainForm::showPrediction() {
+    showChild(predictionWindow_);
+}
+void TMainForm::showContents() {
+    showChild(contentsWindow_);
+}
+void TMainForm::showGraph() {
+    showChild(graphWindow_);
+}
+void TMainForm::showCalc() {
+    showChild(calcWindow_);
+}
+void TMainForm::showAllocation() {
+    showChild(allocationWindow_);
+}
+void TMainForm::showBalance() {
+    showChild(balanceWindow_);
+}
 
-    connect(jvget, &QAction::triggered, this, &TMainForm::JVDataGetClick);
-    connect(jvgetMenu, &QAction::triggered, this, &TMainForm::JVDataGetClick);
-    connect(kekka, &QAction::triggered, this, &TMainForm::KekkaGetBtnClick);
-    connect(yoso, &QAction::triggered, this, [this] { showChild(predictionWindow_); });
-    connect(shutuba, &QAction::triggered, this, [this] { showChild(contentsWindow_); });
-    connect(graph, &QAction::triggered, this, [this] { showChild(graphWindow_); });
-    connect(calc, &QAction::triggered, this, [this] { showChild(calcWindow_); });
-    connect(shikin, &QAction::triggered, this, [this] { showChild(allocationWindow_); });
-    connect(jisseki, &QAction::triggered, this, &TMainForm::ShowResultsRecord);
-    // The balance reads the store, not the loaded day: always available.
-    connect(balance, &QAction::triggered, this, [this] { showChild(balanceWindow_); });
-    connect(balanceMenu, &QAction::triggered, this, [this] { showChild(balanceWindow_); });
-    auto printAction = [this] {
-        if (!loaded_ || !complete_ || day_.race_count <= 0) {
-            TMsgDlg::warning(this, QStringLiteral("分析用データを読み込んでください。"));
-            return;
-        }
-        TPintSetForm dialog(qs(day_.entry), day_.race_count, this);
-        // Modal to this window only: the preview each OK brings up is a
-        // window of its own and stays usable while the dialog is open.
-        dialog.setWindowModality(Qt::WindowModal);
-        dialog.onPrint = [this](int chosen) { printItem(chosen); };
-        dialog.exec();
-    };
-    connect(print, &QAction::triggered, this, printAction);
-    connect(printMenu, &QAction::triggered, this, printAction);
-    connect(quit, &QAction::triggered, this, &QWidget::close);
-    connect(quitMenu, &QAction::triggered, this, &QWidget::close);
-    connect(panel, &QAction::triggered, this, [this] {
-        bool show = !cataloguePanel_->isVisible();
-        if (show) rebuildCatalogue();
-        cataloguePanel_->setVisible(show);
-    });
-    connect(maintenance, &QAction::triggered, this, [this] {
-        QDesktopServices::openUrl(
-            QUrl::fromLocalFile(QString::fromStdString((base_ / "Data").string())));
-    });
-    connect(tickerMenu, &QAction::triggered, this, [this](bool checked) {
-        tickerPanel_->setVisible(!checked);
-        ini_.writeText(tolven::settings::ticker,
-                       checked ? QStringLiteral("Off") : QStringLiteral("On"));
-    });
+void TMainForm::printChosen() {
+    if (!loaded_ || !complete_ || day_.race_count <= 0) {
+        TMsgDlg::warning(this, QStringLiteral("分析用データを読み込んでください。"));
+        return;
+    }
+    TPintSetForm dialog(qs(day_.entry), day_.race_count, this);
+    // Modal to this window only: the preview each OK brings up is a window of
+    // its own and stays usable while the dialog is open.
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.onPrint = [this](int chosen) { printItem(chosen); };
+    dialog.exec();
+}
+
+void TMainForm::quitProgram() {
+    close();
+}
+
+void TMainForm::toggleCataloguePanel() {
+    bool show = !cataloguePanel_->isVisible();
+    if (show) rebuildCatalogue();
+    cataloguePanel_->setVisible(show);
+}
+
+void TMainForm::openDataFolder() {
+    QDesktopServices::openUrl(
+        QUrl::fromLocalFile(QString::fromStdString((base_ / "Data").string())));
+}
+
+void TMainForm::toggleTicker() {
+    bool hidden = action(QStringLiteral("TickerMenu"))->isChecked();
+    tickerPanel_->setVisible(!hidden);
+    ini_.writeText(tolven::settings::ticker,
+                   hidden ? QStringLiteral("Off") : QStringLiteral("On"));
+}
+
+void TMainForm::showToolBarState() {
     // The toolbar entry only shows the setting.
-    connect(toolbarMenu, &QAction::triggered, this,
-            [toolbarMenu, this] { toolbarMenu->setChecked(toolBar_->isVisible()); });
-    connect(contents, &QAction::triggered, this, &TMainForm::openHelp);
-    connect(about, &QAction::triggered, this, [this] {
-        // The about box: the program's name and its version line drawn with
-        // a shadow.
-        QDialog box(this);
-        box.setObjectName(QStringLiteral("AboutBox"));
-        box.setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
-        auto* layout = new QVBoxLayout(&box);
-        auto* name = new QLabel(QStringLiteral("TOLVEN for JRA-VAN Data Lab."), &box);
-        QFont nameFont(QStringLiteral("ＭＳ Ｐゴシック"), 14, QFont::Bold);
-        name->setFont(nameFont);
-        layout->addWidget(name);
-        auto* version = new TLabel3Dj(QLatin1String(tolven::kVersionLabel), &box);
-        version->setObjectName(QStringLiteral("VersionLabel"));
-        version->setTextStyle(TLabel3Dj::TTextStyle::tsShadow);
-        version->setShift(2);
-        version->setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), 12, QFont::Bold));
-        version->setFontColor(QColor(0, 0, 128));
-        version->setMinimumSize(160, 28);
-        layout->addWidget(version);
-        auto* ok = new QPushButton(QStringLiteral("OK"), &box);
-        connect(ok, &QPushButton::clicked, &box, &QDialog::accept);
-        layout->addWidget(ok, 0, Qt::AlignRight);
-        box.exec();
-    });
+    action(QStringLiteral("ToolBarMenu"))->setChecked(toolBar_->isVisible());
+}
+
+void TMainForm::cascadeViews() {
+    mdi_->cascadeSubWindows();
+}
+
+void TMainForm::minimiseViews() {
+    for (QMdiSubWindow* w : mdi_->subWindowList()) {
+        if (w->isVisible()) w->showMinimized();
+    }
+}
+
+void TMainForm::showAbout() {
+    // The about box: the program's name and its version line drawn with a
+    // shadow.
+    QDialog box(this);
+    box.setObjectName(QStringLiteral("AboutBox"));
+    box.setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
+    auto* layout = new QVBoxLayout(&box);
+    auto* name = new QLabel(QStringLiteral("TOLVEN for JRA-VAN Data Lab."), &box);
+    QFont nameFont(QStringLiteral("ＭＳ Ｐゴシック"), 14, QFont::Bold);
+    name->setFont(nameFont);
+    layout->addWidget(name);
+    auto* version = new TLabel3Dj(QLatin1String(tolven::kVersionLabel), &box);
+    version->setObjectName(QStringLiteral("VersionLabel"));
+    version->setTextStyle(TLabel3Dj::TTextStyle::tsShadow);
+    version->setShift(2);
+    version->setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), 12, QFont::Bold));
+    version->setFontColor(QColor(0, 0, 128));
+    version->setMinimumSize(160, 28);
+    layout->addWidget(version);
+    auto* ok = new QPushButton(QStringLiteral("OK"), &box);
+    connect(ok, &QPushButton::clicked, &box, &QDialog::accept);
+    layout->addWidget(ok, 0, Qt::AlignRight);
+    box.exec();
 }
 
 void TMainForm::createCatalogue(QWidget* panel) {
@@ -602,14 +652,28 @@ void TMainForm::createChildren() {
     calcWindow_ = addChild(QStringLiteral("計算表"), cal_);
     shikin_ = new TshikinForm(money_, day_);
     shikin_->onPrint = [this] { printItem(-1); };
+    shikin_->onSplit = [this] { money_.split(day_); };
     allocationWindow_ = addChild(QStringLiteral("資金配分"), shikin_);
     yoso_ = new TYosoForm(day_);
     yoso_->onHitExport = [this](bool longshot) { exportHits(longshot); };
+    yoso_->onToggleCheckItem = [this](int n, int row, int column) {
+        tolven::toggle_check_item(day_, n, row, column);
+    };
     predictionWindow_ = addChild(QStringLiteral("予想表"), yoso_);
     balance_ = new TBalanceForm(base_);
     balance_->onPrint = [this](const tolven::BalanceReport& report) { printBalance(report); };
     balance_->onError = [this](const QString& text) { TMsgDlg::information(this, text); };
     balanceWindow_ = addChild(QStringLiteral("収支分析"), balance_);
+
+    // The windows that show the day follow each new one, in this order; right
+    // after a load the race contents show race 1 as the main window composes
+    // it.
+    connect(this, &TMainForm::newDay, contents_, &TContentsForm::dayLoaded);
+    connect(this, &TMainForm::newDay, yoso_, &TYosoForm::dayLoaded);
+    connect(this, &TMainForm::newDay, cal_, &TCalForm::dayLoaded);
+    connect(this, &TMainForm::newDay, graph_, &TGraphForm::dayLoaded);
+    connect(this, &TMainForm::newDay, contents_, &TContentsForm::showFirstRaceAfterLoad);
+    connect(this, &TMainForm::newDay, shikin_, &TshikinForm::refresh);
 }
 
 void TMainForm::printBalance(const tolven::BalanceReport& report) {
@@ -623,17 +687,6 @@ void TMainForm::printBalance(const tolven::BalanceReport& report) {
 
 int TMainForm::currentPredictionRace() const {
     return yoso_ != nullptr ? std::max(0, yoso_->currentRace()) : 0;
-}
-
-void TMainForm::refreshViews() {
-    contents_->dayLoaded();
-    yoso_->dayLoaded();
-    cal_->dayLoaded();
-    graph_->dayLoaded();
-    // Right after a load the race contents show race 1 as the main window
-    // composes it.
-    contents_->showFirstRaceAfterLoad();
-    shikin_->refresh();
 }
 
 void TMainForm::exportHits(bool longshot) {
@@ -795,7 +848,7 @@ bool TMainForm::loadDay(const QString& entry) {
             banner_->setText(qs(outcome.banner));
             setDayButtonsEnabled(true);
             money_.recompute(day_);
-            refreshViews();
+            emit newDay(day_);
             rebuildResultsRecord();
         },
         [this] {

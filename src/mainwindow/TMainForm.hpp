@@ -98,6 +98,11 @@ class TMainForm : public QMainWindow {
     // source tree.
     void setHelpPlaces(std::vector<std::filesystem::path> places);
 
+  signals:
+    // A day was loaded (and its fund allocation recomputed): every window
+    // that shows the day shows this one.
+    void newDay(const tolven::RaceDay& day);
+
   public slots:
     void JVDataGetClick();
     void KekkaGetBtnClick();
@@ -110,7 +115,25 @@ class TMainForm : public QMainWindow {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The toolbar and the menus, from a table of caption, hint, shortcut and
+    // slot.
     void createActions();
+    // What the actions do.
+    void showPrediction();
+    void showContents();
+    void showGraph();
+    void showCalc();
+    void showAllocation();
+    void showBalance();
+    void printChosen();
+    void quitProgram();
+    void toggleCataloguePanel();
+    void openDataFolder();
+    void toggleTicker();
+    void showToolBarState();
+    void cascadeViews();
+    void minimiseViews();
+    void showAbout();
     void createCatalogue(QWidget* panel);
     void createChildren();
     void restoreSettings();
@@ -177,6 +200,5 @@ class TMainForm : public QMainWindow {
     // A window of its own, not a child of this one, so that the modal print
     // dialog does not block it.
     std::unique_ptr<TAllPrintForm> allPrint_;
-    void refreshViews();
     int currentPredictionRace() const;
 };

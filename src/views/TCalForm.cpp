@@ -41,7 +41,7 @@ void paint(QTableWidget* grid, const tolven::RaceDay& day, int n, bool time_page
 
 }  // namespace
 
-TCalForm::TCalForm(tolven::RaceDay& day, QWidget* parent)
+TCalForm::TCalForm(const tolven::RaceDay& day, QWidget* parent)
     : TRaceForm(QStringLiteral("計算表"), day, parent) {
     pages_ = new QTabWidget(this);
     timeGrid_ = makeGrid(pages_, {25, 25, 172, 60, 60, 60, 60, 60, 64, 30, 64, 30},

@@ -12,7 +12,7 @@ class TCalForm : public TRaceForm {
     Q_OBJECT
 
   public:
-    TCalForm(tolven::RaceDay& day, QWidget* parent = nullptr);
+    TCalForm(const tolven::RaceDay& day, QWidget* parent = nullptr);
     QTableWidget* timeGrid() const { return timeGrid_; }
     QTableWidget* f3Grid() const { return f3Grid_; }
     QTabWidget* pages() const { return pages_; }

@@ -7,7 +7,7 @@
 #include "layouts/view_tables.hpp"
 #include "model/race_header.hpp"
 
-TContentsForm::TContentsForm(tolven::RaceDay& day, QWidget* parent)
+TContentsForm::TContentsForm(const tolven::RaceDay& day, QWidget* parent)
     : TRaceForm(QStringLiteral("ﾚｰｽ内容表示"), day, parent) {
     // Widest texts: an 18-byte name, an 8-byte jockey, "55.0", "ｾﾝ 3",
     // "ﾌﾞﾘﾝ", "1kg減".

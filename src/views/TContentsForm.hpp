@@ -7,7 +7,7 @@ class TContentsForm : public TRaceForm {
     Q_OBJECT
 
   public:
-    TContentsForm(tolven::RaceDay& day, QWidget* parent = nullptr);
+    TContentsForm(const tolven::RaceDay& day, QWidget* parent = nullptr);
     QTableWidget* grid() const { return grid_; }
     // The fill right after a day is loaded: race 1 with the header and card
     // texts of the main window (title "%2sR" + name, age from the years),

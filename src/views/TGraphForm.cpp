@@ -69,7 +69,7 @@ void setPoints(QXYSeries* series, const QList<QPointF>& points) {
 
 }  // namespace
 
-TGraphForm::TGraphForm(tolven::RaceDay& day, QWidget* parent)
+TGraphForm::TGraphForm(const tolven::RaceDay& day, QWidget* parent)
     : TRaceForm(QStringLiteral("タイムグラフ"), day, parent) {
     pages_ = new QTabWidget(this);
     for (std::size_t i = 0; i < views_.size(); ++i) {

@@ -33,7 +33,7 @@ class TGraphForm : public TRaceForm {
     Q_OBJECT
 
   public:
-    TGraphForm(tolven::RaceDay& day, QWidget* parent = nullptr);
+    TGraphForm(const tolven::RaceDay& day, QWidget* parent = nullptr);
 
     QChart* chart(int page) const;
     QChartView* chartView(int page) const { return views_[static_cast<std::size_t>(page - 1)]; }

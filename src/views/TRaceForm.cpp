@@ -13,7 +13,7 @@
 
 using tolven::qs;
 
-TRaceForm::TRaceForm(const QString& title, tolven::RaceDay& day, QWidget* parent)
+TRaceForm::TRaceForm(const QString& title, const tolven::RaceDay& day, QWidget* parent)
     : QWidget(parent), day_(day) {
     setWindowTitle(title);
     auto* layout = new QVBoxLayout(this);

@@ -19,13 +19,14 @@ class QVBoxLayout;
 // The frame every race window shares: one tab per race ("1 R", "2 R", ..), the
 // four-line race header on a maroon or green band, and the window's own
 // content below. Each tab change rebuilds the content from the race day,
-// which the main window owns; no window keeps a copy. A window that is not
-// shown rebuilds when it is shown again, not before.
+// which the main window owns and writes; the window only reads it and keeps
+// no copy. A window that is not shown rebuilds when it is shown again, not
+// before.
 class TRaceForm : public QWidget {
     Q_OBJECT
 
   public:
-    TRaceForm(const QString& title, tolven::RaceDay& day, QWidget* parent = nullptr);
+    TRaceForm(const QString& title, const tolven::RaceDay& day, QWidget* parent = nullptr);
 
     // A new day was loaded: tabs 1..RaceCount, first tab shown.
     void dayLoaded();
@@ -61,7 +62,7 @@ class TRaceForm : public QWidget {
     void setHeader(int n, const std::string& title);
     QVBoxLayout* content() const { return content_; }
     void showEvent(QShowEvent* event) override;
-    tolven::RaceDay& day_;
+    const tolven::RaceDay& day_;
 
   private:
     QTabBar* tabs_;

@@ -124,7 +124,7 @@ bool isTick(int column) {
 
 }  // namespace
 
-TYosoForm::TYosoForm(tolven::RaceDay& day, QWidget* parent)
+TYosoForm::TYosoForm(const tolven::RaceDay& day, QWidget* parent)
     : TRaceForm(QStringLiteral("予想表"), day, parent) {
     static const bool factory = [] {
         QAccessible::installFactory(patternAccessible);
@@ -234,8 +234,9 @@ void TYosoForm::clickUserCell(int row, int column) {
     if (n < 0 || n >= day_.race_count) return;
     // The tick is kept in memory when the user file cannot be written; the
     // file is written again with the next tick or when the program closes.
-    tolven::guarded(this, QStringLiteral("予想を保存できませんでした。"),
-                    [&] { tolven::toggle_check_item(day_, n, row, column); });
+    tolven::guarded(this, QStringLiteral("予想を保存できませんでした。"), [&] {
+        if (onToggleCheckItem) onToggleCheckItem(n, row, column);
+    });
     // The race is shown again: only the user page changes.
     race_ = n;
     pageStale_[1] = true;

@@ -20,7 +20,7 @@ class TYosoForm : public TRaceForm {
     Q_OBJECT
 
   public:
-    TYosoForm(tolven::RaceDay& day, QWidget* parent = nullptr);
+    TYosoForm(const tolven::RaceDay& day, QWidget* parent = nullptr);
 
     QTableWidget* computerGrid() const { return computerGrid_; }
     QTableWidget* userGrid() const;
@@ -38,6 +38,10 @@ class TYosoForm : public TRaceForm {
     void clickUserCell(int row, int column);
     // The main window runs the hit export (it owns the day list).
     std::function<void(bool longshot)> onHitExport;
+    // The main window owns the day: it ticks or unticks check item `column`
+    // of runner row `row` of race n and writes the user file (which may
+    // throw FileError).
+    std::function<void(int n, int row, int column)> onToggleCheckItem;
 
   protected:
     void showRace(int n) override;

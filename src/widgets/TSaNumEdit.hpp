@@ -3,7 +3,7 @@
 #include <QColor>
 #include <QWidget>
 
-#include "widgets/numeric_text.hpp"
+#include "layouts/numeric_text.hpp"
 
 // A self-drawn entry field for signed decimal numbers: input only at the end
 // of the value (calculator style), refused when it would break the digit

@@ -65,7 +65,7 @@ class AllocationGrid : public QTableWidget {
 
 using tolven::qs;
 
-TshikinForm::TshikinForm(tolven::FundAllocation& money, tolven::RaceDay& day, QWidget* parent)
+TshikinForm::TshikinForm(tolven::FundAllocation& money, const tolven::RaceDay& day, QWidget* parent)
     : QWidget(parent), money_(money), day_(day) {
     setWindowTitle(QStringLiteral("資金配分"));
     auto* layout = new QVBoxLayout(this);
@@ -126,9 +126,12 @@ TshikinForm::TshikinForm(tolven::FundAllocation& money, tolven::RaceDay& day, QW
     bottom->addWidget(print);
     layout->addLayout(bottom);
 
-    toushi_ = new TtoushiForm(money_, day_, this);
+    toushi_ = new TtoushiForm(money_, this);
     connect(invest, &QPushButton::clicked, toushi_, &TtoushiForm::ShowModal);
-    connect(toushi_, &TtoushiForm::split, this, &TshikinForm::refresh);
+    connect(toushi_, &TtoushiForm::investmentsEntered, this, [this] {
+        if (onSplit) onSplit();
+        refresh();
+    });
     connect(print, &QPushButton::clicked, this, [this] {
         if (day_.race_count < 5) {
             TMsgDlg dlg;

@@ -16,7 +16,8 @@ class TshikinForm : public QWidget {
     Q_OBJECT
 
   public:
-    TshikinForm(tolven::FundAllocation& money, tolven::RaceDay& day, QWidget* parent = nullptr);
+    TshikinForm(tolven::FundAllocation& money, const tolven::RaceDay& day,
+                QWidget* parent = nullptr);
 
     // Shows the table as the fund allocation holds it.
     void refresh();
@@ -26,10 +27,13 @@ class TshikinForm : public QWidget {
     TtoushiForm* investmentDialog() const { return toushi_; }
     // Draws the table into the print preview (the main window provides it).
     std::function<void()> onPrint;
+    // Splits the stakes after the investment dialog's OK. The main window
+    // runs it: the split marks the day's user file to be saved.
+    std::function<void()> onSplit;
 
   private:
     tolven::FundAllocation& money_;
-    tolven::RaceDay& day_;
+    const tolven::RaceDay& day_;
     QTableWidget* grid_;
     QLabel* staticText1_;
     QLabel* staticText2_;

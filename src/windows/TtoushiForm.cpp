@@ -6,8 +6,8 @@
 
 #include "widgets/TSaNumEdit.hpp"
 
-TtoushiForm::TtoushiForm(tolven::FundAllocation& money, tolven::RaceDay& day, QWidget* parent)
-    : QDialog(parent), money_(money), day_(day) {
+TtoushiForm::TtoushiForm(tolven::FundAllocation& money, QWidget* parent)
+    : QDialog(parent), money_(money) {
     setWindowTitle(QStringLiteral("投資金額入力"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(205, 311);
@@ -73,7 +73,6 @@ void TtoushiForm::BitBtn1Click() {
         tolven::InvestmentField& f = money_.fields()[static_cast<std::size_t>(i)];
         if (f.armed) f.text = fields_[static_cast<std::size_t>(i)]->Text().toStdString();
     }
-    money_.split(day_);
-    emit split();
+    emit investmentsEntered();
     accept();
 }

@@ -9,12 +9,13 @@
 class TSaNumEdit;
 
 // The investment dialog "投資金額入力": one amount per race. The fund
-// allocation arms the fields of graded races; OK runs the stake split.
+// allocation arms the fields of graded races; OK takes the amounts and asks
+// for the stake split (investmentsEntered).
 class TtoushiForm : public QDialog {
     Q_OBJECT
 
   public:
-    TtoushiForm(tolven::FundAllocation& money, tolven::RaceDay& day, QWidget* parent = nullptr);
+    explicit TtoushiForm(tolven::FundAllocation& money, QWidget* parent = nullptr);
 
     // Shows the fields as the fund allocation left them (armed, texts).
     void loadFields();
@@ -24,14 +25,15 @@ class TtoushiForm : public QDialog {
     TSaNumEdit* field(int race) const { return fields_[static_cast<std::size_t>(race - 1)]; }
 
   signals:
-    void split();
+    // OK: the amounts are in the fund allocation's fields; the stakes are to
+    // be split.
+    void investmentsEntered();
 
   public slots:
     void BitBtn1Click();
 
   private:
     tolven::FundAllocation& money_;
-    tolven::RaceDay& day_;
     std::array<TSaNumEdit*, tolven::kMaxRaces> fields_{};
     int loaded_ = -1;
 };

@@ -13,6 +13,8 @@
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -21,9 +23,11 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
+#include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <unistd.h>
@@ -711,6 +715,94 @@ class MainWindowTest : public QObject {
         QVERIFY2(texts.contains(QStringLiteral("はい(&Y)")) &&
                      texts.contains(QStringLiteral("いいえ(&N)")),
                  qPrintable(texts.join(QLatin1Char(','))));
+    }
+
+    // The toolbar's buttons and each menu's entries as a person sees them:
+    // captions left to right (top to bottom), which can be used before a day
+    // is loaded, tick marks, separators and the hints of the status bar.
+    void toolbarAndMenusShowEveryCommand() {
+        TempDir dir;
+        auto form = openMainWindow(dir.path());
+        auto* bar = form->findChild<QToolBar*>(QStringLiteral("ToolBar"));
+        TOLVEN_REQUIRE(requireShowing(bar));
+        QList<QToolButton*> buttons;
+        for (QAction* a : bar->actions()) {
+            auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(a));
+            TOLVEN_REQUIRE(requireShowing(button));
+            buttons << button;
+        }
+        std::sort(buttons.begin(), buttons.end(),
+                  [](QToolButton* a, QToolButton* b) { return a->x() < b->x(); });
+        QStringList captions, usable, tips;
+        for (QToolButton* b : buttons) {
+            captions << b->text();
+            usable << (b->isEnabled() ? QStringLiteral("1") : QStringLiteral("0"));
+            tips << b->toolTip() + QLatin1Char('/') + b->defaultAction()->statusTip();
+        }
+        QCOMPARE(captions.join(QLatin1Char('|')),
+                 QStringLiteral("JVデータ取得|結果情報|予想|出馬表|能力ｸﾞﾗﾌ|計算表|資金配分|実績表|"
+                                "収支分析|印刷|終了|F"));
+        QCOMPARE(usable.join(QString()), QStringLiteral("110000011111"));
+        saveScreenshot(form.get(), "main-window-toolbar.png");
+        QCOMPARE(
+            tips.join(QLatin1Char('|')),
+            QStringLiteral(
+                "JRA-VANﾃﾞｰﾀ(*.lzh)を読み込んで解凍し、ﾃﾞｰﾀﾌｧｲﾙを作成します/"
+                "JRA-VANﾃﾞｰﾀ(*.lzh)を読み込んで解凍し、ﾃﾞｰﾀﾌｧｲﾙを作成します|"
+                "レース結果の簡易表示窓を出します。/レース結果の簡易表示窓を出します。|"
+                "予想表を表示します/予想表を表示します|出馬表を表示します/出馬表を表示します|"
+                "ﾀｲﾑｸﾞﾗﾌを表示します/ﾀｲﾑｸﾞﾗﾌを表示します|計算表を表示します/計算表を表示します|"
+                "資金配分の計算をします/資金配分の計算をします|"
+                "実績表を表示します/実績表を表示します|"
+                "過去の買い目の収支を期間・券種・パターン別に集計します/"
+                "過去の買い目の収支を期間・券種・パターン別に集計します|"
+                "買い目や予想支援ﾃﾞｰﾀを印刷します/買い目や予想支援ﾃﾞｰﾀを印刷します|"
+                "終了/終了|ﾃﾞｰﾀﾘｽﾄ表示/非表示/ﾃﾞｰﾀﾘｽﾄ表示/非表示"));
+
+        // Each menu opened by a click on its title: "-" a separator, [x] and
+        // [ ] a tick, the status-bar hint after "/".
+        QMenuBar* menus = form->menuBar();
+        TOLVEN_REQUIRE(requireShowing(menus));
+        QStringList seen;
+        for (QAction* title : menus->actions()) {
+            QRect place = menus->actionGeometry(title);
+            QVERIFY(place.width() > 0 && place.height() > 0);
+            QTest::mouseClick(menus, Qt::LeftButton, Qt::NoModifier, place.center());
+            QMenu* menu = title->menu();
+            QVERIFY(QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000));
+            QStringList entries;
+            for (QAction* a : menu->actions()) {
+                if (a->isSeparator()) {
+                    entries << QStringLiteral("-");
+                    continue;
+                }
+                QVERIFY(menu->actionGeometry(a).height() > 0);
+                QString entry = a->text();
+                if (a->isCheckable())
+                    entry += a->isChecked() ? QStringLiteral(" [x]") : QStringLiteral(" [ ]");
+                if (!a->statusTip().isEmpty()) entry += QLatin1Char('/') + a->statusTip();
+                entries << entry;
+            }
+            seen << title->text() + QStringLiteral(": ") + entries.join(QLatin1Char('|'));
+            saveScreenshot(menu, QStringLiteral("menu-%1.png").arg(seen.size()));
+            menu->close();
+            QVERIFY(QTest::qWaitFor([menu] { return !menu->isVisible(); }, 2000));
+        }
+        QCOMPARE(
+            seen.join(QLatin1Char('\n')),
+            QStringLiteral(
+                "ファイル(&F): "
+                "ＪＶデータ取得(&J)/JRA-VANﾃﾞｰﾀ(*.lzh)を読み込んで解凍し、ﾃﾞｰﾀﾌｧｲﾙを作成します|"
+                "データファイルメンテナンス(&D)/"
+                "使用済みのﾃﾞｰﾀを別のﾌｫﾙﾀﾞに移動したり、削除したりします|"
+                "印刷(&P)/買い目や予想支援ﾃﾞｰﾀを印刷します|-|終了(&X)/終了\n"
+                "表示(&V): ﾂｰﾙﾊﾞｰ(&T) [x]/ﾂｰﾙﾊﾞｰの表示/非表示選択|"
+                "ﾃｨｯｶを消す [ ]/ﾃｨｯｶの表示/非表示選択|-|"
+                "収支分析(&B)/過去の買い目の収支を期間・券種・パターン別に集計します\n"
+                "ウィンドウ(&W): 重ねて表示(&C)|ならべて表示(&T)|ｱｲｺﾝの整列(&A)|"
+                "すべてをｱｲｺﾝ化(&M)\n"
+                "ヘルプ(&H): 目次(&C)/ﾍﾙﾌﾟの目次を表示します|"
+                "ﾊﾞｰｼﾞｮﾝ情報(&A).../ﾌﾟﾛｸﾞﾗﾑの情報を表示します"));
     }
 
     void theAboutBoxShowsTheVersion() {

@@ -1,4 +1,4 @@
-#include "widgets/numeric_text.hpp"
+#include "layouts/numeric_text.hpp"
 
 #include "store/cp932.hpp"
 

@@ -1,0 +1,148 @@
+#!/usr/bin/env python3
+"""Checks that the includes of src/ point down the layers.
+
+Every '#include "..."' of a file under src/ must name a file of its own folder
+or of a folder its folder may include (the table below). The folders of the
+core library must not include Qt. Given the README, its layout table must
+list the same folders with the same "may include" cells. Prints each problem
+and exits with 1 if there is one.
+
+Usage: check_layers.py [SRC_DIR [README]]   (default: src/ next to this script)
+"""
+
+import os
+import re
+import sys
+
+CORE = ["store", "model", "jvlink", "analysis", "prediction", "money", "pipeline", "layouts"]
+
+# Folder -> the folders (or single files) it may include, besides itself.
+# Lowest layer first.
+MAY_INCLUDE = {
+    # The data store, the catalogue of race days, the settings file.
+    "store": [],
+    # A race day in memory: its records, header texts, the user's file.
+    "model": ["store"],
+    # Import: feeds, JV-Link and its bridge, filing records into the store.
+    "jvlink": ["store"],
+    # Rules: ability index and base times; prediction and bets; money.
+    "analysis": ["store", "model"],
+    "prediction": ["store", "model", "analysis"],
+    "money": ["store", "model", "analysis", "prediction"],
+    # Loading a day and running every rule; hit export; backtest.
+    "pipeline": ["store", "model", "jvlink", "analysis", "prediction", "money"],
+    # What windows and printouts show, as texts and pages (no Qt).
+    "layouts": ["store", "model", "analysis", "prediction", "money"],
+    # Qt building blocks.
+    "widgets": ["store", "layouts"],
+    # Windows.
+    "views": CORE + ["widgets"],
+    "printing": CORE + ["widgets"],
+    "windows": CORE + ["widgets", "printing"],
+    # The main window, which owns and wires every window.
+    "mainwindow": CORE + ["widgets", "views", "printing", "windows"],
+    # main() of both programs and the start of the window program.
+    "app": CORE + ["widgets", "views", "printing", "windows", "mainwindow"],
+    # The Windows bridge program (a project of its own).
+    "jvbridge": ["jvlink/bridge_protocol.hpp"],
+}
+
+# The command-line program's files in app/ see no window: only the core and
+# the PDF page painter.
+CLI_FILES = re.compile(r"app/(cli_[^/]*|tolven_cli\.cpp|json_writer\.hpp)$")
+CLI_MAY_INCLUDE = CORE + ["printing/QtPageCanvas.hpp"]
+
+INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
+QT_HEADER = re.compile(r"^(Q[A-Za-z0-9_]*|Qt[A-Za-z]*/.*)$")
+
+
+def allowed(target, entries):
+    folder = target.split("/", 1)[0]
+    return folder in entries or target in entries
+
+
+def check(src):
+    problems = []
+    for dirpath, _, names in os.walk(src):
+        for name in sorted(names):
+            if not name.endswith((".cpp", ".hpp", ".h", ".inc")):
+                continue
+            path = os.path.join(dirpath, name)
+            rel = os.path.relpath(path, src).replace(os.sep, "/")
+            folder = rel.split("/", 1)[0]
+            if "/" not in rel:
+                problems.append(f"{rel}: a file outside the layer folders")
+                continue
+            if folder not in MAY_INCLUDE:
+                problems.append(f"{rel}: folder {folder}/ is not in the layer table")
+                continue
+            cli = CLI_FILES.match(rel) is not None
+            entries = CLI_MAY_INCLUDE if cli else MAY_INCLUDE[folder]
+            who = "the command line's files of app/" if cli else f"{folder}/"
+            with open(path, encoding="utf-8", errors="replace") as f:
+                for number, line in enumerate(f, 1):
+                    m = INCLUDE.match(line)
+                    if not m:
+                        continue
+                    kind, target = m.groups()
+                    where = f"{rel}:{number}"
+                    if kind == "<":
+                        if folder in CORE and QT_HEADER.match(target):
+                            problems.append(f"{where}: Qt header <{target}> in core folder {folder}/")
+                        continue
+                    target_folder = target.split("/", 1)[0]
+                    if "/" not in target or target_folder not in MAY_INCLUDE:
+                        problems.append(f'{where}: "{target}" is not a path under src/')
+                    elif target_folder != folder and not allowed(target, entries):
+                        problems.append(f'{where}: "{target}" points up the layers '
+                                        f"({who} may include: {', '.join(entries) or 'nothing'})")
+    return problems
+
+
+# A row of the README's layout table: | `src/<folder>/` | layer | holds | may include |
+README_ROW = re.compile(r"^\|\s*`src/([a-z_]+)/`\s*\|.*\|\s*([^|]*?)\s*\|\s*$")
+
+
+def check_readme(readme):
+    """The README's table against MAY_INCLUDE ("core" stands for every core folder)."""
+    problems = []
+    rows = {}
+    with open(readme, encoding="utf-8") as f:
+        for number, line in enumerate(f, 1):
+            m = README_ROW.match(line)
+            if m:
+                cell = m.group(2)
+                names = [] if cell in ("", "—") else [n.strip() for n in cell.split(",")]
+                expanded = []
+                for n in names:
+                    expanded += CORE if n == "core" else [n]
+                rows[m.group(1)] = (number, sorted(expanded))
+    for folder, entries in MAY_INCLUDE.items():
+        if folder not in rows:
+            problems.append(f"{readme}: the layout table has no row for src/{folder}/")
+        elif rows[folder][1] != sorted(entries):
+            problems.append(f"{readme}:{rows[folder][0]}: src/{folder}/ may include "
+                            f"{', '.join(entries) or 'nothing'}, not {', '.join(rows[folder][1])}")
+    for folder, (number, _) in rows.items():
+        if folder not in MAY_INCLUDE:
+            problems.append(f"{readme}:{number}: src/{folder}/ is not in the layer table")
+    return problems
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    src = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "src")
+    problems = check(src)
+    if len(sys.argv) > 2:
+        problems += check_readme(sys.argv[2])
+    for p in problems:
+        print(p)
+    if problems:
+        print(f"{len(problems)} problem(s) with the layers")
+        return 1
+    print("includes point down the layers")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
