@@ -62,8 +62,8 @@ class ReportJson {
             json_.key("tickets").begin_array();
             for (const Ticket& t : r.tickets) {
                 json_.begin_object();
-                json_.key("kind").value(ticket_kind_key(t.kind));
-                json_.key("bet").value(t.bet);
+                json_.key("kind").value(bet_kind_key(t.kind));
+                json_.key("bet").value(bet_text(t.bet));
                 json_.key("stake").value(t.stake);
                 amount("return", t.returned);
                 json_.end_object();

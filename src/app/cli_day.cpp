@@ -31,8 +31,8 @@ std::string colour_text(unsigned colour) {
 
 std::vector<std::string> filled(const BetList& list) {
     std::vector<std::string> texts;
-    for (const auto& t : list) {
-        if (!t.empty()) texts.push_back(t);
+    for (const Bet& bet : list) {
+        if (!bet.empty()) texts.push_back(bet_text(bet));
     }
     return texts;
 }
@@ -162,12 +162,12 @@ void print_day_text(const RaceDay& day, const LoadOutcome& outcome, const FundAl
                         rf.trend, rf.composite, f.composite_rank[r + 1]);
         }
         std::printf("馬連:");
-        for (const auto& t : day.bets[n].computer_quinella) {
-            if (!t.empty()) std::printf(" %s", t.c_str());
+        for (const Bet& bet : day.bets[n].computer_quinella) {
+            if (!bet.empty()) std::printf(" %s", bet_text(bet).c_str());
         }
         std::printf("\n枠連:");
-        for (const auto& t : day.bets[n].computer_bracket) {
-            if (!t.empty()) std::printf(" %s", t.c_str());
+        for (const Bet& bet : day.bets[n].computer_bracket) {
+            if (!bet.empty()) std::printf(" %s", bet_text(bet).c_str());
         }
         std::printf("\n");
         int race = n + 1;

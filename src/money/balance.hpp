@@ -12,15 +12,6 @@ namespace tolven {
 // saved in each day's user file.
 enum class BetSource { Computer, User };
 
-// The kind of a ticket, in the order the groups list them.
-enum class TicketKind { Quinella, Bracket, Wide };
-inline constexpr TicketKind kTicketKinds[] = {TicketKind::Quinella, TicketKind::Bracket,
-                                              TicketKind::Wide};
-// "quinella", "bracket", "wide": the keys of the JSON and CSV output.
-const char* ticket_kind_key(TicketKind kind);
-// "馬連", "枠連", "ワイド" (UTF-8), as the windows label them.
-const char* ticket_kind_label(TicketKind kind);
-
 inline constexpr int kTicketStake = 100;
 
 struct BalanceOptions {
@@ -32,8 +23,8 @@ struct BalanceOptions {
 
 // One 100-yen ticket and what it returned.
 struct Ticket {
-    TicketKind kind = TicketKind::Quinella;
-    std::string bet;  // the bet text, " 4- 7"
+    BetKind kind = BetKind::Quinella;
+    Bet bet;
     int stake = kTicketStake;
     long long returned = 0;
 };
@@ -106,7 +97,7 @@ struct BalanceReport {
 std::optional<BalanceRace> balance_race(const RaceDay& day, int n, const BalanceOptions& options);
 // What one ticket returns against a payout record: the amounts of every
 // payout entry of its kind that it hits, added up (dead heats).
-long long ticket_return(std::string_view payout_record, TicketKind kind, std::string_view bet);
+long long ticket_return(std::string_view payout_record, BetKind kind, const Bet& bet);
 // The totals and groups of the races; days must be in date order.
 void summarise(BalanceReport& report);
 

@@ -96,7 +96,7 @@ void FundAllocation::recompute(RaceDay& day) {
         std::snprintf(label, sizeof label, "%2dR", i);
         at(2 * i - 1, 0) = label;
         for (int k = 0; k < kBetSlots; ++k) {
-            at(2 * i - 1, k + 3) = day.bets[n].computer_quinella[static_cast<std::size_t>(k)];
+            at(2 * i - 1, k + 3) = bet_text(day.bets[n].computer_quinella[static_cast<std::size_t>(k)]);
         }
         at(2 * i - 1, 1) = confidence_grade(day, n);
         if (!at(2 * i - 1, 1).empty()) {

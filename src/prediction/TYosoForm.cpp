@@ -326,14 +326,8 @@ void TYosoForm::showUserPage(int n) {
         userGrid_->item(r, 16)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     }
     const tolven::RaceBets& b = day_.bets[n];
-    std::vector<std::string> quinella, bracket;
-    for (const auto& t : b.user_quinella) {
-        if (!t.empty()) quinella.push_back("  " + t);
-    }
-    for (const auto& t : b.user_bracket) {
-        if (!t.empty()) bracket.push_back("  " + t);
-    }
-    fillList(userQuinella_, quinella);
-    fillList(userBracket_,
-             tolven::shows_bracket_bets(day_, n) ? bracket : std::vector<std::string>{});
+    fillList(userQuinella_, tolven::filled_bet_list_lines(b.user_quinella));
+    fillList(userBracket_, tolven::shows_bracket_bets(day_, n)
+                               ? tolven::filled_bet_list_lines(b.user_bracket)
+                               : std::vector<std::string>{});
 }

@@ -158,7 +158,7 @@ void toggle_check_item(RaceDay& day, int n, int row, int column) {
 
 std::string user_bet_line(const BetList& bets) {
     std::string line;
-    for (const auto& bet : bets) line += "  " + bet;
+    for (const Bet& bet : bets) line += "  " + bet_text(bet);
     return line;
 }
 

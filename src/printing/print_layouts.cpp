@@ -42,7 +42,7 @@ std::string print_date_line(const RaceDay& day) {
 
 std::string print_bet_line(std::string_view label, const BetList& bets) {
     std::string line(label);
-    for (const auto& b : bets) line += "  " + b;
+    for (const Bet& b : bets) line += "  " + bet_text(b);
     return line;
 }
 

@@ -183,8 +183,7 @@ LoadOutcome load_race_day(RaceDay& day, const fs::path& base, const std::string&
                 const std::string& bracket = day.user_lines[static_cast<std::size_t>(n * 25 - 1)];
                 // A field of blanks (the end of a shorter list) is an empty slot.
                 auto field = [](const std::string& line, std::size_t at) {
-                    std::string text = at < line.size() ? line.substr(at, 5) : "";
-                    return trim(text).empty() ? std::string() : text;
+                    return bet_from_text(at < line.size() ? line.substr(at, 5) : "");
                 };
                 for (int k = 1; k <= kBetSlots; ++k) {
                     std::size_t at = static_cast<std::size_t>(7 * k - 5);

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "store/bet.hpp"
 #include "store/record.hpp"
 
 namespace tolven {
@@ -13,7 +14,6 @@ namespace tolven {
 inline constexpr int kMaxRaces = 12;
 inline constexpr int kMaxRunners = 18;
 inline constexpr int kPastRuns = 5;
-inline constexpr int kBetSlots = 9;
 inline constexpr int kUserFileLines = 300;
 
 // Figures of one runner. Past slots are 1..5 (1 = the latest earlier run);
@@ -58,9 +58,6 @@ struct ComputerPrediction {
     int axis = 0;                          // 連軸
     bool axis_is_cross = false;            // pattern "A" around the × horse
 };
-
-// Nine bet texts per list, filled from slot 0 without gaps; "" = empty slot.
-using BetList = std::array<std::string, kBetSlots>;
 
 struct RaceBets {
     BetList computer_quinella;

@@ -62,7 +62,15 @@ std::vector<std::array<std::string, 6>> computer_prediction_rows(const RaceDay& 
 
 std::vector<std::string> bet_list_lines(const BetList& bets) {
     std::vector<std::string> lines;
-    for (const auto& b : bets) lines.push_back("  " + b);
+    for (const Bet& b : bets) lines.push_back("  " + bet_text(b));
+    return lines;
+}
+
+std::vector<std::string> filled_bet_list_lines(const BetList& bets) {
+    std::vector<std::string> lines;
+    for (const Bet& b : bets) {
+        if (!b.empty()) lines.push_back("  " + bet_text(b));
+    }
     return lines;
 }
 

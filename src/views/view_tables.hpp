@@ -23,6 +23,8 @@ std::vector<std::array<std::string, 6>> computer_prediction_rows(const RaceDay& 
 // prefixed by two blanks. The bracket list is empty for a day from 2005 on
 // with 8 or fewer runners.
 std::vector<std::string> bet_list_lines(const BetList& bets);
+// The filled slots only, as the user page lists them.
+std::vector<std::string> filled_bet_list_lines(const BetList& bets);
 bool shows_bracket_bets(const RaceDay& day, int n);
 
 // The calculation table: running-time page (12 columns) and three-furlong

@@ -51,8 +51,8 @@ bool paid(const RaceDay& day, int n, const PayoutGroup& group, const BetList& be
         PayoutEntry entry = payout_entry(day.payout[n], group, k);
         if (!entry.in_use()) continue;
         std::string combination = combination_text(entry.combination);
-        for (const std::string& bet : bets) {
-            if (!bet.empty() && bet == combination) return true;
+        for (const Bet& bet : bets) {
+            if (!bet.empty() && bet_text(bet) == combination) return true;
         }
     }
     return false;

@@ -139,7 +139,7 @@ TEST(StakeSplit, ByGrade) {
     for (const auto& c : cases) {
         RaceDay day = graded_race(c.scores, c.chu, c.triangle, 12);
         for (int k = 0; k < c.bets; ++k) {
-            day.bets[0].computer_quinella[static_cast<std::size_t>(k)] = pair_text(10, k + 1);
+            day.bets[0].computer_quinella[static_cast<std::size_t>(k)] = pair_bet(10, k + 1);
         }
         FundAllocation money;
         money.recompute(day);
@@ -161,7 +161,7 @@ TEST(FundAllocation, GridTextsAndTotals) {
         day.prediction[n].chu = n == 1 ? 12 : 1;  // race 2 gets no grade
         day.prediction[n].triangle = 11;
         for (int k = 0; k < 5; ++k)
-            day.bets[n].computer_quinella[static_cast<std::size_t>(k)] = pair_text(1, k + 2);
+            day.bets[n].computer_quinella[static_cast<std::size_t>(k)] = pair_bet(1, k + 2);
     }
     // Race 3 is a newcomers' race: no grade whatever its figures.
     day.race[2].replace(ra::condition_youngest.offset, 3, "701");

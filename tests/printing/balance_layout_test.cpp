@@ -28,7 +28,7 @@ BalanceReport report_of_days(int days) {
         d.cumulative = cumulative;
         report.days.push_back(d);
         BalanceRace race{d.day, d.date, "05", 1, "A", "-", {}};
-        race.tickets.push_back({TicketKind::Quinella, " 1- 2", 100, d.returned});
+        race.tickets.push_back({BetKind::Quinella, pair_bet(1, 2), 100, d.returned});
         report.races.push_back(race);
     }
     summarise(report);

@@ -250,11 +250,11 @@ TEST(DayLoader, ExistingUserFileIsReadNotOverwritten) {
     ASSERT_EQ(day.user_lines.size(), 300u);
     EXPECT_EQ(day.user_lines[299], "");
     EXPECT_EQ(cp932::to_utf8(day.user_lines[276]), "【12R】");
-    EXPECT_EQ(day.bets[0].user_quinella[0], " 3- 5");
-    EXPECT_EQ(day.bets[0].user_quinella[1], " 1- 3");
-    EXPECT_EQ(day.bets[0].user_quinella[2], "");
-    EXPECT_EQ(day.bets[0].user_bracket[0], " 2- 3");
-    EXPECT_EQ(day.bets[1].user_quinella[0], "12-1");
+    EXPECT_EQ(bet_text(day.bets[0].user_quinella[0]), " 3- 5");
+    EXPECT_EQ(bet_text(day.bets[0].user_quinella[1]), " 1- 3");
+    EXPECT_EQ(bet_text(day.bets[0].user_quinella[2]), "");
+    EXPECT_EQ(bet_text(day.bets[0].user_bracket[0]), " 2- 3");
+    EXPECT_EQ(bet_text(day.bets[1].user_quinella[0]), "12-1");
 }
 
 TEST(DayLoader, MissingRunnerFileFailsAndLeavesNoTabs) {

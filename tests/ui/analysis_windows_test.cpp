@@ -222,7 +222,7 @@ class AnalysisWindowsTest : public QObject {
             QCOMPARE(yoso->patternBox()->text(), QString::fromStdString(day.prediction[n].pattern));
             QCOMPARE(yoso->computerQuinella()->count(), 9);
             QCOMPARE(yoso->computerQuinella()->item(0)->text(),
-                     QStringLiteral("  ") + qs(day.bets[n].computer_quinella[0]));
+                     QStringLiteral("  ") + qs(tolven::bet_text(day.bets[n].computer_quinella[0])));
             TOLVEN_REQUIRE(clickTab(yoso->pages()->tabBar(), 1));
             QCOMPARE(yoso->userGrid()->rowCount(), day.runners(n));
             for (int r = 0; r < day.runners(n); ++r) {
@@ -396,7 +396,7 @@ class AnalysisWindowsTest : public QObject {
         QCOMPARE(quinella->text(QAccessible::Name), QStringLiteral("コンピュータ予想 馬連"));
         QCOMPARE(quinella->childCount(), 9);
         QCOMPARE(quinella->child(0)->text(QAccessible::Name),
-                 QStringLiteral("  ") + qs(day.bets[n].computer_quinella[0]));
+                 QStringLiteral("  ") + qs(tolven::bet_text(day.bets[n].computer_quinella[0])));
         QCOMPARE(accessibleOf(yoso->userBracket())->text(QAccessible::Name),
                  QStringLiteral("ユーザー予想 枠連"));
 

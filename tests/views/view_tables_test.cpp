@@ -50,7 +50,7 @@ TEST(ComputerPage, RowsMarksAndBetLists) {
     auto rows = computer_prediction_rows(day, 0);
     EXPECT_EQ(joined(rows[1]), "2| 2|注|                  | 1|301.235|");
     EXPECT_EQ(joined(rows[2]), "3| 3|×|                  | 0|  0.000|");
-    BetList bets{" 4- 7", " 2- 4"};
+    BetList bets = bet_list({" 4- 7", " 2- 4"});
     std::vector<std::string> lines = bet_list_lines(bets);
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[0], "   4- 7");
