@@ -111,9 +111,8 @@ void draw_bet_list(const RaceDay& day, PageCanvas& c) {
     }
 }
 
-void draw_analysis_sheet(const RaceDay& day, int k, PageCanvas& c) {
+void draw_sheet_heading(const RaceDay& day, int k, PageCanvas& c) {
     int n = k - 1;
-    if (n < 0 || n >= kMaxRaces) return;
     const std::string& ra = day.race[n];
     RaceHeader h = race_header(ra);
     c.set_font(kGothic, 12, true, false);
@@ -143,7 +142,9 @@ void draw_analysis_sheet(const RaceDay& day, int k, PageCanvas& c) {
     c.text_out(k >= 10 ? 205 : 230, 330, std::to_string(k));
     c.set_font_colour(0x000000);
     c.line(200, 210, 1800, 210);
+}
 
+void draw_sheet_runner_table(const RaceDay& day, int n, PageCanvas& c) {
     int r = day.runners(n);
     int B = 50 * r + 530;
     c.set_brush(BrushStyle::Solid, 0xC0C0C0);
@@ -197,7 +198,6 @@ void draw_analysis_sheet(const RaceDay& day, int k, PageCanvas& c) {
         c.text_out(1555, y, blinker_text(field_text(se, se::blinker)));
         c.text_out(1670, y, apprentice_text(field_text(se, se::apprentice)));
     }
-    const ComputerPrediction& p = day.prediction[n];
     // One mark per horse, the one the prediction table shows: two marks on
     // one horse (possible in fields of three or fewer) would print one over
     // the other.
@@ -217,7 +217,10 @@ void draw_analysis_sheet(const RaceDay& day, int k, PageCanvas& c) {
     c.set_font(kGothic, 9, false, false);
     c.text_out(991, 493, sj("ﾀｲﾑ"));
     c.set_font(kGothic, 10, false, false);
+}
 
+void draw_sheet_bets(const RaceDay& day, int n, PageCanvas& c) {
+    const ComputerPrediction& p = day.prediction[n];
     const RaceBets& b = day.bets[n];
     bool brackets = shows_bracket_bets(day, n);
     c.text_out(200, 1500, sj("【パターン】") + p.pattern);
@@ -227,8 +230,10 @@ void draw_analysis_sheet(const RaceDay& day, int k, PageCanvas& c) {
     c.text_out(200, 1700, sj("////   ユーザー予想買い目    ////"));
     c.text_out(200, 1750, print_bet_line(sj("【馬連】"), b.user_quinella));
     if (brackets) c.text_out(200, 1800, print_bet_line(sj("【枠連】"), b.user_bracket));
+}
 
-    // The bar graph of the runners by ability.
+void draw_sheet_ability_graph(const RaceDay& day, int n, PageCanvas& c) {
+    int r = day.runners(n);
     c.text_out(800, 1950, sj("馬番順能力序列グラフ"));
     c.set_pen(5, PenStyle::Solid);
     c.line(400, 2000, 400, 2600);
@@ -272,6 +277,15 @@ void draw_analysis_sheet(const RaceDay& day, int k, PageCanvas& c) {
         c.set_brush(BrushStyle::Solid, 0xFFFFFF);
         c.text_out(400 + W * e + W / 3, 2625, key.substr(8, 2));
     }
+}
+
+void draw_analysis_sheet(const RaceDay& day, int k, PageCanvas& c) {
+    int n = k - 1;
+    if (n < 0 || n >= kMaxRaces) return;
+    draw_sheet_heading(day, k, c);
+    draw_sheet_runner_table(day, n, c);
+    draw_sheet_bets(day, n, c);
+    draw_sheet_ability_graph(day, n, c);
 }
 
 void draw_allocation(const RaceDay& day, const FundAllocation& money, std::string_view day_name,
