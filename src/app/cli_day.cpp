@@ -67,7 +67,7 @@ void race_json(JsonWriter& json, const RaceDay& day, const FundAllocation& money
         json.key("chu").value(p.chu).key("tri").value(p.triangle);
         json.end_object();
         json.key("ratioNumbers").array(std::vector<int>{p.first, p.second, p.third});
-        json.key("pattern").value(p.pattern);
+        json.key("pattern").value(pattern_letter(p.pattern));
         json.key("axis").value(p.axis);
         json.key("horses").begin_array();
         for (int r = 0; r < runners; ++r) {
@@ -106,7 +106,8 @@ void race_json(JsonWriter& json, const RaceDay& day, const FundAllocation& money
         json.end_object();
         int race = n + 1;
         bool in_table = race <= money.races();
-        json.key("grade").value(in_table ? utf8(money.cell(2 * race - 1, 1)) : std::string());
+        json.key("grade").value(in_table ? utf8(confidence_grade_text(money.race(race).grade))
+                                          : std::string());
         json.key("investment").value(in_table ? money.investment(race) : 0);
         json.key("betCount").value(in_table ? money.bet_count(race) : 0);
         json.key("stakes").array(in_table ? money.stakes(race) : std::vector<int>{});
@@ -144,7 +145,8 @@ void print_day_text(const RaceDay& day, const LoadOutcome& outcome, const FundAl
         if (p.ratio_defined) {
             std::printf("X %.1f  R %.6f  V %d  %s  pattern %s  axis %d  ratio numbers %d %d %d\n",
                         p.size, p.ratio, static_cast<int>(p.value), p.direction.c_str(),
-                        p.pattern.c_str(), p.axis, p.first, p.second, p.third);
+                        std::string(pattern_letter(p.pattern)).c_str(), p.axis, p.first, p.second,
+                        p.third);
         }
         std::array<std::string, kMaxRunners> marks = mark_cells(day, n);
         std::printf(
@@ -172,7 +174,8 @@ void print_day_text(const RaceDay& day, const LoadOutcome& outcome, const FundAl
         std::printf("\n");
         int race = n + 1;
         if (race <= money.races() && money.graded(race)) {
-            std::printf("勝負度 %s  投資 %d  %d点", utf8(money.cell(2 * race - 1, 1)).c_str(),
+            std::printf("勝負度 %s  投資 %d  %d点",
+                        utf8(confidence_grade_text(money.race(race).grade)).c_str(),
                         money.investment(race), money.bet_count(race));
             for (int stake : money.stakes(race)) std::printf(" %d", stake);
             std::printf("  計 %d\n", money.race_total(race));

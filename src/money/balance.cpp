@@ -100,9 +100,8 @@ std::optional<BalanceRace> balance_race(const RaceDay& day, int n, const Balance
 
     BalanceRace race;
     race.race = day.race_number(n);
-    race.pattern = day.prediction[n].pattern.empty() ? "-" : day.prediction[n].pattern;
-    std::string grade = confidence_grade(day, n);
-    race.grade = grade.empty() ? "-" : grade;
+    race.pattern = day.prediction[n].pattern;
+    race.grade = confidence_grade(day, n);
 
     const RaceBets& b = day.bets[n];
     bool user = options.bets == BetSource::User;
@@ -134,8 +133,8 @@ void summarise(BalanceReport& report) {
     for (const BalanceRace& race : report.races) {
         add_race(total, race, [](const Ticket&) { return std::string(); });
         add_race(kinds, race, [](const Ticket& t) { return std::string(bet_kind_key(t.kind)); });
-        add_race(patterns, race, [&](const Ticket&) { return race.pattern; });
-        add_race(grades, race, [&](const Ticket&) { return race.grade; });
+        add_race(patterns, race, [&](const Ticket&) { return balance_pattern_key(race.pattern); });
+        add_race(grades, race, [&](const Ticket&) { return balance_grade_key(race.grade); });
         std::string course = course_key(race.course);
         course_codes.emplace(course, race.course);
         add_race(courses, race, [&](const Ticket&) { return course; });
@@ -147,10 +146,13 @@ void summarise(BalanceReport& report) {
     std::vector<std::string> kind_order;
     for (BetKind k : kBetKinds) kind_order.emplace_back(bet_kind_key(k));
     report.by_kind = ordered(kinds, kind_order);
-    report.by_pattern = ordered(patterns, {"A", "B", "C", "-"});
+    std::vector<std::string> pattern_order;
+    for (Pattern p : {Pattern::A, Pattern::B, Pattern::C, Pattern::None})
+        pattern_order.push_back(balance_pattern_key(p));
+    report.by_pattern = ordered(patterns, pattern_order);
     std::vector<std::string> grade_order;
-    for (const char* g : {"Ⅰ", "Ⅱ", "Ⅲ", "Ⅳ", "Ⅴ", "Ⅵ"}) grade_order.push_back(sj(g));
-    grade_order.emplace_back("-");
+    for (ConfidenceGrade g : kConfidenceGrades) grade_order.push_back(balance_grade_key(g));
+    grade_order.push_back(balance_grade_key(ConfidenceGrade::None));
     report.by_grade = ordered(grades, grade_order);
     std::vector<std::pair<std::string, std::string>> by_code;  // code, name
     for (const auto& [name, code] : course_codes) by_code.emplace_back(code, name);
@@ -209,6 +211,14 @@ std::string balance_csv(const BalanceReport& report) {
         }
     }
     return out;
+}
+
+std::string balance_pattern_key(Pattern pattern) {
+    return pattern == Pattern::None ? "-" : std::string(pattern_letter(pattern));
+}
+
+std::string balance_grade_key(ConfidenceGrade grade) {
+    return grade == ConfidenceGrade::None ? "-" : confidence_grade_text(grade);
 }
 
 std::string balance_group_label(const std::string& key) {

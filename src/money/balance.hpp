@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "money/fund_allocation.hpp"
 #include "raceday/race_day.hpp"
 
 namespace tolven {
@@ -35,8 +36,8 @@ struct BalanceRace {
     int date = 0;         // YYYYMMDD
     std::string course;   // racecourse code of the day, "06"
     int race = 0;         // race number
-    std::string pattern;  // "A", "B", "C", or "-" for none
-    std::string grade;    // "Ⅰ".."Ⅵ" (CP932), or "-" for none
+    Pattern pattern = Pattern::None;
+    ConfidenceGrade grade = ConfidenceGrade::None;
     std::vector<Ticket> tickets;
 };
 
@@ -109,6 +110,10 @@ std::vector<std::string> balance_table_lines(const BalanceReport& report);
 // The tickets as CSV (UTF-8, LF): a header line "day,race,kind,bet,stake,
 // return", then one row per ticket in race order.
 std::string balance_csv(const BalanceReport& report);
+// The group keys of a pattern ("A", "B", "C") and a confidence grade ("Ⅰ"..
+// "Ⅵ", CP932); "-" for none.
+std::string balance_pattern_key(Pattern pattern);
+std::string balance_grade_key(ConfidenceGrade grade);
 // The label of a group's key: the Japanese name of a kind key, else the key.
 std::string balance_group_label(const std::string& key);
 // "2026/12/05" of YYYYMMDD.

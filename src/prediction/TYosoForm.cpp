@@ -271,7 +271,7 @@ void TYosoForm::showComputerPage(int n) {
         computerGrid_->item(r, 5)->setBackground(QColor(0, 255, 255));
         computerGrid_->item(r, 5)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     }
-    QString letter = QString::fromStdString(day_.prediction[n].pattern);
+    QString letter = QString::fromStdString(std::string(tolven::pattern_letter(day_.prediction[n].pattern)));
     if (pattern_->text() != letter) {
         pattern_->setText(letter);
         QAccessibleValueChangeEvent changed(pattern_, letter);

@@ -88,7 +88,7 @@ std::vector<Bet> bet_working_list(const RaceDay& day, int n, BetSet set) {
     };
     auto top_two = [](int r) { return r == 1 || r == 2; };
 
-    if (p.pattern == "A" || p.pattern == "B") {
+    if (p.pattern == Pattern::A || p.pattern == Pattern::B) {
         if (!p.axis_is_cross) {
             if (top_two(rank_of(p.triangle)) && !top_two(rank_of(p.chu))) {
                 flow(p.triangle, k + 1);
@@ -106,7 +106,7 @@ std::vector<Bet> bet_working_list(const RaceDay& day, int n, BetSet set) {
                 mirror(p.cross);
             }
         }
-    } else if (p.pattern == "C") {
+    } else if (p.pattern == Pattern::C) {
         int chu_composite = p.chu >= 1 && p.chu <= kMaxRunners ? f.composite_rank[p.chu] : 0;
         if (top_two(chu_composite)) {
             flow(p.chu, k + 1);

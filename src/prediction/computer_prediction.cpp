@@ -144,18 +144,18 @@ void choose_pattern(ComputerPrediction& p) {
     p.axis_is_cross = false;
     if (p.direction == "-") {
         if (cross_in && !chu_in && !triangle_in) {
-            p.pattern = "A";
+            p.pattern = Pattern::A;
             p.axis = p.cross;
             p.axis_is_cross = true;
         } else if (chu_in && !cross_in && !triangle_in) {
-            p.pattern = "A";
+            p.pattern = Pattern::A;
         } else if (chu_in) {
-            p.pattern = "B";
+            p.pattern = Pattern::B;
         } else {
-            p.pattern = "C";
+            p.pattern = Pattern::C;
         }
     } else {
-        p.pattern = (chu_in && !cross_in && !triangle_in) ? "B" : "C";
+        p.pattern = (chu_in && !cross_in && !triangle_in) ? Pattern::B : Pattern::C;
     }
 }
 

@@ -83,7 +83,7 @@ void draw_bet_list(const RaceDay& day, PageCanvas& c) {
         c.set_font(kGothic, 10, false, false);
         c.text_out(150, E + T0 + 78,
                    "<< " + number(ra, header::race_number) + "R >>  " + number(ra, ra::entries) +
-                       sj("頭  ") + day.prediction[n].pattern + "  " +
+                       sj("頭  ") + std::string(pattern_letter(day.prediction[n].pattern)) + "  " +
                        std::string(field_text(ra, ra::race_name)));
         c.set_font(kGothic, 9, false, false);
         RaceHeader h = race_header(ra);
@@ -223,7 +223,7 @@ void draw_sheet_bets(const RaceDay& day, int n, PageCanvas& c) {
     const ComputerPrediction& p = day.prediction[n];
     const RaceBets& b = day.bets[n];
     bool brackets = shows_bracket_bets(day, n);
-    c.text_out(200, 1500, sj("【パターン】") + p.pattern);
+    c.text_out(200, 1500, sj("【パターン】") + std::string(pattern_letter(p.pattern)));
     c.text_out(200, 1550, sj("////  コンピュータ予想買い目  ////"));
     c.text_out(200, 1600, print_bet_line(sj("【馬連】"), b.computer_quinella));
     if (brackets) c.text_out(200, 1650, print_bet_line(sj("【枠連】"), b.computer_bracket));
@@ -331,7 +331,10 @@ void draw_allocation(const RaceDay& day, const FundAllocation& money, std::strin
             }
         }
         c.text_out(260, y0 + 290, money.cell(upper, 0));
-        if (money.graded(b)) c.text_out(400, y0 + 290, sj("勝負度") + money.cell(upper, 1));
+        if (money.graded(b)) {
+            c.text_out(400, y0 + 290,
+                       sj("勝負度") + confidence_grade_text(money.race(b).grade));
+        }
         if (!money.cell(lower, 2).empty()) {
             c.text_out(670, y0 + 290,
                        sj("投資額：") + std::string(trim(money.cell(lower, 2))) + sj(" 円"));

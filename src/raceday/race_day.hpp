@@ -41,6 +41,23 @@ struct RaceFigures {
     RankArray user_rank{};
 };
 
+// The pattern of a race's computer prediction; None until it is computed.
+enum class Pattern { None, A, B, C };
+// "A", "B", "C"; "" for None.
+constexpr std::string_view pattern_letter(Pattern pattern) {
+    switch (pattern) {
+        case Pattern::A:
+            return "A";
+        case Pattern::B:
+            return "B";
+        case Pattern::C:
+            return "C";
+        case Pattern::None:
+            break;
+    }
+    return "";
+}
+
 // The computer prediction of one race.
 struct ComputerPrediction {
     int runners = 0;   // N
@@ -54,7 +71,7 @@ struct ComputerPrediction {
     int chu = 0;                           // 注 horse
     int triangle = 0;                      // ▲ horse
     int first = 0, second = 0, third = 0;  // ratio numbers
-    std::string pattern;                   // "A", "B", "C" or "" when not computed
+    Pattern pattern = Pattern::None;
     int axis = 0;                          // 連軸
     bool axis_is_cross = false;            // pattern "A" around the × horse
 };

@@ -98,7 +98,7 @@ RaceDay one_race(const BetList& computer_quinella, const BetList& computer_brack
     RaceDay day;
     set_races(day, {{1600, runners}});
     day.from_2005 = true;
-    day.prediction[0].pattern = "B";
+    day.prediction[0].pattern = Pattern::B;
     day.bets[0].computer_quinella = computer_quinella;
     day.bets[0].computer_bracket = computer_bracket;
     day.bets[0].user_quinella = user_quinella;
@@ -132,7 +132,7 @@ TEST(Balance, TicketsOfARace) {
                                  {"quinella: 7-11", 0},
                                  {"bracket: 2- 5", 900},
                                  {"bracket: 2- 7", 0}}));
-    EXPECT_EQ(race->pattern, "B");
+    EXPECT_EQ(race->pattern, Pattern::B);
     EXPECT_EQ(race->race, 1);
 
     // The wide option adds one wide ticket per quinella bet.
@@ -155,7 +155,7 @@ TEST(Balance, TicketsOfARace) {
     race = balance_race(one_race({}, {}, {}, paid), 0, BalanceOptions{});
     ASSERT_TRUE(race.has_value());
     EXPECT_TRUE(race->tickets.empty());
-    EXPECT_EQ(race->pattern, "B");
+    EXPECT_EQ(race->pattern, Pattern::B);
 
     // No final quinella result: a pending race.
     EXPECT_FALSE(balance_race(one_race(q, b, u, std::string()), 0, BalanceOptions{}).has_value());
@@ -171,13 +171,13 @@ TEST(Balance, TicketsOfARace) {
 
 TEST(Balance, GroupsCountRacesOncePerGroup) {
     BalanceReport report;
-    BalanceRace a{sj("2026年11月01日東京"), 20261101, "05", 1, "A", sj("Ⅰ"), {}};
+    BalanceRace a{sj("2026年11月01日東京"), 20261101, "05", 1, Pattern::A, ConfidenceGrade::I, {}};
     a.tickets = {{BetKind::Quinella, bet_from_text(" 1- 2"), 100, 0},
                  {BetKind::Quinella, bet_from_text(" 1- 3"), 100, 1500},
                  {BetKind::Bracket, bet_from_text(" 1- 2"), 100, 0}};
-    BalanceRace b{sj("2026年12月05日中山"), 20261205, "06", 2, "-", "-", {}};
+    BalanceRace b{sj("2026年12月05日中山"), 20261205, "06", 2, Pattern::None, ConfidenceGrade::None, {}};
     b.tickets = {{BetKind::Bracket, bet_from_text(" 4- 4"), 100, 850}};
-    BalanceRace empty{sj("2026年12月05日中山"), 20261205, "06", 3, "C", "-", {}};
+    BalanceRace empty{sj("2026年12月05日中山"), 20261205, "06", 3, Pattern::C, ConfidenceGrade::None, {}};
     report.races = {a, b, empty};
     summarise(report);
 

@@ -26,7 +26,7 @@ struct UserDay {
             for (int r = 0; r < kMaxRunners; ++r) {
                 day.figures[n].runner[static_cast<std::size_t>(r)].composite = 280.0 + r;
             }
-            day.prediction[n].pattern = "B";
+            day.prediction[n].pattern = Pattern::B;
             day.prediction[n].chu = 2;
             day.prediction[n].triangle = 3;
             day.prediction[n].cross = 1;

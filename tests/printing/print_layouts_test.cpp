@@ -26,7 +26,7 @@ RaceDay twelve_races(int runners_of_race_1) {
     for (int n = 0; n < 12; ++n) {
         day.bets[static_cast<std::size_t>(n)].computer_quinella = bet_list({" 1- 2", " 1- 3"});
         day.bets[static_cast<std::size_t>(n)].computer_bracket = bet_list({" 1- 2"});
-        day.prediction[static_cast<std::size_t>(n)].pattern = "A";
+        day.prediction[static_cast<std::size_t>(n)].pattern = Pattern::A;
     }
     return day;
 }
@@ -73,7 +73,7 @@ TEST(AnalysisSheet, RunnerTableMarksAndRules) {
     day.prediction[0].chu = 3;
     day.prediction[0].triangle = 1;
     day.prediction[0].down = 2;
-    day.prediction[0].pattern = "B";
+    day.prediction[0].pattern = Pattern::B;
     RecordingCanvas canvas;
     draw_analysis_sheet(day, 1, canvas);
     std::string all = canvas.matching("");
@@ -320,7 +320,7 @@ RaceDay widestDay() {
                 (*ranks)[static_cast<std::size_t>(r + 1)] = r + 1;
             }
         }
-        day.prediction[i].pattern = "A";
+        day.prediction[i].pattern = Pattern::A;
         day.prediction[i].cross = 1;
         day.prediction[i].chu = 1;
         day.prediction[i].triangle = 2;
