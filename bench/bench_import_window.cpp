@@ -25,7 +25,6 @@
 #include <string>
 #include <sys/resource.h>
 
-#include "jvlink/TGetDataForm.hpp"
 #include "jvlink/feed_link.hpp"
 #include "jvlink/import.hpp"
 #include "jvlink/result_text.hpp"
@@ -34,6 +33,7 @@
 #include "widgets/TIniGT.hpp"
 #include "widgets/TMsgDlg.hpp"
 #include "widgets/application_setup.hpp"
+#include "windows/TGetDataForm.hpp"
 
 namespace fs = std::filesystem;
 using namespace tolven;

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "raceday/day_loader.hpp"
+#include "pipeline/day_loader.hpp"
 #include "store/atomic_file.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"

@@ -13,17 +13,17 @@
 #include <cstdio>
 
 #include "fuzz_support.hpp"
+#include "layouts/page_recording.hpp"
+#include "layouts/print_layouts.hpp"
+#include "layouts/view_tables.hpp"
+#include "model/race_header.hpp"
 #include "money/fund_allocation.hpp"
-#include "prediction/hit_export.hpp"
+#include "pipeline/day_loader.hpp"
+#include "pipeline/hit_export.hpp"
 #include "prediction/results_record.hpp"
 #include "prediction/user_prediction.hpp"
-#include "printing/page_recording.hpp"
-#include "printing/print_layouts.hpp"
-#include "raceday/day_loader.hpp"
-#include "raceday/race_header.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
-#include "views/view_tables.hpp"
 
 namespace fs = std::filesystem;
 using namespace tolven;

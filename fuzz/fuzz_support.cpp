@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdlib.h>
 
-#include "raceday/race_day.hpp"
+#include "model/race_day.hpp"
 #include "store/atomic_file.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"

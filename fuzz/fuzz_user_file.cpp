@@ -8,9 +8,9 @@
 #include <cstdio>
 
 #include "fuzz_support.hpp"
+#include "model/user_file.hpp"
+#include "pipeline/day_loader.hpp"
 #include "prediction/user_prediction.hpp"
-#include "raceday/day_loader.hpp"
-#include "raceday/user_file.hpp"
 #include "store/atomic_file.hpp"
 #include "store/code_tables.hpp"
 #include "store/cp932.hpp"

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "raceday/race_day.hpp"
+#include "model/race_day.hpp"
 
 namespace tolven {
 

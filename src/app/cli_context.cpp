@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "store/cp932.hpp"
-#include "widgets/ini_file.hpp"
+#include "store/ini_file.hpp"
 
 namespace tolven::cli {
 

@@ -2,17 +2,17 @@
 #include <cstdio>
 #include <optional>
 
-#include "analysis/calculation.hpp"
 #include "app/cli_context.hpp"
 #include "app/json_writer.hpp"
+#include "model/race_header.hpp"
 #include "money/fund_allocation.hpp"
+#include "pipeline/calculation.hpp"
+#include "pipeline/day_loader.hpp"
+#include "pipeline/hit_export.hpp"
 #include "prediction/computer_prediction.hpp"
-#include "prediction/hit_export.hpp"
 #include "prediction/results_record.hpp"
 #include "prediction/user_prediction.hpp"
-#include "raceday/catalogue.hpp"
-#include "raceday/day_loader.hpp"
-#include "raceday/race_header.hpp"
+#include "store/catalogue.hpp"
 #include "store/cp932.hpp"
 #include "store/lenient.hpp"
 

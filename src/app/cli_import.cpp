@@ -12,7 +12,7 @@
 #include "jvlink/sample_feed.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
-#include "widgets/ini_file.hpp"
+#include "store/ini_file.hpp"
 
 namespace tolven::cli {
 namespace {

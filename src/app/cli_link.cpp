@@ -7,7 +7,7 @@
 #include "jvlink/link_source.hpp"
 #include "jvlink/result_text.hpp"
 #include "store/cp932.hpp"
-#include "widgets/ini_file.hpp"
+#include "store/ini_file.hpp"
 
 namespace tolven::cli {
 

@@ -2,12 +2,12 @@
 #include <QGuiApplication>
 
 #include "app/cli_context.hpp"
+#include "layouts/balance_layout.hpp"
+#include "layouts/page_recording.hpp"
+#include "layouts/print_layouts.hpp"
 #include "money/fund_allocation.hpp"
+#include "pipeline/day_loader.hpp"
 #include "printing/QtPageCanvas.hpp"
-#include "printing/balance_layout.hpp"
-#include "printing/page_recording.hpp"
-#include "printing/print_layouts.hpp"
-#include "raceday/day_loader.hpp"
 #include "store/cp932.hpp"
 
 namespace tolven::cli {

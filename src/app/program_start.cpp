@@ -11,7 +11,7 @@
 #include "jvlink/bridge_jvlink.hpp"
 #include "jvlink/feed_link.hpp"
 #include "jvlink/result_text.hpp"
-#include "raceday/TMainForm.hpp"
+#include "mainwindow/TMainForm.hpp"
 #include "store/base_folder.hpp"
 #include "store/data_store.hpp"
 #include "widgets/TIniGT.hpp"

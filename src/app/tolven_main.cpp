@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "app/program_start.hpp"
-#include "raceday/TMainForm.hpp"
+#include "mainwindow/TMainForm.hpp"
 #include "store/base_folder.hpp"
 #include "widgets/application_setup.hpp"
 

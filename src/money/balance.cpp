@@ -5,11 +5,11 @@
 #include <map>
 
 #include "money/fund_allocation.hpp"
+#include "prediction/bet_builder.hpp"
 #include "prediction/hit_check.hpp"
 #include "store/code_tables.hpp"
 #include "store/cp932.hpp"
 #include "store/lenient.hpp"
-#include "views/view_tables.hpp"
 
 namespace fs = std::filesystem;
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "model/race_day.hpp"
 #include "money/fund_allocation.hpp"
-#include "raceday/race_day.hpp"
 
 namespace tolven {
 

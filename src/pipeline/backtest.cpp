@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <exception>
 
-#include "raceday/catalogue.hpp"
-#include "raceday/day_loader.hpp"
+#include "pipeline/day_loader.hpp"
+#include "store/catalogue.hpp"
 #include "store/cp932.hpp"
 #include "store/date_time.hpp"
 #include "store/lenient.hpp"

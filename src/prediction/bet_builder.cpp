@@ -147,4 +147,8 @@ void build_bets(RaceDay& day, int n, BetSet set) {
     }
 }
 
+bool shows_bracket_bets(const RaceDay& day, int n) {
+    return !day.from_2005 || day.runners(n) > 8;
+}
+
 }  // namespace tolven

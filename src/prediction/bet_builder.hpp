@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "raceday/race_day.hpp"
+#include "model/race_day.hpp"
 
 namespace tolven {
 
@@ -30,6 +30,10 @@ std::vector<Bet> keep_last_occurrences(const std::vector<Bet>& bets);
 // The bracket quinella of a quinella bet in a field of `runners`: the
 // brackets of its two horses, in the same order.
 Bet bracket_bet(const Bet& quinella, int runners);
+
+// Whether race n has bracket-quinella bets: always before 2005, from 2005 on
+// only with more than 8 runners.
+bool shows_bracket_bets(const RaceDay& day, int n);
 
 // Mirror bracket: 1<->5, 2<->6, 3<->7, 4<->8; 0 for anything else.
 int mirror_bracket(int bracket);

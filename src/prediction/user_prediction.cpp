@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "model/user_file.hpp"
 #include "prediction/bet_builder.hpp"
-#include "raceday/user_file.hpp"
 #include "store/code_tables.hpp"
 
 namespace tolven {

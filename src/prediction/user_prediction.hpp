@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "raceday/race_day.hpp"
+#include "model/race_day.hpp"
 
 namespace tolven {
 

@@ -9,7 +9,7 @@
 
 #include <cmath>
 
-#include "printing/page_recording.hpp"
+#include "layouts/page_recording.hpp"
 #include "store/cp932.hpp"
 
 QtPageCanvas::QtPageCanvas(QPainter& painter, int dpi_x, int dpi_y, int screen_ppi, int margin_left,

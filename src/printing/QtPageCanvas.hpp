@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QPoint>
 
-#include "printing/page_canvas.hpp"
+#include "layouts/page_canvas.hpp"
 
 // Draws a page canvas onto a QPainter whose coordinates are device dots:
 // units of 0.1 mm become dots at the device's resolution, pen widths count

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "printing/page_recording.hpp"
+#include "layouts/page_recording.hpp"
 
 class QPrinter;
 

@@ -5,9 +5,9 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
-#include "raceday/race_header.hpp"
+#include "layouts/view_tables.hpp"
+#include "model/race_header.hpp"
 #include "store/code_tables.hpp"
-#include "views/view_tables.hpp"
 
 namespace {
 

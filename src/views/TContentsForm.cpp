@@ -4,8 +4,8 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
-#include "raceday/race_header.hpp"
-#include "views/view_tables.hpp"
+#include "layouts/view_tables.hpp"
+#include "model/race_header.hpp"
 
 TContentsForm::TContentsForm(tolven::RaceDay& day, QWidget* parent)
     : TRaceForm(QStringLiteral("ﾚｰｽ内容表示"), day, parent) {

@@ -23,7 +23,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "raceday/race_header.hpp"
+#include "model/race_header.hpp"
 
 using tolven::qs;
 

@@ -6,8 +6,8 @@
 #include <array>
 #include <vector>
 
+#include "layouts/view_tables.hpp"
 #include "views/TRaceForm.hpp"
-#include "views/view_tables.hpp"
 
 class QBarCategoryAxis;
 class QBarSeries;

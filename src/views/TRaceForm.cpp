@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-#include "raceday/race_header.hpp"
+#include "model/race_header.hpp"
 
 using tolven::qs;
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "raceday/race_day.hpp"
+#include "model/race_day.hpp"
 #include "widgets/qt_text.hpp"
 
 class QLabel;

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "widgets/ini_file.hpp"
+#include "store/ini_file.hpp"
 
 // The settings component: reads and writes the program's INI file. Every
 // instance resolves to the same file when given the same name, so each window

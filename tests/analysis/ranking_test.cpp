@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "analysis/calculation.hpp"
+#include "analysis/ranking.hpp"
 
 namespace tolven {
 namespace {

@@ -8,8 +8,8 @@
 
 #include "jvlink/sample_feed.hpp"
 #include "money/fund_allocation.hpp"
-#include "raceday/catalogue.hpp"
-#include "raceday/day_loader.hpp"
+#include "pipeline/day_loader.hpp"
+#include "store/catalogue.hpp"
 #include "store/code_tables.hpp"
 #include "store/cp932.hpp"
 #include "support/sample_store.hpp"

@@ -6,9 +6,9 @@
 #include <map>
 #include <regex>
 
-#include "prediction/hit_export.hpp"
-#include "raceday/catalogue.hpp"
-#include "raceday/day_loader.hpp"
+#include "pipeline/day_loader.hpp"
+#include "pipeline/hit_export.hpp"
+#include "store/catalogue.hpp"
 #include "store/code_tables.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"

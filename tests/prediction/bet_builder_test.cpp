@@ -142,5 +142,19 @@ TEST(BetBuilder, BracketConversion) {
     }
 }
 
+TEST(BetBuilder, BracketBetsBefore2005OrWithMoreThanEightRunners) {
+    struct Case {
+        int runners;
+        bool from_2005;
+        bool shown;
+    } cases[] = {
+        {8, true, false}, {9, true, true}, {4, false, true}, {18, true, true}, {18, false, true},
+    };
+    for (const auto& c : cases) {
+        RaceDay day = race_with_ranking(c.runners, {}, c.from_2005);
+        EXPECT_EQ(shows_bracket_bets(day, 0), c.shown) << c.runners << " " << c.from_2005;
+    }
+}
+
 }  // namespace
 }  // namespace tolven

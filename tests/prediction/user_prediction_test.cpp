@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "raceday/day_loader.hpp"
-#include "raceday/user_file.hpp"
+#include "model/user_file.hpp"
+#include "pipeline/day_loader.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
 #include "support/race_day_builder.hpp"

@@ -30,10 +30,8 @@
 
 #include <functional>
 
-#include "money/TshikinForm.hpp"
-#include "money/TtoushiForm.hpp"
-#include "prediction/TYosoForm.hpp"
-#include "raceday/TMainForm.hpp"
+#include "layouts/view_tables.hpp"
+#include "mainwindow/TMainForm.hpp"
 #include "store/data_store.hpp"
 #include "support/temp_dir.hpp"
 #include "ui_fixture.hpp"
@@ -41,10 +39,12 @@
 #include "views/TCalForm.hpp"
 #include "views/TContentsForm.hpp"
 #include "views/TGraphForm.hpp"
-#include "views/view_tables.hpp"
+#include "views/TYosoForm.hpp"
 #include "widgets/TMsgDlg.hpp"
 #include "widgets/TSaNumEdit.hpp"
 #include "widgets/qt_text.hpp"
+#include "windows/TshikinForm.hpp"
+#include "windows/TtoushiForm.hpp"
 
 namespace fs = std::filesystem;
 using namespace tolven::testing;

@@ -14,14 +14,14 @@
 #include <QTimer>
 #include <QtCharts/QChartView>
 
-#include "money/TBalanceForm.hpp"
+#include "mainwindow/TMainForm.hpp"
+#include "pipeline/backtest.hpp"
 #include "printing/TAllPrintForm.hpp"
 #include "printing/TPrevX.hpp"
-#include "raceday/TMainForm.hpp"
-#include "pipeline/backtest.hpp"
 #include "support/temp_dir.hpp"
 #include "ui_fixture.hpp"
 #include "ui_tests.hpp"
+#include "windows/TBalanceForm.hpp"
 
 using namespace tolven::testing;
 using tolven::testing::saveScreenshot;

@@ -22,13 +22,11 @@
 #include <chrono>
 #include <thread>
 
-#include "jvlink/TGetDataForm.hpp"
 #include "jvlink/sample_feed.hpp"
-#include "prediction/TYosoForm.hpp"
+#include "mainwindow/TMainForm.hpp"
 #include "printing/TAllPrintForm.hpp"
 #include "printing/TPintSetForm.hpp"
 #include "printing/TPrevX.hpp"
-#include "raceday/TMainForm.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
 #include "support/fake_jvlink.hpp"
@@ -37,9 +35,11 @@
 #include "support/temp_dir.hpp"
 #include "ui_fixture.hpp"
 #include "ui_tests.hpp"
+#include "views/TYosoForm.hpp"
 #include "widgets/TIniGT.hpp"
 #include "widgets/TMsgDlg.hpp"
 #include "widgets/qt_text.hpp"
+#include "windows/TGetDataForm.hpp"
 
 namespace fs = std::filesystem;
 using namespace tolven::testing;

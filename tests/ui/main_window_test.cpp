@@ -29,10 +29,8 @@
 #include <unistd.h>
 
 #include "app/program_start.hpp"
-#include "money/TshikinForm.hpp"
-#include "prediction/TYosoForm.hpp"
-#include "raceday/TMainForm.hpp"
-#include "raceday/TickerWidget.hpp"
+#include "mainwindow/TMainForm.hpp"
+#include "mainwindow/TickerWidget.hpp"
 #include "store/atomic_file.hpp"
 #include "store/cp932.hpp"
 #include "support/temp_dir.hpp"
@@ -41,9 +39,11 @@
 #include "views/TCalForm.hpp"
 #include "views/TContentsForm.hpp"
 #include "views/TGraphForm.hpp"
+#include "views/TYosoForm.hpp"
 #include "widgets/TLabel3Dj.hpp"
 #include "widgets/TMsgDlg.hpp"
 #include "widgets/error_boundary.hpp"
+#include "windows/TshikinForm.hpp"
 
 namespace fs = std::filesystem;
 using namespace tolven::testing;
@@ -604,6 +604,11 @@ class MainWindowTest : public QObject {
                                                            .arg(area.width())
                                                            .arg(area.height())));
             for (int j = 0; j < i; ++j) QVERIFY(!w->geometry().intersects(views[j]->geometry()));
+        }
+        // The bets stay readable in the smaller prediction view, scroll bar
+        // or not (where every view is in sight).
+        for (QListWidget* list : form->predictionForm()->findChildren<QListWidget*>()) {
+            if (allInView && list->isVisible()) TOLVEN_REQUIRE(requireItemsFit(list));
         }
         saveScreenshot(form.get(), QStringLiteral("main-window-tiled-%1.png").arg(size.width()));
     }

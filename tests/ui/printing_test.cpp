@@ -14,10 +14,10 @@
 
 #include <cstdlib>
 
+#include "mainwindow/TMainForm.hpp"
 #include "printing/TAllPrintForm.hpp"
 #include "printing/TPintSetForm.hpp"
 #include "printing/TPrevX.hpp"
-#include "raceday/TMainForm.hpp"
 #include "support/temp_dir.hpp"
 #include "ui_fixture.hpp"
 #include "ui_tests.hpp"

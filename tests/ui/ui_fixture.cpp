@@ -25,7 +25,7 @@
 #include <sys/resource.h>
 
 #include "jvlink/feed_link.hpp"
-#include "raceday/TMainForm.hpp"
+#include "mainwindow/TMainForm.hpp"
 #include "support/sample_store.hpp"
 #include "support/temp_dir.hpp"
 
