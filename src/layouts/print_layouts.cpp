@@ -257,10 +257,10 @@ void draw_sheet_ability_graph(const RaceDay& day, int n, PageCanvas& c) {
     int W = 1400 / r;
     for (int s = 1; s <= r; ++s) c.line(400 + s * W - W / 2, 2600, 400 + s * W - W / 2, 2620);
     c.text_out(1600, 2655, sj("馬番(能力順)"));
-    std::vector<std::string> keys = ability_order_keys(day, n);
-    for (int e = 0; e < static_cast<int>(keys.size()); ++e) {
-        const std::string& key = keys[static_cast<std::size_t>(e)];
-        if (key.compare(0, 3, "278") == 0) {
+    std::vector<AbilityOrderEntry> order = ability_order(day, n);
+    for (int e = 0; e < static_cast<int>(order.size()); ++e) {
+        const AbilityOrderEntry& entry = order[static_cast<std::size_t>(e)];
+        if (entry.near_no_history()) {
             c.set_brush(BrushStyle::Clear, 0xFFFFFF);
         } else {
             BrushStyle style = e == 0   ? BrushStyle::Solid
@@ -269,13 +269,13 @@ void draw_sheet_ability_graph(const RaceDay& day, int n, PageCanvas& c) {
                                         : BrushStyle::Cross;
             c.set_brush(style, 0x000000);
         }
-        double v = std::strtod(key.substr(0, 7).c_str(), nullptr);
+        double v = entry.value();
         // A runner without a score would reach below the baseline: it gets
         // no bar, only its number.
         int top = std::min(2600, static_cast<int>(2600 - (v - 270) * 15));
         c.rectangle(400 + W * e + W / 6, top, 400 + W * (e + 1) - W / 6, 2600);
         c.set_brush(BrushStyle::Solid, 0xFFFFFF);
-        c.text_out(400 + W * e + W / 3, 2625, key.substr(8, 2));
+        c.text_out(400 + W * e + W / 3, 2625, entry.label());
     }
 }
 
