@@ -77,11 +77,10 @@ void race_json(JsonWriter& json, const RaceDay& day, const FundAllocation& money
             json.key("horse").value(horse);
             json.key("bracket").value(day.bracket(n, r));
             json.key("name").value(utf8(trim(day.horse_name(n, r))));
-            json.key("pastTime")
-                .array(
-                    std::vector<double>(rf.past_time_index.begin() + 1, rf.past_time_index.end()));
+            json.key("pastTime").array(
+                std::vector<double>(rf.past_time_index.begin(), rf.past_time_index.end()));
             json.key("pastF3").array(
-                std::vector<double>(rf.past_f3_index.begin() + 1, rf.past_f3_index.end()));
+                std::vector<double>(rf.past_f3_index.begin(), rf.past_f3_index.end()));
             json.key("timeAbility").value(rf.time_ability);
             json.key("f3Ability").value(rf.f3_ability);
             json.key("trend").value(rf.trend);

@@ -96,8 +96,8 @@ bool build_race_day(RaceDay& day, const fs::path& base, const std::string& entry
             // The horse file is in date order: walk back from its last run. A
             // run the store would not have filed (its key fields name no
             // meeting file) is passed over.
-            int j = 0;
-            for (auto it = horse_runs->rbegin(); it != horse_runs->rend() && j < kPastRuns; ++it) {
+            int j = 1;
+            for (auto it = horse_runs->rbegin(); it != horse_runs->rend() && j <= kPastRuns; ++it) {
                 int date = tolven::race_date(*it);
                 if (date <= 0 || date >= race_date || path_key_problem(*it, true)) continue;
                 day.past_run[n][r][j++] = *it;
@@ -124,7 +124,7 @@ bool build_race_day(RaceDay& day, const fs::path& base, const std::string& entry
 
     for (int n = 0; n < kMaxRaces; ++n) {
         for (int r = 0; r < kMaxRunners; ++r) {
-            for (int j = 0; j < kPastRuns; ++j) {
+            for (int j = 1; j <= kPastRuns; ++j) {
                 const std::string& run = day.past_run[n][r][j];
                 if (is_absent(run)) continue;
                 const auto& meeting =

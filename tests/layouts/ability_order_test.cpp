@@ -10,7 +10,7 @@ namespace {
 using namespace tolven::testing;
 
 TEST(AbilityOrder, ARunnerWithoutPastRunsScoresTheNoHistoryComposite) {
-    std::array<double, kPastRuns + 1> none{};
+    PastFigures none{};
     EXPECT_EQ(summarise(none, none).composite, kNoHistoryComposite);
 }
 
