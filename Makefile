@@ -1,10 +1,11 @@
 # The two commands of the README:
 #   make run    set up and start TOLVEN on the bundled sample data
 #   make test   build and run every test
+#   make golden rewrite the golden files after a change of output that is meant
 # and for the real JV-Link component:
 #   make bridge       build tolven-jvbridge.exe (32- and 64-bit) with MinGW-w64
 #   make test-bridge  the bridge's tests under Wine, in a fresh Wine prefix
-.PHONY: run test test-asan test-bridge bridge fuzz deps bench format clean
+.PHONY: run test test-asan golden test-bridge bridge fuzz deps bench format clean
 
 SAMPLE_BASE ?= $(CURDIR)/run
 
@@ -42,6 +43,13 @@ test-asan: deps
 	cmake --preset dev-asan
 	cmake --build --preset dev-asan
 	ctest --preset dev-asan -j2
+
+# Rewrites the golden files of tests/data/golden/ from the outputs of this
+# build, for a change of output that is meant; review them with git diff.
+golden: deps
+	cmake --preset dev
+	cmake --build --preset dev
+	TOLVEN_UPDATE_GOLDEN=1 ctest --preset dev -L golden --no-tests=error
 
 # Each fuzz target runs FUZZ_SECONDS (default 60); findings make it fail.
 FUZZ_SECONDS ?= 60

@@ -27,8 +27,6 @@
 #include <vector>
 
 #include "jvlink/feed_link.hpp"
-#include "jvlink/import.hpp"
-#include "jvlink/result_text.hpp"
 #include "jvlink/sample_feed.hpp"
 #include "mainwindow/TMainForm.hpp"
 #include "pipeline/day_loader.hpp"
@@ -37,6 +35,7 @@
 #include "views/TGraphForm.hpp"
 #include "views/TYosoForm.hpp"
 #include "widgets/application_setup.hpp"
+#include "support/sample_store.hpp"
 #include "widgets/qt_text.hpp"
 
 namespace fs = std::filesystem;
@@ -48,21 +47,6 @@ const tolven::DateTime kNow{2026, 12, 6, 10, 0, 0};
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
-}
-
-bool importSample(const fs::path& base) {
-    tolven::make_sample_feed(base / "feed", tolven::SampleFeedOptions{33, 4, 20261206});
-    tolven::DataStore store(base);
-    store.create_folders();
-    tolven::FeedLink link(base / "feed", base / "JVCache");
-    link.JVInit(tolven::jvlink_sid());
-    tolven::CancelFlag cancel;
-    tolven::SilentImportHost host;
-    tolven::ImportController import(link, store, cancel, host, [] { return kNow; });
-    import.open();
-    import.start();
-    while (import.downloading()) import.status_tick();
-    return !import.failed();
 }
 
 double threadCpuMs() {
@@ -136,9 +120,14 @@ int main(int argc, char** argv) {
     tolven::setup_application(app);
 
     if (!keep) fs::remove_all(base);
-    if (!fs::exists(base / "Data") && !importSample(base)) {
-        std::fprintf(stderr, "the sample feed did not import\n");
-        return 1;
+    if (!fs::exists(base / "Data")) {
+        try {
+            tolven::testing::import_sample_feed(base, tolven::SampleFeedOptions{33, 4, 20261206},
+                                                kNow);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "%s\n", e.what());
+            return 1;
+        }
     }
     {
         TMainForm form(base, std::make_unique<tolven::FeedLink>(base / "feed", base / "JVCache"));

@@ -8,9 +8,6 @@
 #include <stdlib.h>
 
 #include "fuzz_support.hpp"
-#include "jvlink/feed_link.hpp"
-#include "jvlink/import.hpp"
-#include "jvlink/result_text.hpp"
 #include "jvlink/sample_feed.hpp"
 #include "model/user_file.hpp"
 #include "pipeline/day_loader.hpp"
@@ -19,6 +16,7 @@
 #include "store/catalogue.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
+#include "support/sample_store.hpp"
 
 namespace fs = std::filesystem;
 using namespace tolven;
@@ -151,25 +149,15 @@ int main(int argc, char** argv) {
         if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
         fs::path work = pattern;
         fs::path base = work / "base";
-        make_sample_feed(work / "feed", SampleFeedOptions{3, 2, 20261206});
-        DataStore store(base);
-        store.create_folders();
-        FeedLink link(work / "feed", base / "JVCache");
-        link.JVInit(jvlink_sid());
-        CancelFlag cancel;
-        SilentImportHost host;
-        ImportController import(link, store, cancel, host, [] { return DateTime{2026, 12, 6, 9}; });
-        import.open();
-        import.start();
-        while (import.downloading()) import.status_tick();
-        if (import.failed()) throw std::runtime_error("the sample feed did not import");
+        testing::import_sample_feed(base, SampleFeedOptions{3, 2, 20261206},
+                                    DateTime{2026, 12, 6, 9});
         std::vector<std::string> days =
             list_race_days(base / "Data", DateFilter::Any, 0, DateTime{});
 
         fs::remove_all(out);
         Seeds filing(out / "filing"), day_load(out / "day_load"), user(out / "user_file"),
             cp932_text(out / "cp932");
-        filing_seeds(work / "feed", filing);
+        filing_seeds(base / "feed", filing);
         day_load_seeds(base, days, day_load);
         user_file_seeds(base, days, user);
         cp932_seeds(base, days, cp932_text);

@@ -7,6 +7,7 @@
 #include <set>
 #include <vector>
 
+#include "jvlink/sample_programme.hpp"
 #include "jvlink/sample_world.hpp"
 #include "store/atomic_file.hpp"
 #include "store/code_tables.hpp"
@@ -18,7 +19,11 @@ namespace fs = std::filesystem;
 
 namespace tolven {
 
+using sample::Level;
+using sample::RacePlan;
 using sample::Rng;
+using sample::young_race;
+using sample::youngest_age;
 
 namespace {
 
@@ -99,8 +104,6 @@ namespace {
 
 // ---- Horses ----------------------------------------------------------------------
 
-enum class Level { Debut, Maiden, C1, C2, C3, Open };
-
 struct Horse {
     int id = 0;  // order of creation
     std::string pedigree;
@@ -124,36 +127,7 @@ struct Horse {
     bool retired = false;
 };
 
-// ---- Races -----------------------------------------------------------------------
-
-struct RacePlan {
-    int number = 1;
-    int type = 13;  // race type code
-    Level level = Level::C1;
-    bool turf = true;
-    bool jump = false;
-    int distance = 1600;
-    int track = 17;
-    char grade = ' ';
-    int weight_type = 4;
-    std::string name;  // UTF-8
-};
-
-bool young_race(const RacePlan& plan) {
-    return plan.type == 11 || plan.type == 12;
-}
-
-int youngest_age(int type) {
-    switch (type) {
-        case 11:
-            return 2;
-        case 14:
-        case 19:
-            return 4;
-        default:
-            return 3;
-    }
-}
+// ---- Classes: horses in the terms of a race ------------------------------------
 
 // The class one below the race's, whose horses may run in it "above their
 // class"; the race's own level when there is none.
@@ -209,29 +183,6 @@ const char* condition_code(Level level) {
             return "999";
     }
     return "000";
-}
-
-std::string class_name(const RacePlan& plan) {
-    std::string ages = plan.type == 11                      ? "２歳"
-                       : plan.type == 12                    ? "３歳"
-                       : plan.type == 14 || plan.type == 19 ? "４歳以上"
-                                                            : "３歳以上";
-    if (plan.jump) ages = "障害" + ages;
-    switch (plan.level) {
-        case Level::Debut:
-            return ages + "新馬";
-        case Level::Maiden:
-            return ages + "未勝利";
-        case Level::C1:
-            return ages + "５００万下";
-        case Level::C2:
-            return ages + "１０００万下";
-        case Level::C3:
-            return ages + "１６００万下";
-        case Level::Open:
-            return ages + "オープン";
-    }
-    return ages;
 }
 
 // ---- The stable: horses, their entries and careers ----------------------------------
@@ -480,107 +431,6 @@ void Stable::retire(const DateTime& date) {
     std::erase_if(active_, [](const Horse* h) { return h->retired; });
 }
 
-// ---- The race programme ----------------------------------------------------------
-
-struct Slot {
-    int type;
-    Level level;
-    int surface;  // 0 turf, 1 dirt, 2 either
-};
-
-// The twelve races of a course's day. Until May the young races are for
-// 3-year-olds and the older ones for 4-year-olds and up; from June the
-// 2-year-olds begin, with two debut races a day, their maiden races taking
-// over from the 3-year-olds' through the summer, and the 3-year-olds join
-// their elders.
-std::vector<Slot> day_slots(const DateTime& date, bool first_course) {
-    int m = date.month;
-    bool spring = m < 6;
-    int older = spring ? 14 : 13;
-    bool saturday = date.weekday() == 6;
-    std::vector<Slot> s(12);
-    s[4] = {older, Level::C1, 1};
-    s[6] = {older, Level::C1, 2};
-    s[7] = {older, Level::C2, 1};
-    s[8] = {older, Level::C2, 0};
-    s[9] = {older, Level::C3, 2};
-    s[10] = {older, Level::Open, 0};
-    s[11] = {older, Level::C1, 1};
-    if (spring) {
-        s[0] = {12, Level::Maiden, 1};
-        s[1] = {12, Level::Maiden, 0};
-        s[2] = {12, Level::Maiden, 2};
-        s[3] = {12, m <= 3 ? Level::Debut : Level::Maiden, 2};
-        s[5] = {12, Level::C1, 0};
-        s[6] = {12, Level::C1, 2};
-        if (saturday && first_course) s[10] = {12, Level::Open, 0};
-    } else {
-        s[0] = {m <= 8 ? 12 : 11, Level::Maiden, 1};
-        s[1] = {m <= 7 ? 12 : 11, Level::Maiden, 0};
-        s[2] = {m <= 6 ? 12 : 11, Level::Maiden, 2};
-        s[3] = {11, Level::Debut, 2};
-        s[5] = {11, Level::Debut, 0};
-        if (m >= 9) {
-            s[8] = {11, Level::C1, 0};
-            s[11] = {older, Level::C2, 1};
-        }
-        if (saturday && first_course && m >= 10) s[10] = {11, Level::Open, 0};
-    }
-    return s;
-}
-
-std::vector<RacePlan> programme(const sample::Course& c, const DateTime& date, bool first_course,
-                                bool main_graded, Rng& rng) {
-    bool jump_day = date.weekday() == 6 && rng.chance(0.6);
-    std::vector<Slot> slots = day_slots(date, first_course);
-    std::vector<RacePlan> plans;
-    for (int i = 0; i < 12; ++i) {
-        const Slot& slot = slots[static_cast<std::size_t>(i)];
-        RacePlan p;
-        p.number = i + 1;
-        p.type = slot.type;
-        p.level = slot.level;
-        p.turf = slot.surface == 0 || (slot.surface == 2 && rng.chance(0.5));
-        if (i == 4 && jump_day) {
-            p.jump = true;
-            p.type = slot.type == 14 ? 19 : 18;
-            p.level = rng.chance(0.6) ? Level::Maiden : Level::Open;
-            p.turf = true;
-            static const int jump_distances[] = {2880, 3000, 3300, 3350};
-            p.distance = jump_distances[rng.below(4)];
-            p.track = 54;
-        } else {
-            std::vector<int> choices = p.turf ? c.turf : c.dirt;
-            if (young_race(p) && p.level != Level::Open) {
-                std::erase_if(choices, [](int d) { return d > 2000; });
-                if (choices.empty()) choices = {p.turf ? c.turf.front() : c.dirt.front()};
-            }
-            p.distance = rng.pick(choices);
-            p.track = p.turf ? sample::turf_track(c, p.distance) : sample::dirt_track(c);
-        }
-        p.weight_type = young_race(p) && p.level != Level::Open ? 3 : 4;
-        p.name = class_name(p);
-        if (i >= 8 && i != 11 && !p.jump) {
-            // The day's special races carry names; the main race may be graded.
-            p.grade = 'E';
-            std::string base = rng.pick(sample::special_names());
-            p.name = base + (p.level == Level::Open ? "ステークス" : "特別");
-            p.weight_type = p.level == Level::C3 && rng.chance(0.4) ? 1 : 2;
-            if (i == 10 && main_graded && !young_race(p)) {
-                static const char grades[] = {'A', 'B', 'C', 'C', 'D'};
-                p.grade = grades[rng.below(5)];
-                p.name =
-                    cp932::to_utf8(racecourse_name(c.code)) + (p.grade == 'A' ? "大賞典"
-                                                               : p.grade == 'D' ? "ハンデキャップ"
-                                                                                : "記念");
-                p.weight_type = p.grade == 'A' ? 4 : p.grade == 'D' ? 1 : 2;
-            }
-        }
-        plans.push_back(p);
-    }
-    return plans;
-}
-
 // ---- Entries and the race itself ----------------------------------------------------
 
 struct Runner {
@@ -794,10 +644,9 @@ std::string pair_digits(int x, int y) {
     return text;
 }
 
-// The payout record of a finished race, without category and creation date:
-// bracket quinella (fields of 9 or more), quinella and wide, each naming the
-// combinations the result pays, priced from the market's view of the field.
-RecordBuilder payout_record(const RaceHeader& header, const std::vector<Runner>& runners) {
+// The market's chance of each runner winning, by horse number - 1: a
+// softmax of what the market expects of the field.
+std::vector<double> win_chances(const std::vector<Runner>& runners) {
     double top = -1e9;
     for (const Runner& r : runners) top = std::max(top, r.expected);
     std::vector<double> p;
@@ -807,55 +656,84 @@ RecordBuilder payout_record(const RaceHeader& header, const std::vector<Runner>&
         total += p.back();
     }
     for (double& v : p) v /= total;
-    auto quinella_p = [&](int a, int b) {
-        double pa = p[static_cast<std::size_t>(a - 1)];
-        double pb = p[static_cast<std::size_t>(b - 1)];
-        return pa * pb / std::max(1e-9, 1 - pa) + pb * pa / std::max(1e-9, 1 - pb);
-    };
-    // Pairs that pay: two of the first two home (not two sharing second
-    // place), and for wide two of the first three (not two sharing third).
-    std::vector<std::pair<int, int>> quinella, wide;
-    std::set<std::pair<int, int>> brackets;
+    return p;
+}
+
+// The chance that horses a and b finish first and second, in either order.
+double quinella_chance(const std::vector<double>& win, int a, int b) {
+    double pa = win[static_cast<std::size_t>(a - 1)];
+    double pb = win[static_cast<std::size_t>(b - 1)];
+    return pa * pb / std::max(1e-9, 1 - pa) + pb * pa / std::max(1e-9, 1 - pb);
+}
+
+// The combinations the result pays, in horse-number order.
+struct PayingPairs {
+    std::vector<std::pair<int, int>> quinella;  // two of the first two home
+    std::vector<std::pair<int, int>> wide;      // two of the first three
+    std::set<std::pair<int, int>> brackets;     // the brackets of the quinella pairs
+};
+
+// Two sharing second place make no quinella, two sharing third no wide.
+PayingPairs paying_pairs(const std::vector<Runner>& runners) {
+    PayingPairs pairs;
     for (const Runner& a : runners) {
         for (const Runner& b : runners) {
             if (a.number >= b.number) continue;
             if (a.position <= 2 && b.position <= 2 && !(a.position == 2 && b.position == 2)) {
-                quinella.emplace_back(a.number, b.number);
-                brackets.emplace(std::min(a.bracket, b.bracket), std::max(a.bracket, b.bracket));
+                pairs.quinella.emplace_back(a.number, b.number);
+                pairs.brackets.emplace(std::min(a.bracket, b.bracket),
+                                       std::max(a.bracket, b.bracket));
             }
             if (a.position <= 3 && b.position <= 3 && !(a.position == 3 && b.position == 3)) {
-                wide.emplace_back(a.number, b.number);
+                pairs.wide.emplace_back(a.number, b.number);
             }
         }
     }
+    return pairs;
+}
+
+// The chance of the bracket quinella x-y: of every pair of horses in the two
+// brackets.
+double bracket_quinella_chance(const std::vector<Runner>& runners, const std::vector<double>& win,
+                               int x, int y) {
+    double prob = 0;
+    for (const Runner& a : runners) {
+        for (const Runner& b : runners) {
+            if (a.number < b.number &&
+                ((a.bracket == x && b.bracket == y) || (a.bracket == y && b.bracket == x))) {
+                prob += quinella_chance(win, a.number, b.number);
+            }
+        }
+    }
+    return prob;
+}
+
+// The payout record of a finished race, without category and creation date:
+// bracket quinella (fields of 9 or more), quinella and wide, each naming the
+// combinations the result pays, priced from the market's view of the field.
+RecordBuilder payout_record(const RaceHeader& header, const std::vector<Runner>& runners) {
+    std::vector<double> win = win_chances(runners);
+    PayingPairs pairs = paying_pairs(runners);
     RecordBuilder hr = header.builder(RecordKind::Payout);
     int k = 0;
     if (runners.size() >= 9) {
-        for (auto [x, y] : brackets) {
+        for (auto [x, y] : pairs.brackets) {
             if (k >= hr::bracket_quinella.entries) break;
-            double prob = 0;
-            for (const Runner& a : runners) {
-                for (const Runner& b : runners) {
-                    if (a.number < b.number && ((a.bracket == x && b.bracket == y) ||
-                                                (a.bracket == y && b.bracket == x))) {
-                        prob += quinella_p(a.number, b.number);
-                    }
-                }
-            }
+            double prob = bracket_quinella_chance(runners, win, x, y);
             hr.payout(hr::bracket_quinella, k++, std::to_string(x) + std::to_string(y),
                       round_payout(77.5 / std::max(prob, 1e-7)));
         }
     }
     k = 0;
-    for (auto [x, y] : quinella) {
+    for (auto [x, y] : pairs.quinella) {
         if (k >= hr::quinella.entries) break;
         hr.payout(hr::quinella, k++, pair_digits(x, y),
-                  round_payout(77.5 / std::max(quinella_p(x, y), 1e-7)));
+                  round_payout(77.5 / std::max(quinella_chance(win, x, y), 1e-7)));
     }
     k = 0;
-    for (auto [x, y] : wide) {
+    for (auto [x, y] : pairs.wide) {
         if (k >= hr::wide.entries) break;
-        double prob = std::min(0.92, quinella_p(x, y) * 2.7 + 0.01);
+        double prob = std::min(0.92, quinella_chance(win, x, y) * 2.7 + 0.01);
         hr.payout(hr::wide, k++, pair_digits(x, y), round_payout(77.5 / prob));
     }
     return hr;
@@ -949,7 +827,7 @@ DayRecords Generator::race_day(const SampleRaceDay& day, Supply supply, SampleFe
         bool main_graded = !graded_done && date.weekday() == 0;
         graded_done = graded_done || main_graded;
         (day.stage == SampleStage::History ? sum.history_days : sum.days) += 1;
-        for (const RacePlan& plan : programme(c, date, ci == 0, main_graded, rng_)) {
+        for (const RacePlan& plan : sample::programme(c, date, ci == 0, main_graded, rng_)) {
             RaceHeader header{&meeting, date, plan.number};
             sum.runners += hold_race(header, plan, static_cast<int>(ci), going, day, supply, out);
             sum.races += 1;

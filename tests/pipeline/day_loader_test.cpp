@@ -3,10 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "analysis/base_times.hpp"
-#include "jvlink/feed_link.hpp"
-#include "jvlink/import.hpp"
-#include "jvlink/result_text.hpp"
-#include "jvlink/sample_feed.hpp"
 #include "model/user_file.hpp"
 #include "store/catalogue.hpp"
 #include "store/code_tables.hpp"
@@ -14,6 +10,7 @@
 #include "store/data_store.hpp"
 #include "store/lenient.hpp"
 #include "store/record_builder.hpp"
+#include "support/sample_store.hpp"
 #include "support/temp_dir.hpp"
 
 namespace fs = std::filesystem;
@@ -330,17 +327,7 @@ TEST(DayLoader, OversizedFieldIsBoundedAndAShortLineDoesNotShiftTheRest) {
 
 TEST(DayLoader, ASampleDayEndToEnd) {
     TempDir dir;
-    make_sample_feed(dir.path() / "feed", SampleFeedOptions{11, 6, 20261206});
-    DataStore store(dir.path());
-    store.create_folders();
-    FeedLink link(dir.path() / "feed", dir.path() / "JVCache");
-    ASSERT_EQ(link.JVInit(jvlink_sid()), 0);
-    SilentImportHost host;
-    CancelFlag cancel;
-    ImportController import(link, store, cancel, host, [] { return DateTime{2026, 12, 6, 9}; });
-    import.open();
-    import.start();
-    while (import.downloading()) import.status_tick();
+    import_sample_feed(dir.path(), SampleFeedOptions{11, 6, 20261206}, DateTime{2026, 12, 6, 9});
 
     std::vector<std::string> days =
         list_race_days(dir.path() / "Data", DateFilter::Yesterday, 0, DateTime{2026, 12, 6});

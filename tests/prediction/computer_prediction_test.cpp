@@ -89,20 +89,73 @@ TEST(ComputerPrediction, WholeNumberStepAndCrossHorse) {
     EXPECT_EQ(day.prediction[1].cross, 10);
 }
 
-TEST(ComputerPrediction, RaceOneWrapsTheOtherWay) {
-    // Race 1 with "-" and × = 16 of 16: ↓ 19 -> 3, 注 17 -> 1, ▲ 18 -> 2.
-    // V(1) = (16-M)*R with R < 1 must give 16 or 0: N=M=16 gives V = 16*R/3;
-    // R = 0.9375 (1500*16 / 1600*16) -> 5.0 -> ×=5. Use V = 0 instead:
-    // R = 0.09 (R < 0.5, divided by 3): 16*0.09/3/3 = 0.16 -> 0 -> × = 16.
-    RaceDay day;
-    set_races(day, {{180, 16}, {2000, 16}});
-    compute_computer_prediction(day);
-    const ComputerPrediction& p = day.prediction[0];
-    EXPECT_EQ(p.direction, "-");
-    EXPECT_EQ(p.cross, 16);
-    EXPECT_EQ(p.down, 3);
-    EXPECT_EQ(p.chu, 1);
-    EXPECT_EQ(p.triangle, 2);
+// A day of twelve 12-runner races over 1600 m whose last two races are
+// replaced by the given ones.
+std::vector<std::pair<int, int>> twelve_races(std::pair<int, int> race11,
+                                              std::pair<int, int> race12) {
+    std::vector<std::pair<int, int>> races(10, {1600, 12});
+    races.push_back(race11);
+    races.push_back(race12);
+    return races;
+}
+
+TEST(ComputerPrediction, RacesOneAndTwelveTurnTheOtherWay) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<int, int>> races;
+        int race;  // 0-based
+        const char* marks;
+    } cases[] = {
+        // V = 16*0.09/3/3 = 0.16 -> 0 -> × = 16; ↓ 19 -> 3, 注 17 -> 1, ▲ 18 -> 2.
+        {"race 1, -", {{180, 16}, {2000, 16}}, 0, "D=- x=16 down=3 chu=1 tri=2"},
+        // R = 1800/1600 = 1.125, N = M: V = 12*1.125/3 = 4.5 -> 4.
+        {"race 12, +", twelve_races({1600, 12}, {1800, 12}), 11, "D=+ x=4 down=1 chu=3 tri=2"},
+        // R = 1400/1600 = 0.875: V = 3.5 -> 3.
+        {"race 12, -", twelve_races({1600, 12}, {1400, 12}), 11, "D=- x=3 down=6 chu=4 tri=5"},
+        {"race 11, +", twelve_races({1800, 12}, {1800, 12}), 10, "D=+ x=4 down=7 chu=5 tri=6"},
+        {"race 11, -", twelve_races({1400, 12}, {1400, 12}), 10, "D=- x=3 down=12 chu=2 tri=1"},
+    };
+    for (const auto& c : cases) {
+        RaceDay day;
+        set_races(day, c.races);
+        compute_computer_prediction(day);
+        const ComputerPrediction& p = day.prediction[c.race];
+        char marks[80];
+        std::snprintf(marks, sizeof marks, "D=%s x=%d down=%d chu=%d tri=%d", p.direction.c_str(),
+                      p.cross, p.down, p.chu, p.triangle);
+        EXPECT_STREQ(marks, c.marks) << c.what;
+    }
+}
+
+TEST(ComputerPrediction, RatioNumbers) {
+    struct Case {
+        const char* what;
+        std::pair<int, int> race1, race2;
+        const char* numbers;  // of race 2
+    } cases[] = {
+        // R = 1.125, 12 runners: 1, 1+3, 4+7.
+        {"within the field", {1200, 16}, {1800, 12}, "1,4,11"},
+        // R = 1.9: 2, 2+6 = 8, 8+11 = 19 -> 7.
+        {"third reduced", {1000, 12}, {1900, 12}, "2,8,7"},
+        // R = 0.5: Near(0.5) = 0 -> 9; 9+1 = 10 -> 1; 10+3 = 13 -> 4.
+        {"first 0 becomes the last horse", {2000, 9}, {1000, 9}, "9,1,4"},
+        // R = 0.888889, 8 runners: 1, 1+3, 4+5 = 9 -> 1 = first; 1+5 = 6.
+        {"third equal to first steps on", {1800, 5}, {1000, 8}, "1,4,6"},
+        // R = 2.2, 10 runners: 2, 2+7 = 9, 9+13 = 22 -> 2 = first; 2+13 = 15 -> 5.
+        {"the step reduced again", {1000, 10}, {2200, 10}, "2,9,5"},
+        // R = 4, 8 runners: 4, 4+12 = 16 -> 0 -> 8; 16+24 = 40 -> 0 -> 8.
+        {"second and third 0 become the last horse", {1000, 5}, {2500, 8}, "4,8,8"},
+    };
+    for (const auto& c : cases) {
+        RaceDay day;
+        set_races(day, {c.race1, c.race2});
+        compute_computer_prediction(day);
+        const ComputerPrediction& p = day.prediction[1];
+        EXPECT_EQ(std::to_string(p.first) + "," + std::to_string(p.second) + "," +
+                      std::to_string(p.third),
+                  c.numbers)
+            << c.what;
+    }
 }
 
 TEST(ComputerPrediction, MarksOverwriteInOrder) {
