@@ -45,8 +45,7 @@ void rate_past_run(RaceDay& day, int n, int r, int j) {
     f.past_f3_index[j] = index.f3;
 }
 
-RunnerSummary summarise(const std::array<double, kPastRuns + 1>& time_index,
-                        const std::array<double, kPastRuns + 1>& f3_index) {
+RunnerSummary summarise(const PastFigures& time_index, const PastFigures& f3_index) {
     RunnerSummary s;
     double time_sum = 0, f3_sum = 0;
     int time_count = 0, f3_count = 0;

@@ -24,14 +24,13 @@ void rate_past_run(RaceDay& day, int n, int r, int j);
 // [n][r] from its ten past indexes.
 void summarise_runner(RaceDay& day, int n, int r);
 
-// The same from the indexes of past runs 1..5 (element 0 unused).
+// The same from the indexes of past runs 1..5.
 struct RunnerSummary {
     double time_ability = 0;
     double f3_ability = 0;
     double trend = 0;
     double composite = 0;
 };
-RunnerSummary summarise(const std::array<double, kPastRuns + 1>& time_index,
-                        const std::array<double, kPastRuns + 1>& f3_index);
+RunnerSummary summarise(const PastFigures& time_index, const PastFigures& f3_index);
 
 }  // namespace tolven

@@ -57,13 +57,13 @@ class ReportJson {
             json_.begin_object();
             json_.key("day").value(utf8(r.day));
             json_.key("race").value(r.race);
-            json_.key("pattern").value(r.pattern);
-            json_.key("grade").value(utf8(r.grade));
+            json_.key("pattern").value(balance_pattern_key(r.pattern));
+            json_.key("grade").value(utf8(balance_grade_key(r.grade)));
             json_.key("tickets").begin_array();
             for (const Ticket& t : r.tickets) {
                 json_.begin_object();
-                json_.key("kind").value(ticket_kind_key(t.kind));
-                json_.key("bet").value(t.bet);
+                json_.key("kind").value(bet_kind_key(t.kind));
+                json_.key("bet").value(bet_text(t.bet));
                 json_.key("stake").value(t.stake);
                 amount("return", t.returned);
                 json_.end_object();

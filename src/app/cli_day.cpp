@@ -31,8 +31,8 @@ std::string colour_text(unsigned colour) {
 
 std::vector<std::string> filled(const BetList& list) {
     std::vector<std::string> texts;
-    for (const auto& t : list) {
-        if (!t.empty()) texts.push_back(t);
+    for (const Bet& bet : list) {
+        if (!bet.empty()) texts.push_back(bet_text(bet));
     }
     return texts;
 }
@@ -67,7 +67,7 @@ void race_json(JsonWriter& json, const RaceDay& day, const FundAllocation& money
         json.key("chu").value(p.chu).key("tri").value(p.triangle);
         json.end_object();
         json.key("ratioNumbers").array(std::vector<int>{p.first, p.second, p.third});
-        json.key("pattern").value(p.pattern);
+        json.key("pattern").value(pattern_letter(p.pattern));
         json.key("axis").value(p.axis);
         json.key("horses").begin_array();
         for (int r = 0; r < runners; ++r) {
@@ -77,11 +77,10 @@ void race_json(JsonWriter& json, const RaceDay& day, const FundAllocation& money
             json.key("horse").value(horse);
             json.key("bracket").value(day.bracket(n, r));
             json.key("name").value(utf8(trim(day.horse_name(n, r))));
-            json.key("pastTime")
-                .array(
-                    std::vector<double>(rf.past_time_index.begin() + 1, rf.past_time_index.end()));
+            json.key("pastTime").array(
+                std::vector<double>(rf.past_time_index.begin(), rf.past_time_index.end()));
             json.key("pastF3").array(
-                std::vector<double>(rf.past_f3_index.begin() + 1, rf.past_f3_index.end()));
+                std::vector<double>(rf.past_f3_index.begin(), rf.past_f3_index.end()));
             json.key("timeAbility").value(rf.time_ability);
             json.key("f3Ability").value(rf.f3_ability);
             json.key("trend").value(rf.trend);
@@ -106,7 +105,8 @@ void race_json(JsonWriter& json, const RaceDay& day, const FundAllocation& money
         json.end_object();
         int race = n + 1;
         bool in_table = race <= money.races();
-        json.key("grade").value(in_table ? utf8(money.cell(2 * race - 1, 1)) : std::string());
+        json.key("grade").value(in_table ? utf8(confidence_grade_text(money.race(race).grade))
+                                          : std::string());
         json.key("investment").value(in_table ? money.investment(race) : 0);
         json.key("betCount").value(in_table ? money.bet_count(race) : 0);
         json.key("stakes").array(in_table ? money.stakes(race) : std::vector<int>{});
@@ -144,7 +144,8 @@ void print_day_text(const RaceDay& day, const LoadOutcome& outcome, const FundAl
         if (p.ratio_defined) {
             std::printf("X %.1f  R %.6f  V %d  %s  pattern %s  axis %d  ratio numbers %d %d %d\n",
                         p.size, p.ratio, static_cast<int>(p.value), p.direction.c_str(),
-                        p.pattern.c_str(), p.axis, p.first, p.second, p.third);
+                        std::string(pattern_letter(p.pattern)).c_str(), p.axis, p.first, p.second,
+                        p.third);
         }
         std::array<std::string, kMaxRunners> marks = mark_cells(day, n);
         std::printf(
@@ -162,17 +163,18 @@ void print_day_text(const RaceDay& day, const LoadOutcome& outcome, const FundAl
                         rf.trend, rf.composite, f.composite_rank[r + 1]);
         }
         std::printf("馬連:");
-        for (const auto& t : day.bets[n].computer_quinella) {
-            if (!t.empty()) std::printf(" %s", t.c_str());
+        for (const Bet& bet : day.bets[n].computer_quinella) {
+            if (!bet.empty()) std::printf(" %s", bet_text(bet).c_str());
         }
         std::printf("\n枠連:");
-        for (const auto& t : day.bets[n].computer_bracket) {
-            if (!t.empty()) std::printf(" %s", t.c_str());
+        for (const Bet& bet : day.bets[n].computer_bracket) {
+            if (!bet.empty()) std::printf(" %s", bet_text(bet).c_str());
         }
         std::printf("\n");
         int race = n + 1;
         if (race <= money.races() && money.graded(race)) {
-            std::printf("勝負度 %s  投資 %d  %d点", utf8(money.cell(2 * race - 1, 1)).c_str(),
+            std::printf("勝負度 %s  投資 %d  %d点",
+                        utf8(confidence_grade_text(money.race(race).grade)).c_str(),
                         money.investment(race), money.bet_count(race));
             for (int stake : money.stakes(race)) std::printf(" %d", stake);
             std::printf("  計 %d\n", money.race_total(race));

@@ -42,7 +42,7 @@ std::string print_date_line(const RaceDay& day) {
 
 std::string print_bet_line(std::string_view label, const BetList& bets) {
     std::string line(label);
-    for (const auto& b : bets) line += "  " + b;
+    for (const Bet& b : bets) line += "  " + bet_text(b);
     return line;
 }
 
@@ -83,7 +83,7 @@ void draw_bet_list(const RaceDay& day, PageCanvas& c) {
         c.set_font(kGothic, 10, false, false);
         c.text_out(150, E + T0 + 78,
                    "<< " + number(ra, header::race_number) + "R >>  " + number(ra, ra::entries) +
-                       sj("頭  ") + day.prediction[n].pattern + "  " +
+                       sj("頭  ") + std::string(pattern_letter(day.prediction[n].pattern)) + "  " +
                        std::string(field_text(ra, ra::race_name)));
         c.set_font(kGothic, 9, false, false);
         RaceHeader h = race_header(ra);
@@ -111,9 +111,8 @@ void draw_bet_list(const RaceDay& day, PageCanvas& c) {
     }
 }
 
-void draw_analysis_sheet(const RaceDay& day, int k, PageCanvas& c) {
+void draw_sheet_heading(const RaceDay& day, int k, PageCanvas& c) {
     int n = k - 1;
-    if (n < 0 || n >= kMaxRaces) return;
     const std::string& ra = day.race[n];
     RaceHeader h = race_header(ra);
     c.set_font(kGothic, 12, true, false);
@@ -143,7 +142,9 @@ void draw_analysis_sheet(const RaceDay& day, int k, PageCanvas& c) {
     c.text_out(k >= 10 ? 205 : 230, 330, std::to_string(k));
     c.set_font_colour(0x000000);
     c.line(200, 210, 1800, 210);
+}
 
+void draw_sheet_runner_table(const RaceDay& day, int n, PageCanvas& c) {
     int r = day.runners(n);
     int B = 50 * r + 530;
     c.set_brush(BrushStyle::Solid, 0xC0C0C0);
@@ -197,7 +198,6 @@ void draw_analysis_sheet(const RaceDay& day, int k, PageCanvas& c) {
         c.text_out(1555, y, blinker_text(field_text(se, se::blinker)));
         c.text_out(1670, y, apprentice_text(field_text(se, se::apprentice)));
     }
-    const ComputerPrediction& p = day.prediction[n];
     // One mark per horse, the one the prediction table shows: two marks on
     // one horse (possible in fields of three or fewer) would print one over
     // the other.
@@ -217,18 +217,23 @@ void draw_analysis_sheet(const RaceDay& day, int k, PageCanvas& c) {
     c.set_font(kGothic, 9, false, false);
     c.text_out(991, 493, sj("ﾀｲﾑ"));
     c.set_font(kGothic, 10, false, false);
+}
 
+void draw_sheet_bets(const RaceDay& day, int n, PageCanvas& c) {
+    const ComputerPrediction& p = day.prediction[n];
     const RaceBets& b = day.bets[n];
     bool brackets = day.bracket_quinella_sold(n);
-    c.text_out(200, 1500, sj("【パターン】") + p.pattern);
+    c.text_out(200, 1500, sj("【パターン】") + std::string(pattern_letter(p.pattern)));
     c.text_out(200, 1550, sj("////  コンピュータ予想買い目  ////"));
     c.text_out(200, 1600, print_bet_line(sj("【馬連】"), b.computer_quinella));
     if (brackets) c.text_out(200, 1650, print_bet_line(sj("【枠連】"), b.computer_bracket));
     c.text_out(200, 1700, sj("////   ユーザー予想買い目    ////"));
     c.text_out(200, 1750, print_bet_line(sj("【馬連】"), b.user_quinella));
     if (brackets) c.text_out(200, 1800, print_bet_line(sj("【枠連】"), b.user_bracket));
+}
 
-    // The bar graph of the runners by ability.
+void draw_sheet_ability_graph(const RaceDay& day, int n, PageCanvas& c) {
+    int r = day.runners(n);
     c.text_out(800, 1950, sj("馬番順能力序列グラフ"));
     c.set_pen(5, PenStyle::Solid);
     c.line(400, 2000, 400, 2600);
@@ -252,10 +257,10 @@ void draw_analysis_sheet(const RaceDay& day, int k, PageCanvas& c) {
     int W = 1400 / r;
     for (int s = 1; s <= r; ++s) c.line(400 + s * W - W / 2, 2600, 400 + s * W - W / 2, 2620);
     c.text_out(1600, 2655, sj("馬番(能力順)"));
-    std::vector<std::string> keys = ability_order_keys(day, n);
-    for (int e = 0; e < static_cast<int>(keys.size()); ++e) {
-        const std::string& key = keys[static_cast<std::size_t>(e)];
-        if (key.compare(0, 3, "278") == 0) {
+    std::vector<AbilityOrderEntry> order = ability_order(day, n);
+    for (int e = 0; e < static_cast<int>(order.size()); ++e) {
+        const AbilityOrderEntry& entry = order[static_cast<std::size_t>(e)];
+        if (entry.near_no_history()) {
             c.set_brush(BrushStyle::Clear, 0xFFFFFF);
         } else {
             BrushStyle style = e == 0   ? BrushStyle::Solid
@@ -264,14 +269,23 @@ void draw_analysis_sheet(const RaceDay& day, int k, PageCanvas& c) {
                                         : BrushStyle::Cross;
             c.set_brush(style, 0x000000);
         }
-        double v = std::strtod(key.substr(0, 7).c_str(), nullptr);
+        double v = entry.value();
         // A runner without a score would reach below the baseline: it gets
         // no bar, only its number.
         int top = std::min(2600, static_cast<int>(2600 - (v - 270) * 15));
         c.rectangle(400 + W * e + W / 6, top, 400 + W * (e + 1) - W / 6, 2600);
         c.set_brush(BrushStyle::Solid, 0xFFFFFF);
-        c.text_out(400 + W * e + W / 3, 2625, key.substr(8, 2));
+        c.text_out(400 + W * e + W / 3, 2625, entry.label());
     }
+}
+
+void draw_analysis_sheet(const RaceDay& day, int k, PageCanvas& c) {
+    int n = k - 1;
+    if (n < 0 || n >= kMaxRaces) return;
+    draw_sheet_heading(day, k, c);
+    draw_sheet_runner_table(day, n, c);
+    draw_sheet_bets(day, n, c);
+    draw_sheet_ability_graph(day, n, c);
 }
 
 void draw_allocation(const RaceDay& day, const FundAllocation& money, std::string_view day_name,
@@ -317,7 +331,10 @@ void draw_allocation(const RaceDay& day, const FundAllocation& money, std::strin
             }
         }
         c.text_out(260, y0 + 290, money.cell(upper, 0));
-        if (money.graded(b)) c.text_out(400, y0 + 290, sj("勝負度") + money.cell(upper, 1));
+        if (money.graded(b)) {
+            c.text_out(400, y0 + 290,
+                       sj("勝負度") + confidence_grade_text(money.race(b).grade));
+        }
         if (!money.cell(lower, 2).empty()) {
             c.text_out(670, y0 + 290,
                        sj("投資額：") + std::string(trim(money.cell(lower, 2))) + sj(" 円"));

@@ -23,6 +23,13 @@ std::string bet_list_caption();
 
 // The analysis sheet of race k (1-based); its preview caption.
 void draw_analysis_sheet(const RaceDay& day, int k, PageCanvas& canvas);
+// The sheet's four parts, top to bottom, as draw_analysis_sheet draws them
+// in turn; each leaves the font it ends with for the next. k is the race
+// number 1..12, n its slot k - 1.
+void draw_sheet_heading(const RaceDay& day, int k, PageCanvas& canvas);
+void draw_sheet_runner_table(const RaceDay& day, int n, PageCanvas& canvas);
+void draw_sheet_bets(const RaceDay& day, int n, PageCanvas& canvas);
+void draw_sheet_ability_graph(const RaceDay& day, int n, PageCanvas& canvas);
 std::string analysis_sheet_caption();
 
 // The fund allocation table; day_name is the list entry (CP932).

@@ -62,7 +62,15 @@ std::vector<std::array<std::string, 6>> computer_prediction_rows(const RaceDay& 
 
 std::vector<std::string> bet_list_lines(const BetList& bets) {
     std::vector<std::string> lines;
-    for (const auto& b : bets) lines.push_back("  " + b);
+    for (const Bet& b : bets) lines.push_back("  " + bet_text(b));
+    return lines;
+}
+
+std::vector<std::string> filled_bet_list_lines(const BetList& bets) {
+    std::vector<std::string> lines;
+    for (const Bet& b : bets) {
+        if (!b.empty()) lines.push_back("  " + bet_text(b));
+    }
     return lines;
 }
 
@@ -130,8 +138,36 @@ std::vector<std::array<std::string, 8>> contents_rows(const RaceDay& day, int n)
     return rows;
 }
 
-std::vector<std::string> ability_order_keys(const RaceDay& day, int n) {
-    std::vector<std::string> keys;
+double AbilityOrderEntry::value() const {
+    return std::strtod(key.substr(0, 7).c_str(), nullptr);
+}
+
+std::string AbilityOrderEntry::label() const {
+    return key.substr(8, 2);
+}
+
+namespace {
+
+std::string no_history_score_text() {
+    char text[32];
+    std::snprintf(text, sizeof text, "%7.3f", kNoHistoryComposite);
+    return text;
+}
+
+}  // namespace
+
+bool AbilityOrderEntry::without_history() const {
+    static const std::string exact = no_history_score_text();
+    return key.compare(0, 7, exact) == 0;
+}
+
+bool AbilityOrderEntry::near_no_history() const {
+    static const std::string whole = no_history_score_text().substr(0, 3);
+    return key.compare(0, 3, whole) == 0;
+}
+
+std::vector<AbilityOrderEntry> ability_order(const RaceDay& day, int n) {
+    std::vector<AbilityOrderEntry> keys;
     for (int r = 0; r < day.runners(n); ++r) {
         double score = day.figures[n].runner[r].composite;
         char key[64];
@@ -140,26 +176,26 @@ std::vector<std::string> ability_order_keys(const RaceDay& day, int n) {
         } else {
             std::snprintf(key, sizeof key, "%7.3f-%2d", score, r + 1);
         }
-        keys.emplace_back(key);
+        keys.push_back({key});
     }
-    std::sort(keys.begin(), keys.end(), std::greater<>());
+    std::sort(keys.begin(), keys.end(), [](const AbilityOrderEntry& a, const AbilityOrderEntry& b) {
+        return a.key > b.key;
+    });
     return keys;
 }
 
 std::vector<GraphPoint> ability_order_bars(const RaceDay& day, int n) {
-    std::vector<std::string> keys = ability_order_keys(day, n);
     std::vector<GraphPoint> bars;
-    for (auto it = keys.begin(); it != keys.end(); ++it) {
+    for (const AbilityOrderEntry& entry : ability_order(day, n)) {
         std::size_t p = bars.size();
         GraphPoint bar;
-        std::string head = it->substr(0, 7);
-        bar.value = std::strtod(head.c_str(), nullptr);
-        bar.label = it->substr(8, 2);
-        bar.colour = head == "278.000" ? kGrey
-                     : p == 0          ? kRed
-                     : p == 1          ? kMagenta
-                     : p <= 5          ? kLime
-                                       : kYellow;
+        bar.value = entry.value();
+        bar.label = entry.label();
+        bar.colour = entry.without_history() ? kGrey
+                     : p == 0                ? kRed
+                     : p == 1                ? kMagenta
+                     : p <= 5                ? kLime
+                                             : kYellow;
         bars.push_back(bar);
     }
     return bars;

@@ -24,6 +24,8 @@ std::vector<std::array<std::string, 6>> computer_prediction_rows(const RaceDay& 
 // prefixed by two blanks. The bracket list is shown only where bracket
 // quinella tickets are sold (RaceDay::bracket_quinella_sold).
 std::vector<std::string> bet_list_lines(const BetList& bets);
+// The filled slots only, as the user page lists them.
+std::vector<std::string> filled_bet_list_lines(const BetList& bets);
 
 // The calculation table: running-time page (12 columns) and three-furlong
 // page (10 columns); figures only when above 0, ranks only when above 0.
@@ -41,9 +43,28 @@ struct GraphPoint {
     std::string label;
     unsigned colour = 0;
 };
-// The runners by composite score, best first: "%7.3f-%2d" of score and horse
-// number ("0000000-%2d" for a score of 0), equal scores higher number first.
-std::vector<std::string> ability_order_keys(const RaceDay& day, int n);
+// The composite score of a runner without any usable past run: both
+// abilities at their default of 90, trend 98.
+inline constexpr double kNoHistoryComposite = 278;
+
+// One runner in the order of the ability graphs. Its key is "%7.3f-%2d" of
+// score and horse number ("0000000-%2d" for a score of 0); the runners are
+// sorted by key, largest first, so equal scores put the higher number first.
+struct AbilityOrderEntry {
+    std::string key;
+
+    // The bar's value: the first seven characters read as a number.
+    double value() const;
+    // The bar's label: characters 9-10, the horse number.
+    std::string label() const;
+    // The score prints as kNoHistoryComposite exactly ("278.000"): the
+    // graph window greys the bar.
+    bool without_history() const;
+    // The score prints with the whole part of kNoHistoryComposite ("278"
+    // first): the printed graph leaves the bar hollow.
+    bool near_no_history() const;
+};
+std::vector<AbilityOrderEntry> ability_order(const RaceDay& day, int n);
 // Page 1: the runners by composite score, best first.
 std::vector<GraphPoint> ability_order_bars(const RaceDay& day, int n);
 // Page 2: composite score by horse number.

@@ -21,7 +21,7 @@ void RaceDay::blank() {
     for (int n = 0; n < kMaxRaces; ++n) {
         for (int r = 0; r < kMaxRunners; ++r) {
             runner[n][r].assign(kRunnerRecordSize, ' ');
-            for (int j = 0; j < kPastRuns; ++j) {
+            for (int j = 1; j <= kPastRuns; ++j) {
                 past_run[n][r][j].assign(kRunnerRecordSize, ' ');
                 past_race[n][r][j].assign(kRaceRecordSize, ' ');
             }

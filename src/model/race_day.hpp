@@ -6,19 +6,39 @@
 #include <string_view>
 #include <vector>
 
+#include "store/bet.hpp"
 #include "store/record.hpp"
 
 namespace tolven {
 
 inline constexpr int kPastRuns = 5;
-inline constexpr int kBetSlots = 9;
 inline constexpr int kUserFileLines = 300;
 
-// Figures of one runner. Past slots are 1..5 (1 = the latest earlier run);
-// element 0 is unused so that the numbers read as they are spoken.
+// Values numbered 1..N the way the system speaks of them: horse numbers
+// 1..18, past runs 1..5 (1 = the latest earlier run). [k] is number k; there
+// is no element 0, so an index is always such a number, never a slot.
+template <typename T, int N>
+struct Numbered {
+    std::array<T, N> values{};
+
+    T& operator[](int number) { return values[static_cast<std::size_t>(number - 1)]; }
+    const T& operator[](int number) const {
+        return values[static_cast<std::size_t>(number - 1)];
+    }
+    static constexpr int count() { return N; }
+    // The values in number order, 1 first.
+    auto begin() const { return values.begin(); }
+    auto end() const { return values.end(); }
+    friend bool operator==(const Numbered&, const Numbered&) = default;
+};
+
+// A figure of each past run 1..5 of a runner.
+using PastFigures = Numbered<double, kPastRuns>;
+
+// Figures of one runner.
 struct RunnerFigures {
-    std::array<double, kPastRuns + 1> past_time_index{};
-    std::array<double, kPastRuns + 1> past_f3_index{};
+    PastFigures past_time_index{};
+    PastFigures past_f3_index{};
     double time_ability = 0;
     double f3_ability = 0;
     double trend = 0;
@@ -26,9 +46,8 @@ struct RunnerFigures {
     double user_score = 0;
 };
 
-// Ranks indexed by horse number 1..18 (element 0 unused); 1 is the best and
-// 0 means not ranked.
-using RankArray = std::array<int, kMaxRunners + 1>;
+// Ranks by horse number 1..18; 1 is the best and 0 means not ranked.
+using RankArray = Numbered<int, kMaxRunners>;
 
 struct RaceFigures {
     std::array<RunnerFigures, kMaxRunners> runner{};
@@ -38,6 +57,23 @@ struct RaceFigures {
     RankArray composite_rank{};
     RankArray user_rank{};
 };
+
+// The pattern of a race's computer prediction; None until it is computed.
+enum class Pattern { None, A, B, C };
+// "A", "B", "C"; "" for None.
+constexpr std::string_view pattern_letter(Pattern pattern) {
+    switch (pattern) {
+        case Pattern::A:
+            return "A";
+        case Pattern::B:
+            return "B";
+        case Pattern::C:
+            return "C";
+        case Pattern::None:
+            break;
+    }
+    return "";
+}
 
 // The computer prediction of one race.
 struct ComputerPrediction {
@@ -52,13 +88,10 @@ struct ComputerPrediction {
     int chu = 0;                           // 注 horse
     int triangle = 0;                      // ▲ horse
     int first = 0, second = 0, third = 0;  // ratio numbers
-    std::string pattern;                   // "A", "B", "C" or "" when not computed
+    Pattern pattern = Pattern::None;
     int axis = 0;                          // 連軸
     bool axis_is_cross = false;            // pattern "A" around the × horse
 };
-
-// Nine bet texts per list, filled from slot 0 without gaps; "" = empty slot.
-using BetList = std::array<std::string, kBetSlots>;
 
 struct RaceBets {
     BetList computer_quinella;
@@ -84,9 +117,10 @@ class RaceDay {
 
     std::array<std::string, kMaxRaces> race;                             // RA
     std::array<std::array<std::string, kMaxRunners>, kMaxRaces> runner;  // SE
-    // [race][runner][past 0..4] for past runs 1..5.
-    std::array<std::array<std::array<std::string, kPastRuns>, kMaxRunners>, kMaxRaces> past_run;
-    std::array<std::array<std::array<std::string, kPastRuns>, kMaxRunners>, kMaxRaces> past_race;
+    // [race slot][runner slot][past run 1..5].
+    using PastRecords = Numbered<std::string, kPastRuns>;
+    std::array<std::array<PastRecords, kMaxRunners>, kMaxRaces> past_run;
+    std::array<std::array<PastRecords, kMaxRunners>, kMaxRaces> past_race;
     std::array<std::string, kMaxRaces> payout;  // HR
 
     std::array<RaceFigures, kMaxRaces> figures;
@@ -106,8 +140,8 @@ class RaceDay {
 
     // Typed reads of the fields other parts use. n is the race slot 0..11, r
     // the runner slot 0..17, j the past slot 1..5.
-    const std::string& past_run_of(int n, int r, int j) const { return past_run[n][r][j - 1]; }
-    const std::string& past_race_of(int n, int r, int j) const { return past_race[n][r][j - 1]; }
+    const std::string& past_run_of(int n, int r, int j) const { return past_run[n][r][j]; }
+    const std::string& past_race_of(int n, int r, int j) const { return past_race[n][r][j]; }
     // Runners of race n (RA 881), bounded to the 18 slots a race has.
     int runners(int n) const;
     // Bracket quinella tickets are sold for race n: on every day before 2005,

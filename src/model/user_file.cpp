@@ -27,7 +27,7 @@ std::string user_runner_text(std::string_view bracket, std::string_view horse,
 
 std::string user_bet_line(const BetList& bets) {
     std::string line;
-    for (const auto& bet : bets) line += "  " + bet;
+    for (const Bet& bet : bets) line += "  " + bet_text(bet);
     return line;
 }
 
@@ -36,8 +36,7 @@ void read_user_bets(const std::vector<std::string>& lines, int n, RaceBets& bets
         const std::string& line = lines[index];
         if (trim(line).empty()) return;
         for (int k = 0; k < kBetSlots; ++k) {
-            std::string text = user_field(line, user_bet_field(k));
-            list[static_cast<std::size_t>(k)] = trim(text).empty() ? std::string() : text;
+            list[static_cast<std::size_t>(k)] = bet_from_text(user_field(line, user_bet_field(k)));
         }
     };
     read(user_quinella_line(n), bets.user_quinella);

@@ -23,22 +23,6 @@ double tenths_percent(long long part, long long whole) {
     return static_cast<double>(tenths) / 10.0;
 }
 
-const PayoutGroup& payout_group(TicketKind kind) {
-    switch (kind) {
-        case TicketKind::Quinella:
-            return hr::quinella;
-        case TicketKind::Bracket:
-            return hr::bracket_quinella;
-        case TicketKind::Wide:
-            break;
-    }
-    return hr::wide;
-}
-
-bool filled(const std::string& bet) {
-    return !trim(bet).empty();
-}
-
 // Adds one race's tickets to the groups a key function sorts them into. A
 // race counts once in every group that holds at least one of its tickets.
 template <typename KeyOf>
@@ -92,30 +76,6 @@ std::string course_key(const std::string& code) {
 
 }  // namespace
 
-const char* ticket_kind_key(TicketKind kind) {
-    switch (kind) {
-        case TicketKind::Quinella:
-            return "quinella";
-        case TicketKind::Bracket:
-            return "bracket";
-        case TicketKind::Wide:
-            break;
-    }
-    return "wide";
-}
-
-const char* ticket_kind_label(TicketKind kind) {
-    switch (kind) {
-        case TicketKind::Quinella:
-            return "馬連";
-        case TicketKind::Bracket:
-            return "枠連";
-        case TicketKind::Wide:
-            break;
-    }
-    return "ワイド";
-}
-
 double BalanceFigures::return_rate() const {
     return tenths_percent(returned, stake);
 }
@@ -124,10 +84,10 @@ double BalanceFigures::hit_rate() const {
     return tenths_percent(hit_races, races);
 }
 
-long long ticket_return(std::string_view payout_record, TicketKind kind, std::string_view bet) {
+long long ticket_return(std::string_view payout_record, BetKind kind, const Bet& bet) {
     long long sum = 0;
     for (int amount :
-         hit_amounts(payout_record, payout_group(kind), bet, kind == TicketKind::Quinella)) {
+         hit_amounts(payout_record, payout_group(kind), bet, kind == BetKind::Quinella)) {
         sum += amount;
     }
     return sum;
@@ -140,29 +100,28 @@ std::optional<BalanceRace> balance_race(const RaceDay& day, int n, const Balance
 
     BalanceRace race;
     race.race = day.race_number(n);
-    race.pattern = day.prediction[n].pattern.empty() ? "-" : day.prediction[n].pattern;
-    std::string grade = confidence_grade(day, n);
-    race.grade = grade.empty() ? "-" : grade;
+    race.pattern = day.prediction[n].pattern;
+    race.grade = confidence_grade(day, n);
 
     const RaceBets& b = day.bets[n];
     bool user = options.bets == BetSource::User;
     const BetList& quinella = user ? b.user_quinella : b.computer_quinella;
     const BetList& bracket = user ? b.user_bracket : b.computer_bracket;
-    auto buy = [&](TicketKind kind, const std::string& bet) {
+    auto buy = [&](BetKind kind, const Bet& bet) {
         race.tickets.push_back({kind, bet, kTicketStake, ticket_return(payout, kind, bet)});
     };
-    for (const auto& bet : quinella) {
-        if (filled(bet)) buy(TicketKind::Quinella, bet);
+    for (const Bet& bet : quinella) {
+        if (!bet.empty()) buy(BetKind::Quinella, bet);
     }
     // Bracket quinella tickets only where the prediction window lists them.
     if (day.bracket_quinella_sold(n)) {
-        for (const auto& bet : bracket) {
-            if (filled(bet)) buy(TicketKind::Bracket, bet);
+        for (const Bet& bet : bracket) {
+            if (!bet.empty()) buy(BetKind::Bracket, bet);
         }
     }
     if (options.wide) {
-        for (const auto& bet : quinella) {
-            if (filled(bet)) buy(TicketKind::Wide, bet);
+        for (const Bet& bet : quinella) {
+            if (!bet.empty()) buy(BetKind::Wide, bet);
         }
     }
     return race;
@@ -173,9 +132,9 @@ void summarise(BalanceReport& report) {
     std::map<std::string, std::string> course_codes;  // name -> code, for the order
     for (const BalanceRace& race : report.races) {
         add_race(total, race, [](const Ticket&) { return std::string(); });
-        add_race(kinds, race, [](const Ticket& t) { return std::string(ticket_kind_key(t.kind)); });
-        add_race(patterns, race, [&](const Ticket&) { return race.pattern; });
-        add_race(grades, race, [&](const Ticket&) { return race.grade; });
+        add_race(kinds, race, [](const Ticket& t) { return std::string(bet_kind_key(t.kind)); });
+        add_race(patterns, race, [&](const Ticket&) { return balance_pattern_key(race.pattern); });
+        add_race(grades, race, [&](const Ticket&) { return balance_grade_key(race.grade); });
         std::string course = course_key(race.course);
         course_codes.emplace(course, race.course);
         add_race(courses, race, [&](const Ticket&) { return course; });
@@ -185,12 +144,15 @@ void summarise(BalanceReport& report) {
     report.total = total.count("") ? total[""] : BalanceFigures{};
 
     std::vector<std::string> kind_order;
-    for (TicketKind k : kTicketKinds) kind_order.emplace_back(ticket_kind_key(k));
+    for (BetKind k : kBetKinds) kind_order.emplace_back(bet_kind_key(k));
     report.by_kind = ordered(kinds, kind_order);
-    report.by_pattern = ordered(patterns, {"A", "B", "C", "-"});
+    std::vector<std::string> pattern_order;
+    for (Pattern p : {Pattern::A, Pattern::B, Pattern::C, Pattern::None})
+        pattern_order.push_back(balance_pattern_key(p));
+    report.by_pattern = ordered(patterns, pattern_order);
     std::vector<std::string> grade_order;
-    for (const char* g : {"Ⅰ", "Ⅱ", "Ⅲ", "Ⅳ", "Ⅴ", "Ⅵ"}) grade_order.push_back(sj(g));
-    grade_order.emplace_back("-");
+    for (ConfidenceGrade g : kConfidenceGrades) grade_order.push_back(balance_grade_key(g));
+    grade_order.push_back(balance_grade_key(ConfidenceGrade::None));
     report.by_grade = ordered(grades, grade_order);
     std::vector<std::pair<std::string, std::string>> by_code;  // code, name
     for (const auto& [name, code] : course_codes) by_code.emplace_back(code, name);
@@ -244,16 +206,24 @@ std::string balance_csv(const BalanceReport& report) {
     for (const BalanceRace& r : report.races) {
         for (const Ticket& t : r.tickets) {
             out += cp932::to_utf8(r.day) + "," + std::to_string(r.race) + "," +
-                   ticket_kind_key(t.kind) + ",\"" + t.bet + "\"," + std::to_string(t.stake) +
+                   bet_kind_key(t.kind) + ",\"" + bet_text(t.bet) + "\"," + std::to_string(t.stake) +
                    "," + std::to_string(t.returned) + "\n";
         }
     }
     return out;
 }
 
+std::string balance_pattern_key(Pattern pattern) {
+    return pattern == Pattern::None ? "-" : std::string(pattern_letter(pattern));
+}
+
+std::string balance_grade_key(ConfidenceGrade grade) {
+    return grade == ConfidenceGrade::None ? "-" : confidence_grade_text(grade);
+}
+
 std::string balance_group_label(const std::string& key) {
-    for (TicketKind k : kTicketKinds) {
-        if (key == ticket_kind_key(k)) return sj(ticket_kind_label(k));
+    for (BetKind k : kBetKinds) {
+        if (key == bet_kind_key(k)) return sj(bet_kind_label(k));
     }
     return key;
 }

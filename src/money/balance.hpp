@@ -5,21 +5,13 @@
 #include <vector>
 
 #include "model/race_day.hpp"
+#include "money/fund_allocation.hpp"
 
 namespace tolven {
 
 // Whose bets a backtest buys: the computer prediction's, or the user's bets
 // saved in each day's user file.
 enum class BetSource { Computer, User };
-
-// The kind of a ticket, in the order the groups list them.
-enum class TicketKind { Quinella, Bracket, Wide };
-inline constexpr TicketKind kTicketKinds[] = {TicketKind::Quinella, TicketKind::Bracket,
-                                              TicketKind::Wide};
-// "quinella", "bracket", "wide": the keys of the JSON and CSV output.
-const char* ticket_kind_key(TicketKind kind);
-// "馬連", "枠連", "ワイド" (UTF-8), as the windows label them.
-const char* ticket_kind_label(TicketKind kind);
 
 inline constexpr int kTicketStake = 100;
 
@@ -32,8 +24,8 @@ struct BalanceOptions {
 
 // One 100-yen ticket and what it returned.
 struct Ticket {
-    TicketKind kind = TicketKind::Quinella;
-    std::string bet;  // the bet text, " 4- 7"
+    BetKind kind = BetKind::Quinella;
+    Bet bet;
     int stake = kTicketStake;
     long long returned = 0;
 };
@@ -44,8 +36,8 @@ struct BalanceRace {
     int date = 0;         // YYYYMMDD
     std::string course;   // racecourse code of the day, "06"
     int race = 0;         // race number
-    std::string pattern;  // "A", "B", "C", or "-" for none
-    std::string grade;    // "Ⅰ".."Ⅵ" (CP932), or "-" for none
+    Pattern pattern = Pattern::None;
+    ConfidenceGrade grade = ConfidenceGrade::None;
     std::vector<Ticket> tickets;
 };
 
@@ -106,7 +98,7 @@ struct BalanceReport {
 std::optional<BalanceRace> balance_race(const RaceDay& day, int n, const BalanceOptions& options);
 // What one ticket returns against a payout record: the amounts of every
 // payout entry of its kind that it hits, added up (dead heats).
-long long ticket_return(std::string_view payout_record, TicketKind kind, std::string_view bet);
+long long ticket_return(std::string_view payout_record, BetKind kind, const Bet& bet);
 // The totals and groups of the races; days must be in date order.
 void summarise(BalanceReport& report);
 
@@ -118,6 +110,10 @@ std::vector<std::string> balance_table_lines(const BalanceReport& report);
 // The tickets as CSV (UTF-8, LF): a header line "day,race,kind,bet,stake,
 // return", then one row per ticket in race order.
 std::string balance_csv(const BalanceReport& report);
+// The group keys of a pattern ("A", "B", "C") and a confidence grade ("Ⅰ"..
+// "Ⅵ", CP932); "-" for none.
+std::string balance_pattern_key(Pattern pattern);
+std::string balance_grade_key(ConfidenceGrade grade);
 // The label of a group's key: the Japanese name of a kind key, else the key.
 std::string balance_group_label(const std::string& key);
 // "2026/12/05" of YYYYMMDD.

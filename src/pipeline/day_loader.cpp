@@ -41,15 +41,17 @@ std::optional<std::string> race_keys_problem(const std::vector<std::string>& rac
 }
 
 int take_earlier_runs(const std::vector<std::string>& horse_runs, int race_date,
-                      std::array<std::string, kPastRuns>& into) {
-    // The horse file is in date order: walk back from its last run.
-    int j = 0;
-    for (auto it = horse_runs.rbegin(); it != horse_runs.rend() && j < kPastRuns; ++it) {
+                      RaceDay::PastRecords& into) {
+    // The horse file is in date order: walk back from its last run. A run the
+    // store would not have filed (its key fields name no meeting file) is
+    // passed over.
+    int taken = 0;
+    for (auto it = horse_runs.rbegin(); it != horse_runs.rend() && taken < kPastRuns; ++it) {
         int date = tolven::race_date(*it);
         if (date <= 0 || date >= race_date || path_key_problem(*it, true)) continue;
-        into[static_cast<std::size_t>(j++)] = *it;
+        into[++taken] = *it;
     }
-    return j;
+    return taken;
 }
 
 void read_runners(RaceDay& day, int n, const std::vector<std::string>& runners,
@@ -85,7 +87,7 @@ void attach_payouts(RaceDay& day, const std::vector<std::string>& payouts) {
 
 void read_past_races(RaceDay& day, int n, const DataStore& store, StoreFileCache& cache) {
     for (int r = 0; r < kMaxRunners; ++r) {
-        for (int j = 0; j < kPastRuns; ++j) {
+        for (int j = 1; j <= kPastRuns; ++j) {
             const std::string& run = day.past_run[n][r][j];
             if (is_absent(run)) continue;
             const auto& meeting =

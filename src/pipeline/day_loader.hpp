@@ -78,13 +78,13 @@ class StoreFileCache {
 std::optional<std::string> race_keys_problem(const std::vector<std::string>& races,
                                              const std::filesystem::path& race_file);
 
-// Fills `into` from slot 0 with a horse's latest runs before race_date, latest
-// first, at most five, from its horse file (in date order); returns how many.
+// Fills `into` from past run 1 with a horse's latest runs before race_date,
+// latest first, at most five, from its horse file (in date order); returns how many.
 // A run without a date, on or after race_date, or with key fields the store
 // would not have filed (they name no meeting file) is passed over. The slots
 // after the last one filled stay as they are.
 int take_earlier_runs(const std::vector<std::string>& horse_runs, int race_date,
-                      std::array<std::string, kPastRuns>& into);
+                      RaceDay::PastRecords& into);
 
 // Race n's runners from the day's runner file (the 18 slots from n * 18),
 // each with its earlier runs from its horse file.

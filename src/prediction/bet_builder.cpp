@@ -1,11 +1,9 @@
 #include "prediction/bet_builder.hpp"
 
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 
 #include "store/code_tables.hpp"
-#include "store/lenient.hpp"
 
 namespace tolven {
 namespace {
@@ -15,22 +13,22 @@ class WorkingList {
     explicit WorkingList(int runners) : runners_(runners) {}
 
     // The pair of two different horses of the race, or nothing.
-    std::optional<std::string> pair(int a, int b) const {
+    std::optional<Bet> pair(int a, int b) const {
         if (a == b || a < 1 || b < 1 || a > runners_ || b > runners_) return std::nullopt;
-        return pair_text(a, b);
+        return pair_bet(a, b);
     }
     void append(int a, int b) {
-        if (auto p = pair(a, b)) texts_.push_back(*p);
+        if (auto p = pair(a, b)) bets_.push_back(*p);
     }
     void append_new(int a, int b) {
         auto p = pair(a, b);
-        if (p && std::find(texts_.begin(), texts_.end(), *p) == texts_.end()) texts_.push_back(*p);
+        if (p && std::find(bets_.begin(), bets_.end(), *p) == bets_.end()) bets_.push_back(*p);
     }
-    std::vector<std::string>& texts() { return texts_; }
+    std::vector<Bet>& bets() { return bets_; }
 
   private:
     int runners_;
-    std::vector<std::string> texts_;
+    std::vector<Bet> bets_;
 };
 
 }  // namespace
@@ -41,25 +39,21 @@ int mirror_bracket(int bracket) {
     return 0;
 }
 
-std::vector<std::string> keep_last_occurrences(const std::vector<std::string>& texts) {
-    std::vector<std::string> kept;
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        bool later = std::find(texts.begin() + static_cast<std::ptrdiff_t>(i) + 1, texts.end(),
-                               texts[i]) != texts.end();
-        if (!later) kept.push_back(texts[i]);
+std::vector<Bet> keep_last_occurrences(const std::vector<Bet>& bets) {
+    std::vector<Bet> kept;
+    for (std::size_t i = 0; i < bets.size(); ++i) {
+        bool later = std::find(bets.begin() + static_cast<std::ptrdiff_t>(i) + 1, bets.end(),
+                               bets[i]) != bets.end();
+        if (!later) kept.push_back(bets[i]);
     }
     return kept;
 }
 
-std::string bracket_pair(const std::string& quinella, int runners) {
-    int a = bracket_number(runners, lenient_int(std::string_view(quinella).substr(0, 2)));
-    int b = bracket_number(runners, lenient_int(std::string_view(quinella).substr(3, 2)));
-    char text[32];
-    std::snprintf(text, sizeof text, "%2d-%2d", a, b);
-    return text;
+Bet bracket_bet(const Bet& quinella, int runners) {
+    return {bracket_number(runners, quinella.first), bracket_number(runners, quinella.second), {}};
 }
 
-std::vector<std::string> bet_working_list(const RaceDay& day, int n, BetSet set) {
+std::vector<Bet> bet_working_list(const RaceDay& day, int n, BetSet set) {
     const ComputerPrediction& p = day.prediction[n];
     const RaceFigures& f = day.figures[n];
     int runners = day.runners(n);
@@ -94,7 +88,7 @@ std::vector<std::string> bet_working_list(const RaceDay& day, int n, BetSet set)
     };
     auto top_two = [](int r) { return r == 1 || r == 2; };
 
-    if (p.pattern == "A" || p.pattern == "B") {
+    if (p.pattern == Pattern::A || p.pattern == Pattern::B) {
         if (!p.axis_is_cross) {
             if (top_two(rank_of(p.triangle)) && !top_two(rank_of(p.chu))) {
                 flow(p.triangle, k + 1);
@@ -112,7 +106,7 @@ std::vector<std::string> bet_working_list(const RaceDay& day, int n, BetSet set)
                 mirror(p.cross);
             }
         }
-    } else if (p.pattern == "C") {
+    } else if (p.pattern == Pattern::C) {
         int chu_composite = p.chu >= 1 && p.chu <= kMaxRunners ? f.composite_rank[p.chu] : 0;
         if (top_two(chu_composite)) {
             flow(p.chu, k + 1);
@@ -129,24 +123,24 @@ std::vector<std::string> bet_working_list(const RaceDay& day, int n, BetSet set)
             if (ranked.size() > 5) list.append_new(h(0), h(5));
         }
     }
-    return list.texts();
+    return list.bets();
 }
 
 void build_bets(RaceDay& day, int n, BetSet set) {
     RaceBets& bets = day.bets[n];
     BetList& quinella = set == BetSet::Computer ? bets.computer_quinella : bets.user_quinella;
     BetList& bracket = set == BetSet::Computer ? bets.computer_bracket : bets.user_bracket;
-    quinella.fill("");
-    bracket.fill("");
-    std::vector<std::string> working = bet_working_list(day, n, set);
-    std::vector<std::string> kept = keep_last_occurrences(working);
+    quinella.fill(Bet{});
+    bracket.fill(Bet{});
+    std::vector<Bet> working = bet_working_list(day, n, set);
+    std::vector<Bet> kept = keep_last_occurrences(working);
     for (std::size_t i = 0; i < kept.size() && i < quinella.size(); ++i) quinella[i] = kept[i];
 
     int runners = day.runners(n);
     if (day.bracket_quinella_sold(n)) {
-        std::vector<std::string> pairs;
-        for (const auto& q : working) pairs.push_back(bracket_pair(q, runners));
-        std::vector<std::string> brackets = keep_last_occurrences(pairs);
+        std::vector<Bet> pairs;
+        for (const Bet& q : working) pairs.push_back(bracket_bet(q, runners));
+        std::vector<Bet> brackets = keep_last_occurrences(pairs);
         for (std::size_t i = 0; i < brackets.size() && i < bracket.size(); ++i) {
             bracket[i] = brackets[i];
         }

@@ -20,15 +20,16 @@ inline void build_user_bets(RaceDay& day, int n) {
     build_bets(day, n, BetSet::User);
 }
 
-// The working list of bet texts before de-duplication (for tests and for
+// The working list of quinella bets before de-duplication (for tests and for
 // showing how a list came about).
-std::vector<std::string> bet_working_list(const RaceDay& day, int n, BetSet set);
+std::vector<Bet> bet_working_list(const RaceDay& day, int n, BetSet set);
 
-// The texts with repeats removed, each kept at its last occurrence.
-std::vector<std::string> keep_last_occurrences(const std::vector<std::string>& texts);
+// The bets with repeats removed, each kept at its last occurrence.
+std::vector<Bet> keep_last_occurrences(const std::vector<Bet>& bets);
 
-// The bracket pair of a quinella text in a field of `runners`.
-std::string bracket_pair(const std::string& quinella, int runners);
+// The bracket quinella of a quinella bet in a field of `runners`: the
+// brackets of its two horses, in the same order.
+Bet bracket_bet(const Bet& quinella, int runners);
 
 // Mirror bracket: 1<->5, 2<->6, 3<->7, 4<->8; 0 for anything else.
 int mirror_bracket(int bracket);

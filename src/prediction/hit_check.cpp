@@ -11,14 +11,10 @@ int number_at(std::string_view text, std::size_t at, std::size_t width) {
 
 }  // namespace
 
-BetNumbers bet_numbers(std::string_view bet) {
-    return {number_at(bet, 0, 2), number_at(bet, 3, 2)};
-}
-
 std::vector<int> hit_amounts(std::string_view payout_record, const PayoutGroup& group,
-                             std::string_view bet, bool positive_numbers) {
+                             const Bet& bet, bool positive_numbers) {
     std::vector<int> amounts;
-    auto [first, second] = bet_numbers(bet);
+    int first = bet.first, second = bet.second;
     if (positive_numbers && (first <= 0 || second <= 0)) return amounts;
     std::size_t half = group.combination_width / 2;
     for (int k = 0; k < group.entries; ++k) {

@@ -10,15 +10,27 @@
 namespace tolven {
 namespace {
 
+// How the hit list shows the hits of one kind of bet.
 struct BetType {
     const char* label;  // UTF-8
     int longshot_threshold;
     int style_threshold;
 };
 
-constexpr BetType kQuinella{"R[馬連　]：　", 5000, 10000};
-constexpr BetType kWide{"R[ワイド]：　", 3000, 5000};
-constexpr BetType kBracket{"R[枠連　]：　", 3000, 5000};
+const BetType& bet_type(BetKind kind) {
+    static constexpr BetType kQuinella{"R[馬連　]：　", 5000, 10000};
+    static constexpr BetType kWide{"R[ワイド]：　", 3000, 5000};
+    static constexpr BetType kBracket{"R[枠連　]：　", 3000, 5000};
+    switch (kind) {
+        case BetKind::Quinella:
+            return kQuinella;
+        case BetKind::Bracket:
+            return kBracket;
+        case BetKind::Wide:
+            break;
+    }
+    return kWide;
+}
 
 class Collector {
   public:
@@ -26,26 +38,25 @@ class Collector {
 
     // Checks one bet of the race against every entry of a payout group and
     // lists the hits above the threshold.
-    void check(const RaceDay& day, int n, const std::string& bet, const PayoutGroup& group,
-               const BetType& type, bool positive_numbers) {
-        if (trim(bet).empty()) return;  // an empty slot is no bet
+    void check(const RaceDay& day, int n, const Bet& bet, BetKind kind) {
+        if (bet.empty()) return;  // an empty slot is no bet
+        const BetType& type = bet_type(kind);
         int threshold = longshot_ ? type.longshot_threshold : 0;
-        for (int amount : hit_amounts(day.payout[n], group, bet, positive_numbers)) {
+        // Only the quinella needs both numbers above 0.
+        for (int amount : hit_amounts(day.payout[n], payout_group(kind), bet,
+                                      kind == BetKind::Quinella)) {
             if (amount <= threshold) continue;
-            BetNumbers numbers = bet_numbers(bet);
-            add(day, n, type, numbers.first, numbers.second, amount);
+            add(day, n, type, Bet{bet.first, bet.second, {}}, amount);
         }
     }
 
   private:
-    void add(const RaceDay& day, int n, const BetType& type, int first, int second, int amount) {
+    void add(const RaceDay& day, int n, const BetType& type, const Bet& hit, int amount) {
         const std::string& ra = day.race[n];
         bool red = amount >= type.style_threshold;
-        char numbers[64];
-        std::snprintf(numbers, sizeof numbers, "%2d-%2d/", first, second);
         char pay[64];
         std::snprintf(pay, sizeof pay, " %7d", amount);
-        std::string bet = std::string(numbers) + sj("配当") + pay + sj("円");
+        std::string bet = bet_text(hit) + "/" + sj("配当") + pay + sj("円");
         std::string label = sj(type.label);
         hits_.html.push_back(
             std::string(red ? "<img src=\"./image/lis1.gif\">" : "<img src=\"./image/lis2.gif\">") +
@@ -70,15 +81,9 @@ DayHits day_hits(const RaceDay& day, bool longshot) {
     Collector collect(longshot, hits);
     for (int n = 0; n < day.race_count; ++n) {
         const RaceBets& b = day.bets[n];
-        for (const auto& bet : b.computer_quinella) {
-            collect.check(day, n, bet, hr::quinella, kQuinella, true);
-        }
-        for (const auto& bet : b.computer_quinella) {
-            collect.check(day, n, bet, hr::wide, kWide, false);
-        }
-        for (const auto& bet : b.computer_bracket) {
-            collect.check(day, n, bet, hr::bracket_quinella, kBracket, false);
-        }
+        for (const Bet& bet : b.computer_quinella) collect.check(day, n, bet, BetKind::Quinella);
+        for (const Bet& bet : b.computer_quinella) collect.check(day, n, bet, BetKind::Wide);
+        for (const Bet& bet : b.computer_bracket) collect.check(day, n, bet, BetKind::Bracket);
     }
     return hits;
 }

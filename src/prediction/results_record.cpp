@@ -1,6 +1,7 @@
 #include "prediction/results_record.hpp"
 
 #include <cstdio>
+#include <optional>
 
 #include "store/code_tables.hpp"
 #include "store/cp932.hpp"
@@ -9,9 +10,12 @@
 namespace tolven {
 namespace {
 
-bool in_list(const BetList& bets, const std::string& text) {
-    for (const auto& b : bets) {
-        if (!trim(b).empty() && b == text) return true;
+// A payout is hit when one of the bets names its pair exactly.
+bool in_list(const BetList& bets, std::string_view combination) {
+    std::optional<Bet> paid = combination_bet(combination);
+    if (!paid) return false;
+    for (const Bet& b : bets) {
+        if (b.names(paid->first, paid->second)) return true;
     }
     return false;
 }
@@ -24,7 +28,7 @@ void payout_lines(const RaceDay& day, int n, const PayoutGroup& group, const Bet
         PayoutEntry entry = payout_entry(hr, group, k);
         if (!entry.in_use()) continue;
         std::string combination = combination_text(entry.combination);
-        bool hit = in_list(bets, combination);
+        bool hit = in_list(bets, entry.combination);
         if (hits_only && !hit) continue;
         char amount[32];
         std::snprintf(amount, sizeof amount, "%8d", entry.payout);

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <optional>
 
+#include "store/bet.hpp"
 #include "store/cp932.hpp"
 #include "store/lenient.hpp"
 #include "store/record.hpp"
@@ -58,11 +60,6 @@ std::string by_code(std::string_view code, std::string_view codes,
     return sj(otherwise);
 }
 
-std::string two_numbers(int a, int b) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%2d-%2d", a, b);
-    return buffer;
-}
 
 }  // namespace
 
@@ -118,18 +115,27 @@ std::string right_aligned_number(std::string_view text) {
     return buffer;
 }
 
+std::optional<Bet> combination_bet(std::string_view combination) {
+    auto in = [](int v, int hi) { return v >= 1 && v <= hi; };
+    if (combination.size() == 2) {
+        int a = lenient_int(combination.substr(0, 1));
+        int b = lenient_int(combination.substr(1, 1));
+        if (in(a, 8) && in(b, 8)) return Bet{a, b, {}};
+    } else if (combination.size() == 4) {
+        int a = lenient_int(combination.substr(0, 2));
+        int b = lenient_int(combination.substr(2, 2));
+        if (in(a, kMaxRunners) && in(b, kMaxRunners)) return Bet{a, b, {}};
+    }
+    return std::nullopt;
+}
+
 std::string combination_text(std::string_view combination) {
     auto in = [](int v, int hi) { return v >= 1 && v <= hi; };
     switch (combination.size()) {
-        case 2: {
-            int a = lenient_int(combination.substr(0, 1));
-            int b = lenient_int(combination.substr(1, 1));
-            return in(a, 8) && in(b, 8) ? two_numbers(a, b) : std::string(5, ' ');
-        }
+        case 2:
         case 4: {
-            int a = lenient_int(combination.substr(0, 2));
-            int b = lenient_int(combination.substr(2, 2));
-            return in(a, kMaxRunners) && in(b, kMaxRunners) ? two_numbers(a, b) : std::string(5, ' ');
+            std::optional<Bet> bet = combination_bet(combination);
+            return bet ? bet_text(*bet) : std::string(5, ' ');
         }
         case 6: {
             int a = lenient_int(combination.substr(0, 2));
@@ -169,7 +175,7 @@ std::string overwrite(std::string_view s, std::string_view t, std::size_t p) {
 }
 
 std::string pair_text(int a, int b) {
-    return a <= b ? two_numbers(a, b) : two_numbers(b, a);
+    return bet_text(pair_bet(a, b));
 }
 
 }  // namespace tolven

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "store/bet.hpp"
 
 // Pure functions that turn record codes into the texts of race cards, file
 // names and tables. Every text returned is CP932 bytes; inputs are record
@@ -39,6 +42,9 @@ std::string right_aligned_number(std::string_view text);
 // "36" -> " 3- 6", "0412" -> " 4-12", "010203" -> " 1- 2- 3"; blanks (5 or 8)
 // when a number is out of range. Other input lengths give "".
 std::string combination_text(std::string_view combination);
+// The bet a two-number combination names ("36" -> {3, 6}, "0412" -> {4, 12}),
+// or nothing when it has another length or a number out of range.
+std::optional<Bet> combination_bet(std::string_view combination);
 
 // The official bracket (1..8) of horse h among n entries; 0 when n is not
 // 1..18 or h is not 1..n.
@@ -48,7 +54,7 @@ int bracket_number(int entries, int horse);
 // characters are deleted and t inserted, so a short s simply grows.
 std::string overwrite(std::string_view s, std::string_view t, std::size_t p);
 
-// The bet text of two numbers: the smaller "%2d", "-", the larger "%2d".
+// The bet text of two numbers, the smaller first (bet_text of pair_bet).
 std::string pair_text(int a, int b);
 
 }  // namespace tolven

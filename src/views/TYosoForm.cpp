@@ -275,7 +275,7 @@ void TYosoForm::showComputerPage(int n) {
         computerGrid_->item(r, 5)->setBackground(QColor(0, 255, 255));
         computerGrid_->item(r, 5)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     }
-    QString letter = QString::fromStdString(day_.prediction[n].pattern);
+    QString letter = QString::fromStdString(std::string(tolven::pattern_letter(day_.prediction[n].pattern)));
     if (pattern_->text() != letter) {
         pattern_->setText(letter);
         QAccessibleValueChangeEvent changed(pattern_, letter);
@@ -330,14 +330,8 @@ void TYosoForm::showUserPage(int n) {
         userGrid_->item(r, 16)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     }
     const tolven::RaceBets& b = day_.bets[n];
-    std::vector<std::string> quinella, bracket;
-    for (const auto& t : b.user_quinella) {
-        if (!t.empty()) quinella.push_back("  " + t);
-    }
-    for (const auto& t : b.user_bracket) {
-        if (!t.empty()) bracket.push_back("  " + t);
-    }
-    fillList(userQuinella_, quinella);
-    fillList(userBracket_,
-             day_.bracket_quinella_sold(n) ? bracket : std::vector<std::string>{});
+    fillList(userQuinella_, tolven::filled_bet_list_lines(b.user_quinella));
+    fillList(userBracket_, day_.bracket_quinella_sold(n)
+                               ? tolven::filled_bet_list_lines(b.user_bracket)
+                               : std::vector<std::string>{});
 }

@@ -64,8 +64,8 @@ TEST(PastRunIndex, RatesAgainstTheBaseTime) {
 }
 
 TEST(RunnerSummary, TheWorkedExample) {
-    std::array<double, 6> time{0, 102.0, 100.0, 0, 98.0, 97.0};
-    std::array<double, 6> f3{0, 101.0, 99.0, 0, 0, 0};
+    PastFigures time{102.0, 100.0, 0, 98.0, 97.0};
+    PastFigures f3{101.0, 99.0, 0, 0, 0};
     RunnerSummary s = summarise(time, f3);
     EXPECT_DOUBLE_EQ(s.time_ability, 99.25);
     EXPECT_DOUBLE_EQ(s.f3_ability, 100.0);
@@ -81,12 +81,12 @@ TEST(RunnerSummary, EdgeCases) {
     EXPECT_EQ(none.trend, 98);
     EXPECT_EQ(none.composite, 278);
     // A single positive index: trend 98, ability that index.
-    RunnerSummary one = summarise({0, 0, 0, 104.5, 0, 0}, {0, 0, 0, 0, 0, 0});
+    RunnerSummary one = summarise({0, 0, 104.5, 0, 0}, {0, 0, 0, 0, 0});
     EXPECT_EQ(one.time_ability, 104.5);
     EXPECT_EQ(one.trend, 98);
     EXPECT_EQ(one.composite, 104.5 + 90 + 98);
     // A horse that fell away by more than 98 points: the trend adds nothing.
-    RunnerSummary fell = summarise({0, 10, 60, 110, 0, 0}, {0, 0, 0, 0, 0, 0});
+    RunnerSummary fell = summarise({10, 60, 110, 0, 0}, {0, 0, 0, 0, 0});
     EXPECT_DOUBLE_EQ(fell.trend, 98 - ((60 - 10) + (110 - 60)));
     EXPECT_DOUBLE_EQ(fell.composite, 60 + 90 + 0);
 }

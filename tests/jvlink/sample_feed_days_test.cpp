@@ -51,8 +51,8 @@ bool paid(const RaceDay& day, int n, const PayoutGroup& group, const BetList& be
         PayoutEntry entry = payout_entry(day.payout[n], group, k);
         if (!entry.in_use()) continue;
         std::string combination = combination_text(entry.combination);
-        for (const std::string& bet : bets) {
-            if (!bet.empty() && bet == combination) return true;
+        for (const Bet& bet : bets) {
+            if (!bet.empty() && bet_text(bet) == combination) return true;
         }
     }
     return false;
@@ -63,8 +63,8 @@ void look_at_race(const RaceDay& day, int n, Seen& seen) {
     bool debut = field_text(day.race[n], ra::condition_youngest) == "701";
     int runners = day.runners(n);
     ++seen.races;
-    seen.patterns.insert(day.prediction[n].pattern);
-    seen.grades[cp932::to_utf8(confidence_grade(day, n))] += 1;
+    seen.patterns.insert(std::string(pattern_letter(day.prediction[n].pattern)));
+    seen.grades[cp932::to_utf8(confidence_grade_text(confidence_grade(day, n)))] += 1;
     if (paid(day, n, hr::quinella, day.bets[n].computer_quinella)) ++seen.quinella_hits;
     if (paid(day, n, hr::bracket_quinella, day.bets[n].computer_bracket)) ++seen.bracket_hits;
 

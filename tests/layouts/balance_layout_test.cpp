@@ -27,8 +27,8 @@ BalanceReport report_of_days(int days) {
         cumulative += d.balance();
         d.cumulative = cumulative;
         report.days.push_back(d);
-        BalanceRace race{d.day, d.date, "05", 1, "A", "-", {}};
-        race.tickets.push_back({TicketKind::Quinella, " 1- 2", 100, d.returned});
+        BalanceRace race{d.day, d.date, "05", 1, Pattern::A, ConfidenceGrade::None, {}};
+        race.tickets.push_back({BetKind::Quinella, pair_bet(1, 2), 100, d.returned});
         report.races.push_back(race);
     }
     summarise(report);

@@ -24,9 +24,9 @@ RaceDay twelve_races(int runners_of_race_1) {
     for (int i = 2; i <= 12; ++i) races.push_back({1600, 9 + i % 5});
     set_races(day, races);
     for (int n = 0; n < 12; ++n) {
-        day.bets[static_cast<std::size_t>(n)].computer_quinella = {" 1- 2", " 1- 3"};
-        day.bets[static_cast<std::size_t>(n)].computer_bracket = {" 1- 2"};
-        day.prediction[static_cast<std::size_t>(n)].pattern = "A";
+        day.bets[static_cast<std::size_t>(n)].computer_quinella = bet_list({" 1- 2", " 1- 3"});
+        day.bets[static_cast<std::size_t>(n)].computer_bracket = bet_list({" 1- 2"});
+        day.prediction[static_cast<std::size_t>(n)].pattern = Pattern::A;
     }
     return day;
 }
@@ -60,7 +60,7 @@ TEST(BetList, TwelveRacesWithTheBracketRule) {
     RecordingCanvas canvas;
     draw_bet_list(old, canvas);
     EXPECT_EQ(count(canvas.matching(""), "【枠連】"), 24);
-    EXPECT_EQ(print_bet_line("X", {" 1- 2"}), "X   1- 2" + std::string(16, ' '));
+    EXPECT_EQ(print_bet_line("X", bet_list({" 1- 2"})), "X   1- 2" + std::string(16, ' '));
 }
 
 TEST(AnalysisSheet, RunnerTableMarksAndRules) {
@@ -73,7 +73,7 @@ TEST(AnalysisSheet, RunnerTableMarksAndRules) {
     day.prediction[0].chu = 3;
     day.prediction[0].triangle = 1;
     day.prediction[0].down = 2;
-    day.prediction[0].pattern = "B";
+    day.prediction[0].pattern = Pattern::B;
     RecordingCanvas canvas;
     draw_analysis_sheet(day, 1, canvas);
     std::string all = canvas.matching("");
@@ -139,7 +139,7 @@ TEST(AllocationPrint, Blocks) {
         for (int r = 0; r < 12; ++r)
             day.figures[n].runner[static_cast<std::size_t>(r)].composite = 290 - r;
         day.prediction[n].chu = 1;
-        day.bets[n].computer_quinella = {" 1- 2", " 1- 3", " 1- 4", " 1- 5", " 1- 6"};
+        day.bets[n].computer_quinella = bet_list({" 1- 2", " 1- 3", " 1- 4", " 1- 5", " 1- 6"});
     }
     FundAllocation money;
     money.recompute(day);
@@ -320,14 +320,14 @@ RaceDay widestDay() {
                 (*ranks)[static_cast<std::size_t>(r + 1)] = r + 1;
             }
         }
-        day.prediction[i].pattern = "A";
+        day.prediction[i].pattern = Pattern::A;
         day.prediction[i].cross = 1;
         day.prediction[i].chu = 1;
         day.prediction[i].triangle = 2;
         day.prediction[i].down = 3;
         BetList bets;
         for (std::size_t k = 0; k < bets.size(); ++k)
-            bets[k] = k == 0 ? "12-13" : "10-1" + std::to_string(k);
+            bets[k] = k == 0 ? pair_bet(12, 13) : pair_bet(10, 10 + static_cast<int>(k));
         day.bets[i] = RaceBets{bets, bets, bets, bets};
     }
     day.from_2005 = false;

@@ -24,8 +24,8 @@ TEST(CalcTable, PastRunsOldestLeftAndOnlyPositiveFigures) {
     RaceDay day;
     set_races(day, {{1600, 3}});
     RunnerFigures& two = day.figures[0].runner[0];  // two earlier runs
-    two.past_time_index = {0, 101.25, 99.5, 0, 0, 0};
-    two.past_f3_index = {0, 100.0, 0, 0, 0, 0};
+    two.past_time_index = {101.25, 99.5, 0, 0, 0};
+    two.past_f3_index = {100.0, 0, 0, 0, 0};
     two.time_ability = 100.375;
     two.f3_ability = 100.0;
     two.trend = -3.5;  // negative: shown empty
@@ -50,7 +50,7 @@ TEST(ComputerPage, RowsMarksAndBetLists) {
     auto rows = computer_prediction_rows(day, 0);
     EXPECT_EQ(joined(rows[1]), "2| 2|注|                  | 1|301.235|");
     EXPECT_EQ(joined(rows[2]), "3| 3|×|                  | 0|  0.000|");
-    BetList bets{" 4- 7", " 2- 4"};
+    BetList bets = bet_list({" 4- 7", " 2- 4"});
     std::vector<std::string> lines = bet_list_lines(bets);
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[0], "   4- 7");
@@ -121,12 +121,12 @@ TEST(TimeGraphs, TrendAndComparison) {
     RaceDay day;
     set_races(day, {{1600, 3}});
     RunnerFigures& f = day.figures[0].runner[0];
-    f.past_time_index = {0, 101, 99, 0, 0, 0};
-    f.past_f3_index = {0, 100, 98, 0, 0, 0};
+    f.past_time_index = {101, 99, 0, 0, 0};
+    f.past_f3_index = {100, 98, 0, 0, 0};
     f.time_ability = 100;
     f.f3_ability = 99;
-    day.past_run[0][0][0].replace(se::finish.offset, 2, "01");
-    day.past_run[0][0][1].replace(se::finish.offset, 2, "07");
+    day.past_run[0][0][1].replace(se::finish.offset, 2, "01");
+    day.past_run[0][0][2].replace(se::finish.offset, 2, "07");
     RunnerTrend t = runner_trend(day, 0, 0);
     EXPECT_EQ(cp932::to_utf8(t.time[0].label), "前1走");
     EXPECT_EQ(t.time[0].value, 101);
@@ -162,8 +162,8 @@ TEST(GraphTexts, ValuesAndPositionsForThoseWhoCannotSeeTheGraph) {
     EXPECT_EQ(graph_values_text({}, sj("番")), "");
     RaceDay day;
     set_races(day, {{1600, 3}});
-    day.figures[0].runner[0].past_time_index = {0, 101, 0, 0, 0, 0};
-    day.past_run[0][0][0].replace(se::finish.offset, 2, "03");
+    day.figures[0].runner[0].past_time_index = {101, 0, 0, 0, 0};
+    day.past_run[0][0][1].replace(se::finish.offset, 2, "03");
     RunnerTrend t = runner_trend(day, 0, 0);
     EXPECT_EQ(cp932::to_utf8(graph_values_text(t.time, "")),
               "前1走 101.0、前2走 0.0、前3走 0.0、前4走 0.0、前5走 0.0");

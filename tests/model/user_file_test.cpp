@@ -115,9 +115,9 @@ TEST(UserFile, BetsAreWrittenAndReadBackInTheirSlots) {
         for (int k = 0; k < c.count; ++k) {
             char text[32];
             std::snprintf(text, sizeof text, "%2d-%2d", k + 1, 18 - k);
-            bets.user_quinella[static_cast<std::size_t>(k)] = text;
+            bets.user_quinella[static_cast<std::size_t>(k)] = bet_from_text(text);
             std::snprintf(text, sizeof text, "%2d-%2d", 1, k % 8 + 1);
-            bets.user_bracket[static_cast<std::size_t>(k)] = text;
+            bets.user_bracket[static_cast<std::size_t>(k)] = bet_from_text(text);
         }
         std::vector<std::string> lines = user_file_skeleton();
         write_user_bets(lines, c.n, bets);
@@ -136,12 +136,13 @@ TEST(UserFile, BetsAreWrittenAndReadBackInTheirSlots) {
             EXPECT_EQ(lines[i], skeleton[i]) << i;
         }
         RaceBets back;
-        back.user_quinella.fill("kept");
+        const Bet kept{7, 8, {}};
+        back.user_quinella.fill(kept);
         read_user_bets(lines, c.n, back);
         if (c.count == 0) {
             // Blank lines leave the lists as they are.
-            EXPECT_EQ(back.user_quinella[0], "kept");
-            EXPECT_EQ(back.user_bracket[0], "");
+            EXPECT_EQ(back.user_quinella[0], kept);
+            EXPECT_TRUE(back.user_bracket[0].empty());
         } else {
             EXPECT_EQ(back.user_quinella, bets.user_quinella);
             EXPECT_EQ(back.user_bracket, bets.user_bracket);

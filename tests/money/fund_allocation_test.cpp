@@ -67,20 +67,20 @@ TEST(ConfidenceGrade, FirstRuleThatHolds) {
     };
     for (const auto& c : cases) {
         RaceDay day = graded_race(c.scores, c.chu, c.triangle);
-        EXPECT_EQ(cp932::to_utf8(confidence_grade(day, 0)), c.grade) << c.what;
+        EXPECT_EQ(cp932::to_utf8(confidence_grade_text(confidence_grade(day, 0))), c.grade) << c.what;
     }
 }
 
 TEST(ConfidenceGrade, ExclusionsAndSmallFields) {
     for (const char* condition : {"701", "702"}) {
         RaceDay day = graded_race({{3, 290}}, 3, 7, 8, condition);
-        EXPECT_EQ(confidence_grade(day, 0), "") << condition;
+        EXPECT_EQ(confidence_grade_text(confidence_grade(day, 0)), "") << condition;
     }
     RaceDay jump = graded_race({{3, 290}}, 3, 7, 8, "005", 51);
-    EXPECT_EQ(confidence_grade(jump, 0), "");
+    EXPECT_EQ(confidence_grade_text(confidence_grade(jump, 0)), "");
     // Two runners: the rules needing a third rank do not hold.
     RaceDay two = graded_race({{1, 290}, {2, 280}}, 5, 6, 2);
-    EXPECT_EQ(confidence_grade(two, 0), "");
+    EXPECT_EQ(confidence_grade_text(confidence_grade(two, 0)), "");
 }
 
 std::string stakes(const FundAllocation& money) {
@@ -140,7 +140,7 @@ TEST(StakeSplit, ByGrade) {
     for (const auto& c : cases) {
         RaceDay day = graded_race(c.scores, c.chu, c.triangle, 12);
         for (int k = 0; k < c.bets; ++k) {
-            day.bets[0].computer_quinella[static_cast<std::size_t>(k)] = pair_text(10, k + 1);
+            day.bets[0].computer_quinella[static_cast<std::size_t>(k)] = pair_bet(10, k + 1);
         }
         FundAllocation money;
         money.recompute(day);
@@ -162,7 +162,7 @@ TEST(FundAllocation, GridTextsAndTotals) {
         day.prediction[n].chu = n == 1 ? 12 : 1;  // race 2 gets no grade
         day.prediction[n].triangle = 11;
         for (int k = 0; k < 5; ++k)
-            day.bets[n].computer_quinella[static_cast<std::size_t>(k)] = pair_text(1, k + 2);
+            day.bets[n].computer_quinella[static_cast<std::size_t>(k)] = pair_bet(1, k + 2);
     }
     // Race 3 is a newcomers' race: no grade whatever its figures.
     day.race[2].replace(ra::condition_youngest.offset, 3, "701");

@@ -38,33 +38,33 @@ TEST(Balance, TicketReturnFollowsTheHitRule) {
     struct Case {
         const char* what;
         std::string payout;
-        TicketKind kind;
+        BetKind kind;
         const char* bet;
         long long expected;
     };
     const Case cases[] = {
-        {"a quinella hit", payouts({{&hr::quinella, 0, "0412", 1230}}), TicketKind::Quinella,
+        {"a quinella hit", payouts({{&hr::quinella, 0, "0412", 1230}}), BetKind::Quinella,
          " 4-12", 1230},
         {"numbers compared as numbers, in order", payouts({{&hr::quinella, 0, "0412", 1230}}),
-         TicketKind::Quinella, "12- 4", 0},
+         BetKind::Quinella, "12- 4", 0},
         {"a dead heat for second: two entries, one hit",
          payouts({{&hr::quinella, 0, "0304", 900}, {&hr::quinella, 1, "0307", 1500}}),
-         TicketKind::Quinella, " 3- 7", 1500},
+         BetKind::Quinella, " 3- 7", 1500},
         {"a dead heat paying the same pair twice adds up",
          payouts({{&hr::bracket_quinella, 0, "36", 700}, {&hr::bracket_quinella, 1, "36", 650}}),
-         TicketKind::Bracket, " 3- 6", 1350},
+         BetKind::Bracket, " 3- 6", 1350},
         {"the wide pays each of its entries",
          payouts({{&hr::wide, 0, "0307", 300}, {&hr::wide, 1, "0309", 410},
                   {&hr::wide, 2, "0709", 520}}),
-         TicketKind::Wide, " 7- 9", 520},
+         BetKind::Wide, " 7- 9", 520},
         {"a wide bet is not paid by the quinella", payouts({{&hr::quinella, 0, "0709", 2000}}),
-         TicketKind::Wide, " 7- 9", 0},
+         BetKind::Wide, " 7- 9", 0},
         {"an entry without an amount pays nothing", payouts({{&hr::quinella, 0, "0709", 0}}),
-         TicketKind::Quinella, " 7- 9", 0},
-        {"no payout record", std::string(), TicketKind::Quinella, " 7- 9", 0},
+         BetKind::Quinella, " 7- 9", 0},
+        {"no payout record", std::string(), BetKind::Quinella, " 7- 9", 0},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ticket_return(c.payout, c.kind, c.bet), c.expected) << c.what;
+        EXPECT_EQ(ticket_return(c.payout, c.kind, bet_from_text(c.bet)), c.expected) << c.what;
     }
 }
 
@@ -98,7 +98,7 @@ RaceDay one_race(const BetList& computer_quinella, const BetList& computer_brack
     RaceDay day;
     set_races(day, {{1600, runners}});
     day.from_2005 = true;
-    day.prediction[0].pattern = "B";
+    day.prediction[0].pattern = Pattern::B;
     day.bets[0].computer_quinella = computer_quinella;
     day.bets[0].computer_bracket = computer_bracket;
     day.bets[0].user_quinella = user_quinella;
@@ -109,7 +109,7 @@ RaceDay one_race(const BetList& computer_quinella, const BetList& computer_brack
 std::vector<std::pair<std::string, long long>> tickets(const BalanceRace& race) {
     std::vector<std::pair<std::string, long long>> list;
     for (const Ticket& t : race.tickets) {
-        list.emplace_back(std::string(ticket_kind_key(t.kind)) + ":" + t.bet, t.returned);
+        list.emplace_back(std::string(bet_kind_key(t.kind)) + ":" + bet_text(t.bet), t.returned);
     }
     return list;
 }
@@ -119,9 +119,9 @@ TEST(Balance, TicketsOfARace) {
                                 {&hr::bracket_quinella, 0, "25", 900},
                                 {&hr::wide, 0, "0207", 400},
                                 {&hr::wide, 1, "0211", 600}});
-    BetList q{" 2- 7", " 2-11", " 7-11"};
-    BetList b{" 2- 5", " 2- 7"};
-    BetList u{" 2-11"};
+    BetList q = bet_list({" 2- 7", " 2-11", " 7-11"});
+    BetList b = bet_list({" 2- 5", " 2- 7"});
+    BetList u = bet_list({" 2-11"});
 
     // Computer bets: quinella tickets, then bracket tickets, in list order.
     auto race = balance_race(one_race(q, b, u, paid), 0, BalanceOptions{});
@@ -132,7 +132,7 @@ TEST(Balance, TicketsOfARace) {
                                  {"quinella: 7-11", 0},
                                  {"bracket: 2- 5", 900},
                                  {"bracket: 2- 7", 0}}));
-    EXPECT_EQ(race->pattern, "B");
+    EXPECT_EQ(race->pattern, Pattern::B);
     EXPECT_EQ(race->race, 1);
 
     // The wide option adds one wide ticket per quinella bet.
@@ -155,7 +155,7 @@ TEST(Balance, TicketsOfARace) {
     race = balance_race(one_race({}, {}, {}, paid), 0, BalanceOptions{});
     ASSERT_TRUE(race.has_value());
     EXPECT_TRUE(race->tickets.empty());
-    EXPECT_EQ(race->pattern, "B");
+    EXPECT_EQ(race->pattern, Pattern::B);
 
     // No final quinella result: a pending race.
     EXPECT_FALSE(balance_race(one_race(q, b, u, std::string()), 0, BalanceOptions{}).has_value());
@@ -171,13 +171,13 @@ TEST(Balance, TicketsOfARace) {
 
 TEST(Balance, GroupsCountRacesOncePerGroup) {
     BalanceReport report;
-    BalanceRace a{sj("2026年11月01日東京"), 20261101, "05", 1, "A", sj("Ⅰ"), {}};
-    a.tickets = {{TicketKind::Quinella, " 1- 2", 100, 0},
-                 {TicketKind::Quinella, " 1- 3", 100, 1500},
-                 {TicketKind::Bracket, " 1- 2", 100, 0}};
-    BalanceRace b{sj("2026年12月05日中山"), 20261205, "06", 2, "-", "-", {}};
-    b.tickets = {{TicketKind::Bracket, " 4- 4", 100, 850}};
-    BalanceRace empty{sj("2026年12月05日中山"), 20261205, "06", 3, "C", "-", {}};
+    BalanceRace a{sj("2026年11月01日東京"), 20261101, "05", 1, Pattern::A, ConfidenceGrade::I, {}};
+    a.tickets = {{BetKind::Quinella, bet_from_text(" 1- 2"), 100, 0},
+                 {BetKind::Quinella, bet_from_text(" 1- 3"), 100, 1500},
+                 {BetKind::Bracket, bet_from_text(" 1- 2"), 100, 0}};
+    BalanceRace b{sj("2026年12月05日中山"), 20261205, "06", 2, Pattern::None, ConfidenceGrade::None, {}};
+    b.tickets = {{BetKind::Bracket, bet_from_text(" 4- 4"), 100, 850}};
+    BalanceRace empty{sj("2026年12月05日中山"), 20261205, "06", 3, Pattern::C, ConfidenceGrade::None, {}};
     report.races = {a, b, empty};
     summarise(report);
 

@@ -247,21 +247,21 @@ TEST(DayLoader, ExistingUserFileIsReadNotOverwritten) {
     ASSERT_EQ(day.user_lines.size(), 300u);
     EXPECT_EQ(day.user_lines[299], "");
     EXPECT_EQ(cp932::to_utf8(day.user_lines[276]), "【12R】");
-    EXPECT_EQ(day.bets[0].user_quinella[0], " 3- 5");
-    EXPECT_EQ(day.bets[0].user_quinella[1], " 1- 3");
-    EXPECT_EQ(day.bets[0].user_quinella[2], "");
-    EXPECT_EQ(day.bets[0].user_bracket[0], " 2- 3");
-    EXPECT_EQ(day.bets[1].user_quinella[0], "12-1");
+    EXPECT_EQ(bet_text(day.bets[0].user_quinella[0]), " 3- 5");
+    EXPECT_EQ(bet_text(day.bets[0].user_quinella[1]), " 1- 3");
+    EXPECT_EQ(bet_text(day.bets[0].user_quinella[2]), "");
+    EXPECT_EQ(bet_text(day.bets[0].user_bracket[0]), " 2- 3");
+    EXPECT_EQ(bet_text(day.bets[1].user_quinella[0]), "12-1");
 }
 
 TEST(DayLoader, MissingRunnerFileFailsAndLeavesNoTabs) {
     FixtureDay f;
     f.race(1, 1200, 17, 3);
     RaceDay day;
-    day.prediction[0].pattern = "A";
+    day.prediction[0].pattern = Pattern::A;
     LoadOutcome outcome = load_race_day(day, f.dir.path(), f.entry);
     EXPECT_FALSE(outcome.built);
-    EXPECT_EQ(day.prediction[0].pattern, "");  // reset before the files were checked
+    EXPECT_EQ(day.prediction[0].pattern, Pattern::None);  // reset before the files were checked
     EXPECT_EQ(cp932::to_utf8(incomplete_day_message()), "データ作成が未完了のようです。");
     EXPECT_FALSE(fs::exists(f.file(".User")));
 }
@@ -345,7 +345,7 @@ TEST(DayLoader, ASampleDayEndToEnd) {
             for (int h = 1; h <= field; ++h) ranks.push_back(day.figures[n].composite_rank[h]);
             std::sort(ranks.begin(), ranks.end());
             for (int i = 0; i < field; ++i) EXPECT_EQ(ranks[static_cast<std::size_t>(i)], i + 1);
-            EXPECT_FALSE(day.prediction[n].pattern.empty());
+            EXPECT_NE(day.prediction[n].pattern, Pattern::None);
             EXPECT_FALSE(day.bets[n].computer_quinella[0].empty());
             EXPECT_FALSE(is_absent(day.payout[n]));  // final results came with payouts
             for (int r = 0; r < field; ++r) {

@@ -51,8 +51,8 @@ struct HitDays {
         std::string entry =
             sj(std::string("2026年12月05日") + cp932::to_utf8(racecourse_name(course)));
         load_race_day(d, dir.path(), entry);
-        std::string bet = d.bets[static_cast<std::size_t>(n - 1)].computer_quinella[0];
-        std::string bracket_bet = d.bets[static_cast<std::size_t>(n - 1)].computer_bracket[0];
+        std::string bet = bet_text(d.bets[static_cast<std::size_t>(n - 1)].computer_quinella[0]);
+        std::string bracket_bet = bet_text(d.bets[static_cast<std::size_t>(n - 1)].computer_bracket[0]);
         ASSERT_FALSE(bet.empty());
         char combination[8];
         std::snprintf(combination, sizeof combination, "%02d%02d", lenient_int(bet.substr(0, 2)),

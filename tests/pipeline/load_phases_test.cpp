@@ -42,12 +42,13 @@ TEST(LoadPhases, EarlierRunsOfAHorse) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::array<std::string, kPastRuns> into;
-        into.fill("old");
+        RaceDay::PastRecords into;
+        into.values.fill("old");
         int taken = take_earlier_runs(c.horse_runs, race_date, into);
         ASSERT_EQ(taken, static_cast<int>(c.expected.size()));
-        for (std::size_t j = 0; j < into.size(); ++j) {
-            EXPECT_EQ(into[j], j < c.expected.size() ? c.expected[j] : "old") << j;
+        for (int j = 1; j <= kPastRuns; ++j) {
+            std::size_t i = static_cast<std::size_t>(j - 1);
+            EXPECT_EQ(into[j], i < c.expected.size() ? c.expected[i] : "old") << j;
         }
     }
 }

@@ -123,9 +123,9 @@ TEST_F(TamperedStore, TheUntouchedDayLoads) {
     ASSERT_TRUE(outcome.built) << cp932::to_utf8(outcome.message);
     EXPECT_TRUE(outcome.user_file_created);
     EXPECT_TRUE(fs::exists(base / "Data" / "2026年12月07日阪神.User"));
-    EXPECT_EQ(day.past_run[0][1][0],
+    EXPECT_EQ(day.past_run[0][1][1],
               overwrite(run_record(20261101, "2022100002", 5), "000000000", 3));
-    EXPECT_EQ(field_int(day.past_race[0][1][0], ra::distance), 1600);
+    EXPECT_EQ(field_int(day.past_race[0][1][1], ra::distance), 1600);
     EXPECT_EQ(stray_files(), "");
 }
 
@@ -187,8 +187,8 @@ TEST_F(TamperedStore, APedigreeNumberThatIsNoFileNameGivesTheHorseNoHistory) {
         LoadOutcome outcome = load_race_day(day, base, entry);
         ASSERT_TRUE(outcome.built) << cp932::to_utf8(outcome.message);
         EXPECT_EQ(field_text(day.runner[0][0], se::pedigree), c.pedigree);
-        EXPECT_TRUE(is_absent(day.past_run[0][0][0]));
-        EXPECT_FALSE(is_absent(day.past_run[0][1][0]));  // the other horse keeps its run
+        EXPECT_TRUE(is_absent(day.past_run[0][0][1]));
+        EXPECT_FALSE(is_absent(day.past_run[0][1][1]));  // the other horse keeps its run
         fs::remove(c.planted);
         EXPECT_EQ(stray_files(), "");
         write_bytes(runners, good);
@@ -216,10 +216,10 @@ TEST_F(TamperedStore, APastRunWithKeyFieldsNoMeetingFileHasIsPassedOver) {
 
         RaceDay day;
         ASSERT_TRUE(load_race_day(day, base, entry).built);
-        EXPECT_EQ(day.past_run[0][1][0],
+        EXPECT_EQ(day.past_run[0][1][1],
                   overwrite(run_record(20261101, "2022100002", 5), "000000000", 3));
-        EXPECT_TRUE(is_absent(day.past_run[0][1][1]));
-        EXPECT_EQ(field_int(day.past_race[0][1][0], ra::distance), 1600);
+        EXPECT_TRUE(is_absent(day.past_run[0][1][2]));
+        EXPECT_EQ(field_int(day.past_race[0][1][1], ra::distance), 1600);
         EXPECT_EQ(stray_files(), "");
     }
 }

@@ -33,8 +33,8 @@ RaceDay paid_day(Payouts race1, Payouts race2) {
                           .number(ra::track, 17)
                           .text(ra::short_name, sj("師走特別　　"))
                           .str();
-        day.bets[n].computer_quinella = BetList{bets[n]};
-        day.bets[n].computer_bracket = BetList{bets[n]};
+        day.bets[n].computer_quinella = BetList{bet_from_text(bets[n])};
+        day.bets[n].computer_bracket = BetList{bet_from_text(bets[n])};
         const std::string bet = bets[n];
         day.payout[n] = RecordBuilder(RecordKind::Payout)
                             .race(20261205, "06", 5, 3, n + 1)

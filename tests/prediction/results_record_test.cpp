@@ -43,10 +43,10 @@ TEST(ResultsRecord, WholeTextBothSetsBothStates) {
     pay(hr, hr::bracket_quinella, 0, "17", 2450);
     pay(hr, hr::wide, 0, "0719", 990);  // horse 19: five blanks, never a hit
     day.payout[1] = hr;
-    day.bets[0].computer_quinella = {" 3-12", " 3- 7"};
-    day.bets[0].computer_bracket = {" 3- 7"};
-    day.bets[0].user_quinella = {" 3- 5"};
-    day.bets[1].computer_quinella = {" 1- 7"};
+    day.bets[0].computer_quinella = bet_list({" 3-12", " 3- 7"});
+    day.bets[0].computer_bracket = bet_list({" 3- 7"});
+    day.bets[0].user_quinella = bet_list({" 3- 5"});
+    day.bets[1].computer_quinella = bet_list({" 1- 7"});
 
     EXPECT_EQ(text(results_record(day, false)),
               "<< 的中レースリスト >>\n"
@@ -98,9 +98,9 @@ TEST(ResultsRecord, AWideHitNeedsTheExactPair) {
     std::string hr = RecordBuilder(RecordKind::Payout).race(20261205, "06", 5, 3, 1).str();
     pay(hr, hr::wide, 0, "0307", 250);
     day.payout[0] = hr;
-    day.bets[0].computer_quinella = {" 3-12"};
+    day.bets[0].computer_quinella = bet_list({" 3-12"});
     EXPECT_EQ(text(results_record(day, true)).find("的中　"), std::string::npos);
-    day.bets[0].computer_quinella = {" 3-12", " 3- 7"};
+    day.bets[0].computer_quinella = bet_list({" 3-12", " 3- 7"});
     EXPECT_NE(text(results_record(day, true)).find(" 1R　的中　 3- 7     250円"),
               std::string::npos);
 }

@@ -26,7 +26,7 @@ struct UserDay {
             for (int r = 0; r < kMaxRunners; ++r) {
                 day.figures[n].runner[static_cast<std::size_t>(r)].composite = 280.0 + r;
             }
-            day.prediction[n].pattern = "B";
+            day.prediction[n].pattern = Pattern::B;
             day.prediction[n].chu = 2;
             day.prediction[n].triangle = 3;
             day.prediction[n].cross = 1;
@@ -80,9 +80,9 @@ TEST(UserPrediction, RunnerLinesAndBetLinesInTheFile) {
     EXPECT_EQ(lines[13], "  |11|0|0|0|0|0|0|0|0|0|  |  0.000|");
     // The race's user bets are written at lines 22 and 24, read back at 7j+3.
     EXPECT_EQ(lines[22], user_bet_line(u.day.bets[0].user_quinella));
-    EXPECT_EQ(lines[22].substr(2, 5), u.day.bets[0].user_quinella[0]);
+    EXPECT_EQ(lines[22].substr(2, 5), bet_text(u.day.bets[0].user_quinella[0]));
     EXPECT_FALSE(u.day.bets[0].user_quinella[0].empty());
-    EXPECT_EQ(lines[22].substr(9, 5), u.day.bets[0].user_quinella[1]);
+    EXPECT_EQ(lines[22].substr(9, 5), bet_text(u.day.bets[0].user_quinella[1]));
     EXPECT_FALSE(u.day.user_changed);
     // Race 2 is untouched.
     EXPECT_EQ(lines[28], "  | 1|0|0|0|0|0|0|0|0|0|  |  0.000|");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <initializer_list>
+#include <string>
 #include <vector>
 
 #include "model/race_day.hpp"
@@ -32,6 +34,22 @@ inline void set_races(RaceDay& day, const std::vector<std::pair<int, int>>& race
                     .str();
         }
     }
+}
+
+// A bet list written as the texts the lists show (" 4- 7"), from slot 0.
+inline BetList bet_list(std::initializer_list<const char*> texts) {
+    BetList list;
+    std::size_t slot = 0;
+    for (const char* text : texts) list.at(slot++) = bet_from_text(text);
+    return list;
+}
+
+// The texts of bets, as the lists show them.
+template <typename Bets>
+std::vector<std::string> bet_texts(const Bets& bets) {
+    std::vector<std::string> texts;
+    for (const Bet& bet : bets) texts.push_back(bet_text(bet));
+    return texts;
 }
 
 }  // namespace tolven::testing

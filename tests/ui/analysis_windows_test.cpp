@@ -219,10 +219,10 @@ class AnalysisWindowsTest : public QObject {
             if (QTest::currentTestFailed()) return;
             QCOMPARE(yoso->computerGrid()->item(0, 4)->background().color(), QColor(0, 255, 0));
             QCOMPARE(yoso->computerGrid()->item(0, 5)->background().color(), QColor(0, 255, 255));
-            QCOMPARE(yoso->patternBox()->text(), QString::fromStdString(day.prediction[n].pattern));
+            QCOMPARE(yoso->patternBox()->text(), QString::fromStdString(std::string(tolven::pattern_letter(day.prediction[n].pattern))));
             QCOMPARE(yoso->computerQuinella()->count(), 9);
             QCOMPARE(yoso->computerQuinella()->item(0)->text(),
-                     QStringLiteral("  ") + qs(day.bets[n].computer_quinella[0]));
+                     QStringLiteral("  ") + qs(tolven::bet_text(day.bets[n].computer_quinella[0])));
             TOLVEN_REQUIRE(clickTab(yoso->pages()->tabBar(), 1));
             QCOMPARE(yoso->userGrid()->rowCount(), day.runners(n));
             for (int r = 0; r < day.runners(n); ++r) {
@@ -389,14 +389,14 @@ class AnalysisWindowsTest : public QObject {
         QVERIFY(pattern != nullptr);
         QCOMPARE(pattern->text(QAccessible::Name), QStringLiteral("ﾊﾟﾀｰﾝ"));
         QCOMPARE(pattern->text(QAccessible::Value),
-                 QString::fromStdString(day.prediction[n].pattern));
+                 QString::fromStdString(std::string(tolven::pattern_letter(day.prediction[n].pattern))));
         QVERIFY(QStringList({"A", "B", "C"}).contains(pattern->text(QAccessible::Value)));
 
         QAccessibleInterface* quinella = accessibleOf(yoso->computerQuinella());
         QCOMPARE(quinella->text(QAccessible::Name), QStringLiteral("コンピュータ予想 馬連"));
         QCOMPARE(quinella->childCount(), 9);
         QCOMPARE(quinella->child(0)->text(QAccessible::Name),
-                 QStringLiteral("  ") + qs(day.bets[n].computer_quinella[0]));
+                 QStringLiteral("  ") + qs(tolven::bet_text(day.bets[n].computer_quinella[0])));
         QCOMPARE(accessibleOf(yoso->userBracket())->text(QAccessible::Name),
                  QStringLiteral("ユーザー予想 枠連"));
 
