@@ -74,17 +74,30 @@ std::vector<std::string> filled_bet_list_lines(const BetList& bets) {
     return lines;
 }
 
+namespace {
+
+// The columns both calculation tables begin with: bracket, horse number, name,
+// then the index of each past run from the fifth back to the latest.
+template <std::size_t Columns>
+std::array<std::string, Columns> calc_row_start(const RaceDay& day, int n, int r,
+                                                const PastFigures& past_index) {
+    std::array<std::string, Columns> row;
+    row[0] = std::string(field_text(day.runner[n][r], se::bracket));
+    row[1] = right_aligned_number(field_text(day.runner[n][r], se::horse_number));
+    row[2] = day.horse_name(n, r);
+    for (int j = kPastRuns; j >= 1; --j)
+        row[static_cast<std::size_t>(3 + kPastRuns - j)] = figure(past_index[j]);
+    return row;
+}
+
+}  // namespace
+
 std::vector<std::array<std::string, 12>> calc_time_rows(const RaceDay& day, int n) {
     std::vector<std::array<std::string, 12>> rows;
     const RaceFigures& f = day.figures[n];
     for (int r = 0; r < day.runners(n); ++r) {
         const RunnerFigures& rf = f.runner[r];
-        std::array<std::string, 12> row;
-        row[0] = std::string(field_text(day.runner[n][r], se::bracket));
-        row[1] = right_aligned_number(field_text(day.runner[n][r], se::horse_number));
-        row[2] = day.horse_name(n, r);
-        for (int j = 5; j >= 1; --j)
-            row[static_cast<std::size_t>(3 + 5 - j)] = figure(rf.past_time_index[j]);
+        auto row = calc_row_start<12>(day, n, r, rf.past_time_index);
         row[8] = figure(rf.time_ability);
         row[9] = rank(f.time_rank[r + 1]);
         row[10] = figure(rf.trend);
@@ -99,12 +112,7 @@ std::vector<std::array<std::string, 10>> calc_f3_rows(const RaceDay& day, int n)
     const RaceFigures& f = day.figures[n];
     for (int r = 0; r < day.runners(n); ++r) {
         const RunnerFigures& rf = f.runner[r];
-        std::array<std::string, 10> row;
-        row[0] = std::string(field_text(day.runner[n][r], se::bracket));
-        row[1] = right_aligned_number(field_text(day.runner[n][r], se::horse_number));
-        row[2] = day.horse_name(n, r);
-        for (int j = 5; j >= 1; --j)
-            row[static_cast<std::size_t>(3 + 5 - j)] = figure(rf.past_f3_index[j]);
+        auto row = calc_row_start<10>(day, n, r, rf.past_f3_index);
         row[8] = figure(rf.f3_ability);
         row[9] = rank(f.f3_rank[r + 1]);
         rows.push_back(std::move(row));
