@@ -24,7 +24,7 @@
 #include "jvlink/feed_link.hpp"
 #include "jvlink/import.hpp"
 #include "jvlink/result_text.hpp"
-#include "jvlink/sample_feed.hpp"
+#include "sample/sample_feed.hpp"
 #include "store/atomic_file.hpp"
 #include "store/data_store.hpp"
 

@@ -28,12 +28,12 @@
 #include "jvlink/feed_link.hpp"
 #include "jvlink/import.hpp"
 #include "jvlink/result_text.hpp"
-#include "jvlink/sample_feed.hpp"
+#include "sample/sample_feed.hpp"
 #include "store/data_store.hpp"
-#include "widgets/TIniGT.hpp"
-#include "widgets/TMsgDlg.hpp"
+#include "widgets/IniSettings.hpp"
+#include "widgets/MessageDialog.hpp"
 #include "widgets/application_setup.hpp"
-#include "windows/TGetDataForm.hpp"
+#include "windows/DownloadWindow.hpp"
 
 namespace fs = std::filesystem;
 using namespace tolven;
@@ -77,9 +77,9 @@ Result import_in_window(const fs::path& feed, const fs::path& base) {
     FeedLink link(feed, base / "JVCache");
     link.JVInit(jvlink_sid());
     CancelFlag cancel;
-    TIniGT::setApplicationDir(base);
-    TIniGT ini;
-    TGetDataForm form(link, store, cancel, ini);
+    IniSettings::setApplicationDir(base);
+    IniSettings ini;
+    DownloadWindow form(link, store, cancel, ini);
     form.show();
     form.datePicker()->setDateTime(QDateTime(QDate(2000, 1, 1), QTime(0, 0)));
     QApplication::processEvents();
@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     setup_application(app);
     // The dialogs of a run (start notice, end) answer themselves.
-    TMsgDlg::setAutoAnswer(QMessageBox::Ok);
+    MessageDialog::setAutoAnswer(QMessageBox::Ok);
 
     int weeks = 30;
     int rounds = 3;

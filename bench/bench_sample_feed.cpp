@@ -10,7 +10,7 @@
 #include <sys/resource.h>
 #include <vector>
 
-#include "jvlink/sample_feed.hpp"
+#include "sample/sample_feed.hpp"
 
 namespace fs = std::filesystem;
 using namespace tolven;

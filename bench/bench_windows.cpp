@@ -27,13 +27,13 @@
 #include <vector>
 
 #include "jvlink/feed_link.hpp"
-#include "jvlink/sample_feed.hpp"
-#include "mainwindow/TMainForm.hpp"
+#include "sample/sample_feed.hpp"
+#include "mainwindow/MainWindow.hpp"
 #include "pipeline/day_loader.hpp"
-#include "views/TCalForm.hpp"
-#include "views/TContentsForm.hpp"
-#include "views/TGraphForm.hpp"
-#include "views/TYosoForm.hpp"
+#include "views/CalculationTableView.hpp"
+#include "views/RaceCardView.hpp"
+#include "views/TimeGraphView.hpp"
+#include "views/PredictionView.hpp"
 #include "widgets/application_setup.hpp"
 #include "support/sample_store.hpp"
 #include "widgets/qt_text.hpp"
@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
         }
     }
     {
-        TMainForm form(base, std::make_unique<tolven::FeedLink>(base / "feed", base / "JVCache"));
+        MainWindow form(base, std::make_unique<tolven::FeedLink>(base / "feed", base / "JVCache"));
         form.setClock([] { return kNow; });
         form.setDateIndex(2);
         form.rebuildCatalogue();
@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
         // Every race window open, the prediction window in front as a load
         // leaves it.
         for (const char* button :
-             {"ShutubaBtn", "GraphBtn", "CalcBtn", "SpeedButton9", "YosoBtn"}) {
+             {"RaceCardButton", "GraphButton", "CalculationButton", "SpeedButton9", "PredictionButton"}) {
             form.action(QString::fromLatin1(button))->trigger();
         }
         QApplication::processEvents();
@@ -175,12 +175,12 @@ int main(int argc, char** argv) {
         struct Window {
             const char* name;
             const char* button;
-            TRaceForm* form;
+            RaceView* form;
         };
-        const Window windows[] = {{"race tab, prediction", "YosoBtn", form.predictionForm()},
-                                  {"race tab, calculation table", "CalcBtn", form.calcForm()},
-                                  {"race tab, time graphs", "GraphBtn", form.graphForm()},
-                                  {"race tab, race contents", "ShutubaBtn", form.contentsForm()}};
+        const Window windows[] = {{"race tab, prediction", "PredictionButton", form.predictionView()},
+                                  {"race tab, calculation table", "CalculationButton", form.calculationView()},
+                                  {"race tab, time graphs", "GraphButton", form.timeGraphView()},
+                                  {"race tab, race contents", "RaceCardButton", form.raceCardView()}};
         for (const Window& w : windows) {
             form.action(QString::fromLatin1(w.button))->trigger();
             QApplication::processEvents();

@@ -8,7 +8,7 @@
 #include <stdlib.h>
 
 #include "fuzz_support.hpp"
-#include "jvlink/sample_feed.hpp"
+#include "sample/sample_feed.hpp"
 #include "model/user_file.hpp"
 #include "pipeline/day_loader.hpp"
 #include "prediction/user_prediction.hpp"

@@ -11,13 +11,13 @@
 #include "jvlink/bridge_jvlink.hpp"
 #include "jvlink/feed_link.hpp"
 #include "jvlink/result_text.hpp"
-#include "mainwindow/TMainForm.hpp"
+#include "mainwindow/MainWindow.hpp"
 #include "store/base_folder.hpp"
 #include "store/data_store.hpp"
 #include "store/settings_keys.hpp"
 #include "store/version.hpp"
-#include "widgets/TIniGT.hpp"
-#include "widgets/TMsgDlg.hpp"
+#include "widgets/IniSettings.hpp"
+#include "widgets/MessageDialog.hpp"
 #include "widgets/error_boundary.hpp"
 #include "widgets/qt_text.hpp"
 
@@ -130,11 +130,11 @@ ProgramOptions parse_program_options(const std::vector<std::string>& args) {
     return options;
 }
 
-std::unique_ptr<TMainForm> open_program(const ProgramOptions& options, const fs::path& executable) {
+std::unique_ptr<MainWindow> open_program(const ProgramOptions& options, const fs::path& executable) {
     fs::path base = resolve_base_folder(options.base, executable);
     const QString failed = QStringLiteral("フォルダ「%1」を作成できませんでした。")
                                .arg(QString::fromStdString(base.string()));
-    std::unique_ptr<TMainForm> form;
+    std::unique_ptr<MainWindow> form;
     bool made = guarded(nullptr, failed, [&] {
         // The main window makes Data, SEI and SEIR too; making them here
         // first reports a base that cannot be made before any window exists.
@@ -143,14 +143,14 @@ std::unique_ptr<TMainForm> open_program(const ProgramOptions& options, const fs:
 
         // The JV-Link: the feed folder (FeedLink), or the real component
         // through the bridge when the settings or --jvlink choose it.
-        TIniGT::setApplicationDir(base);
-        TIniGT ini;
+        IniSettings::setApplicationDir(base);
+        IniSettings ini;
         LinkSettings source = read_link_settings(IniFile(ini.path()));
         if (options.jvlink) {
             source.source = *options.jvlink;
             source.problem.clear();
         }
-        if (!source.problem.empty()) TMsgDlg::warning(nullptr, qs(source.problem));
+        if (!source.problem.empty()) MessageDialog::warning(nullptr, qs(source.problem));
         std::unique_ptr<JvLink> link;
         FeedLink* feed_link = nullptr;
         if (source.source == LinkSource::Bridge) {
@@ -159,11 +159,11 @@ std::unique_ptr<TMainForm> open_program(const ProgramOptions& options, const fs:
             // The start-up check: without the component the program cannot work.
             BridgePresence presence = bridge->check_presence();
             if (presence.state != BridgePresence::State::Installed) {
-                TMsgDlg::information(nullptr, qs(presence.message));
+                MessageDialog::information(nullptr, qs(presence.message));
                 return;
             }
             bridge->set_failure_reporter([](const std::string& text) {
-                TMsgDlg::warning(QApplication::activeWindow(), qs(text));
+                MessageDialog::warning(QApplication::activeWindow(), qs(text));
             });
             link = std::move(bridge);
         } else {
@@ -174,8 +174,8 @@ std::unique_ptr<TMainForm> open_program(const ProgramOptions& options, const fs:
             feed_link = feed_owner.get();
             link = std::move(feed_owner);
         }
-        form = std::make_unique<TMainForm>(base, std::move(link));
-        TMainForm* window = form.get();
+        form = std::make_unique<MainWindow>(base, std::move(link));
+        MainWindow* window = form.get();
         if (feed_link == nullptr) return;
         feed_link->set_folder_chooser([window](const fs::path& current) -> std::optional<fs::path> {
             QString chosen =
@@ -188,12 +188,12 @@ std::unique_ptr<TMainForm> open_program(const ProgramOptions& options, const fs:
     });
     if (!made) {
         // Also for a start from a terminal or a script.
-        std::fprintf(stderr, "tolven: %s\n", TMsgDlg::lastMessage().toUtf8().constData());
+        std::fprintf(stderr, "tolven: %s\n", MessageDialog::lastMessage().toUtf8().constData());
         return nullptr;
     }
     if (!form) {
         // The bridge found no component (its message was shown).
-        std::fprintf(stderr, "tolven: %s\n", TMsgDlg::lastMessage().toUtf8().constData());
+        std::fprintf(stderr, "tolven: %s\n", MessageDialog::lastMessage().toUtf8().constData());
     }
     return form;
 }

@@ -9,7 +9,7 @@
 
 #include "jvlink/link_source.hpp"
 
-class TMainForm;
+class MainWindow;
 
 namespace tolven {
 
@@ -42,7 +42,7 @@ std::string program_version();
 // the bridge), and creates the main window. A base folder that cannot be made,
 // or a bridge without its component, is shown in the message dialog (with the
 // folder and the reason) and gives no window.
-std::unique_ptr<TMainForm> open_program(const ProgramOptions& options,
+std::unique_ptr<MainWindow> open_program(const ProgramOptions& options,
                                         const std::filesystem::path& executable);
 
 }  // namespace tolven

@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "app/program_start.hpp"
-#include "mainwindow/TMainForm.hpp"
+#include "mainwindow/MainWindow.hpp"
 #include "store/base_folder.hpp"
 #include "store/version.hpp"
 #include "widgets/application_setup.hpp"
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     splash.show();
     QApplication::processEvents();
 
-    std::unique_ptr<TMainForm> form =
+    std::unique_ptr<MainWindow> form =
         tolven::open_program(options, tolven::executable_path(argv[0]));
     if (!form) return 1;
     form->show();

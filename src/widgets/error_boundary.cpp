@@ -1,6 +1,6 @@
 #include "widgets/error_boundary.hpp"
 
-#include "widgets/TMsgDlg.hpp"
+#include "widgets/MessageDialog.hpp"
 
 namespace tolven {
 
@@ -21,7 +21,7 @@ bool guarded(QWidget* parent, const QString& failed, const std::function<void()>
         text = failed;
     }
     if (settle) settle();
-    TMsgDlg::warning(parent, text);
+    MessageDialog::warning(parent, text);
     return false;
 }
 

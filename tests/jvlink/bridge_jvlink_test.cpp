@@ -9,7 +9,7 @@
 #include "jvlink/feed_link.hpp"
 #include "jvlink/result_text.hpp"
 #include "jvlink/results_refresh.hpp"
-#include "jvlink/sample_feed.hpp"
+#include "sample/sample_feed.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
 #include "support/link_import.hpp"

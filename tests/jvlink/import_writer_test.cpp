@@ -14,7 +14,7 @@
 #include "jvlink/feed_link.hpp"
 #include "jvlink/import.hpp"
 #include "jvlink/result_text.hpp"
-#include "jvlink/sample_feed.hpp"
+#include "sample/sample_feed.hpp"
 #include "store/atomic_file.hpp"
 #include "store/code_tables.hpp"
 #include "store/cp932.hpp"

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "jvlink/sample_feed.hpp"
+#include "sample/sample_feed.hpp"
 #include "store/date_time.hpp"
 
 namespace tolven::testing {

@@ -31,20 +31,20 @@
 #include <functional>
 
 #include "layouts/view_tables.hpp"
-#include "mainwindow/TMainForm.hpp"
+#include "mainwindow/MainWindow.hpp"
 #include "store/data_store.hpp"
 #include "support/temp_dir.hpp"
 #include "ui_fixture.hpp"
 #include "ui_tests.hpp"
-#include "views/TCalForm.hpp"
-#include "views/TContentsForm.hpp"
-#include "views/TGraphForm.hpp"
-#include "views/TYosoForm.hpp"
-#include "widgets/TMsgDlg.hpp"
-#include "widgets/TSaNumEdit.hpp"
+#include "views/CalculationTableView.hpp"
+#include "views/RaceCardView.hpp"
+#include "views/TimeGraphView.hpp"
+#include "views/PredictionView.hpp"
+#include "widgets/MessageDialog.hpp"
+#include "widgets/NumberEdit.hpp"
 #include "widgets/qt_text.hpp"
-#include "windows/TshikinForm.hpp"
-#include "windows/TtoushiForm.hpp"
+#include "windows/FundAllocationView.hpp"
+#include "windows/InvestmentDialog.hpp"
 
 namespace fs = std::filesystem;
 using namespace tolven::testing;
@@ -53,7 +53,7 @@ using tolven::qs;
 namespace {
 
 // The toolbar button of an action, clicked where it is seen.
-void clickToolButton(TMainForm& form, const char* action) {
+void clickToolButton(MainWindow& form, const char* action) {
     auto* bar = form.findChild<QToolBar*>(QStringLiteral("ToolBar"));
     QVERIFY(bar != nullptr);
     QWidget* button = bar->widgetForAction(form.action(QString::fromLatin1(action)));
@@ -65,14 +65,14 @@ void clickToolButton(TMainForm& form, const char* action) {
 // The race windows: the toolbar button that brings each up and the window.
 struct RaceWindow {
     const char* button;
-    std::function<TRaceForm*(TMainForm&)> form;
+    std::function<RaceView*(MainWindow&)> form;
 };
 
 const RaceWindow kRaceWindows[] = {
-    {"YosoBtn", [](TMainForm& f) -> TRaceForm* { return f.predictionForm(); }},
-    {"CalcBtn", [](TMainForm& f) -> TRaceForm* { return f.calcForm(); }},
-    {"GraphBtn", [](TMainForm& f) -> TRaceForm* { return f.graphForm(); }},
-    {"ShutubaBtn", [](TMainForm& f) -> TRaceForm* { return f.contentsForm(); }},
+    {"PredictionButton", [](MainWindow& f) -> RaceView* { return f.predictionView(); }},
+    {"CalculationButton", [](MainWindow& f) -> RaceView* { return f.calculationView(); }},
+    {"GraphButton", [](MainWindow& f) -> RaceView* { return f.timeGraphView(); }},
+    {"RaceCardButton", [](MainWindow& f) -> RaceView* { return f.raceCardView(); }},
 };
 
 // The title line of a race header begins with the race number, "%2dR".
@@ -126,7 +126,7 @@ std::string shownLine(QTableWidget* grid, int row) {
 class AnalysisWindowsTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TMainForm> form_;
+    std::unique_ptr<MainWindow> form_;
 
     // Opens the main window at its default size and loads a day of the list
     // by clicking it.
@@ -149,8 +149,8 @@ class AnalysisWindowsTest : public QObject {
     }
 
   private slots:
-    void initTestCase() { TMsgDlg::setAutoAnswer(QMessageBox::Ok); }
-    void cleanupTestCase() { TMsgDlg::setAutoAnswer(std::nullopt); }
+    void initTestCase() { MessageDialog::setAutoAnswer(QMessageBox::Ok); }
+    void cleanupTestCase() { MessageDialog::setAutoAnswer(std::nullopt); }
     void cleanup() { form_.reset(); }
 
     void raceTabsChangeTheRace_data() {
@@ -166,7 +166,7 @@ class AnalysisWindowsTest : public QObject {
         for (int load = 0; load < 2; ++load) {
             if (load == 1) TOLVEN_REQUIRE(clickListRow(form_->dayList(), 1));
             TOLVEN_REQUIRE(clickToolButton(*form_, w.button));
-            TRaceForm* race = w.form(*form_);
+            RaceView* race = w.form(*form_);
             QTabBar* tabs = race->tabs();
             TOLVEN_REQUIRE(requireShowing(tabs));
             QCOMPARE(tabs->count(), form_->day().race_count);
@@ -206,31 +206,31 @@ class AnalysisWindowsTest : public QObject {
                 }
                 QCOMPARE(
                     grid->item(r, 0)->background().color(),
-                    TRaceForm::rgb(tolven::bracket_colour(row[0].empty() ? 0 : row[0][0] - '0')));
+                    RaceView::rgb(tolven::bracket_colour(row[0].empty() ? 0 : row[0][0] - '0')));
             }
         };
-        TYosoForm* yoso = form_->predictionForm();
-        TCalForm* cal = form_->calcForm();
+        PredictionView* predictionView = form_->predictionView();
+        CalculationTableView* cal = form_->calculationView();
         for (int n : {big, small, big}) {
-            TOLVEN_REQUIRE(clickToolButton(*form_, "YosoBtn"));
-            TOLVEN_REQUIRE(clickTab(yoso->tabs(), n));
-            TOLVEN_REQUIRE(clickTab(yoso->pages()->tabBar(), 0));
-            compare(yoso->computerGrid(), tolven::computer_prediction_rows(day, n), "computer");
+            TOLVEN_REQUIRE(clickToolButton(*form_, "PredictionButton"));
+            TOLVEN_REQUIRE(clickTab(predictionView->tabs(), n));
+            TOLVEN_REQUIRE(clickTab(predictionView->pages()->tabBar(), 0));
+            compare(predictionView->computerGrid(), tolven::computer_prediction_rows(day, n), "computer");
             if (QTest::currentTestFailed()) return;
-            QCOMPARE(yoso->computerGrid()->item(0, 4)->background().color(), QColor(0, 255, 0));
-            QCOMPARE(yoso->computerGrid()->item(0, 5)->background().color(), QColor(0, 255, 255));
-            QCOMPARE(yoso->patternBox()->text(), QString::fromStdString(std::string(tolven::pattern_letter(day.prediction[n].pattern))));
-            QCOMPARE(yoso->computerQuinella()->count(), 9);
-            QCOMPARE(yoso->computerQuinella()->item(0)->text(),
+            QCOMPARE(predictionView->computerGrid()->item(0, 4)->background().color(), QColor(0, 255, 0));
+            QCOMPARE(predictionView->computerGrid()->item(0, 5)->background().color(), QColor(0, 255, 255));
+            QCOMPARE(predictionView->patternBox()->text(), QString::fromStdString(std::string(tolven::pattern_letter(day.prediction[n].pattern))));
+            QCOMPARE(predictionView->computerQuinella()->count(), 9);
+            QCOMPARE(predictionView->computerQuinella()->item(0)->text(),
                      QStringLiteral("  ") + qs(tolven::bet_text(day.bets[n].computer_quinella[0])));
-            TOLVEN_REQUIRE(clickTab(yoso->pages()->tabBar(), 1));
-            QCOMPARE(yoso->userGrid()->rowCount(), day.runners(n));
+            TOLVEN_REQUIRE(clickTab(predictionView->pages()->tabBar(), 1));
+            QCOMPARE(predictionView->userGrid()->rowCount(), day.runners(n));
             for (int r = 0; r < day.runners(n); ++r) {
-                QCOMPARE(yoso->userGrid()->item(r, 2)->text(), qs(day.horse_name(n, r)));
-                QCOMPARE(yoso->userGrid()->item(r, 5)->background().color(), QColor(Qt::black));
+                QCOMPARE(predictionView->userGrid()->item(r, 2)->text(), qs(day.horse_name(n, r)));
+                QCOMPARE(predictionView->userGrid()->item(r, 5)->background().color(), QColor(Qt::black));
             }
 
-            TOLVEN_REQUIRE(clickToolButton(*form_, "CalcBtn"));
+            TOLVEN_REQUIRE(clickToolButton(*form_, "CalculationButton"));
             TOLVEN_REQUIRE(clickTab(cal->tabs(), n));
             TOLVEN_REQUIRE(clickTab(cal->pages()->tabBar(), 0));
             compare(cal->timeGrid(), tolven::calc_time_rows(day, n), "time");
@@ -241,9 +241,9 @@ class AnalysisWindowsTest : public QObject {
             compare(cal->f3Grid(), tolven::calc_f3_rows(day, n), "three furlongs");
             if (QTest::currentTestFailed()) return;
 
-            TOLVEN_REQUIRE(clickToolButton(*form_, "ShutubaBtn"));
-            TOLVEN_REQUIRE(clickTab(form_->contentsForm()->tabs(), n));
-            compare(form_->contentsForm()->grid(), tolven::contents_rows(day, n), "contents");
+            TOLVEN_REQUIRE(clickToolButton(*form_, "RaceCardButton"));
+            TOLVEN_REQUIRE(clickTab(form_->raceCardView()->tabs(), n));
+            compare(form_->raceCardView()->grid(), tolven::contents_rows(day, n), "contents");
             if (QTest::currentTestFailed()) return;
         }
     }
@@ -254,16 +254,16 @@ class AnalysisWindowsTest : public QObject {
     // arrow keys only move; Tab leaves the grid.
     void userGridTicksByMouseKeyboardAndScreenReader() {
         TOLVEN_REQUIRE(openOnDay());
-        TYosoForm* yoso = form_->predictionForm();
+        PredictionView* predictionView = form_->predictionView();
         const int n = 2;
-        TOLVEN_REQUIRE(clickTab(yoso->tabs(), n));
-        TOLVEN_REQUIRE(clickTab(yoso->pages()->tabBar(), 1));
-        QTableWidget* grid = yoso->userGrid();
+        TOLVEN_REQUIRE(clickTab(predictionView->tabs(), n));
+        TOLVEN_REQUIRE(clickTab(predictionView->pages()->tabBar(), 1));
+        QTableWidget* grid = predictionView->userGrid();
         TOLVEN_REQUIRE(requireShowing(grid));
         const tolven::RaceDay& day = form_->day();
         const int runners = day.runners(n);
         QCOMPARE(grid->rowCount(), runners);
-        QCOMPARE(yoso->userQuinella()->count(), 0);
+        QCOMPARE(predictionView->userQuinella()->count(), 0);
 
         auto expectTicked = [&](int row, int column, double points) {
             QCOMPARE(grid->item(row, column)->text(), QStringLiteral("●"));
@@ -271,7 +271,7 @@ class AnalysisWindowsTest : public QObject {
             QCOMPARE(grid->item(row, 16)->text(), QString::asprintf("%7.3f", score));
             for (int r = 0; r < runners; ++r)
                 QVERIFY(!grid->item(r, 15)->text().trimmed().isEmpty());
-            QVERIFY(yoso->userQuinella()->count() > 0);
+            QVERIFY(predictionView->userQuinella()->count() > 0);
             // The file holds what the grid shows.
             QCOMPARE(userFileLine(day, n, row + 1), shownLine(grid, row));
         };
@@ -321,8 +321,8 @@ class AnalysisWindowsTest : public QObject {
     // horse and past-run selectors redraw pages 3 and 4 by keyboard.
     void graphControlsWorkByKeyboardAndScreenReader() {
         TOLVEN_REQUIRE(openOnDay());
-        TOLVEN_REQUIRE(clickToolButton(*form_, "GraphBtn"));
-        TGraphForm* graph = form_->graphForm();
+        TOLVEN_REQUIRE(clickToolButton(*form_, "GraphButton"));
+        TimeGraphView* graph = form_->timeGraphView();
         const int n = fullestRace();
         TOLVEN_REQUIRE(clickTab(graph->tabs(), n));
         TOLVEN_REQUIRE(clickTab(graph->pages()->tabBar(), 2));
@@ -382,26 +382,26 @@ class AnalysisWindowsTest : public QObject {
     void screenReaderReadsPatternGraphsAndBets() {
         TOLVEN_REQUIRE(openOnDay());
         const tolven::RaceDay& day = form_->day();
-        TYosoForm* yoso = form_->predictionForm();
+        PredictionView* predictionView = form_->predictionView();
         const int n = 1;
-        TOLVEN_REQUIRE(clickTab(yoso->tabs(), n));
-        QAccessibleInterface* pattern = accessibleOf(yoso->patternBox());
+        TOLVEN_REQUIRE(clickTab(predictionView->tabs(), n));
+        QAccessibleInterface* pattern = accessibleOf(predictionView->patternBox());
         QVERIFY(pattern != nullptr);
         QCOMPARE(pattern->text(QAccessible::Name), QStringLiteral("ﾊﾟﾀｰﾝ"));
         QCOMPARE(pattern->text(QAccessible::Value),
                  QString::fromStdString(std::string(tolven::pattern_letter(day.prediction[n].pattern))));
         QVERIFY(QStringList({"A", "B", "C"}).contains(pattern->text(QAccessible::Value)));
 
-        QAccessibleInterface* quinella = accessibleOf(yoso->computerQuinella());
+        QAccessibleInterface* quinella = accessibleOf(predictionView->computerQuinella());
         QCOMPARE(quinella->text(QAccessible::Name), QStringLiteral("コンピュータ予想 馬連"));
         QCOMPARE(quinella->childCount(), 9);
         QCOMPARE(quinella->child(0)->text(QAccessible::Name),
                  QStringLiteral("  ") + qs(tolven::bet_text(day.bets[n].computer_quinella[0])));
-        QCOMPARE(accessibleOf(yoso->userBracket())->text(QAccessible::Name),
+        QCOMPARE(accessibleOf(predictionView->userBracket())->text(QAccessible::Name),
                  QStringLiteral("ユーザー予想 枠連"));
 
-        TOLVEN_REQUIRE(clickToolButton(*form_, "GraphBtn"));
-        TGraphForm* graph = form_->graphForm();
+        TOLVEN_REQUIRE(clickToolButton(*form_, "GraphButton"));
+        TimeGraphView* graph = form_->timeGraphView();
         TOLVEN_REQUIRE(clickTab(graph->tabs(), n));
         const char* titles[] = {"馬別能力序列グラフ", "馬別総合能力比較ｸﾞﾗﾌ", "各馬能力推移ｸﾞﾗﾌ",
                                 "馬別能力比較ｸﾞﾗﾌ"};
@@ -431,8 +431,8 @@ class AnalysisWindowsTest : public QObject {
     void investmentCancelKeepsTypedAmounts() {
         TOLVEN_REQUIRE(openOnDay());
         TOLVEN_REQUIRE(clickToolButton(*form_, "SpeedButton9"));
-        TshikinForm* shikin = form_->allocationForm();
-        QTableWidget* grid = shikin->grid();
+        FundAllocationView* allocationView = form_->allocationView();
+        QTableWidget* grid = allocationView->grid();
         tolven::FundAllocation& money = form_->allocation();
         int race = 0;
         for (int i = 1; i <= money.races() && race == 0; ++i) {
@@ -440,9 +440,9 @@ class AnalysisWindowsTest : public QObject {
         }
         QVERIFY(race > 0);
         const QString before = grid->item(2 * race, 12)->text();
-        const QString totalBefore = shikin->totalStake()->text();
+        const QString totalBefore = allocationView->totalStake()->text();
         QCOMPARE(grid->item(2 * race, 2)->text(), QStringLiteral("  10000"));
-        auto* invest = shikin->findChild<QPushButton*>(QStringLiteral("InvestButton"));
+        auto* invest = allocationView->findChild<QPushButton*>(QStringLiteral("InvestButton"));
         QVERIFY(invest != nullptr);
 
         auto typeAndPress = [&](const char* amount, const char* button) {
@@ -450,7 +450,7 @@ class AnalysisWindowsTest : public QObject {
                 [&](QDialog& dialog) {
                     TOLVEN_REQUIRE(requireOnScreen(&dialog));
                     auto* field =
-                        dialog.findChild<TSaNumEdit*>(QStringLiteral("NValEdit%1").arg(race));
+                        dialog.findChild<NumberEdit*>(QStringLiteral("NValEdit%1").arg(race));
                     QVERIFY(field != nullptr);
                     TOLVEN_REQUIRE(clickWidget(field));
                     if (amount != nullptr) QTest::keyClicks(field, QString::fromLatin1(amount));
@@ -462,23 +462,23 @@ class AnalysisWindowsTest : public QObject {
         auto fieldShown = [&](QString& text) {
             withModalDialog(
                 [&](QDialog& dialog) {
-                    text = dialog.findChild<TSaNumEdit*>(QStringLiteral("NValEdit%1").arg(race))
+                    text = dialog.findChild<NumberEdit*>(QStringLiteral("NValEdit%1").arg(race))
                                ->displayText();
                 },
                 [&] { TOLVEN_REQUIRE(clickWidget(invest)); });
         };
 
         // 25000 typed, then キャンセル: the table is as it was.
-        TOLVEN_REQUIRE(typeAndPress("25000", "BitBtn2"));
+        TOLVEN_REQUIRE(typeAndPress("25000", "CancelButton"));
         QCOMPARE(grid->item(2 * race, 2)->text(), QStringLiteral("  10000"));
         QCOMPARE(grid->item(2 * race, 12)->text(), before);
-        QCOMPARE(shikin->totalStake()->text(), totalBefore);
+        QCOMPARE(allocationView->totalStake()->text(), totalBefore);
         // Opened again, the field still holds what was typed.
         QString shown;
         TOLVEN_REQUIRE(fieldShown(shown));
         QCOMPARE(shown, QStringLiteral("25,000"));
         // OK splits with it.
-        TOLVEN_REQUIRE(typeAndPress(nullptr, "BitBtn1"));
+        TOLVEN_REQUIRE(typeAndPress(nullptr, "OkButton"));
         QCOMPARE(grid->item(2 * race, 2)->text(), QStringLiteral("  25000"));
         QVERIFY(grid->item(2 * race, 12)->text().trimmed().toInt() > before.trimmed().toInt());
         // A day load arms the fields again with 10000.
@@ -501,13 +501,13 @@ class AnalysisWindowsTest : public QObject {
         TOLVEN_REQUIRE(openOnDay());
         TOLVEN_REQUIRE(clickToolButton(*form_, w.button));
         TOLVEN_REQUIRE(requireOnScreen(form_.get()));
-        TRaceForm* race = w.form(*form_);
+        RaceView* race = w.form(*form_);
         QVector<QWidget*> pages;
-        if (auto* yoso = qobject_cast<TYosoForm*>(race)) {
-            pages = {yoso->pages()->widget(0), yoso->pages()->widget(1)};
-        } else if (auto* cal = qobject_cast<TCalForm*>(race)) {
+        if (auto* predictionView = qobject_cast<PredictionView*>(race)) {
+            pages = {predictionView->pages()->widget(0), predictionView->pages()->widget(1)};
+        } else if (auto* cal = qobject_cast<CalculationTableView*>(race)) {
             pages = {cal->timeGrid(), cal->f3Grid()};
-        } else if (auto* graph = qobject_cast<TGraphForm*>(race)) {
+        } else if (auto* graph = qobject_cast<TimeGraphView*>(race)) {
             pages = {graph->pages()->widget(2)};
         } else {
             pages = {race};
@@ -544,8 +544,8 @@ class AnalysisWindowsTest : public QObject {
     // The race contents: the sex-and-age and blinker texts are whole.
     void raceContentsShowWholeTexts() {
         TOLVEN_REQUIRE(openOnDay());
-        TOLVEN_REQUIRE(clickToolButton(*form_, "ShutubaBtn"));
-        TContentsForm* contents = form_->contentsForm();
+        TOLVEN_REQUIRE(clickToolButton(*form_, "RaceCardButton"));
+        RaceCardView* contents = form_->raceCardView();
         QTableWidget* grid = contents->grid();
         // Right after the load: race 1 as the main window composes it.
         QVERIFY(contents->headerLine(0).startsWith(QStringLiteral(" 1R")));
@@ -573,11 +573,11 @@ class AnalysisWindowsTest : public QObject {
     void allocationGridLooksAsDesigned() {
         TOLVEN_REQUIRE(openOnDay());
         TOLVEN_REQUIRE(clickToolButton(*form_, "SpeedButton9"));
-        QTableWidget* grid = form_->allocationForm()->grid();
+        QTableWidget* grid = form_->allocationView()->grid();
         TOLVEN_REQUIRE(requireCellsFit(grid));
         TOLVEN_REQUIRE(requireAllCellsSeen(grid));
-        TOLVEN_REQUIRE(requireTextFits(form_->allocationForm()->totalBets()));
-        TOLVEN_REQUIRE(requireTextFits(form_->allocationForm()->totalStake()));
+        TOLVEN_REQUIRE(requireTextFits(form_->allocationView()->totalBets()));
+        TOLVEN_REQUIRE(requireTextFits(form_->allocationView()->totalStake()));
         QCOMPARE(grid->rowCount(), 2 * form_->day().race_count + 1);
         for (int r = 0; r < grid->rowCount(); ++r) QCOMPARE(grid->rowHeight(r), 14);
         const int widths[] = {38, 45, 55, 50, 50, 50, 50, 50, 50, 50, 50, 50, 50};
@@ -615,9 +615,9 @@ class AnalysisWindowsTest : public QObject {
     // The separator columns of the user grid are black over their width.
     void userPageSeparatorsAreBlack() {
         TOLVEN_REQUIRE(openOnDay());
-        TYosoForm* yoso = form_->predictionForm();
-        TOLVEN_REQUIRE(clickTab(yoso->pages()->tabBar(), 1));
-        QTableWidget* grid = yoso->userGrid();
+        PredictionView* predictionView = form_->predictionView();
+        TOLVEN_REQUIRE(clickTab(predictionView->pages()->tabBar(), 1));
+        QTableWidget* grid = predictionView->userGrid();
         QImage image = grid->viewport()->grab().toImage();
         for (int c : {5, 8, 11}) {
             QVERIFY(grid->columnWidth(c) >= 1);
@@ -638,8 +638,8 @@ class AnalysisWindowsTest : public QObject {
     // race, with the axis fixed and automatic.
     void graphLabelsStayApart() {
         TOLVEN_REQUIRE(openOnDay());
-        TOLVEN_REQUIRE(clickToolButton(*form_, "GraphBtn"));
-        TGraphForm* graph = form_->graphForm();
+        TOLVEN_REQUIRE(clickToolButton(*form_, "GraphButton"));
+        TimeGraphView* graph = form_->timeGraphView();
         auto requireApart = [&](int page, const QString& where) {
             QApplication::processEvents();
             QList<QRectF> rects = graph->labelRects(page);
@@ -700,7 +700,7 @@ class AnalysisWindowsTest : public QObject {
         TOLVEN_REQUIRE(clickListRow(form_->dayList(), 0));
         QApplication::clipboard()->clear();
         QCOMPARE(form_->dateIndex(), 1);
-        TOLVEN_REQUIRE(clickWidget(form_->predictionForm()->hitButton()));
+        TOLVEN_REQUIRE(clickWidget(form_->predictionView()->hitButton()));
         QVERIFY(fs::exists(sampleBase() / "HPupload" / "Vevezaza.txt"));
         QVERIFY(QApplication::clipboard()->text().contains(
             QStringLiteral("TOLVEN for JRA-VAN Data Lab.")));
@@ -712,20 +712,20 @@ class AnalysisWindowsTest : public QObject {
         if (qEnvironmentVariableIsEmpty("TOLVEN_SCREENSHOT_DIR")) QSKIP("no screenshot folder");
         TOLVEN_REQUIRE(openOnDay());
         const int n = fullestRace();
-        TYosoForm* yoso = form_->predictionForm();
-        TOLVEN_REQUIRE(clickTab(yoso->tabs(), n));
+        PredictionView* predictionView = form_->predictionView();
+        TOLVEN_REQUIRE(clickTab(predictionView->tabs(), n));
         saveScreenshot(form_.get(), "prediction-computer.png");
-        TOLVEN_REQUIRE(clickTab(yoso->pages()->tabBar(), 1));
-        TOLVEN_REQUIRE(clickCell(yoso->userGrid(), 0, 3));
+        TOLVEN_REQUIRE(clickTab(predictionView->pages()->tabBar(), 1));
+        TOLVEN_REQUIRE(clickCell(predictionView->userGrid(), 0, 3));
         saveScreenshot(form_.get(), "prediction-user.png");
-        TOLVEN_REQUIRE(clickToolButton(*form_, "CalcBtn"));
-        TCalForm* cal = form_->calcForm();
+        TOLVEN_REQUIRE(clickToolButton(*form_, "CalculationButton"));
+        CalculationTableView* cal = form_->calculationView();
         TOLVEN_REQUIRE(clickTab(cal->tabs(), n));
         saveScreenshot(form_.get(), "calculation-time.png");
         TOLVEN_REQUIRE(clickTab(cal->pages()->tabBar(), 1));
         saveScreenshot(form_.get(), "calculation-f3.png");
-        TOLVEN_REQUIRE(clickToolButton(*form_, "GraphBtn"));
-        TGraphForm* graph = form_->graphForm();
+        TOLVEN_REQUIRE(clickToolButton(*form_, "GraphButton"));
+        TimeGraphView* graph = form_->timeGraphView();
         TOLVEN_REQUIRE(clickTab(graph->tabs(), n));
         for (int page = 0; page < 4; ++page) {
             TOLVEN_REQUIRE(clickTab(graph->pages()->tabBar(), page));
@@ -736,14 +736,14 @@ class AnalysisWindowsTest : public QObject {
         TOLVEN_REQUIRE(clickTab(graph->pages()->tabBar(), 2));
         QApplication::processEvents();
         saveScreenshot(form_.get(), "graph-3-automatic.png");
-        TOLVEN_REQUIRE(clickToolButton(*form_, "ShutubaBtn"));
-        TOLVEN_REQUIRE(clickTab(form_->contentsForm()->tabs(), n));
+        TOLVEN_REQUIRE(clickToolButton(*form_, "RaceCardButton"));
+        TOLVEN_REQUIRE(clickTab(form_->raceCardView()->tabs(), n));
         saveScreenshot(form_.get(), "race-contents.png");
         TOLVEN_REQUIRE(clickToolButton(*form_, "SpeedButton9"));
         saveScreenshot(form_.get(), "fund-allocation.png");
         withModalDialog([](QDialog& dialog) { saveScreenshot(&dialog, "investment-dialog.png"); },
                         [&] {
-                            clickWidget(form_->allocationForm()->findChild<QPushButton*>(
+                            clickWidget(form_->allocationView()->findChild<QPushButton*>(
                                 QStringLiteral("InvestButton")));
                         });
     }

@@ -14,14 +14,14 @@
 #include <QTimer>
 #include <QtCharts/QChartView>
 
-#include "mainwindow/TMainForm.hpp"
+#include "mainwindow/MainWindow.hpp"
 #include "pipeline/backtest.hpp"
-#include "printing/TAllPrintForm.hpp"
-#include "printing/TPrevX.hpp"
+#include "printing/PreviewWindow.hpp"
+#include "printing/PrintPreview.hpp"
 #include "support/temp_dir.hpp"
 #include "ui_fixture.hpp"
 #include "ui_tests.hpp"
-#include "windows/TBalanceForm.hpp"
+#include "windows/BalanceWindow.hpp"
 
 using namespace tolven::testing;
 using tolven::testing::saveScreenshot;
@@ -40,11 +40,11 @@ QString cellText(QTableWidget* table, int row, int column) {
 class BalanceWindowTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TBalanceForm> form_;
+    std::unique_ptr<BalanceWindow> form_;
 
   private slots:
     void init() {
-        form_ = std::make_unique<TBalanceForm>(sampleBase());
+        form_ = std::make_unique<BalanceWindow>(sampleBase());
         form_->resize(1000, 760);
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
@@ -109,7 +109,7 @@ class BalanceWindowTest : public QObject {
         QVERIFY(form_->csvButton()->isEnabled());
         TempDir dir;
         QString file = QString::fromStdString((dir.path() / "balance.csv").string());
-        TBalanceForm::setNextFileName(file);
+        BalanceWindow::setNextFileName(file);
         TOLVEN_REQUIRE(clickWidget(form_->csvButton()));
         QCOMPARE(QString::fromStdString(read_bytes(dir.path() / "balance.csv")),
                  QString::fromStdString(tolven::balance_csv(form_->report())));
@@ -120,12 +120,12 @@ class BalanceWindowTest : public QObject {
     void openedAndPrintedFromTheMainWindow() {
         form_.reset();
         auto main = openMainWindow(sampleBase());
-        TBalanceForm* balance = main->balanceForm();
+        BalanceWindow* balance = main->balanceWindow();
         // The menu entry and the toolbar button both bring it up.
         TOLVEN_REQUIRE(chooseMenu(main.get(), QStringLiteral("表示(&V)"), QStringLiteral("収支分析(&B)")));
         TOLVEN_REQUIRE(requireShowing(balance));
         balance->parentWidget()->hide();
-        TOLVEN_REQUIRE(clickToolButton(main.get(), QStringLiteral("BalanceBtn")));
+        TOLVEN_REQUIRE(clickToolButton(main.get(), QStringLiteral("BalanceButton")));
         TOLVEN_REQUIRE(requireShowing(balance));
         TOLVEN_REQUIRE(requireShowing(balance->runButton()));
         // It fits beside the race-day list at the first-start size: nothing
@@ -140,7 +140,7 @@ class BalanceWindowTest : public QObject {
         TOLVEN_REQUIRE(clickWidget(balance->runButton()));
         QVERIFY(balance->report().total.tickets > 0);
         TOLVEN_REQUIRE(clickWidget(balance->printButton()));
-        TAllPrintForm* preview = main->printPreview();
+        PreviewWindow* preview = main->printPreview();
         QTRY_VERIFY(preview->isVisible());
         QCOMPARE(preview->windowTitle(), QStringLiteral("TOLVEN 収支分析印刷"));
         QCOMPARE(preview->preview()->PageCount(), 1);

@@ -22,11 +22,11 @@
 #include <chrono>
 #include <thread>
 
-#include "jvlink/sample_feed.hpp"
-#include "mainwindow/TMainForm.hpp"
-#include "printing/TAllPrintForm.hpp"
-#include "printing/TPintSetForm.hpp"
-#include "printing/TPrevX.hpp"
+#include "sample/sample_feed.hpp"
+#include "mainwindow/MainWindow.hpp"
+#include "printing/PreviewWindow.hpp"
+#include "printing/PrintDialog.hpp"
+#include "printing/PrintPreview.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
 #include "support/fake_jvlink.hpp"
@@ -35,11 +35,11 @@
 #include "support/temp_dir.hpp"
 #include "ui_fixture.hpp"
 #include "ui_tests.hpp"
-#include "views/TYosoForm.hpp"
-#include "widgets/TIniGT.hpp"
-#include "widgets/TMsgDlg.hpp"
+#include "views/PredictionView.hpp"
+#include "widgets/IniSettings.hpp"
+#include "widgets/MessageDialog.hpp"
 #include "widgets/qt_text.hpp"
-#include "windows/TGetDataForm.hpp"
+#include "windows/DownloadWindow.hpp"
 
 namespace fs = std::filesystem;
 using namespace tolven::testing;
@@ -91,12 +91,12 @@ class DownloadWindowTest : public QObject {
 
   private slots:
     void initTestCase() {
-        TMsgDlg::setAutoAnswer(QMessageBox::Yes);
+        MessageDialog::setAutoAnswer(QMessageBox::Yes);
         QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
     }
     void cleanupTestCase() {
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        TMsgDlg::setAutoAnswer(std::nullopt);
+        MessageDialog::setAutoAnswer(std::nullopt);
     }
 
     // Closing the window during a reading asks as 中止 does. Yes stops the
@@ -116,20 +116,20 @@ class DownloadWindowTest : public QObject {
         TempDir dir;
         auto owned = raceCards(240);
         SlowJvLink* link = owned.get();
-        TMainForm form(dir.path(), std::move(owned));
+        MainWindow form(dir.path(), std::move(owned));
         form.setClock([] { return kSampleNow; });
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         bool visibleAfterClose = false;
         bool runningAfterClose = false;
         whenModalShows([&](QWidget* modal) {
-            auto* d = qobject_cast<TGetDataForm*>(modal);
+            auto* d = qobject_cast<DownloadWindow*>(modal);
             QVERIFY(d != nullptr);
             link->after_read = [&, d](int reads) {
                 if (reads != 30) return;
                 // The close comes with the next events the window lets in.
                 QTimer::singleShot(0, d, [&, d] {
-                    TMsgDlg::setNextAnswer(yes ? QMessageBox::Yes : QMessageBox::No);
+                    MessageDialog::setNextAnswer(yes ? QMessageBox::Yes : QMessageBox::No);
                     if (escape) {
                         QTest::keyClick(d, Qt::Key_Escape);
                     } else {
@@ -145,9 +145,9 @@ class DownloadWindowTest : public QObject {
                 QVERIFY(d->isVisible());
                 QVERIFY(d->progressText().startsWith(QStringLiteral("データ読込み完了")));
                 QCOMPARE(d->builtList()->model()->rowCount(), 240);
-                int shown = TMsgDlg::shownCount();
+                int shown = MessageDialog::shownCount();
                 d->close();
-                QCOMPARE(TMsgDlg::shownCount(), shown);  // no question when idle
+                QCOMPARE(MessageDialog::shownCount(), shown);  // no question when idle
                 QVERIFY(!d->isVisible());
             }
         });
@@ -159,7 +159,7 @@ class DownloadWindowTest : public QObject {
         QCOMPARE(count(link->calls, "JVCancel"), yes ? 1 : 0);
         if (yes) {
             QVERIFY2(link->reads_done < 120, qPrintable(QString::number(link->reads_done)));
-            QCOMPARE(TMsgDlg::lastMessage(), QStringLiteral("JVCancel:キャンセルされました"));
+            QCOMPARE(MessageDialog::lastMessage(), QStringLiteral("JVCancel:キャンセルされました"));
         }
         // What was read before the close is kept.
         auto races = tolven::DataStore::read_records(
@@ -177,10 +177,10 @@ class DownloadWindowTest : public QObject {
         link.statuses = {0};  // the download never finishes
         tolven::DataStore store(dir.path());
         tolven::CancelFlag cancel;
-        TIniGT::setApplicationDir(dir.path());
-        TIniGT ini;
+        IniSettings::setApplicationDir(dir.path());
+        IniSettings ini;
         {
-            TGetDataForm form(link, store, cancel, ini);
+            DownloadWindow form(link, store, cancel, ini);
             form.show();
             clickWidget(form.startButton());
             QVERIFY(form.running());
@@ -195,12 +195,12 @@ class DownloadWindowTest : public QObject {
         TempDir dir;
         auto owned = raceCards(60);
         SlowJvLink* link = owned.get();
-        TMainForm form(dir.path(), std::move(owned));
+        MainWindow form(dir.path(), std::move(owned));
         form.setClock([] { return kSampleNow; });
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         whenModalShows([&](QWidget* modal) {
-            auto* d = qobject_cast<TGetDataForm*>(modal);
+            auto* d = qobject_cast<DownloadWindow*>(modal);
             link->after_read = [&, d](int reads) {
                 if (reads == 15) QTimer::singleShot(0, d->cancelButton(), &QPushButton::click);
             };
@@ -220,17 +220,17 @@ class DownloadWindowTest : public QObject {
         TempDir dir;
         auto fake = std::make_unique<FakeJvLink>();
         fake->open_result = -504;
-        TMainForm form(dir.path(), std::move(fake));
+        MainWindow form(dir.path(), std::move(fake));
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         whenModalShows([](QWidget* modal) {
-            auto* d = qobject_cast<TGetDataForm*>(modal);
+            auto* d = qobject_cast<DownloadWindow*>(modal);
             clickWidget(d->startButton());
             QVERIFY(d->startButton()->isEnabled());
             d->close();
         });
         clickToolButton(&form, QStringLiteral("JVDataGet"));
-        QCOMPARE(TMsgDlg::lastMessage(),
+        QCOMPARE(MessageDialog::lastMessage(),
                  QStringLiteral("JVOpenエラー:サーバーがメンテナンス中です。(-504)"));
     }
 
@@ -248,7 +248,7 @@ class DownloadWindowTest : public QObject {
 
         auto form = openMainWindow(base);
         whenModalShows([&](QWidget* modal) {
-            auto* d = qobject_cast<TGetDataForm*>(modal);
+            auto* d = qobject_cast<DownloadWindow*>(modal);
             QVERIFY(d != nullptr);
             TOLVEN_REQUIRE(requireOnScreen(d));
             // The from-time: the year of the picker stepped down with the
@@ -293,18 +293,18 @@ class DownloadWindowTest : public QObject {
         QVERIFY(form->bannerText().startsWith(day.left(11)));
         QVERIFY2(form->bannerText().contains(day.right(2)),
                  qPrintable(form->bannerText() + QStringLiteral(" / ") + day));
-        TOLVEN_REQUIRE(requireShowing(form->predictionForm()));
+        TOLVEN_REQUIRE(requireShowing(form->predictionView()));
 
         // A race tab clicked where a person sees it: race 3.
-        TYosoForm* yoso = form->predictionForm();
-        TOLVEN_REQUIRE(clickTab(yoso->tabs(), 2));
-        QCOMPARE(yoso->currentRace(), 2);
-        QVERIFY(yoso->headerLine(0).trimmed().startsWith(QStringLiteral("3R")));
+        PredictionView* predictionView = form->predictionView();
+        TOLVEN_REQUIRE(clickTab(predictionView->tabs(), 2));
+        QCOMPARE(predictionView->currentRace(), 2);
+        QVERIFY(predictionView->headerLine(0).trimmed().startsWith(QStringLiteral("3R")));
 
         // A check item ticked by keyboard: the user page, the first runner's
         // "厩◎" made current with the arrow keys, then Space.
-        TOLVEN_REQUIRE(clickTab(yoso->pages()->tabBar(), 1));
-        QTableWidget* grid = yoso->userGrid();
+        TOLVEN_REQUIRE(clickTab(predictionView->pages()->tabBar(), 1));
+        QTableWidget* grid = predictionView->userGrid();
         TOLVEN_REQUIRE(pressKey(grid, Qt::Key_Home, Qt::ControlModifier));
         for (int i = 0; i < 3; ++i) TOLVEN_REQUIRE(pressKey(grid, Qt::Key_Right));
         QCOMPARE(grid->currentColumn(), 3);
@@ -313,10 +313,10 @@ class DownloadWindowTest : public QObject {
         QCOMPARE(grid->item(0, 3)->text(), QStringLiteral("●"));
         std::string user = read_bytes(tolven::DataStore(base).day_file(tolven::cp(day), ".User"));
         QVERIFY2(user.find("| 1|1|") != std::string::npos, "the tick is not saved");
-        TOLVEN_REQUIRE(clickTab(yoso->pages()->tabBar(), 0));
+        TOLVEN_REQUIRE(clickTab(predictionView->pages()->tabBar(), 0));
 
         // 的中: the hit list of the date is written and opened.
-        clickWidget(form->predictionForm()->hitButton());
+        clickWidget(form->predictionView()->hitButton());
         QCOMPARE(opened_.size(), 1);
         QVERIFY(fs::exists(opened_[0].toStdString()));
 
@@ -325,19 +325,19 @@ class DownloadWindowTest : public QObject {
         fs::path pdf = base / "betlist.pdf";
         bool previewUsable = false;
         whenModalShows([&](QWidget* modal) {
-            auto* dialog = qobject_cast<TPintSetForm*>(modal);
+            auto* dialog = qobject_cast<PrintDialog*>(modal);
             QVERIFY(dialog != nullptr);
             clickOnScreen(dialog->findChild<QPushButton*>(QStringLiteral("OkButton")));
-            TAllPrintForm* preview = form->printPreview();
+            PreviewWindow* preview = form->printPreview();
             QVERIFY(QTest::qWaitForWindowActive(preview));
             QCOMPARE(preview->windowTitle(), QStringLiteral("TOLVEN２買い目リスト印刷"));
-            TAllPrintForm::setNextPdfFile(QString::fromStdString(pdf.string()));
+            PreviewWindow::setNextPdfFile(QString::fromStdString(pdf.string()));
             clickOnScreen(preview->findChild<QPushButton*>(QStringLiteral("PdfButton")));
             previewUsable = fs::exists(pdf);
             saveScreenshot(preview, "preview-betlist.png");
             clickOnScreen(dialog->findChild<QPushButton*>(QStringLiteral("CancelButton")));
         });
-        clickToolButton(form.get(), QStringLiteral("PrintBtn"));
+        clickToolButton(form.get(), QStringLiteral("PrintChoiceButton"));
         QVERIFY2(previewUsable, "the preview did not take the click while the dialog was open");
         QVERIFY(read_bytes(pdf).rfind("%PDF", 0) == 0);
     }

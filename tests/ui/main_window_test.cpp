@@ -33,32 +33,32 @@
 #include <unistd.h>
 
 #include "app/program_start.hpp"
-#include "mainwindow/TMainForm.hpp"
+#include "mainwindow/MainWindow.hpp"
 #include "mainwindow/TickerWidget.hpp"
 #include "store/atomic_file.hpp"
 #include "store/cp932.hpp"
 #include "support/temp_dir.hpp"
 #include "ui_fixture.hpp"
 #include "ui_tests.hpp"
-#include "views/TCalForm.hpp"
-#include "views/TContentsForm.hpp"
-#include "views/TGraphForm.hpp"
-#include "views/TYosoForm.hpp"
-#include "widgets/TLabel3Dj.hpp"
-#include "widgets/TMsgDlg.hpp"
+#include "views/CalculationTableView.hpp"
+#include "views/RaceCardView.hpp"
+#include "views/TimeGraphView.hpp"
+#include "views/PredictionView.hpp"
+#include "widgets/EffectLabel.hpp"
+#include "widgets/MessageDialog.hpp"
 #include "widgets/error_boundary.hpp"
-#include "windows/TshikinForm.hpp"
+#include "windows/FundAllocationView.hpp"
 
 namespace fs = std::filesystem;
 using namespace tolven::testing;
 
-Q_DECLARE_METATYPE(std::function<void(TMainForm&)>)
+Q_DECLARE_METATYPE(std::function<void(MainWindow&)>)
 
 Q_DECLARE_METATYPE(std::function<void(const fs::path&)>)
 
 namespace {
 
-using Act = std::function<void(TMainForm&)>;
+using Act = std::function<void(MainWindow&)>;
 using Breakage = std::function<void(const fs::path& base)>;
 
 // The sample days of 2026-12-05 ("yesterday") in the list's order.
@@ -82,13 +82,13 @@ int rowOf(QListWidget* list, const QString& text) {
 }
 
 // Shows the days of 2026-12-05 by clicking 前日のレース and 全場.
-void showYesterday(TMainForm& form) {
+void showYesterday(MainWindow& form) {
     clickWidget(form.findChild<QToolButton*>(QStringLiteral("Basho0")));
     clickWidget(form.findChild<QRadioButton*>(QStringLiteral("Hiduke1")));
 }
 
 // Clicks a day of the list and checks that it was loaded.
-void clickDay(TMainForm& form, const QString& day) {
+void clickDay(MainWindow& form, const QString& day) {
     int row = rowOf(form.dayList(), day);
     QVERIFY2(row >= 0, qPrintable(day + QStringLiteral(" is not listed")));
     clickListRow(form.dayList(), row);
@@ -135,20 +135,20 @@ void operate(Means means, QAbstractButton* button, QWidget* focus = nullptr,
     }
 }
 
-const char* const kDayButtons[] = {"YosoBtn", "ShutubaBtn", "GraphBtn", "CalcBtn", "SpeedButton9"};
+const char* const kDayButtons[] = {"PredictionButton", "RaceCardButton", "GraphButton", "CalculationButton", "SpeedButton9"};
 
 // What a person sees when no day is loaded: the day buttons and printing
 // disabled, no view of a day in the window area.
-void requireNoDayShown(TMainForm& form) {
+void requireNoDayShown(MainWindow& form) {
     for (const char* name : kDayButtons) {
         QVERIFY2(!form.action(QString::fromLatin1(name))->isEnabled(), name);
     }
-    QVERIFY(!form.action(QStringLiteral("PrintBtn"))->isEnabled());
-    QVERIFY(!form.action(QStringLiteral("PrintMenu"))->isEnabled());
+    QVERIFY(!form.action(QStringLiteral("PrintChoiceButton"))->isEnabled());
+    QVERIFY(!form.action(QStringLiteral("PrintAction"))->isEnabled());
     for (QWidget* view :
-         {static_cast<QWidget*>(form.predictionForm()), static_cast<QWidget*>(form.contentsForm()),
-          static_cast<QWidget*>(form.calcForm()), static_cast<QWidget*>(form.graphForm()),
-          static_cast<QWidget*>(form.allocationForm())}) {
+         {static_cast<QWidget*>(form.predictionView()), static_cast<QWidget*>(form.raceCardView()),
+          static_cast<QWidget*>(form.calculationView()), static_cast<QWidget*>(form.timeGraphView()),
+          static_cast<QWidget*>(form.allocationView())}) {
         QVERIFY2(!frameOf(view)->isVisible(), qPrintable(frameOf(view)->windowTitle()));
     }
 }
@@ -168,13 +168,13 @@ class MainWindowTest : public QObject {
 
   private slots:
     void initTestCase() {
-        TMsgDlg::setAutoAnswer(QMessageBox::Ok);
+        MessageDialog::setAutoAnswer(QMessageBox::Ok);
         QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
         sampleBase();
     }
     void cleanupTestCase() {
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        TMsgDlg::setAutoAnswer(std::nullopt);
+        MessageDialog::setAutoAnswer(std::nullopt);
     }
     void init() { openedUrls_.clear(); }
 
@@ -192,9 +192,9 @@ class MainWindowTest : public QObject {
             QVERIFY2(!form->action(QString::fromLatin1(name))->isEnabled(), name);
         }
         // Printing is offered, and asks for a day first.
-        QVERIFY(form->action(QStringLiteral("PrintBtn"))->isEnabled());
-        clickToolButton(form.get(), QStringLiteral("PrintBtn"));
-        QCOMPARE(TMsgDlg::lastMessage(), QStringLiteral("分析用データを読み込んでください。"));
+        QVERIFY(form->action(QStringLiteral("PrintChoiceButton"))->isEnabled());
+        clickToolButton(form.get(), QStringLiteral("PrintChoiceButton"));
+        QCOMPARE(MessageDialog::lastMessage(), QStringLiteral("分析用データを読み込んでください。"));
         TOLVEN_REQUIRE(requireOnScreen(form.get()));
 
         clickWidget(form->findChild<QToolButton*>(QStringLiteral("Basho9")));
@@ -215,18 +215,18 @@ class MainWindowTest : public QObject {
         QTest::addColumn<Act>("pick");
         QTest::addColumn<QString>("loaded");
         QTest::newRow("mouse click")
-            << Act([](TMainForm& f) { clickListRow(f.dayList(), 1); }) << kChukyo;
-        QTest::newRow("arrow key") << Act([](TMainForm& f) {
+            << Act([](MainWindow& f) { clickListRow(f.dayList(), 1); }) << kChukyo;
+        QTest::newRow("arrow key") << Act([](MainWindow& f) {
             clickListRow(f.dayList(), 0);
             pressKey(f.dayList(), Qt::Key_Down);
         }) << kChukyo;
-        QTest::newRow("arrow key after tabbing in") << Act([](TMainForm& f) {
+        QTest::newRow("arrow key after tabbing in") << Act([](MainWindow& f) {
             // The keyboard focus alone marks the first entry and loads nothing.
             f.dayList()->setFocus(Qt::TabFocusReason);
             QVERIFY(f.bannerText().isEmpty());
             pressKey(f.dayList(), Qt::Key_Down);
         }) << kChukyo;
-        QTest::newRow("accessible select") << Act([](TMainForm& f) {
+        QTest::newRow("accessible select") << Act([](MainWindow& f) {
             QAccessibleInterface* list = accessibleOf(f.dayList());
             QVERIFY(list != nullptr && list->tableInterface() != nullptr);
             QAccessibleInterface* cell = list->tableInterface()->cellAt(2, 0);
@@ -247,9 +247,9 @@ class MainWindowTest : public QObject {
         QVERIFY2(form->bannerText().startsWith(loaded.left(11)) &&
                      form->bannerText().contains(loaded.right(2)),
                  qPrintable(form->bannerText()));
-        QVERIFY(form->action(QStringLiteral("YosoBtn"))->isEnabled());
-        QCOMPARE(form->mdiArea()->activeSubWindow(), frameOf(form->predictionForm()));
-        TOLVEN_REQUIRE(requireShowing(form->predictionForm()));
+        QVERIFY(form->action(QStringLiteral("PredictionButton"))->isEnabled());
+        QCOMPARE(form->mdiArea()->activeSubWindow(), frameOf(form->predictionView()));
+        TOLVEN_REQUIRE(requireShowing(form->predictionView()));
         TOLVEN_REQUIRE(requireOnScreen(form.get()));
         saveScreenshot(form.get(), "main-window-day.png");
     }
@@ -258,19 +258,19 @@ class MainWindowTest : public QObject {
     // prediction window comes back to the front.
     void theChosenDayLoadsAgain_data() {
         QTest::addColumn<Act>("again");
-        QTest::newRow("Enter") << Act([](TMainForm& f) { pressKey(f.dayList(), Qt::Key_Return); });
-        QTest::newRow("Space") << Act([](TMainForm& f) { pressKey(f.dayList(), Qt::Key_Space); });
-        QTest::newRow("click") << Act([](TMainForm& f) { clickListRow(f.dayList(), 0); });
+        QTest::newRow("Enter") << Act([](MainWindow& f) { pressKey(f.dayList(), Qt::Key_Return); });
+        QTest::newRow("Space") << Act([](MainWindow& f) { pressKey(f.dayList(), Qt::Key_Space); });
+        QTest::newRow("click") << Act([](MainWindow& f) { clickListRow(f.dayList(), 0); });
     }
     void theChosenDayLoadsAgain() {
         QFETCH(Act, again);
         auto form = openMainWindow(sampleBase());
         TOLVEN_REQUIRE(showYesterday(*form));
         TOLVEN_REQUIRE(clickDay(*form, kNakayama));
-        clickToolButton(form.get(), QStringLiteral("CalcBtn"));
-        QCOMPARE(form->mdiArea()->activeSubWindow(), frameOf(form->calcForm()));
+        clickToolButton(form.get(), QStringLiteral("CalculationButton"));
+        QCOMPARE(form->mdiArea()->activeSubWindow(), frameOf(form->calculationView()));
         TOLVEN_REQUIRE(again(*form));
-        QCOMPARE(form->mdiArea()->activeSubWindow(), frameOf(form->predictionForm()));
+        QCOMPARE(form->mdiArea()->activeSubWindow(), frameOf(form->predictionView()));
         QVERIFY(form->bannerText().startsWith(QStringLiteral("2026年12月05日")));
     }
 
@@ -328,7 +328,7 @@ class MainWindowTest : public QObject {
         auto form = openMainWindow(sampleBase());
         TOLVEN_REQUIRE(showYesterday(*form));
         TOLVEN_REQUIRE(clickDay(*form, kNakayama));
-        clickToolButton(form.get(), QStringLiteral("JissekiBtn"));
+        clickToolButton(form.get(), QStringLiteral("ResultsRecordButton"));
         QCheckBox* box = form->hitsOnlyBox();
         auto toggle = [&] { operate(means, box); };
         // A payout line that is not a hit carries three ideographic blanks
@@ -389,7 +389,7 @@ class MainWindowTest : public QObject {
         breakage(dir.path());
         // The dialog is a real one here: behind it the window already shows
         // that no day is loaded.
-        TMsgDlg::setAutoAnswer(std::nullopt);
+        MessageDialog::setAutoAnswer(std::nullopt);
         bool shown = false;
         whenModalShows([&](QWidget* modal) {
             auto* box = qobject_cast<QMessageBox*>(modal);
@@ -399,19 +399,19 @@ class MainWindowTest : public QObject {
             box->button(QMessageBox::Ok)->click();
         });
         clickListRow(form->dayList(), rowOf(form->dayList(), kNakayama));
-        TMsgDlg::setAutoAnswer(QMessageBox::Ok);
+        MessageDialog::setAutoAnswer(QMessageBox::Ok);
         fs::permissions(dir.path() / "Data", fs::perms::owner_all, fs::perm_options::add);
         QVERIFY(shown);
         for (const QString& part : message) {
-            QVERIFY2(TMsgDlg::lastMessage().contains(part), qPrintable(TMsgDlg::lastMessage()));
+            QVERIFY2(MessageDialog::lastMessage().contains(part), qPrintable(MessageDialog::lastMessage()));
         }
         TOLVEN_REQUIRE(requireNoDayShown(*form));
         QVERIFY(form->resultsText()->toPlainText().isEmpty());
         // The program goes on: the other day loads and offers everything.
         TOLVEN_REQUIRE(clickDay(*form, kChukyo));
-        QVERIFY(form->action(QStringLiteral("PrintBtn"))->isEnabled());
-        QVERIFY(form->action(QStringLiteral("YosoBtn"))->isEnabled());
-        TOLVEN_REQUIRE(requireShowing(form->predictionForm()));
+        QVERIFY(form->action(QStringLiteral("PrintChoiceButton"))->isEnabled());
+        QVERIFY(form->action(QStringLiteral("PredictionButton"))->isEnabled());
+        TOLVEN_REQUIRE(requireShowing(form->predictionView()));
     }
 
     // A write that fails while the day's user file is made (here: beyond a
@@ -427,9 +427,9 @@ class MainWindowTest : public QObject {
             clickListRow(form->dayList(), rowOf(form->dayList(), kNakayama));
         }
         QVERIFY2(
-            TMsgDlg::lastMessage().startsWith(QStringLiteral("レース日を読み込めませんでした。")),
-            qPrintable(TMsgDlg::lastMessage()));
-        QVERIFY(TMsgDlg::lastMessage().contains(QStringLiteral("File too large")));
+            MessageDialog::lastMessage().startsWith(QStringLiteral("レース日を読み込めませんでした。")),
+            qPrintable(MessageDialog::lastMessage()));
+        QVERIFY(MessageDialog::lastMessage().contains(QStringLiteral("File too large")));
         TOLVEN_REQUIRE(requireNoDayShown(*form));
         TOLVEN_REQUIRE(clickDay(*form, kNakayama));
         QVERIFY(fs::is_regular_file(dayFile(dir.path(), kNakayama, ".User")));
@@ -443,20 +443,20 @@ class MainWindowTest : public QObject {
         auto form = openMainWindow(dir.path());
         TOLVEN_REQUIRE(showYesterday(*form));
         TOLVEN_REQUIRE(clickDay(*form, kNakayama));
-        TYosoForm* yoso = form->predictionForm();
-        TOLVEN_REQUIRE(clickTab(yoso->pages()->tabBar(), 1));
-        int before = TMsgDlg::shownCount();
+        PredictionView* predictionView = form->predictionView();
+        TOLVEN_REQUIRE(clickTab(predictionView->pages()->tabBar(), 1));
+        int before = MessageDialog::shownCount();
         {
             FileSizeLimit limit(100);
-            TOLVEN_REQUIRE(clickCell(yoso->userGrid(), 1, 3));
+            TOLVEN_REQUIRE(clickCell(predictionView->userGrid(), 1, 3));
         }
-        QCOMPARE(TMsgDlg::shownCount(), before + 1);
-        QVERIFY2(TMsgDlg::lastMessage().startsWith(QStringLiteral("予想を保存できませんでした。")),
-                 qPrintable(TMsgDlg::lastMessage()));
-        QVERIFY(TMsgDlg::lastMessage().contains(QStringLiteral("File too large")));
-        QCOMPARE(yoso->userGrid()->item(1, 3)->text(), QStringLiteral("●"));
+        QCOMPARE(MessageDialog::shownCount(), before + 1);
+        QVERIFY2(MessageDialog::lastMessage().startsWith(QStringLiteral("予想を保存できませんでした。")),
+                 qPrintable(MessageDialog::lastMessage()));
+        QVERIFY(MessageDialog::lastMessage().contains(QStringLiteral("File too large")));
+        QCOMPARE(predictionView->userGrid()->item(1, 3)->text(), QStringLiteral("●"));
         // The next tick saves both.
-        TOLVEN_REQUIRE(clickCell(yoso->userGrid(), 2, 3));
+        TOLVEN_REQUIRE(clickCell(predictionView->userGrid(), 2, 3));
         std::string saved = read_bytes(dayFile(dir.path(), kNakayama, ".User"));
         // Rows 1 and 2 are horses 2 and 3: their first check item is ticked.
         QVERIFY(saved.find("| 2|1|") != std::string::npos);
@@ -476,18 +476,18 @@ class MainWindowTest : public QObject {
         TOLVEN_REQUIRE(showYesterday(*form));
         TOLVEN_REQUIRE(clickDay(*form, kChukyo));
         TOLVEN_REQUIRE(clickDay(*form, kNakayama));
-        QCOMPARE(TMsgDlg::lastMessage(), QStringLiteral("データ作成が未完了のようです。"));
-        QVERIFY(!frameOf(form->predictionForm())->isVisible());
-        QVERIFY(!frameOf(form->contentsForm())->isVisible());
-        QVERIFY(!form->action(QStringLiteral("PrintBtn"))->isEnabled());
-        QVERIFY(!form->action(QStringLiteral("PrintMenu"))->isEnabled());
-        QVERIFY(!form->action(QStringLiteral("YosoBtn"))->isEnabled());
-        QVERIFY(!form->action(QStringLiteral("ShutubaBtn"))->isEnabled());
+        QCOMPARE(MessageDialog::lastMessage(), QStringLiteral("データ作成が未完了のようです。"));
+        QVERIFY(!frameOf(form->predictionView())->isVisible());
+        QVERIFY(!frameOf(form->raceCardView())->isVisible());
+        QVERIFY(!form->action(QStringLiteral("PrintChoiceButton"))->isEnabled());
+        QVERIFY(!form->action(QStringLiteral("PrintAction"))->isEnabled());
+        QVERIFY(!form->action(QStringLiteral("PredictionButton"))->isEnabled());
+        QVERIFY(!form->action(QStringLiteral("RaceCardButton"))->isEnabled());
         // The figures were computed: the calculation table can be shown.
-        QVERIFY(form->action(QStringLiteral("CalcBtn"))->isEnabled());
-        clickToolButton(form.get(), QStringLiteral("CalcBtn"));
-        TOLVEN_REQUIRE(requireShowing(form->calcForm()));
-        QVERIFY(!frameOf(form->predictionForm())->isVisible());
+        QVERIFY(form->action(QStringLiteral("CalculationButton"))->isEnabled());
+        clickToolButton(form.get(), QStringLiteral("CalculationButton"));
+        TOLVEN_REQUIRE(requireShowing(form->calculationView()));
+        QVERIFY(!frameOf(form->predictionView())->isVisible());
     }
 
     // 結果情報 on a day whose files cannot be written: the message names the
@@ -506,20 +506,20 @@ class MainWindowTest : public QObject {
             before[ext] = read_bytes(dayFile(dir.path(), today, ext));
         {
             FileSizeLimit limit(1000);
-            clickToolButton(form.get(), QStringLiteral("KekkaGetBtn"));
+            clickToolButton(form.get(), QStringLiteral("ResultsRefreshButton"));
         }
         QVERIFY2(
-            TMsgDlg::lastMessage().startsWith(QStringLiteral("結果情報を取り込めませんでした。")),
-            qPrintable(TMsgDlg::lastMessage()));
-        QVERIFY(TMsgDlg::lastMessage().contains(QStringLiteral("File too large")));
-        QVERIFY(TMsgDlg::lastMessage().contains(QString::fromStdString(dir.path().string())));
+            MessageDialog::lastMessage().startsWith(QStringLiteral("結果情報を取り込めませんでした。")),
+            qPrintable(MessageDialog::lastMessage()));
+        QVERIFY(MessageDialog::lastMessage().contains(QStringLiteral("File too large")));
+        QVERIFY(MessageDialog::lastMessage().contains(QString::fromStdString(dir.path().string())));
         for (const char* ext : {".jvRA", ".jvSEr", ".jvHR"})
             QVERIFY2(read_bytes(dayFile(dir.path(), today, ext)) == before[ext], ext);
         QVERIFY(form->bannerText().startsWith(QStringLiteral("2026年12月06日")));
-        QVERIFY(form->action(QStringLiteral("KekkaGetBtn"))->isEnabled());
+        QVERIFY(form->action(QStringLiteral("ResultsRefreshButton"))->isEnabled());
         QVERIFY(QApplication::overrideCursor() == nullptr);
         // Without the limit the refresh goes through.
-        clickToolButton(form.get(), QStringLiteral("KekkaGetBtn"));
+        clickToolButton(form.get(), QStringLiteral("ResultsRefreshButton"));
         QVERIFY(!read_bytes(dayFile(dir.path(), today, ".jvHR")).empty());
     }
 
@@ -532,17 +532,17 @@ class MainWindowTest : public QObject {
         auto form = openMainWindow(dir.path());
         TOLVEN_REQUIRE(showYesterday(*form));
         TOLVEN_REQUIRE(clickDay(*form, kNakayama));
-        clickWidget(form->predictionForm()->hitButton());
+        clickWidget(form->predictionView()->hitButton());
         QVERIFY2(
-            TMsgDlg::lastMessage().startsWith(QStringLiteral("的中馬券を書き出せませんでした。")),
-            qPrintable(TMsgDlg::lastMessage()));
-        QVERIFY(TMsgDlg::lastMessage().contains(QStringLiteral("HPupload")));
+            MessageDialog::lastMessage().startsWith(QStringLiteral("的中馬券を書き出せませんでした。")),
+            qPrintable(MessageDialog::lastMessage()));
+        QVERIFY(MessageDialog::lastMessage().contains(QStringLiteral("HPupload")));
         QVERIFY(openedUrls_.isEmpty());
         QCOMPARE(read_bytes(dir.path() / "HPupload"), std::string("not a folder"));
         // The day chosen is shown again, with everything offered.
         QVERIFY(form->bannerText().startsWith(QStringLiteral("2026年12月05日")));
-        QVERIFY(form->action(QStringLiteral("PrintBtn"))->isEnabled());
-        TOLVEN_REQUIRE(requireShowing(form->predictionForm()));
+        QVERIFY(form->action(QStringLiteral("PrintChoiceButton"))->isEnabled());
+        TOLVEN_REQUIRE(requireShowing(form->predictionView()));
     }
 
     void hitExportOpensTheList() {
@@ -551,7 +551,7 @@ class MainWindowTest : public QObject {
         auto form = openMainWindow(dir.path());
         TOLVEN_REQUIRE(showYesterday(*form));
         TOLVEN_REQUIRE(clickDay(*form, kNakayama));
-        clickWidget(form->predictionForm()->hitButton());
+        clickWidget(form->predictionView()->hitButton());
         QCOMPARE(openedUrls_.size(), 1);
         QVERIFY(openedUrls_[0].contains(QStringLiteral("/HPupload/TK20261205")));
         QVERIFY(fs::exists(openedUrls_[0].toStdString()));
@@ -575,7 +575,7 @@ class MainWindowTest : public QObject {
         form->resize(size);
         TOLVEN_REQUIRE(showYesterday(*form));
         TOLVEN_REQUIRE(clickDay(*form, kNakayama));
-        for (const char* name : {"ShutubaBtn", "GraphBtn", "CalcBtn", "SpeedButton9", "JissekiBtn"})
+        for (const char* name : {"RaceCardButton", "GraphButton", "CalculationButton", "SpeedButton9", "ResultsRecordButton"})
             clickToolButton(form.get(), QString::fromLatin1(name));
         chooseMenu(form.get(), QStringLiteral("ウィンドウ(&W)"),
                    QStringLiteral("ならべて表示(&T)"));
@@ -611,7 +611,7 @@ class MainWindowTest : public QObject {
         }
         // The bets stay readable in the smaller prediction view, scroll bar
         // or not (where every view is in sight).
-        for (QListWidget* list : form->predictionForm()->findChildren<QListWidget*>()) {
+        for (QListWidget* list : form->predictionView()->findChildren<QListWidget*>()) {
             if (allInView && list->isVisible()) TOLVEN_REQUIRE(requireItemsFit(list));
         }
         saveScreenshot(form.get(), QStringLiteral("main-window-tiled-%1.png").arg(size.width()));
@@ -622,7 +622,7 @@ class MainWindowTest : public QObject {
         auto form = openMainWindow(sampleBase());
         TOLVEN_REQUIRE(showYesterday(*form));
         TOLVEN_REQUIRE(clickDay(*form, kNakayama));
-        for (const char* name : {"ShutubaBtn", "GraphBtn", "CalcBtn"})
+        for (const char* name : {"RaceCardButton", "GraphButton", "CalculationButton"})
             clickToolButton(form.get(), QString::fromLatin1(name));
         chooseMenu(form.get(), QStringLiteral("ウィンドウ(&W)"),
                    QStringLiteral("すべてをｱｲｺﾝ化(&M)"));
@@ -689,18 +689,18 @@ class MainWindowTest : public QObject {
         std::vector<fs::path> places{dir.path() / "help" / "index.html",
                                      dir.path() / "share" / "tolven" / "help" / "index.html"};
         form->setHelpPlaces(places);
-        int shown = TMsgDlg::shownCount();
+        int shown = MessageDialog::shownCount();
         chooseMenu(form.get(), QStringLiteral("ヘルプ(&H)"), QStringLiteral("目次(&C)"));
-        QCOMPARE(TMsgDlg::shownCount(), shown + 1);
+        QCOMPARE(MessageDialog::shownCount(), shown + 1);
         QVERIFY(openedUrls_.isEmpty());
-        QString text = TMsgDlg::lastMessage();
+        QString text = MessageDialog::lastMessage();
         QVERIFY(text.startsWith(QStringLiteral("ヘルプが見つかりません。")));
         for (const fs::path& p : places) QVERIFY(text.contains(QString::fromStdString(p.string())));
     }
 
     // Qt's own dialog buttons speak Japanese.
     void standardButtonsSpeakJapanese() {
-        TMsgDlg::setAutoAnswer(std::nullopt);
+        MessageDialog::setAutoAnswer(std::nullopt);
         QStringList texts;
         whenModalShows([&texts](QWidget* modal) {
             auto* box = qobject_cast<QMessageBox*>(modal);
@@ -709,8 +709,8 @@ class MainWindowTest : public QObject {
             box->button(QMessageBox::No)->click();
         });
         bool yes =
-            TMsgDlg::confirm(nullptr, QStringLiteral("データ取込を中止します。実行しますか？"));
-        TMsgDlg::setAutoAnswer(QMessageBox::Ok);
+            MessageDialog::confirm(nullptr, QStringLiteral("データ取込を中止します。実行しますか？"));
+        MessageDialog::setAutoAnswer(QMessageBox::Ok);
         QVERIFY(!yes);
         QVERIFY2(texts.contains(QStringLiteral("はい(&Y)")) &&
                      texts.contains(QStringLiteral("いいえ(&N)")),
@@ -813,7 +813,7 @@ class MainWindowTest : public QObject {
             QCOMPARE(box->objectName(), QStringLiteral("AboutBox"));
             QCOMPARE(box->windowTitle(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
             TOLVEN_REQUIRE(requireOnScreen(box));
-            auto* version = box->findChild<TLabel3Dj*>(QStringLiteral("VersionLabel"));
+            auto* version = box->findChild<EffectLabel*>(QStringLiteral("VersionLabel"));
             TOLVEN_REQUIRE(requireShowing(version));
             QCOMPARE(version->Caption(), QStringLiteral("Ver.1.30"));
             QVERIFY(QFontMetrics(version->font()).horizontalAdvance(version->Caption()) <=
@@ -830,7 +830,7 @@ class MainWindowTest : public QObject {
     // The error dialog shows the whole message (what failed, the file, the
     // reason) inside the screen, with a Japanese OK.
     void anErrorDialogShowsTheWholeMessage() {
-        TMsgDlg::setAutoAnswer(std::nullopt);
+        MessageDialog::setAutoAnswer(std::nullopt);
         const QString file = QStringLiteral(
             "/home/user/TOLVEN/一番長い名前のフォルダ/もう一つのフォルダ/Data/"
             "2026年12月05日中山.User");
@@ -861,7 +861,7 @@ class MainWindowTest : public QObject {
         tolven::guarded(nullptr, QStringLiteral("レース日を読み込めませんでした。"), [&] {
             throw tolven::FileError("cannot read " + file.toStdString() + ": Is a directory");
         });
-        TMsgDlg::setAutoAnswer(QMessageBox::Ok);
+        MessageDialog::setAutoAnswer(QMessageBox::Ok);
         QCOMPARE(text, QStringLiteral("レース日を読み込めませんでした。\ncannot read ") + file +
                            QStringLiteral(": Is a directory"));
     }
@@ -875,7 +875,7 @@ class MainWindowTest : public QObject {
         options.base = dir.path() / "file" / "base";
         auto form = tolven::open_program(options, dir.path() / "tolven");
         QVERIFY(form == nullptr);
-        QString text = TMsgDlg::lastMessage();
+        QString text = MessageDialog::lastMessage();
         QVERIFY2(text.contains(QString::fromStdString(options.base->string())), qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("Not a directory")), qPrintable(text));
     }

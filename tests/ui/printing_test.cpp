@@ -14,14 +14,14 @@
 
 #include <cstdlib>
 
-#include "mainwindow/TMainForm.hpp"
-#include "printing/TAllPrintForm.hpp"
-#include "printing/TPintSetForm.hpp"
-#include "printing/TPrevX.hpp"
+#include "mainwindow/MainWindow.hpp"
+#include "printing/PreviewWindow.hpp"
+#include "printing/PrintDialog.hpp"
+#include "printing/PrintPreview.hpp"
 #include "support/temp_dir.hpp"
 #include "ui_fixture.hpp"
 #include "ui_tests.hpp"
-#include "widgets/TMsgDlg.hpp"
+#include "widgets/MessageDialog.hpp"
 
 namespace fs = std::filesystem;
 using namespace tolven::testing;
@@ -34,7 +34,7 @@ const QString kDay = QStringLiteral("2026年12月05日中山");
 // the day loaded by a click.
 struct Loaded {
     TempDir dir;
-    std::unique_ptr<TMainForm> form;
+    std::unique_ptr<MainWindow> form;
     Loaded() {
         copySampleBase(dir.path());
         form = openMainWindow(dir.path());
@@ -43,7 +43,7 @@ struct Loaded {
             if (form->dayList()->item(i)->text() == kDay) clickListRow(form->dayList(), i);
         }
     }
-    TAllPrintForm* preview() const { return form->printPreview(); }
+    PreviewWindow* preview() const { return form->printPreview(); }
     QPushButton* button(const char* name) const {
         return preview()->findChild<QPushButton*>(QString::fromLatin1(name));
     }
@@ -51,21 +51,21 @@ struct Loaded {
 };
 
 // Opens the print dialog from the toolbar, runs `act` in it, then cancels it.
-void inPrintDialog(TMainForm& form, const std::function<void(TPintSetForm&)>& act) {
+void inPrintDialog(MainWindow& form, const std::function<void(PrintDialog&)>& act) {
     bool ran = false;
     whenModalShows([&](QWidget* modal) {
-        auto* dialog = qobject_cast<TPintSetForm*>(modal);
+        auto* dialog = qobject_cast<PrintDialog*>(modal);
         QVERIFY(dialog != nullptr);
         ran = true;
         act(*dialog);
         clickOnScreen(dialog->findChild<QPushButton*>(QStringLiteral("CancelButton")));
         if (dialog->isVisible()) dialog->reject();
     });
-    clickToolButton(&form, QStringLiteral("PrintBtn"));
+    clickToolButton(&form, QStringLiteral("PrintChoiceButton"));
     QVERIFY2(ran, "no print dialog");
 }
 
-QRadioButton* item(TPintSetForm& dialog, const QString& text) {
+QRadioButton* item(PrintDialog& dialog, const QString& text) {
     for (auto* r : dialog.findChildren<QRadioButton*>()) {
         if (r->text() == text) return r;
     }
@@ -79,13 +79,13 @@ class PrintingTest : public QObject {
 
   private slots:
     void initTestCase() {
-        TMsgDlg::setAutoAnswer(QMessageBox::Ok);
+        MessageDialog::setAutoAnswer(QMessageBox::Ok);
         sampleBase();
     }
-    void cleanupTestCase() { TMsgDlg::setAutoAnswer(std::nullopt); }
+    void cleanupTestCase() { MessageDialog::setAutoAnswer(std::nullopt); }
 
     void zoomLimitsAndPageRange() {
-        TPrevX prev;
+        PrintPreview prev;
         QCOMPARE(prev.ZoomScale(), 25);
         prev.setZoomScale(24);
         QCOMPARE(prev.ZoomScale(), 25);
@@ -114,7 +114,7 @@ class PrintingTest : public QObject {
     void thePreviewIsUsableWhileTheDialogIsOpen() {
         Loaded app;
         int zoomBefore = -1;
-        inPrintDialog(*app.form, [&](TPintSetForm& dialog) {
+        inPrintDialog(*app.form, [&](PrintDialog& dialog) {
             auto* caption = dialog.findChild<QLabel*>(QStringLiteral("DayCaption"));
             QCOMPARE(caption->text(), kDay);
             TOLVEN_REQUIRE(requireTextFits(caption));
@@ -132,7 +132,7 @@ class PrintingTest : public QObject {
             clickOnScreen(item(dialog, QStringLiteral("3 R")));
             QVERIFY(item(dialog, QStringLiteral("3 R"))->isChecked());
             clickOnScreen(dialog.findChild<QPushButton*>(QStringLiteral("OkButton")));
-            TAllPrintForm* preview = app.preview();
+            PreviewWindow* preview = app.preview();
             QVERIFY(QTest::qWaitForWindowActive(preview));
             QCOMPARE(preview->windowTitle(),
                      QStringLiteral("TOLVEN for JRA-VAN Data Lab. ﾚｰｽ別分析結果"));
@@ -165,11 +165,11 @@ class PrintingTest : public QObject {
         QFETCH(bool, fails);
         Loaded app;
         QString out = QString::fromStdString(app.dir.path().string()) + QLatin1Char('/') + file;
-        int shown = TMsgDlg::shownCount();
-        inPrintDialog(*app.form, [&](TPintSetForm& dialog) {
+        int shown = MessageDialog::shownCount();
+        inPrintDialog(*app.form, [&](PrintDialog& dialog) {
             clickOnScreen(dialog.findChild<QPushButton*>(QStringLiteral("OkButton")));
             QVERIFY(QTest::qWaitForWindowActive(app.preview()));
-            TAllPrintForm::setNextPrinterSetup([&](QPrinter& printer) {
+            PreviewWindow::setNextPrinterSetup([&](QPrinter& printer) {
                 printer.setOutputFormat(QPrinter::PdfFormat);
                 printer.setOutputFileName(out);
             });
@@ -177,25 +177,25 @@ class PrintingTest : public QObject {
             clickOnScreen(app.button("PrintButton"));
         });
         if (!fails) {
-            QCOMPARE(TMsgDlg::shownCount(), shown);
+            QCOMPARE(MessageDialog::shownCount(), shown);
             QVERIFY(read_bytes(out.toStdString()).rfind("%PDF", 0) == 0);
             return;
         }
-        QVERIFY2(TMsgDlg::lastMessage().startsWith(QStringLiteral("印刷できませんでした。")),
-                 qPrintable(TMsgDlg::lastMessage()));
-        QVERIFY(TMsgDlg::lastMessage().contains(out));
+        QVERIFY2(MessageDialog::lastMessage().startsWith(QStringLiteral("印刷できませんでした。")),
+                 qPrintable(MessageDialog::lastMessage()));
+        QVERIFY(MessageDialog::lastMessage().contains(out));
         QVERIFY(app.preview()->isVisible());
     }
 
     void printingWithoutAPrinter() {
-        if (TPrevX::hasPrinter()) QSKIP("this machine has a printer");
+        if (PrintPreview::hasPrinter()) QSKIP("this machine has a printer");
         Loaded app;
-        inPrintDialog(*app.form, [&](TPintSetForm& dialog) {
+        inPrintDialog(*app.form, [&](PrintDialog& dialog) {
             clickOnScreen(dialog.findChild<QPushButton*>(QStringLiteral("OkButton")));
             QVERIFY(QTest::qWaitForWindowActive(app.preview()));
             clickOnScreen(app.button("PrintButton"));
         });
-        QCOMPARE(TMsgDlg::lastMessage(), QStringLiteral("プリンタが登録されていません"));
+        QCOMPARE(MessageDialog::lastMessage(), QStringLiteral("プリンタが登録されていません"));
     }
 
     // PDF保存 writes the page shown; a file that cannot be written is named
@@ -211,20 +211,20 @@ class PrintingTest : public QObject {
         QFETCH(bool, fails);
         Loaded app;
         QString path = QString::fromStdString(app.dir.path().string()) + QLatin1Char('/') + file;
-        int shown = TMsgDlg::shownCount();
-        inPrintDialog(*app.form, [&](TPintSetForm& dialog) {
+        int shown = MessageDialog::shownCount();
+        inPrintDialog(*app.form, [&](PrintDialog& dialog) {
             clickOnScreen(dialog.findChild<QPushButton*>(QStringLiteral("OkButton")));
             QVERIFY(QTest::qWaitForWindowActive(app.preview()));
-            TAllPrintForm::setNextPdfFile(path);
+            PreviewWindow::setNextPdfFile(path);
             clickOnScreen(app.button("PdfButton"));
         });
         std::string bytes = read_bytes(path.toStdString());
         if (!fails) {
             QVERIFY(bytes.rfind("%PDF", 0) == 0);
-            QCOMPARE(TMsgDlg::shownCount(), shown);
+            QCOMPARE(MessageDialog::shownCount(), shown);
         } else {
             QVERIFY(bytes.empty());
-            QString text = TMsgDlg::lastMessage();
+            QString text = MessageDialog::lastMessage();
             QVERIFY2(text.startsWith(QStringLiteral("PDFを保存できませんでした。")),
                      qPrintable(text));
             // The reason follows the file's name (in the user's language).
@@ -242,9 +242,9 @@ class PrintingTest : public QObject {
     void closingThePreviewKeepsItsBounds() {
         QFETCH(bool, button);
         Loaded app;
-        inPrintDialog(*app.form, [&](TPintSetForm& dialog) {
+        inPrintDialog(*app.form, [&](PrintDialog& dialog) {
             clickOnScreen(dialog.findChild<QPushButton*>(QStringLiteral("OkButton")));
-            TAllPrintForm* preview = app.preview();
+            PreviewWindow* preview = app.preview();
             QVERIFY(QTest::qWaitForWindowActive(preview));
             // A first showing: the default bounds.
             QCOMPARE(preview->pos(), QPoint(10, 10));
@@ -267,7 +267,7 @@ class PrintingTest : public QObject {
     // or the program would go on running.
     void theProgramEndsWithThePreviewOpen() {
         Loaded app;
-        inPrintDialog(*app.form, [&](TPintSetForm& dialog) {
+        inPrintDialog(*app.form, [&](PrintDialog& dialog) {
             clickOnScreen(dialog.findChild<QPushButton*>(QStringLiteral("OkButton")));
             QVERIFY(QTest::qWaitForWindowActive(app.preview()));
         });
@@ -281,7 +281,7 @@ class PrintingTest : public QObject {
     // A screen reader names the page and reads its texts.
     void thePageIsAccessible() {
         Loaded app;
-        inPrintDialog(*app.form, [&](TPintSetForm& dialog) {
+        inPrintDialog(*app.form, [&](PrintDialog& dialog) {
             clickOnScreen(dialog.findChild<QPushButton*>(QStringLiteral("OkButton")));
             QVERIFY(QTest::qWaitForWindowActive(app.preview()));
         });
@@ -300,8 +300,8 @@ class PrintingTest : public QObject {
     void nothingToPrintWithoutADay() {
         TempDir dir;
         auto form = openMainWindow(dir.path());
-        clickToolButton(form.get(), QStringLiteral("PrintBtn"));
-        QCOMPARE(TMsgDlg::lastMessage(), QStringLiteral("分析用データを読み込んでください。"));
+        clickToolButton(form.get(), QStringLiteral("PrintChoiceButton"));
+        QCOMPARE(MessageDialog::lastMessage(), QStringLiteral("分析用データを読み込んでください。"));
         QVERIFY(QApplication::activeModalWidget() == nullptr);
     }
 };

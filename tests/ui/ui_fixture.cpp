@@ -25,7 +25,7 @@
 #include <sys/resource.h>
 
 #include "jvlink/feed_link.hpp"
-#include "mainwindow/TMainForm.hpp"
+#include "mainwindow/MainWindow.hpp"
 #include "support/sample_store.hpp"
 #include "support/temp_dir.hpp"
 
@@ -47,8 +47,8 @@ void copySampleBase(const fs::path& to) {
     fs::copy(sampleBase(), to, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
 }
 
-std::unique_ptr<TMainForm> openMainWindow(const fs::path& base, const DateTime& now) {
-    auto form = std::make_unique<TMainForm>(
+std::unique_ptr<MainWindow> openMainWindow(const fs::path& base, const DateTime& now) {
+    auto form = std::make_unique<MainWindow>(
         base, std::make_unique<FeedLink>(base / "feed", base / "JVCache"));
     form->setClock([now] { return now; });
     form->rebuildCatalogue();

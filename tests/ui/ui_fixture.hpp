@@ -22,7 +22,7 @@ class QMainWindow;
 class QTabBar;
 class QTableWidget;
 class QWidget;
-class TMainForm;
+class MainWindow;
 
 namespace tolven::testing {
 
@@ -44,7 +44,7 @@ void copySampleBase(const std::filesystem::path& to);
 
 // The main window on a base as the program opens it: fixed clock, shown and
 // exposed.
-std::unique_ptr<TMainForm> openMainWindow(const std::filesystem::path& base,
+std::unique_ptr<MainWindow> openMainWindow(const std::filesystem::path& base,
                                           const DateTime& now = kSampleNow);
 
 // Acting as a person. Each fails the test (and does nothing) when the control

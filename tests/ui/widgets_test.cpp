@@ -9,9 +9,9 @@
 #include "store/cp932.hpp"
 #include "support/temp_dir.hpp"
 #include "ui_tests.hpp"
-#include "widgets/TIniGT.hpp"
-#include "widgets/TLabel3Dj.hpp"
-#include "widgets/TSaNumEdit.hpp"
+#include "widgets/IniSettings.hpp"
+#include "widgets/EffectLabel.hpp"
+#include "widgets/NumberEdit.hpp"
 
 using tolven::testing::read_bytes;
 using tolven::testing::TempDir;
@@ -23,11 +23,11 @@ class WidgetsTest : public QObject {
     // A window holding a numeric edit and a plain field to move the focus to.
     struct Form {
         QWidget window;
-        TSaNumEdit* edit;
+        NumberEdit* edit;
         QLineEdit* other;
         Form() {
             auto* layout = new QVBoxLayout(&window);
-            edit = new TSaNumEdit(&window);
+            edit = new NumberEdit(&window);
             other = new QLineEdit(&window);
             layout->addWidget(edit);
             layout->addWidget(other);
@@ -41,15 +41,15 @@ class WidgetsTest : public QObject {
   private slots:
     void iniFile() {
         TempDir dir;
-        TIniGT::setApplicationDir(dir.path());
-        TIniGT ini;
+        IniSettings::setApplicationDir(dir.path());
+        IniSettings ini;
         QCOMPARE(ini.ReadInteger("locate", "top", 10), 10);
         QCOMPARE(ini.ReadString("Ticker", "OnOff", "On"), QString("On"));
         ini.WriteString("JvDataGet", "LastTime", "2026/12/04 18:30:00");
         QVERIFY(std::filesystem::exists(dir.path() / "tolven.ini"));
         write_bytes(dir.path() / "wrapped.ini",
                     tolven::sj("[A]\r\nq=\"  x  \"\r\nc=｢ 中山 ｣\r\ne=\"\"\r\nf=｢｣\r\n"));
-        TIniGT wrapped;
+        IniSettings wrapped;
         wrapped.setFileName("wrapped.ini");
         QCOMPARE(wrapped.ReadString("A", "q", "d"), QString("  x  "));
         QCOMPARE(wrapped.ReadString("A", "c", "d"), QString(" 中山 "));
@@ -57,8 +57,8 @@ class WidgetsTest : public QObject {
         QCOMPARE(wrapped.ReadString("A", "f", "d"), QString());
         // A name with a folder ignores DefaultDir.
         TempDir other;
-        TIniGT elsewhere;
-        elsewhere.setDefaultDir(TIniGTDefaultDir::ddNone);
+        IniSettings elsewhere;
+        elsewhere.setDefaultDir(IniDefaultFolder::ddNone);
         elsewhere.setFileName(QString::fromStdString((other.path() / "x.ini").string()));
         elsewhere.WriteInteger("S", "k", 7);
         QVERIFY(std::filesystem::exists(other.path() / "x.ini"));
@@ -131,7 +131,7 @@ class WidgetsTest : public QObject {
         QCOMPARE(f.edit->Text(), QString("-"));
         f.other->setFocus();
         QCOMPARE(f.edit->Text(), QString());  // a lone "-" is dropped on leaving
-        f.edit->setOptions(static_cast<int>(TSaNumEdit::Option::eoMinusOnly));
+        f.edit->setOptions(static_cast<int>(NumberEdit::Option::eoMinusOnly));
         f.edit->setFocus();
         QTest::keyClicks(f.edit, "-");
         f.other->setFocus();
@@ -145,7 +145,7 @@ class WidgetsTest : public QObject {
     }
 
     void labelEscapement() {
-        TLabel3Dj label;
+        EffectLabel label;
         struct Case {
             int set, got;
         } cases[] = {{-30, 330}, {400, 40}, {360, 360}, {720, 360}, {-360, 0}, {90, 90}};
@@ -153,21 +153,21 @@ class WidgetsTest : public QObject {
             label.setEscapement(c.set);
             QCOMPARE(label.Escapement(), c.got);
         }
-        QCOMPARE(TLabel3Dj::rotatedOffset(90, 100, 20), QPoint(0, 100));
-        QCOMPARE(TLabel3Dj::rotatedSize(90, 100, 20), QSize(20, 100));
-        QCOMPARE(TLabel3Dj::rotatedOffset(180, 100, 20), QPoint(100, 20));
-        QCOMPARE(TLabel3Dj::rotatedOffset(270, 100, 20), QPoint(20, 0));
+        QCOMPARE(EffectLabel::rotatedOffset(90, 100, 20), QPoint(0, 100));
+        QCOMPARE(EffectLabel::rotatedSize(90, 100, 20), QSize(20, 100));
+        QCOMPARE(EffectLabel::rotatedOffset(180, 100, 20), QPoint(100, 20));
+        QCOMPARE(EffectLabel::rotatedOffset(270, 100, 20), QPoint(20, 0));
     }
 
     void labelEffectOffsets() {
         struct Case {
-            TLabel3Dj::TTextStyle style;
+            EffectLabel::TextEffect style;
             int shift;
             QPoint offset;
-        } cases[] = {{TLabel3Dj::TTextStyle::tsShadow, 3, {3, 3}},
-                     {TLabel3Dj::TTextStyle::tsRaised, 3, {1, 1}}};
+        } cases[] = {{EffectLabel::TextEffect::tsShadow, 3, {3, 3}},
+                     {EffectLabel::TextEffect::tsRaised, 3, {1, 1}}};
         for (const auto& c : cases) {
-            TLabel3Dj label(QStringLiteral("TOLVEN"));
+            EffectLabel label(QStringLiteral("TOLVEN"));
             paintable(label);
             label.setTextStyle(c.style);
             label.setShift(c.shift);
@@ -177,7 +177,7 @@ class WidgetsTest : public QObject {
             QCOMPARE(blue.bottomRight() - red.bottomRight(), c.offset);
         }
         // A disabled label draws its text grey but keeps the shadow.
-        TLabel3Dj disabled(QStringLiteral("TOLVEN"));
+        EffectLabel disabled(QStringLiteral("TOLVEN"));
         paintable(disabled);
         disabled.setEnabled(false);
         QImage image = disabled.grab().toImage();
@@ -188,7 +188,7 @@ class WidgetsTest : public QObject {
   private:
     // Red text, blue effects, on white, without antialiasing, so that the
     // pixels of each copy can be told apart.
-    static void paintable(TLabel3Dj& label) {
+    static void paintable(EffectLabel& label) {
         QFont font(QStringLiteral("IPAGothic"));
         font.setPixelSize(20);
         font.setStyleStrategy(QFont::NoAntialias);
