@@ -56,17 +56,19 @@ const Encoder& encoder() {
     return table;
 }
 
-void append_utf8(std::string& out, char32_t c) {
+// Writes c (below U+10000) as UTF-8 at out and returns the end.
+char* put_utf8(char* out, char16_t c) {
     if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
+        *out++ = static_cast<char>(c);
     } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | c >> 6));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        *out++ = static_cast<char>(0xC0 | c >> 6);
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     } else {
-        out.push_back(static_cast<char>(0xE0 | c >> 12));
-        out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        *out++ = static_cast<char>(0xE0 | c >> 12);
+        *out++ = static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     }
+    return out;
 }
 
 // The number of bytes the UTF-8 sequence at the start of s takes: as many as
@@ -122,45 +124,51 @@ int code_of(char32_t c) {
     return code == Encoder::kUnmapped ? -1 : code;
 }
 
+// Both conversions write into a string sized for the longest possible result
+// and cut it to what was written: no byte is appended one at a time.
+
 std::string to_utf8(std::string_view cp932) {
-    std::string out;
-    out.reserve(cp932.size() * 3 / 2 + 4);
-    const std::size_t n = cp932.size();
-    std::size_t i = 0;
-    while (i < n) {
-        auto b = static_cast<unsigned char>(cp932[i]);
+    // A byte gives at most three bytes of UTF-8 (half-width katakana), a pair
+    // at most three.
+    std::string out(cp932.size() * 3, '\0');
+    char* o = out.data();
+    const auto* p = reinterpret_cast<const unsigned char*>(cp932.data());
+    const auto* end = p + cp932.size();
+    while (p < end) {
+        unsigned char b = *p++;
         if (b < 0x80) {
-            out.push_back(static_cast<char>(b));
-            ++i;
+            *o++ = static_cast<char>(b);
             continue;
         }
         char16_t c = kSingleByte[b];
-        ++i;
         if (is_lead_byte(b)) {
-            c = i < n ? double_byte(b, static_cast<unsigned char>(cp932[i])) : kNone;
+            c = p < end ? double_byte(b, *p) : kNone;
             // A pair that is no character gives one replacement for the lead
             // byte; the next byte is read again on its own.
             if (c == kNone) {
                 c = 0xFFFD;
             } else {
-                ++i;
+                ++p;
             }
         }
-        append_utf8(out, c);
+        o = put_utf8(o, c);
     }
+    out.resize(static_cast<std::size_t>(o - out.data()));
     return out;
 }
 
 std::string from_utf8(std::string_view utf8) {
     const Encoder& table = encoder();
-    std::string out;
-    out.reserve(utf8.size());
+    // Every character and every broken sequence gives at most as many bytes as
+    // it takes in UTF-8.
+    std::string out(utf8.size(), '\0');
+    char* o = out.data();
     const std::size_t n = utf8.size();
     std::size_t i = 0;
     while (i < n) {
         auto b = static_cast<unsigned char>(utf8[i]);
         if (b < 0x80) {
-            out.push_back(static_cast<char>(b));
+            *o++ = static_cast<char>(b);
             ++i;
             continue;
         }
@@ -168,14 +176,15 @@ std::string from_utf8(std::string_view utf8) {
         std::uint16_t code = table[decode_utf8(utf8.substr(i, length))];
         i += length;
         if (code == Encoder::kUnmapped) {
-            out.push_back('?');
+            *o++ = '?';
         } else if (code < 0x100) {
-            out.push_back(static_cast<char>(code));
+            *o++ = static_cast<char>(code);
         } else {
-            out.push_back(static_cast<char>(code >> 8));
-            out.push_back(static_cast<char>(code & 0xFF));
+            *o++ = static_cast<char>(code >> 8);
+            *o++ = static_cast<char>(code & 0xFF);
         }
     }
+    out.resize(static_cast<std::size_t>(o - out.data()));
     return out;
 }
 
