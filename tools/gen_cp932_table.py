@@ -14,10 +14,12 @@ then the NEC special row 87, then the IBM extension FA..FC, and the
 NEC-selected IBM extension ED..EE last.
 
 The program never builds this at run time: run this script and commit its
-output (the output does not change between Python versions that keep the codec).
+output. With a file name it writes there instead (the tests compare that with
+the committed table).
 """
 import collections
 import pathlib
+import sys
 
 NONE = 0xFFFF  # no character (a lead byte alone, an unassigned or broken pair)
 LEADS = list(range(0x81, 0xA0)) + list(range(0xE0, 0xFD))
@@ -98,6 +100,8 @@ def main():
     out += ["    " + ", ".join(pairs[i:i + 5]) + "," for i in range(0, len(pairs), 5)]
     out.append("};")
     target = pathlib.Path(__file__).resolve().parent.parent / "src" / "store" / "cp932_table.inc"
+    if len(sys.argv) > 1:
+        target = pathlib.Path(sys.argv[1])
     target.write_text("\n".join(out) + "\n")
     mapped = sum(c != NONE for c in single) + sum(
         c != NONE for lead in LEADS for c in double[lead])

@@ -25,7 +25,7 @@ char16_t double_byte(unsigned char lead, unsigned char trail) {
 // Plane, built once from the decoding tables on first use.
 class Encoder {
   public:
-    static constexpr std::uint16_t kUnmapped = 0xFFFF;  // FF is a single byte: never a code
+    static constexpr std::uint16_t kUnmapped = 0xFFFF;  // no code: FF is not a lead byte
 
     Encoder() {
         codes_.fill(kUnmapped);
