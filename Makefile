@@ -85,6 +85,7 @@ bench: deps
 	./build/release/bench/bench_import --runs 5
 	./build/release/bench/bench_import --weeks 520 --runs 1 --no-incremental
 	./build/release/bench/bench_load
+	./build/release/bench/bench_text
 	./build/release/bench/bench_import_window
 	./build/release/bench/bench_sample_feed
 	@if [ -x ./build/release/bench/bench_windows ]; then ./build/release/bench/bench_windows; fi

@@ -231,7 +231,7 @@ std::string balance_group_label(const std::string& key) {
 std::vector<std::string> balance_table_lines(const BalanceReport& report) {
     const BalanceOptions& o = report.options;
     std::vector<std::string> lines;
-    lines.push_back(sj("収支分析 ") + balance_date_text(o.from) + sj(" 〜 ") +
+    lines.push_back(sj("収支分析 ") + balance_date_text(o.from) + sj(" ～ ") +
                     balance_date_text(o.to) + "  " +
                     sj(o.bets == BetSource::User ? "ユーザー予想" : "コンピュータ予想") +
                     (o.wide ? sj("（ワイドを含む）") : std::string()));

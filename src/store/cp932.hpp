@@ -1,9 +1,14 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 // Conversion between CP932 (Shift_JIS as Windows writes it) and UTF-8.
+//
+// The conversion is the project's own table of Windows code page 932 (the same
+// on every platform), so a file written here reads the same on Windows and the
+// other way round.
 //
 // Records, display texts and the files the system writes stay CP932 bytes from
 // end to end so that every fixed byte width holds; UTF-8 appears only at the
@@ -23,6 +28,17 @@ std::string from_utf8(std::string_view utf8);
 constexpr bool is_lead_byte(unsigned char b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
+
+// The table itself. The character of a single byte (code 0x00..0xFF) or of a
+// double-byte code (lead << 8 | trail), kNoCharacter when the code is none (a
+// lead byte alone, an unassigned pair, a bad trail byte).
+inline constexpr char16_t kNoCharacter = 0xFFFF;
+char16_t character_of(std::uint16_t code);
+
+// The code written for character c (below 0x100 one byte, else lead << 8 |
+// trail), -1 when code page 932 has no code for it. A character with two or
+// three codes gets the one Windows writes.
+int code_of(char32_t c);
 
 // The first at most max_bytes bytes of text, backing off by one byte when the
 // cut would split a double-byte character.
