@@ -131,7 +131,16 @@ void toggle_check_item(RaceDay& day, int n, int row, int column) {
 void save_user_file(RaceDay& day, int n) {
     if (day.user_lines.size() != kUserFileLines || day.user_file.empty()) return;
     write_user_bets(day.user_lines, n, day.bets[n]);
-    write_user_file(day.user_file, day.user_lines);
+    UserFileSave saved = save_user_lines(day.user_file, day.user_lines, day.user_file_bytes);
+    day.user_lines = std::move(saved.lines);
+    day.user_file_bytes = std::move(saved.bytes);
+    // Races another program saved meanwhile come in with their bets.
+    for (int race : saved.races_taken) {
+        RaceBets& bets = day.bets[race];
+        bets.user_quinella = {};
+        bets.user_bracket = {};
+        read_user_bets(day.user_lines, race, bets);
+    }
     day.user_changed = false;
 }
 
