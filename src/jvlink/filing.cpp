@@ -11,15 +11,17 @@ bool is_final(std::string_view category) {
     return category == "7" || category == "A" || category == "B";
 }
 
+// A UTF-8 byte order mark before a record hides its kind; JV-Data is CP932
+// and has none, so such a record is reported instead of passed over.
+bool behind_a_bom(std::string_view record) {
+    return record.substr(0, 3) == "\xEF\xBB\xBF";
+}
+
 }  // namespace
 
 std::string RecordFiler::problem(std::string_view record) const {
     RecordKind kind = record_kind(record);
-    if (kind == RecordKind::Other && record.substr(0, 3) == "\xEF\xBB\xBF") {
-        // A UTF-8 byte order mark hides the record's kind; JV-Data is CP932
-        // and has none, so the record is reported instead of passed over.
-        return sj("レコードの先頭にBOM(EF BB BF)があります");
-    }
+    if (behind_a_bom(record)) return sj("レコードの先頭にBOM(EF BB BF)があります");
     std::size_t size = record_size(kind);
     if (record.size() != size) {
         return sj("レコード長が不正です(") + std::to_string(record.size()) + "/" +
@@ -65,7 +67,8 @@ std::vector<std::string> RecordFiler::file_import(std::string_view record, int t
                                                   std::string_view feed_file) {
     std::vector<std::string> lines;
     RecordKind kind = record_kind(record);
-    if (kind == RecordKind::Other) return lines;  // kinds the system does not keep
+    // Kinds the system does not keep are passed over.
+    if (kind == RecordKind::Other && !behind_a_bom(record)) return lines;
     if (std::string reason = problem(record); !reason.empty()) {
         lines.push_back(rejection_line(reason, feed_file));
         return lines;
@@ -118,7 +121,7 @@ std::vector<std::string> RecordFiler::file_refresh(std::string_view record,
                                                    std::string_view feed_file) {
     std::vector<std::string> lines;
     RecordKind kind = record_kind(record);
-    if (kind == RecordKind::Other) return lines;
+    if (kind == RecordKind::Other && !behind_a_bom(record)) return lines;
     if (std::string reason = problem(record); !reason.empty()) {
         lines.push_back(rejection_line(reason, feed_file));
         return lines;
