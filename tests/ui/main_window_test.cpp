@@ -880,6 +880,25 @@ class MainWindowTest : public QObject {
         QVERIFY2(text.contains(QStringLiteral("Not a directory")), qPrintable(text));
     }
 
+    // A settings file that cannot be read: the message names it, not the
+    // base folder (which exists), and no window opens.
+    void startWithAnUnreadableSettingsFile() {
+        TempDir dir;
+        fs::path base = dir.path() / "base";
+        fs::create_directories(base / "tolven.ini");
+        tolven::ProgramOptions options;
+        options.base = base;
+        options.feed = dir.path() / "feed";
+        auto form = tolven::open_program(options, dir.path() / "tolven");
+        QVERIFY(form == nullptr);
+        QString text = MessageDialog::lastMessage();
+        QVERIFY2(text.startsWith(QStringLiteral("設定ファイル「") +
+                                 QString::fromStdString((base / "tolven.ini").string()) +
+                                 QStringLiteral("」を読み込めませんでした。")),
+                 qPrintable(text));
+        QVERIFY2(!text.contains(QStringLiteral("作成できませんでした")), qPrintable(text));
+    }
+
     void startOpensTheMainWindowOnTheBase() {
         TempDir dir;
         tolven::ProgramOptions options;
