@@ -347,5 +347,16 @@ TEST_F(Reader, TwoProgramsSavingOneUserFileMergeByRaceOrRefuse) {
     EXPECT_EQ(info.st_ino, inode);
 }
 
+TEST_F(Reader, ControlCharactersOfAStoredNameNeverReachTheTerminal) {
+    fs::path runners = file(".jvSEr");
+    std::string bytes = read_bytes(runners);
+    bytes.replace(40, 8, "\x1b]0;x\x07\x1b[");  // a title change and a sequence cut open
+    write_bytes(runners, bytes);
+    CliRun show = cli(dir.path(), base_option + " show " + day_utf8);
+    ASSERT_EQ(show.status, 0) << show.err;
+    EXPECT_EQ(show.out.find_first_of("\x1b\x07"), std::string::npos);
+    EXPECT_TRUE(contains(show.out, "?]0;x??[")) << show.out.substr(0, 400);
+}
+
 }  // namespace
 }  // namespace tolven
