@@ -144,8 +144,8 @@ UserFileSave save_user_lines(const std::filesystem::path& file,
             if (mine && other && !same_block(lines, theirs, n)) {
                 throw UserFileConflict("予想ファイル " + file.string() + " の" +
                                        std::to_string(n + 1) +
-                                       "Rが他のプログラムで変更されています。レース日を"
-                                       "読み込み直してから、もう一度操作してください。");
+                                       "Rは他のプログラムで変更されていたため、この変更は"
+                                       "保存していません。保存されている予想を表示します。");
             }
             if (!mine && other) {
                 auto from = static_cast<std::ptrdiff_t>(n * kUserBlockLines);

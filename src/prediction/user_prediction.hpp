@@ -44,9 +44,9 @@ void toggle_check_item(RaceDay& day, int n, int row, int column);
 
 // Writes race n's bet lines into the user lines and saves them to the user
 // file (save_user_lines): only when something changed since the file was
-// read, merged race by race with what another program saved meanwhile;
-// UserFileConflict (nothing written, the flag stays set) when both changed
-// one race. Clears the changed flag.
+// read, merged race by race with what another program saved meanwhile.
+// When both changed one race, nothing is written, the day takes the file as
+// it stands and UserFileConflict says so. Clears the changed flag.
 void save_user_file(RaceDay& day, int n);
 
 }  // namespace tolven

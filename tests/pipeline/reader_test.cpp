@@ -331,7 +331,9 @@ TEST_F(Reader, TwoProgramsSavingOneUserFileMergeByRaceOrRefuse) {
     std::string saved = read_bytes(user);
     EXPECT_THROW(toggle_check_item(window, 3, 5, 3), UserFileConflict);
     EXPECT_EQ(read_bytes(user), saved);
-    EXPECT_TRUE(window.user_changed);
+    // The window shows the file as it stands, and moving on is not refused.
+    EXPECT_FALSE(window.user_changed);
+    EXPECT_EQ(window.user_lines, user_lines_from(saved));
 
     // Viewing and the stake split write nothing.
     RaceDay viewer;
