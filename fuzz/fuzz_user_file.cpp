@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     static RaceDay day;  // overwritten by each load, as the main window's is
     LoadOutcome outcome = load_race_day(day, base, entry);
-    if (!outcome.built || outcome.user_file_created) fuzz::finding("the fixed day did not load");
+    if (!outcome.built) fuzz::finding("the fixed day did not load");
     for (int n = 0; n < day.race_count; ++n) user_grid(day, n);
     // The first byte picks the click: race, runner row and column.
     int pick = size > 0 ? data[0] : 0;

@@ -50,14 +50,31 @@ int parse_int(const std::string& text, const char* what) {
     return static_cast<int>(value);
 }
 
-void print_line(std::FILE* out, const std::string& cp932_text) {
+std::string terminal_text(std::string_view cp932_text, bool keep_line_feeds) {
     std::string text = cp932::to_utf8(cp932_text);
-    // Messages of several lines use CR LF; a terminal wants LF.
     std::string plain;
-    for (char c : text) {
-        if (c != '\r') plain += c;
+    plain.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\r') continue;  // messages of several lines use CR LF
+        if ((c == '\n' && keep_line_feeds) || c == '\t') {
+            plain += static_cast<char>(c);
+        } else if (c < 0x20 || c == 0x7F) {
+            plain += '?';
+        } else if (c == 0xC2 && i + 1 < text.size() &&
+                   static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            plain += '?';  // a C1 control (U+0080..U+009F)
+            ++i;
+        } else {
+            plain += static_cast<char>(c);
+        }
     }
-    std::fprintf(out, "%s\n", plain.c_str());
+    return plain;
+}
+
+void print_line(std::FILE* out, const std::string& cp932_text) {
+    std::fprintf(out, "%s\n", terminal_text(cp932_text, true).c_str());
 }
 
 }  // namespace tolven::cli

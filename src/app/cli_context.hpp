@@ -44,7 +44,13 @@ std::optional<std::string> take_option(std::vector<std::string>& args, const std
 bool take_flag(std::vector<std::string>& args, const std::string& name);
 int parse_int(const std::string& text, const char* what);
 
-// Prints CP932 text as UTF-8 with a line feed.
+// CP932 text as UTF-8 for a terminal: control characters (an escape
+// sequence in a stored horse name) never reach it; each is shown as "?",
+// CRs are dropped, tabs kept, and line feeds kept when asked.
+std::string terminal_text(std::string_view cp932_text, bool keep_line_feeds = false);
+
+// Prints CP932 text as UTF-8 with a line feed (through terminal_text,
+// keeping the line feeds of a message of several lines).
 void print_line(std::FILE* out, const std::string& cp932_text);
 
 int run_import(Context& context);

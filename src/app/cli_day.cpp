@@ -15,6 +15,7 @@
 #include "store/catalogue.hpp"
 #include "store/cp932.hpp"
 #include "store/lenient.hpp"
+#include "store/store_reader.hpp"
 
 namespace tolven::cli {
 namespace {
@@ -134,13 +135,13 @@ std::string day_json(const RaceDay& day, const LoadOutcome& outcome, const FundA
 }
 
 void print_day_text(const RaceDay& day, const LoadOutcome& outcome, const FundAllocation& money) {
-    std::printf("%s\n", utf8(outcome.banner).c_str());
+    std::printf("%s\n", terminal_text(outcome.banner).c_str());
     for (int n = 0; n < day.race_count; ++n) {
         RaceHeader header = race_header(day.race[n]);
         const ComputerPrediction& p = day.prediction[n];
         const RaceFigures& f = day.figures[n];
-        std::printf("\n%s\n%s\n%s\n%s\n", utf8(header.title).c_str(), utf8(header.course).c_str(),
-                    utf8(header.condition).c_str(), utf8(header.grade).c_str());
+        std::printf("\n%s\n%s\n%s\n%s\n", terminal_text(header.title).c_str(), terminal_text(header.course).c_str(),
+                    terminal_text(header.condition).c_str(), terminal_text(header.grade).c_str());
         if (p.ratio_defined) {
             std::printf("X %.1f  R %.6f  V %d  %s  pattern %s  axis %d  ratio numbers %d %d %d\n",
                         p.size, p.ratio, static_cast<int>(p.value), p.direction.c_str(),
@@ -153,10 +154,10 @@ void print_day_text(const RaceDay& day, const LoadOutcome& outcome, const FundAl
             "時計  上り  推移    総合    順位\n");
         for (int r = 0; r < day.runners(n); ++r) {
             const RunnerFigures& rf = f.runner[r];
-            std::string name = utf8(day.horse_name(n, r));
+            std::string name = terminal_text(day.horse_name(n, r));
             std::string mark = marks[static_cast<std::size_t>(r)].empty()
                                    ? "  "
-                                   : utf8(marks[static_cast<std::size_t>(r)]);
+                                   : terminal_text(marks[static_cast<std::size_t>(r)]);
             std::printf("%2d %2d %s %s", day.bracket(n, r), r + 1, mark.c_str(), name.c_str());
             for (int j = 1; j <= kPastRuns; ++j) std::printf(" %6.2f", rf.past_time_index[j]);
             std::printf("  %6.2f %6.2f %6.2f %8.3f  %2d\n", rf.time_ability, rf.f3_ability,
@@ -174,14 +175,14 @@ void print_day_text(const RaceDay& day, const LoadOutcome& outcome, const FundAl
         int race = n + 1;
         if (race <= money.races() && money.graded(race)) {
             std::printf("勝負度 %s  投資 %d  %d点",
-                        utf8(confidence_grade_text(money.race(race).grade)).c_str(),
+                        terminal_text(confidence_grade_text(money.race(race).grade)).c_str(),
                         money.investment(race), money.bet_count(race));
             for (int stake : money.stakes(race)) std::printf(" %d", stake);
             std::printf("  計 %d\n", money.race_total(race));
         }
     }
-    std::printf("\n総点数：%s  総金額：%s\n", utf8(money.total_bets_text()).c_str(),
-                utf8(money.total_stake_text()).c_str());
+    std::printf("\n総点数：%s  総金額：%s\n", terminal_text(money.total_bets_text()).c_str(),
+                terminal_text(money.total_stake_text()).c_str());
     if (!outcome.complete) print_line(stdout, incomplete_day_message());
 }
 
@@ -248,6 +249,7 @@ int run_days(Context& context) {
         today = *parsed;
     }
     if (!context.args.empty()) throw UsageError("days: unexpected argument " + context.args[0]);
+    settle_store(context.base);
     for (const auto& day : list_race_days(context.base / "Data", date, course, today)) {
         print_line(stdout, day);
     }

@@ -15,6 +15,7 @@
 #include "store/base_folder.hpp"
 #include "store/data_store.hpp"
 #include "store/settings_keys.hpp"
+#include "store/store_reader.hpp"
 #include "store/version.hpp"
 #include "widgets/IniSettings.hpp"
 #include "widgets/MessageDialog.hpp"
@@ -135,17 +136,15 @@ std::unique_ptr<MainWindow> open_program(const ProgramOptions& options, const fs
     const QString failed = QStringLiteral("フォルダ「%1」を作成できませんでした。")
                                .arg(QString::fromStdString(base.string()));
     std::unique_ptr<MainWindow> form;
-    bool made = guarded(nullptr, failed, [&] {
-        // The main window makes Data, SEI and SEIR too; making them here
-        // first reports a base that cannot be made before any window exists.
-        fs::create_directories(base);
-        DataStore(base).create_folders();
-
-        // The JV-Link: the feed folder (FeedLink), or the real component
-        // through the bridge when the settings or --jvlink choose it.
+    LinkSettings source;
+    auto read_settings = [&] {
         IniSettings::setApplicationDir(base);
         IniSettings ini;
-        LinkSettings source = read_link_settings(IniFile(ini.path()));
+        source = read_link_settings(IniFile(ini.path()));
+    };
+    auto open_window = [&] {
+        // The JV-Link: the feed folder (FeedLink), or the real component
+        // through the bridge when the settings or --jvlink choose it.
         if (options.jvlink) {
             source.source = *options.jvlink;
             source.problem.clear();
@@ -185,7 +184,24 @@ std::unique_ptr<MainWindow> open_program(const ProgramOptions& options, const fs
             window->ini().writeText(settings::feed_folder, chosen);
             return fs::path(chosen.toStdString());
         });
+    };
+    // The main window makes Data, SEI and SEIR too; making them here first
+    // reports a base that cannot be made before any window exists.
+    bool made = guarded(nullptr, failed, [&] {
+        fs::create_directories(base);
+        DataStore(base).create_folders();
     });
+    if (made) {
+        // An import killed in its commit is finished before the first day is
+        // shown; when it cannot be (another import runs, a read-only base),
+        // the program starts all the same and each day load says why.
+        guarded(nullptr, QStringLiteral("前回のデータ取込みを完了できませんでした。"),
+                [&] { settle_store(base); });
+        const QString unreadable = QStringLiteral("設定ファイル「%1」を読み込めませんでした。")
+                                       .arg(QString::fromStdString((base / "tolven.ini").string()));
+        made = guarded(nullptr, unreadable, read_settings) &&
+               guarded(nullptr, QStringLiteral("TOLVENを開始できませんでした。"), open_window);
+    }
     if (!made) {
         // Also for a start from a terminal or a script.
         std::fprintf(stderr, "tolven: %s\n", MessageDialog::lastMessage().toUtf8().constData());

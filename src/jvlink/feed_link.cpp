@@ -250,6 +250,9 @@ bool FeedLink::load_next_file() {
     records_.clear();
     record_index_ = 0;
     if (!content) return false;
+    // A feed file saved by a UTF-8 editor may start with a byte order mark,
+    // which is no part of the CP932 records.
+    if (content->rfind("\xEF\xBB\xBF", 0) == 0) content->erase(0, 3);
     for (auto& line : split_lines(*content)) {
         if (line.empty()) continue;
         line += "\r\n";

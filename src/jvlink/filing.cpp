@@ -11,10 +11,17 @@ bool is_final(std::string_view category) {
     return category == "7" || category == "A" || category == "B";
 }
 
+// A UTF-8 byte order mark before a record hides its kind; JV-Data is CP932
+// and has none, so such a record is reported instead of passed over.
+bool behind_a_bom(std::string_view record) {
+    return record.substr(0, 3) == "\xEF\xBB\xBF";
+}
+
 }  // namespace
 
 std::string RecordFiler::problem(std::string_view record) const {
     RecordKind kind = record_kind(record);
+    if (behind_a_bom(record)) return sj("レコードの先頭にBOM(EF BB BF)があります");
     std::size_t size = record_size(kind);
     if (record.size() != size) {
         return sj("レコード長が不正です(") + std::to_string(record.size()) + "/" +
@@ -27,13 +34,24 @@ std::string RecordFiler::problem(std::string_view record) const {
         return sj("レコードの途中に改行文字(") + (record[inner] == '\r' ? "CR" : "LF") +
                sj(")があります(オフセット") + std::to_string(inner) + ")";
     }
-    if (auto key_problem = path_key_problem(record, false)) return *key_problem;
+    // A runner's pedigree number names its horse file: a record whose number
+    // cannot is refused whole, so that none of it is stored (not even in the
+    // day's runner file) when it is reported as not filed.
+    if (auto key_problem = path_key_problem(record, kind == RecordKind::Runner)) {
+        return *key_problem;
+    }
     return {};
 }
 
 std::string RecordFiler::rejection_line(const std::string& reason, std::string_view feed_file) {
     ++rejected_;
-    return sj("取込み不可:") + reason + "/" + std::string(feed_file);
+    // The reason quotes record bytes: a NUL or another control byte in them
+    // would cut the line or reach a terminal, so each shows as "?".
+    std::string shown = reason;
+    for (char& c : shown) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    }
+    return sj("取込み不可:") + shown + "/" + std::string(feed_file);
 }
 
 std::string RecordFiler::store(StoreFile where, std::string_view record, const std::string& label,
@@ -49,7 +67,8 @@ std::vector<std::string> RecordFiler::file_import(std::string_view record, int t
                                                   std::string_view feed_file) {
     std::vector<std::string> lines;
     RecordKind kind = record_kind(record);
-    if (kind == RecordKind::Other) return lines;  // kinds the system does not keep
+    // Kinds the system does not keep are passed over.
+    if (kind == RecordKind::Other && !behind_a_bom(record)) return lines;
     if (std::string reason = problem(record); !reason.empty()) {
         lines.push_back(rejection_line(reason, feed_file));
         return lines;
@@ -102,7 +121,7 @@ std::vector<std::string> RecordFiler::file_refresh(std::string_view record,
                                                    std::string_view feed_file) {
     std::vector<std::string> lines;
     RecordKind kind = record_kind(record);
-    if (kind == RecordKind::Other) return lines;
+    if (kind == RecordKind::Other && !behind_a_bom(record)) return lines;
     if (std::string reason = problem(record); !reason.empty()) {
         lines.push_back(rejection_line(reason, feed_file));
         return lines;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -130,6 +131,10 @@ class RaceDay {
     // The day's user file and its 300 lines (CP932).
     std::filesystem::path user_file;
     std::vector<std::string> user_lines;
+    // The user file's bytes when the day was loaded or last saved (nullopt:
+    // there was no file): a save writes only what changed since, and takes
+    // in what another program changed meanwhile.
+    std::optional<std::string> user_file_bytes;
     // Set when the user prediction changed and is not saved yet.
     bool user_changed = false;
 

@@ -1,5 +1,7 @@
 #include "model/user_file.hpp"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 #include "model/race_day.hpp"
@@ -7,6 +9,7 @@
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
 #include "store/lenient.hpp"
+#include "store/store_reader.hpp"
 
 namespace tolven {
 
@@ -93,8 +96,8 @@ std::vector<std::string> text_lines(std::string_view content) {
 
 }  // namespace
 
-std::vector<std::string> read_user_file(const std::filesystem::path& file) {
-    std::vector<std::string> lines = text_lines(read_file(file));
+std::vector<std::string> user_lines_from(std::string_view content) {
+    std::vector<std::string> lines = text_lines(content);
     if (lines.size() < static_cast<std::size_t>(kUserFileLines)) {
         std::vector<std::string> skeleton = user_file_skeleton();
         lines.insert(lines.end(), skeleton.begin() + static_cast<std::ptrdiff_t>(lines.size()),
@@ -104,8 +107,57 @@ std::vector<std::string> read_user_file(const std::filesystem::path& file) {
     return lines;
 }
 
+std::vector<std::string> read_user_file(const std::filesystem::path& file) {
+    auto content = read_store_bytes(file);
+    if (!content) throw_file_error("cannot open", file, ENOENT);
+    return user_lines_from(*content);
+}
+
 void write_user_file(const std::filesystem::path& file, const std::vector<std::string>& lines) {
     replace_file(file, join_lines(lines));
+}
+
+namespace {
+
+bool same_block(const std::vector<std::string>& a, const std::vector<std::string>& b, int n) {
+    auto from = static_cast<std::ptrdiff_t>(n * kUserBlockLines);
+    return std::equal(a.begin() + from, a.begin() + from + kUserBlockLines, b.begin() + from);
+}
+
+}  // namespace
+
+UserFileSave save_user_lines(const std::filesystem::path& file,
+                             const std::vector<std::string>& lines,
+                             const std::optional<std::string>& read_bytes) {
+    std::vector<std::string> read_lines =
+        read_bytes ? user_lines_from(*read_bytes) : user_file_skeleton();
+    if (lines == read_lines) return UserFileSave{lines, read_bytes, {}, false};
+
+    FolderLock lock(file.parent_path());
+    std::optional<std::string> disk = read_store_bytes(file);
+    UserFileSave save{lines, {}, {}, true};
+    if (disk != read_bytes) {
+        std::vector<std::string> theirs = disk ? user_lines_from(*disk) : user_file_skeleton();
+        for (int n = 0; n < kMaxRaces; ++n) {
+            bool mine = !same_block(lines, read_lines, n);
+            bool other = !same_block(theirs, read_lines, n);
+            if (mine && other && !same_block(lines, theirs, n)) {
+                throw UserFileConflict("予想ファイル " + file.string() + " の" +
+                                       std::to_string(n + 1) +
+                                       "Rは他のプログラムで変更されていたため、この変更は"
+                                       "保存していません。保存されている予想を表示します。");
+            }
+            if (!mine && other) {
+                auto from = static_cast<std::ptrdiff_t>(n * kUserBlockLines);
+                std::copy(theirs.begin() + from, theirs.begin() + from + kUserBlockLines,
+                          save.lines.begin() + from);
+                save.races_taken.push_back(n);
+            }
+        }
+    }
+    save.bytes = join_lines(save.lines);
+    replace_file(file, *save.bytes);
+    return save;
 }
 
 }  // namespace tolven

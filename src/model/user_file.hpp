@@ -3,11 +3,13 @@
 #include <array>
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "model/race_day.hpp"
+#include "store/atomic_file.hpp"
 
 namespace tolven {
 
@@ -86,7 +88,36 @@ std::vector<std::string> user_file_skeleton();
 // skeleton; longer is cut to 300.
 std::vector<std::string> read_user_file(const std::filesystem::path& file);
 
+// The 300 lines of a user file's content, as read_user_file makes them.
+std::vector<std::string> user_lines_from(std::string_view content);
+
 // Writes the lines with CR LF, replacing the file whole.
 void write_user_file(const std::filesystem::path& file, const std::vector<std::string>& lines);
+
+// The user file was changed by another program (a second window, a
+// `tolven-cli tick`) in a race this one changed too since it read the file.
+// The message (UTF-8, Japanese) names the file and the race.
+class UserFileConflict : public FileError {
+  public:
+    using FileError::FileError;
+};
+
+struct UserFileSave {
+    std::vector<std::string> lines;    // what the file holds now
+    std::optional<std::string> bytes;  // its content (nullopt: still no file)
+    std::vector<int> races_taken;      // races (0..11) taken from the other program's save
+    bool written = false;
+};
+
+// Saves a day's user lines, given the file's content when they were read
+// (nullopt: there was no file). Nothing is written when the lines are those
+// read. When the file changed meanwhile, the two are merged race by race:
+// the races changed here from these lines, the others from the file; a race
+// changed in both, differently, is UserFileConflict and nothing is written.
+// The check and the write hold a lock on the file's folder, so two saves of
+// one file never cross.
+UserFileSave save_user_lines(const std::filesystem::path& file,
+                             const std::vector<std::string>& lines,
+                             const std::optional<std::string>& read_bytes);
 
 }  // namespace tolven

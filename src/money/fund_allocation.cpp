@@ -156,7 +156,7 @@ void FundAllocation::recompute(RaceDay& day) {
     split(day);
 }
 
-void FundAllocation::split(RaceDay& day) {
+void FundAllocation::split(RaceDay& /*day*/) {
     total_bets_ = 0;
     total_stake_ = 0;
     for (std::size_t n = 0; n < races_.size(); ++n) {
@@ -180,7 +180,6 @@ void FundAllocation::split(RaceDay& day) {
         std::snprintf(bets, sizeof bets, "%5d", total_bets_);
         total_bets_text_ = bets + sj("点");
         total_stake_text_ = amount(total_stake_);
-        if (field.armed) day.user_changed = true;
     }
     grid_ = allocation_grid(races_);
 }

@@ -66,7 +66,8 @@ class FundAllocation {
     // with "10000", and runs the stake split.
     void recompute(RaceDay& day);
     // The stake split of the investment fields as they stand (the OK of the
-    // investment dialog).
+    // investment dialog). The investments live only in this table: the
+    // split changes nothing the day's user file holds.
     void split(RaceDay& day);
 
     std::array<InvestmentField, kMaxRaces>& fields() { return fields_; }

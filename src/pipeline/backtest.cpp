@@ -8,6 +8,7 @@
 #include "store/cp932.hpp"
 #include "store/date_time.hpp"
 #include "store/lenient.hpp"
+#include "store/store_reader.hpp"
 
 namespace fs = std::filesystem;
 
@@ -57,6 +58,9 @@ BalanceReport run_balance(const fs::path& base, const BalanceOptions& options,
                           const BalanceProgress& progress) {
     BalanceReport report;
     report.options = options;
+    // An import left unfinished is finished first, or the balance refuses
+    // to count a store that holds half of it.
+    settle_store(base);
 
     std::vector<std::string> names;
     for (auto& name : list_race_days(base / "Data", DateFilter::Any, 0, DateTime::now())) {
@@ -78,7 +82,7 @@ BalanceReport run_balance(const fs::path& base, const BalanceOptions& options,
         ++done;
         LoadOutcome outcome;
         try {
-            outcome = load_race_day(day, base, name, {}, UserFileMode::ReadOnly);
+            outcome = load_race_day(day, base, name);
         } catch (const std::exception& e) {
             report.skipped.push_back({name, cp932::from_utf8(e.what())});
             continue;

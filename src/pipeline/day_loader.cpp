@@ -10,6 +10,7 @@
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
 #include "store/lenient.hpp"
+#include "store/store_reader.hpp"
 
 namespace fs = std::filesystem;
 
@@ -119,9 +120,17 @@ bool build_race_day(RaceDay& day, const fs::path& base, const std::string& entry
     auto step = [&] {
         if (progress.step) progress.step(++position);
     };
-    auto close = [&] {
-        if (progress.close) progress.close();
-    };
+    // The progress window closes however the build ends, a damaged file
+    // included.
+    struct Closer {
+        const LoadProgress& progress;
+        bool closed = false;
+        void operator()() {
+            if (!closed && progress.close) progress.close();
+            closed = true;
+        }
+        ~Closer() { (*this)(); }
+    } close{progress};
 
     DataStore store(base);
     fs::path race_file = store.day_file(entry, ".jvRA");
@@ -136,10 +145,19 @@ bool build_race_day(RaceDay& day, const fs::path& base, const std::string& entry
         }
     }
     day.reset_predictions();
-    auto runners = DataStore::read_records(store.day_file(entry, ".jvSEr"), RecordKind::Runner);
+    fs::path runner_file = store.day_file(entry, ".jvSEr");
+    auto runners = DataStore::read_records(runner_file, RecordKind::Runner);
     if (!races || !runners) {
         close();
         return refuse(incomplete_day_message());
+    }
+    // The store always writes the runner file whole: fewer slots mean a file
+    // cut off, and runners read from it would be missing or shifted.
+    if (runners->size() != static_cast<std::size_t>(kRunnerSlots)) {
+        close();
+        throw DamagedStoreFile(runner_file, "出走馬の枠が" + std::to_string(runners->size()) +
+                                                "行しかありません（" +
+                                                std::to_string(kRunnerSlots) + "行のはずです）");
     }
 
     day.blank();
@@ -175,22 +193,21 @@ std::string loaded_day_key(const RaceDay& day) {
     return key;
 }
 
-bool attach_user_file(RaceDay& day, const fs::path& base, const std::string& day_key,
-                      UserFileMode user_file_mode) {
+void attach_user_file(RaceDay& day, const fs::path& base, const std::string& day_key) {
     day.user_file.clear();
     day.user_lines.clear();
-    if (day_key.empty()) return false;
+    day.user_file_bytes.reset();
+    if (day_key.empty()) return;
     day.user_file = DataStore(base).day_file(day_key, ".User");
-    std::error_code error;
-    if (fs::exists(day.user_file, error)) {
-        day.user_lines = read_user_file(day.user_file);
-        for (int n = 0; n < kMaxRaces; ++n) read_user_bets(day.user_lines, n, day.bets[n]);
-        return false;
+    day.user_file_bytes = read_store_bytes(day.user_file);
+    if (!day.user_file_bytes) {
+        // The skeleton stays in memory; the file is written by the first
+        // change the user makes.
+        day.user_lines = user_file_skeleton();
+        return;
     }
-    day.user_lines = user_file_skeleton();
-    if (user_file_mode != UserFileMode::CreateWhenMissing) return false;
-    write_user_file(day.user_file, day.user_lines);
-    return true;
+    day.user_lines = user_lines_from(*day.user_file_bytes);
+    for (int n = 0; n < kMaxRaces; ++n) read_user_bets(day.user_lines, n, day.bets[n]);
 }
 
 bool day_is_complete(const RaceDay& day) {
@@ -203,21 +220,26 @@ bool day_is_complete(const RaceDay& day) {
 }
 
 LoadOutcome load_race_day(RaceDay& day, const fs::path& base, const std::string& entry,
-                          const LoadProgress& progress, UserFileMode user_file_mode) {
+                          const LoadProgress& progress) {
     LoadOutcome outcome;
-    day.entry = entry;
-    day.from_2005 = lenient_int(std::string_view(entry).substr(0, 4)) >= 2005;
-    day.user_changed = false;
-    if (!build_race_day(day, base, entry, progress, &outcome.message)) return outcome;
-    outcome.built = true;
+    // A writer that changes the store while the day is read makes it read
+    // again: the day shows all of a commit or none of it.
+    read_settled(base, [&] {
+        outcome = LoadOutcome{};
+        day.entry = entry;
+        day.from_2005 = lenient_int(std::string_view(entry).substr(0, 4)) >= 2005;
+        day.user_changed = false;
+        if (!build_race_day(day, base, entry, progress, &outcome.message)) return;
+        outcome.built = true;
 
-    outcome.day_key = loaded_day_key(day);
-    const std::string& first = day.race[0];
-    if (!is_absent(first)) {
-        outcome.banner = day_banner(first);
-    }
-    outcome.user_file_created = attach_user_file(day, base, outcome.day_key, user_file_mode);
-    outcome.complete = day_is_complete(day);
+        outcome.day_key = loaded_day_key(day);
+        const std::string& first = day.race[0];
+        if (!is_absent(first)) {
+            outcome.banner = day_banner(first);
+        }
+        attach_user_file(day, base, outcome.day_key);
+        outcome.complete = day_is_complete(day);
+    });
     return outcome;
 }
 

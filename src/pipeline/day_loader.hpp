@@ -41,19 +41,17 @@ struct LoadOutcome {
     bool complete = false;  // every runner has a bracket number
     std::string banner;     // the black banner text (CP932)
     std::string day_key;    // CP932; empty when no race has a date
-    bool user_file_created = false;
 };
 
-// What a load does with a day whose user file does not exist yet: the list
-// click creates its skeleton; a read-only pass over the store (the balance)
-// leaves the store as it is and loads no user bets.
-enum class UserFileMode { CreateWhenMissing, ReadOnly };
-
-// The list click: builds the day, forms the banner, creates or reads the day's
-// user file and checks that the day is complete.
+// The list click: builds the day, forms the banner, reads the day's user file
+// and checks that the day is complete. Writes nothing: a day without a user
+// file gets the skeleton in memory, and the file is written by the first
+// change (save_user_file). A commit an import left unfinished is finished
+// first, and a day read while a writer changed the store is read again
+// (read_settled); UnfinishedImport when neither can be done. A damaged day
+// file is DamagedStoreFile, naming the file and what is wrong with it.
 LoadOutcome load_race_day(RaceDay& day, const std::filesystem::path& base, const std::string& entry,
-                          const LoadProgress& progress = {},
-                          UserFileMode user_file_mode = UserFileMode::CreateWhenMissing);
+                          const LoadProgress& progress = {});
 
 // The message of an incomplete or missing day.
 std::string incomplete_day_message();
@@ -102,11 +100,10 @@ void read_past_races(RaceDay& day, int n, const DataStore& store, StoreFileCache
 // race has one.
 std::string loaded_day_key(const RaceDay& day);
 
-// Reads the day's user file with its user bets, or, when it does not exist,
-// gives the day the skeleton and (CreateWhenMissing) writes it. Without a day
-// key the day has no user file. True when the file was created.
-bool attach_user_file(RaceDay& day, const std::filesystem::path& base, const std::string& day_key,
-                      UserFileMode user_file_mode);
+// Reads the day's user file with its user bets and remembers its bytes; a
+// day without a user file gets the skeleton in memory. Without a day key the
+// day has no user file.
+void attach_user_file(RaceDay& day, const std::filesystem::path& base, const std::string& day_key);
 
 // True when every runner of the day has a bracket number.
 bool day_is_complete(const RaceDay& day);

@@ -7,6 +7,7 @@
 #include "model/user_file.hpp"
 #include "prediction/bet_builder.hpp"
 #include "store/code_tables.hpp"
+#include "store/store_reader.hpp"
 
 namespace tolven {
 namespace {
@@ -131,7 +132,30 @@ void toggle_check_item(RaceDay& day, int n, int row, int column) {
 void save_user_file(RaceDay& day, int n) {
     if (day.user_lines.size() != kUserFileLines || day.user_file.empty()) return;
     write_user_bets(day.user_lines, n, day.bets[n]);
-    write_user_file(day.user_file, day.user_lines);
+    auto take_bets = [&](int race) {
+        RaceBets& bets = day.bets[race];
+        bets.user_quinella = {};
+        bets.user_bracket = {};
+        read_user_bets(day.user_lines, race, bets);
+    };
+    UserFileSave saved;
+    try {
+        saved = save_user_lines(day.user_file, day.user_lines, day.user_file_bytes);
+    } catch (const UserFileConflict&) {
+        // The other program's save stands: the day takes the file as it is
+        // now and the change that met it is dropped (the message says so),
+        // so that the next save or day switch is not refused again.
+        day.user_file_bytes = read_store_bytes(day.user_file);
+        day.user_lines =
+            day.user_file_bytes ? user_lines_from(*day.user_file_bytes) : user_file_skeleton();
+        for (int race = 0; race < kMaxRaces; ++race) take_bets(race);
+        day.user_changed = false;
+        throw;
+    }
+    day.user_lines = std::move(saved.lines);
+    day.user_file_bytes = std::move(saved.bytes);
+    // Races another program saved meanwhile come in with their bets.
+    for (int race : saved.races_taken) take_bets(race);
     day.user_changed = false;
 }
 

@@ -42,8 +42,11 @@ void compute_user_prediction(RaceDay& day, int n);
 // (the changed flag is set; the save clears it).
 void toggle_check_item(RaceDay& day, int n, int row, int column);
 
-// Writes race n's bet lines into the user lines and all 300 lines to the
-// user file; clears the changed flag.
+// Writes race n's bet lines into the user lines and saves them to the user
+// file (save_user_lines): only when something changed since the file was
+// read, merged race by race with what another program saved meanwhile.
+// When both changed one race, nothing is written, the day takes the file as
+// it stands and UserFileConflict says so. Clears the changed flag.
 void save_user_file(RaceDay& day, int n);
 
 }  // namespace tolven

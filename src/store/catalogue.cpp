@@ -79,8 +79,10 @@ std::vector<std::string> list_race_days(const fs::path& data_folder, DateFilter 
     for (fs::directory_iterator it(data_folder, error), end; !error && it != end;
          it.increment(error)) {
         std::string name = cp932::from_utf8(it->path().filename().string());
+        // Any entry with the name is listed, a file or not: loading a day
+        // whose race file is damaged says so, where leaving it out would
+        // make the day vanish without a word.
         if (!mask_matches(mask, name)) continue;
-        if (!it->is_regular_file(error)) continue;
         days.push_back(name.substr(0, name.size() - 5));  // without ".jvRA"
     }
     std::sort(days.begin(), days.end(), std::greater<>());

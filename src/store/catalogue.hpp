@@ -26,7 +26,8 @@ bool mask_matches(std::string_view mask, std::string_view name);
 
 // The race days of the data folder matching the filters: the names of the
 // ".jvRA" files without extension (CP932 day keys), newest first, in
-// descending order of their CP932 bytes. A missing folder gives no days.
+// descending order of their CP932 bytes. A missing folder gives no days. An
+// entry that is not a regular file is listed too (its load reports it).
 std::vector<std::string> list_race_days(const std::filesystem::path& data_folder, DateFilter date,
                                         int course_index, const DateTime& today);
 

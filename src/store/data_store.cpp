@@ -7,6 +7,7 @@
 #include "store/code_tables.hpp"
 #include "store/cp932.hpp"
 #include "store/lenient.hpp"
+#include "store/store_reader.hpp"
 
 namespace fs = std::filesystem;
 
@@ -286,19 +287,9 @@ StoreOutcome DataStore::store(StoreFile where, std::string_view record) const {
 
 std::optional<std::vector<std::string>> DataStore::read_records(const fs::path& file,
                                                                 RecordKind kind) {
-    auto content = read_file_if_exists(file);
+    auto content = read_store_bytes(file);
     if (!content) return std::nullopt;
-    std::size_t size = record_size(kind);
-    std::vector<std::string> records;
-    for (auto& line : split_lines(*content)) {
-        if (line.size() != size - 2) {
-            records.push_back(blank_record(kind));
-        } else {
-            line += "\r\n";
-            records.push_back(std::move(line));
-        }
-    }
-    return records;
+    return parse_store_records(*content, kind, file);
 }
 
 }  // namespace tolven

@@ -144,10 +144,11 @@ class DataStore {
     // tools and is the reference the writer's bytes are checked against.
     StoreOutcome store(StoreFile where, std::string_view record) const;
 
-    // A store file read back as fixed-size records (each with its CR LF). A
-    // line whose length is not the kind's record length reads as an absent
-    // (blank) record, so it cannot shift the records after it. nullopt when
-    // the file does not exist.
+    // A store file read back as fixed-size records (each with its CR LF).
+    // nullopt when the file does not exist. A file that is not a regular
+    // file, too large, empty, or holds a line that is not one record ended by
+    // CR LF is DamagedStoreFile (store_reader.hpp), never read as fewer or
+    // shifted records.
     static std::optional<std::vector<std::string>> read_records(const std::filesystem::path& file,
                                                                 RecordKind kind);
 

@@ -87,7 +87,8 @@ class CliInput : public ::testing::Test {
 TEST_F(CliInput, TheUntouchedDayShows) {
     CliRun run = cli(dir.path(), base_option + " show 2026年12月07日阪神");
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_TRUE(fs::exists(base / "Data" / "2026年12月07日阪神.User"));
+    // Viewing a day writes nothing.
+    EXPECT_FALSE(fs::exists(base / "Data" / "2026年12月07日阪神.User"));
 }
 
 TEST_F(CliInput, ATamperedRaceFileIsRefusedByEveryCommandThatLoadsTheDay) {

@@ -153,6 +153,16 @@ TEST_F(FeedLinkTest, RealtimeFilesOfOneDay) {
     EXPECT_EQ(link.JVClose(), 0);
 }
 
+TEST_F(FeedLinkTest, AByteOrderMarkBeforeTheFirstRecordIsNoPartOfIt) {
+    std::string payout = payout_record(20261207, "06", 2);
+    write_bytes(feed / "0B12" / "20261207_bom.txt", "\xEF\xBB\xBF" + payout);
+    ASSERT_EQ(link.JVRTOpen("0B12", "20261207"), 0);
+    std::string buffer, name;
+    int size = 60000;
+    EXPECT_EQ(link.JVRead(buffer, size, name), static_cast<int>(payout.size()));
+    EXPECT_EQ(buffer, payout);
+}
+
 TEST_F(FeedLinkTest, SettingsChooseTheFeedFolder) {
     EXPECT_EQ(link.JVSetUIProperties(), 0);  // no chooser: unchanged
     link.set_folder_chooser([&](const fs::path& current) {

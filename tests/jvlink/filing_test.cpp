@@ -103,9 +103,15 @@ TEST(RecordFiler, ImportFilingTable) {
          "取込み不可:レコードが改行(CR LF)で終わっていません/feed.txt\n", ""},
         {"runner with a path in its pedigree number",
          with_pedigree(runner_record(20261205, "06", 1, 1, "7"), "../../../x"),
-         "作成済み:01R/01番/2026年12月05日中山.jvSEr\n"
-         "取込み不可:血統登録番号が数字ではありません:\"../../../x\"/feed.txt\n",
-         "Data/2026年12月05日中山.jvSEr: SE720261201\n"},
+         "取込み不可:血統登録番号が数字ではありません:\"../../../x\"/feed.txt\n", ""},
+        {"race card runner with a path in its pedigree number",
+         with_pedigree(runner_record(20261220, "06", 1, 1, "1"), "../../etc/"),
+         "取込み不可:血統登録番号が数字ではありません:\"../../etc/\"/feed.txt\n", ""},
+        {"race behind a byte order mark", "\xEF\xBB\xBF" + race_record(20261220, "06", 1, "1"),
+         "取込み不可:レコードの先頭にBOM(EF BB BF)があります/feed.txt\n", ""},
+        {"NUL bytes in a key field",
+         race_record(20261220, "06", 1, "1").replace(11, 4, std::string("2\0\0" "6", 4)),
+         "取込み不可:開催年が数字ではありません:\"2??6\"/feed.txt\n", ""},
     };
     for (const auto& c : cases) {
         TempDir dir;

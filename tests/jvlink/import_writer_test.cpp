@@ -14,11 +14,15 @@
 #include "jvlink/feed_link.hpp"
 #include "jvlink/import.hpp"
 #include "jvlink/result_text.hpp"
+#include "pipeline/backtest.hpp"
+#include "pipeline/day_loader.hpp"
 #include "sample/sample_feed.hpp"
 #include "store/atomic_file.hpp"
+#include "store/catalogue.hpp"
 #include "store/code_tables.hpp"
 #include "store/cp932.hpp"
 #include "store/record_builder.hpp"
+#include "store/store_reader.hpp"
 #include "support/faulty_file_layer.hpp"
 #include "support/store_check.hpp"
 #include "support/temp_dir.hpp"
@@ -499,6 +503,101 @@ TEST_F(ImportWriterTest, AKilledFreshImportKeepsEveryFeedFileItFinished) {
         EXPECT_EQ(read_store(base), feed->store_of_first(k));
         expect_complete_after_a_rerun();
     }
+}
+
+// A reader after a kill at many points of an import: it finishes the commit
+// the killed writer left exactly as the next writer would, so every day it
+// shows holds all of a commit or none of it.
+TEST_F(ImportWriterTest, AReaderAfterAKillSeesAllOfACommitOrNone) {
+    StoreWriterOptions tight{150000, 1 << 20};
+    FaultyFileLayer counter;
+    fresh_base_before();
+    {
+        ScopedFileLayer scoped(counter);
+        ASSERT_FALSE(reimport(0, tight).failed);
+    }
+    long renames = counter.calls(FaultyFileLayer::Rename);
+    long writes = counter.calls(FaultyFileLayer::Write);
+    int left_unfinished = 0;
+    for (int fifth = 1; fifth <= 5; ++fifth) {
+        for (auto [op, nth] : {std::pair{FaultyFileLayer::Rename, renames * fifth / 5},
+                               std::pair{FaultyFileLayer::Write, writes * fifth / 5}}) {
+            SCOPED_TRACE(std::string(FaultyFileLayer::kNames[op]) + " #" + std::to_string(nth));
+            fresh_base_before();
+            import_killed(base, feed->full, feed->full_cache, op, std::max(1L, nth), 0, tight);
+            if (commit_unfinished(base)) ++left_unfinished;
+            // What the next writer makes of the killed one's leftovers.
+            TempDir reference;
+            fs::copy(base, reference.path(), fs::copy_options::recursive);
+            {
+                DataStore store(reference.path());
+                StoreWriter next(store);
+            }
+            // Temporary files a writer left are no part of what readers see
+            // (the next writer removes them; a reader leaves them).
+            auto shown = [](StoreFiles files) {
+                for (const auto& name : temporaries(files)) files.erase(name);
+                return files;
+            };
+            StoreFiles expected = shown(read_store(reference.path()));
+
+            // The reader lists the days as `tolven-cli days` does, and loads each.
+            settle_store(base);
+            RaceDay day;
+            std::vector<std::string> days =
+                list_race_days(base / "Data", DateFilter::Any, 0, kNow);
+            ASSERT_FALSE(days.empty());
+            for (const auto& d : days) load_race_day(day, base, d);
+            EXPECT_FALSE(commit_unfinished(base));
+            EXPECT_EQ(shown(read_store(base)), expected);
+            EXPECT_EQ(interrupted_store_problems(feed->before, read_store(base), feed->complete),
+                      std::vector<std::string>{});
+        }
+    }
+    // Most kills leave a journal or a redo log for the reader to finish.
+    EXPECT_GE(left_unfinished, 5);
+}
+
+// While the lock is held (a running writer), or when the leftovers cannot be
+// finished, a reader refuses with a message instead of showing half a commit.
+TEST_F(ImportWriterTest, AReaderRefusesAnUnfinishedCommitItCannotFinish) {
+    fresh_base({});
+    import_killed(base, feed->full, feed->full_cache, FaultyFileLayer::Write, 3 * 3 + 1, 0);
+    ASSERT_TRUE(commit_unfinished(base));
+    // Everything the killed import did is still in its redo log.
+    EXPECT_TRUE(list_race_days(base / "Data", DateFilter::Any, 0, kNow).empty());
+    std::string some_day;
+    for (const auto& [name, bytes] : feed->store_of_first(3)) {
+        if (name.rfind("Data/", 0) == 0 && fs::path(name).extension() == ".jvRA") {
+            some_day = cp932::from_utf8(fs::path(name).stem().string());
+        }
+    }
+    ASSERT_FALSE(some_day.empty());
+    RaceDay day;
+    auto refusal = [&] {
+        try {
+            load_race_day(day, base, some_day);
+        } catch (const UnfinishedImport& e) {
+            return std::string(e.what());
+        }
+        return std::string("loaded");
+    };
+    {
+        StoreLock running(base);
+        EXPECT_NE(refusal().find("データの取込みが完了していません"), std::string::npos);
+        EXPECT_THROW(run_balance(base, BalanceOptions{20000101, 20991231}), UnfinishedImport);
+        EXPECT_THROW(settle_store(base), UnfinishedImport);
+    }
+    {
+        FaultyFileLayer failing;
+        failing.fail(FaultyFileLayer::Rename, 1, EIO, true);
+        ScopedFileLayer scoped(failing);
+        EXPECT_NE(refusal().find("データの取込みが中断されたままです"), std::string::npos);
+    }
+    ASSERT_TRUE(commit_unfinished(base));
+    EXPECT_EQ(refusal(), "loaded");
+    EXPECT_FALSE(commit_unfinished(base));
+    EXPECT_EQ(read_store(base), feed->store_of_first(3));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "store/data_store.hpp"
 #include "store/lenient.hpp"
 #include "store/record_builder.hpp"
+#include "store/store_reader.hpp"
 #include "support/sample_store.hpp"
 #include "support/temp_dir.hpp"
 
@@ -210,9 +211,10 @@ TEST(DayLoader, TheFixtureDay) {
     EXPECT_DOUBLE_EQ(day.prediction[0].size, 18);
     EXPECT_DOUBLE_EQ(day.prediction[2].ratio, 16.0 / 18);
 
-    // The user file was created as a skeleton.
-    EXPECT_TRUE(outcome.user_file_created);
-    EXPECT_EQ(split_lines(read_bytes(f.file(".User"))), user_file_skeleton());
+    // Viewing writes nothing: the skeleton is in memory, no user file on disk.
+    EXPECT_EQ(day.user_lines, user_file_skeleton());
+    EXPECT_FALSE(day.user_file_bytes.has_value());
+    EXPECT_FALSE(fs::exists(f.file(".User")));
 }
 
 TEST(DayLoader, UserFileSkeleton) {
@@ -242,8 +244,9 @@ TEST(DayLoader, ExistingUserFileIsReadNotOverwritten) {
 
     RaceDay day;
     LoadOutcome outcome = load_race_day(day, f.dir.path(), f.entry);
-    EXPECT_FALSE(outcome.user_file_created);
+    ASSERT_TRUE(outcome.built);
     EXPECT_EQ(read_bytes(f.file(".User")), before);
+    EXPECT_EQ(day.user_file_bytes, before);
     ASSERT_EQ(day.user_lines.size(), 300u);
     EXPECT_EQ(day.user_lines[299], "");
     EXPECT_EQ(cp932::to_utf8(day.user_lines[276]), "【12R】");
@@ -306,23 +309,24 @@ TEST(DayLoader, ElevenRacesAndMoreThanTwelveRecords) {
     EXPECT_EQ(day.race_number(11), 12);
 }
 
-TEST(DayLoader, OversizedFieldIsBoundedAndAShortLineDoesNotShiftTheRest) {
+TEST(DayLoader, OversizedFieldIsBoundedAndAShortLineRefusesTheDay) {
     FixtureDay f;
     f.race(1, 1200, 17, 99);  // more runners than a race has slots
     f.race(2, 1400, 17, 0);   // no runners at all
     f.race(3, 1600, 17, 2);
     f.runner(3, 1, "2022100001", 1);
     f.runner(3, 2, "2022100002", 2);
-    std::vector<std::string> lines = split_lines(read_bytes(f.file(".jvRA")));
-    lines[1] = "RA000000000 cut short";
-    write_bytes(f.file(".jvRA"), join_lines(lines));
     RaceDay day;
     LoadOutcome outcome = load_race_day(day, f.dir.path(), f.entry);
     ASSERT_TRUE(outcome.built);
     EXPECT_EQ(day.runners(0), 18);
-    EXPECT_TRUE(is_absent(day.race[1]));
-    EXPECT_EQ(day.race_number(2), 3);
-    EXPECT_EQ(day.race_count, 2);
+    EXPECT_EQ(day.race_count, 3);
+
+    // A line cut short is damage to report, never a day with a race less.
+    std::vector<std::string> lines = split_lines(read_bytes(f.file(".jvRA")));
+    lines[1] = "RA000000000 cut short";
+    write_bytes(f.file(".jvRA"), join_lines(lines));
+    EXPECT_THROW(load_race_day(day, f.dir.path(), f.entry), DamagedStoreFile);
 }
 
 TEST(DayLoader, ASampleDayEndToEnd) {

@@ -6,6 +6,7 @@
 #include "store/code_tables.hpp"
 #include "store/cp932.hpp"
 #include "store/record_builder.hpp"
+#include "store/store_reader.hpp"
 #include "support/temp_dir.hpp"
 
 namespace fs = std::filesystem;
@@ -248,18 +249,16 @@ TEST_F(DataStoreTest, RejectsRecordsThatWouldEscapeTheStore) {
     EXPECT_FALSE(fs::exists(dir.path().parent_path() / "x.jvSEI"));
 }
 
-TEST_F(DataStoreTest, ShortLineReadsAsAbsentWithoutShiftingTheRest) {
+TEST_F(DataStoreTest, ShortLineIsReportedNotReadAsAbsent) {
     std::string r1 = race(20261205, "06", 1);
     std::string r3 = race(20261205, "06", 3);
     fs::path file = store.day_file(day_key(r1), ".jvRA");
-    write_bytes(file, line_of(r1) + "\r\n" + "RA000000000 cut short\r\n" + line_of(r3) + "\r\n");
+    write_bytes(file, line_of(r1) + "\r\n" + line_of(r3) + "\r\n");
     auto records = DataStore::read_records(file, RecordKind::Race);
     ASSERT_TRUE(records.has_value());
-    ASSERT_EQ(records->size(), 3u);
-    EXPECT_EQ((*records)[0], r1);
-    EXPECT_TRUE(is_absent((*records)[1]));
-    EXPECT_EQ((*records)[1].size(), kRaceRecordSize);
-    EXPECT_EQ((*records)[2], r3);
+    EXPECT_EQ(*records, (std::vector<std::string>{r1, r3}));
+    write_bytes(file, line_of(r1) + "\r\n" + "RA000000000 cut short\r\n" + line_of(r3) + "\r\n");
+    EXPECT_THROW(DataStore::read_records(file, RecordKind::Race), DamagedStoreFile);
     EXPECT_FALSE(DataStore::read_records(dir.path() / "Data" / "none.jvHR", RecordKind::Payout));
 }
 
