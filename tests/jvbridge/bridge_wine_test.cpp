@@ -357,6 +357,72 @@ TEST_F(BridgeUnderWine, TheCommandLineImportsThroughTheBridge) {
     EXPECT_EQ(store_snapshot(base), store_snapshot(feed_base));
 }
 
+// JV-Link may keep JVOpen waiting while its own window waits for a person.
+// Through the command line, with [JVLink] OpenTimeout: an open that takes
+// longer ends the bridge with a message naming the setting and changes
+// nothing stored; one that takes less says on stderr where to look and
+// imports the same store as the feed folder.
+TEST_F(BridgeUnderWine, ASlowOpenTimesOutOrCompletesThroughTheCommandLine) {
+    fs::path feed_base = dir.path() / "feedlink";
+    auto expected = feed_link_store(feed_base);
+    struct Case {
+        const char* name;
+        int delay_ms;
+        int timeout_seconds;
+        int status;
+        const char* said;
+    };
+    const Case cases[] = {
+        {"longer", 9000, 5, 1,
+         "JV-Link が JVOpen に 5 秒以内に応答しませんでした。JV-Link が自分のウィンドウで答えを"
+         "待っていたかもしれません。中継プログラムを終了しました。待つ時間は設定ファイル "
+         "tolven.ini の [JVLink] OpenTimeout（秒）で変えられます。"},
+        {"shorter", 4500, 30, 0, "JV-Link の応答を待っています（3 秒）。"},
+    };
+    std::string cli = TOLVEN_CLI;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::path base = dir.path() / c.name;
+        write_bytes(base / "tolven.ini", "[JVLink]\r\nSource=bridge\r\nBridgePath=" +
+                                             std::string(JVBRIDGE_WIN64) + "\r\nOpenTimeout=" +
+                                             std::to_string(c.timeout_seconds) + "\r\n");
+        setenv("TOLVEN_STANDIN_CACHE", windows_path(base / "standin-cache").c_str(), 1);
+        setenv("TOLVEN_STANDIN_OPEN_DELAY", std::to_string(c.delay_ms).c_str(), 1);
+        std::string said;
+        auto started = std::chrono::steady_clock::now();
+        int status = run(cli + " --base " + quoted(base.string()) +
+                             " import --quiet --from 20000101000000",
+                         &said);
+        double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        unsetenv("TOLVEN_STANDIN_OPEN_DELAY");
+        EXPECT_EQ(status, c.status) << said;
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        std::printf("[   WINE   ] open of %d ms with a time-out of %d s: status %d in %.1f s\n",
+                    c.delay_ms, c.timeout_seconds, status, seconds);
+        if (c.status == 0) {
+            EXPECT_EQ(store_snapshot(base), expected);
+        } else {
+            EXPECT_EQ(store_snapshot(base), (std::map<std::string, std::string>{}));
+            EXPECT_NE(said.find("JVOpenエラー:JV-Link 内部エラーが発生しました。(-401)"),
+                      std::string::npos)
+                << said;
+            EXPECT_LT(seconds, c.delay_ms / 1000.0 + 30);
+        }
+        std::string ini = read_bytes(base / "tolven.ini");
+        EXPECT_EQ(ini.find("LastTime"), std::string::npos) << ini;
+    }
+    // A time-out outside its range is refused, not replaced.
+    fs::path base = dir.path() / "bad";
+    write_bytes(base / "tolven.ini", "[JVLink]\r\nSource=bridge\r\nBridgePath=" +
+                                         std::string(JVBRIDGE_WIN64) + "\r\nOpenTimeout=2\r\n");
+    std::string said;
+    EXPECT_EQ(run(cli + " --base " + quoted(base.string()) + " import --quiet", &said), 1);
+    EXPECT_NE(said.find("[JVLink] OpenTimeout=2 は 5 から 86400 までの秒数にしてください。"),
+              std::string::npos)
+        << said;
+}
+
 #ifdef JVBRIDGE_WIN32
 // The 32-bit bridge runs only where Wine has its 32-bit half (wine32).
 TEST_F(BridgeUnderWine, The32BitBridgeWhereWineCanRunIt) {
