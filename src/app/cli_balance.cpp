@@ -2,11 +2,7 @@
 // or lost over a period.
 #include <cstdio>
 #include <string>
-#ifdef _WIN32
-#include <io.h>
-#else
 #include <unistd.h>
-#endif
 
 #include "app/cli_context.hpp"
 #include "app/json_writer.hpp"
@@ -148,11 +144,7 @@ BalanceReport balance_report(Context& context, bool quiet) {
     if (options.from > options.to) throw UsageError("balance: FROM is after TO");
 
     BalanceProgress progress;
-#ifdef _WIN32
-    bool terminal = _isatty(_fileno(stderr)) != 0;
-#else
     bool terminal = isatty(fileno(stderr)) != 0;
-#endif
     if (!quiet) {
         progress.step = [terminal](int done, int total, const std::string& day) {
             if (terminal) {

@@ -52,10 +52,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     // A file-size limit makes a write fail with an error the program reports,
-    // instead of ending it. (Windows has no such signal.)
-#ifdef SIGXFSZ
+    // instead of ending it.
     std::signal(SIGXFSZ, SIG_IGN);
-#endif
 
     QApplication app(argc, argv);
     tolven::setup_application(app);
