@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
@@ -25,6 +26,7 @@
 #include <thread>
 
 #include "sample/sample_feed.hpp"
+#include "app/program_start.hpp"
 #include "mainwindow/MainWindow.hpp"
 #include "printing/PreviewWindow.hpp"
 #include "printing/PrintDialog.hpp"
@@ -290,6 +292,72 @@ class DownloadWindowTest : public QObject {
         QCOMPARE(count(link->calls, "JVRead 60000"), 0);
         QVERIFY(fs::is_empty(store.data_folder()));
         QCOMPARE(ini.readText(tolven::settings::last_import), QStringLiteral("2026/11/20 08:00:00"));
+    }
+
+    // The program started on the bridge with [JVLink] OpenTimeout=5, and a
+    // bridge whose JVOpen takes longer: the open ends after five seconds with
+    // the bridge's message (made on the open's thread, shown as a dialog of
+    // the window thread), then the open's error; the window stays usable and
+    // nothing is stored.
+    void anOpenLongerThanTheTimeOutEndsTheBridgeWithMessages() {
+        TempDir dir;
+        const fs::path base = dir.path() / "base";
+        fs::create_directories(dir.path() / "feed");
+        write_bytes(base / "tolven.ini", std::string("[JVLink]\r\nSource=bridge\r\nBridgePath=") +
+                                             FAKE_BRIDGE +
+                                             "\r\nWinePath=env\r\nOpenTimeout=5\r\n");
+        qputenv("FAKE_BRIDGE_FEED", QByteArray::fromStdString((dir.path() / "feed").string()));
+        qputenv("FAKE_BRIDGE_CACHE", QByteArray::fromStdString((dir.path() / "cache").string()));
+        qputenv("FAKE_BRIDGE_FAULT", "sleep:JVOpen:1:9000");
+        tolven::ProgramOptions options;
+        options.base = base;
+        auto form = tolven::open_program(options, dir.path() / "tolven");
+        qunsetenv("FAKE_BRIDGE_FAULT");
+        QVERIFY(form != nullptr);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+
+        // Every message box as a person meets it: read, then OK clicked.
+        MessageDialog::setAutoAnswer(std::nullopt);
+        QStringList seen;
+        bool allOnTheWindowThread = true;
+        QTimer answer;
+        answer.setInterval(20);
+        connect(&answer, &QTimer::timeout, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* box = qobject_cast<QMessageBox*>(w);
+                if (box == nullptr || !box->isVisible() || seen.contains(box->text())) continue;
+                seen << box->text();
+                allOnTheWindowThread = allOnTheWindowThread && box->thread() == qApp->thread();
+                QTimer::singleShot(0, box, [box] { clickOnScreen(box->button(QMessageBox::Ok)); });
+            }
+        });
+        answer.start();
+        QElapsedTimer took;
+        whenModalShows([&](QWidget* modal) {
+            auto* d = qobject_cast<DownloadWindow*>(modal);
+            QVERIFY(d != nullptr);
+            took.start();
+            clickWidget(d->startButton());
+            QVERIFY(!d->running());
+            QVERIFY(d->startButton()->isEnabled());
+            d->close();
+        });
+        clickToolButton(form.get(), QStringLiteral("JVDataGet"));
+        answer.stop();
+        MessageDialog::setAutoAnswer(QMessageBox::Yes);
+        QVERIFY2(took.elapsed() < 8500, qPrintable(QString::number(took.elapsed())));
+        QVERIFY(allOnTheWindowThread);
+        QStringList expected = {
+            QStringLiteral("データ取込を開始します。データ作成が終了するまで本ソフトを操作したり"
+                           "他のアプリケーションを操作することは極力避けてください。"),
+            QStringLiteral("JV-Link が JVOpen に 5 秒以内に応答しませんでした。JV-Link が自分のウィンドウで"
+                           "答えを待っていたかもしれません。中継プログラムを終了しました。待つ時間は"
+                           "設定ファイル tolven.ini の [JVLink] OpenTimeout（秒）で変えられます。"),
+            QStringLiteral("JVOpenエラー:JV-Link 内部エラーが発生しました。(-401)"),
+        };
+        QCOMPARE(seen, expected);
+        QVERIFY(fs::is_empty(base / "Data"));
     }
 
     void cancelDuringTheReadingKeepsWhatWasFiled() {
