@@ -14,9 +14,9 @@
 #include <chrono>
 #include <deque>
 #include <functional>
-#include <future>
-#include <mutex>
-#include <thread>
+#include <memory>
+#include <string>
+#include <tuple>
 
 #include "jvlink/jvlink_dispatch.hpp"
 #include "jvlink/result_text.hpp"
@@ -25,45 +25,94 @@
 namespace tolven {
 namespace {
 
+// Win32's own threads and locks: this file does not depend on the thread
+// model the C++ library was built with.
+class CriticalSection {
+  public:
+    CriticalSection() { InitializeCriticalSection(&section_); }
+    ~CriticalSection() { DeleteCriticalSection(&section_); }
+    CriticalSection(const CriticalSection&) = delete;
+    CriticalSection& operator=(const CriticalSection&) = delete;
+    void lock() { EnterCriticalSection(&section_); }
+    void unlock() { LeaveCriticalSection(&section_); }
+
+  private:
+    CRITICAL_SECTION section_;
+};
+
+class Locked {
+  public:
+    explicit Locked(CriticalSection& section) : section_(section) { section_.lock(); }
+    ~Locked() { section_.unlock(); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+  private:
+    CriticalSection& section_;
+};
+
+// Signalled once a posted task has run.
+class Done {
+  public:
+    Done() : event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~Done() { CloseHandle(event_); }
+    Done(const Done&) = delete;
+    Done& operator=(const Done&) = delete;
+    void set() { SetEvent(event_); }
+    // True when set within timeout_ms.
+    bool wait(DWORD timeout_ms) { return WaitForSingleObject(event_, timeout_ms) == WAIT_OBJECT_0; }
+
+  private:
+    HANDLE event_;
+};
+
 // One thread in a single-threaded apartment that runs the component's calls
 // in turn and dispatches window messages between them, as an ActiveX control
 // expects of the thread that created it.
 class ApartmentThread {
   public:
     ApartmentThread() : wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
-        thread_ = std::thread([this] { run(); });
+        thread_ = CreateThread(nullptr, 0, &ApartmentThread::main, this, 0, nullptr);
     }
     ~ApartmentThread() {
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            Locked hold(lock_);
             quit_ = true;
         }
         SetEvent(wake_);
-        thread_.join();
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
         CloseHandle(wake_);
     }
     ApartmentThread(const ApartmentThread&) = delete;
     ApartmentThread& operator=(const ApartmentThread&) = delete;
 
-    // Runs the task on the thread; the future is ready once it has run.
-    std::future<void> post(std::function<void()> task) {
-        auto packaged = std::make_shared<std::packaged_task<void()>>(std::move(task));
-        std::future<void> done = packaged->get_future();
+    // Runs the task on the thread; the result is set once it has run.
+    std::shared_ptr<Done> post(std::function<void()> task) {
+        auto done = std::make_shared<Done>();
         {
-            std::lock_guard<std::mutex> lock(mutex_);
-            tasks_.push_back([packaged] { (*packaged)(); });
+            Locked hold(lock_);
+            tasks_.push_back([task = std::move(task), done] {
+                task();
+                done->set();
+            });
         }
         SetEvent(wake_);
         return done;
     }
 
   private:
+    static DWORD WINAPI main(void* self) {
+        static_cast<ApartmentThread*>(self)->run();
+        return 0;
+    }
+
     void run() {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         for (;;) {
             std::deque<std::function<void()>> ready;
             {
-                std::lock_guard<std::mutex> lock(mutex_);
+                Locked hold(lock_);
                 if (quit_ && tasks_.empty()) break;
                 ready.swap(tasks_);
             }
@@ -82,16 +131,16 @@ class ApartmentThread {
     }
 
     HANDLE wake_;
-    std::mutex mutex_;
+    HANDLE thread_ = nullptr;
+    CriticalSection lock_;
     std::deque<std::function<void()>> tasks_;
     bool quit_ = false;
-    std::thread thread_;
 };
 
 // What one call left behind, shared by the caller and the apartment: a caller
 // that gave the call up (time-out, cancel) leaves before it ends.
 struct CallState {
-    std::mutex mutex;
+    CriticalSection lock;
     bool finished = false;
     bool abandoned = false;
     bool called = false;
@@ -113,7 +162,7 @@ class ComJvLink : public JvLink {
             static_cast<void>(component_.release());
             return;
         }
-        apartment_->post([this] { component_->release(); }).wait();
+        apartment_->post([this] { component_->release(); })->wait(INFINITE);
     }
 
     // Whether the component can be created here; the reason when not.
@@ -125,7 +174,7 @@ class ComJvLink : public JvLink {
                 other_architecture =
                     !created && JvLinkDispatch::registered_only_for_other_architecture();
             })
-            .wait();
+            ->wait(INFINITE);
         return created;
     }
 
@@ -205,7 +254,7 @@ class ComJvLink : public JvLink {
         return r == 0 ? *text : std::string();
     }
     std::string error_detail() const override {
-        std::lock_guard<std::mutex> lock(detail_mutex_);
+        Locked hold(detail_lock_);
         return detail_;
     }
     void interrupt() override { interrupted_ = true; }
@@ -214,7 +263,7 @@ class ComJvLink : public JvLink {
     using Call = std::function<bool(int& code, std::string& why)>;
 
     void set_detail(std::string text) {
-        std::lock_guard<std::mutex> lock(detail_mutex_);
+        Locked hold(detail_lock_);
         detail_ = std::move(text);
     }
 
@@ -231,11 +280,11 @@ class ComJvLink : public JvLink {
         interrupted_ = false;
         busy_ = true;
         auto state = std::make_shared<CallState>();
-        std::future<void> done = apartment_->post([this, state, call, open] {
+        std::shared_ptr<Done> done = apartment_->post([this, state, call, open] {
             std::string why;
             int code = 0;
             bool called = component_->ensure(why) && call(code, why);
-            std::lock_guard<std::mutex> lock(state->mutex);
+            Locked hold(state->lock);
             state->finished = true;
             state->called = called;
             state->code = code;
@@ -249,11 +298,11 @@ class ComJvLink : public JvLink {
         });
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(open_timeout_ms_);
-        while (done.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
+        while (!done->wait(100)) {
             if (!open) continue;
             bool late = std::chrono::steady_clock::now() >= deadline;
             if (!late && !interrupted_) continue;
-            std::lock_guard<std::mutex> lock(state->mutex);
+            Locked hold(state->lock);
             if (state->finished) break;
             state->abandoned = true;
             if (late) {
@@ -267,7 +316,7 @@ class ComJvLink : public JvLink {
             }
             return jv::kInternalError;
         }
-        std::lock_guard<std::mutex> lock(state->mutex);
+        Locked hold(state->lock);
         if (!state->called) {
             set_detail(sj("JV-Link の ") + name + sj(" を呼び出せませんでした。（") + state->why +
                        sj("）"));
@@ -283,7 +332,7 @@ class ComJvLink : public JvLink {
     std::unique_ptr<ApartmentThread> apartment_;
     std::atomic<bool> busy_{false};
     std::atomic<bool> interrupted_{false};
-    mutable std::mutex detail_mutex_;
+    mutable CriticalSection detail_lock_;
     std::string detail_;
 };
 

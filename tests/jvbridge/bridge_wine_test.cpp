@@ -445,6 +445,77 @@ TEST_F(BridgeUnderWine, The32BitBridgeWhereWineCanRunIt) {
 }
 #endif
 
+#ifdef COM_CHECK_WIN32
+// The component loaded into a 32-bit program (ComJvLink, Source=com), as a
+// 32-bit tolven-cli.exe loads JV-Link 4.x: every record as FeedLink reads
+// it; an open held longer than the time-out given up after it, the component
+// busy until it returns and then closed, so the next open is not "still
+// open"; an open given up from another thread at once. A 64-bit program
+// with only the 32-bit component registered says so and names Source=bridge.
+TEST_F(BridgeUnderWine, TheComponentInProcessOfA32BitProgram) {
+    std::string said;
+    register_stand_in(false);
+    ASSERT_EQ(run("wine regsvr32 /s " + quoted(windows_path(STANDIN_WIN32)), &said), 0) << said;
+    const std::string check = std::string("wine ") + quoted(COM_CHECK_WIN32);
+    setenv("TOLVEN_STANDIN_CACHE", windows_path(dir.path() / "com-cache").c_str(), 1);
+    int status = run(check + " presence", &said);
+    if (status != 0 && said.find("refused") == std::string::npos) {
+        register_stand_in(true);
+        GTEST_SKIP() << "32-bit programs do not start under this Wine (wine32 missing): " << said;
+    }
+    EXPECT_EQ(said, "loaded\n");
+
+    // What FeedLink reads from the same feed.
+    FeedLink feed(WineWorld::feed, dir.path() / "feedlink-cache");
+    ASSERT_EQ(feed.JVInit(jvlink_sid()), 0);
+    int reads = 0, downloads = 0;
+    std::string last;
+    ASSERT_EQ(feed.JVOpen("RACERCVN", "20000101000000", 2, reads, downloads, last), 0);
+    while (feed.JVStatus() < downloads) {
+    }
+    long records = 0, bytes = 0;
+    int files = 0, size = 60000, r = 0;
+    std::string record, file;
+    while ((r = feed.JVRead(record, size, file)) != 0 && !jv::read_failed(r)) {
+        if (r > 0) {
+            ++records;
+            bytes += static_cast<long>(record.size());
+        }
+        if (r == jv::kNextFile) ++files;
+    }
+    EXPECT_EQ(run(check + " read", &said), 0) << said;
+    EXPECT_EQ(said, "init 0\nversion 0490\nopen 0 reads " + std::to_string(reads) +
+                        " downloads " + std::to_string(downloads) + "\nrecords " +
+                        std::to_string(records) + " bytes " + std::to_string(bytes) + " files " +
+                        std::to_string(files) + " end 0\nclose 0\n");
+
+    setenv("TOLVEN_STANDIN_OPEN_DELAY", "8000", 1);
+    EXPECT_EQ(run(check + " timeout", &said), 0) << said;
+    EXPECT_NE(said.find("open -401 after 5 s\n"), std::string::npos) << said;
+    EXPECT_NE(said.find("detail JV-Link が JVOpen に 5 秒以内に応答しませんでした。"),
+              std::string::npos)
+        << said;
+    EXPECT_NE(said.find("[JVLink] OpenTimeout（秒）で変えられます。\n"), std::string::npos) << said;
+    EXPECT_NE(said.find("busy -401\nreopen 0\nclose 0\n"), std::string::npos) << said;
+    EXPECT_EQ(run(check + " interrupt", &said), 0) << said;
+    EXPECT_NE(said.find("open -401 after 1 s\ndetail JV-Link の JVOpen を中止しました。\n"),
+              std::string::npos)
+        << said;
+    unsetenv("TOLVEN_STANDIN_OPEN_DELAY");
+
+    // Only the 32-bit component is registered: a 64-bit program cannot load it.
+    EXPECT_EQ(run(std::string("wine ") + quoted(COM_CHECK_WIN64) + " presence", &said), 2);
+    EXPECT_NE(said.find("refused このプログラムは 64 ビット版で、登録されている JV-Link は 32 "
+                        "ビット版です。"),
+              std::string::npos)
+        << said;
+    EXPECT_NE(said.find("[JVLink] Source=bridge にして"), std::string::npos) << said;
+
+    ASSERT_EQ(run("wine regsvr32 /s /u " + quoted(windows_path(STANDIN_WIN32)), &said), 0) << said;
+    register_stand_in(true);
+}
+#endif
+
 }  // namespace
 }  // namespace tolven
 

@@ -11,9 +11,10 @@
 //   TOLVEN_STANDIN_CACHE       the download cache folder (Windows path)
 //   TOLVEN_STANDIN_VERSION     the version property (default "0490")
 //   TOLVEN_STANDIN_OPEN_ERROR  a code JVOpen returns after its checks
-//   TOLVEN_STANDIN_OPEN_DELAY  JVOpen returns after this many milliseconds, as
-//                              when JV-Link waits for a person in a window of
-//                              its own (window messages keep being dispatched)
+//   TOLVEN_STANDIN_OPEN_DELAY  the first JVOpen returns after this many
+//                              milliseconds, as when JV-Link waits for a person
+//                              in a window of its own (window messages keep
+//                              being dispatched)
 //   TOLVEN_STANDIN_READ_ERROR  "N:CODE": after N records, one JVRead returns CODE
 //   TOLVEN_STANDIN_LOG         a file each call is appended to, one line a call
 //   TOLVEN_STANDIN_PAD         records come in a string of this many characters,
@@ -313,6 +314,7 @@ class Feed {
     void wait_as_a_dialog_would() {
         if (open_delay_ms_ <= 0) return;
         DWORD end = GetTickCount() + static_cast<DWORD>(open_delay_ms_);
+        open_delay_ms_ = 0;
         while (static_cast<LONG>(end - GetTickCount()) > 0) {
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
             MSG message;
