@@ -1,6 +1,5 @@
 // Source=com where there is no COM: refused, with the way that works here.
 #include "jvlink/com_jvlink.hpp"
-
 #include "store/cp932.hpp"
 
 namespace tolven {

@@ -8,8 +8,6 @@
 #include <objbase.h>
 // clang-format on
 
-#include "jvlink/com_jvlink.hpp"
-
 #include <atomic>
 #include <chrono>
 #include <deque>
@@ -18,6 +16,7 @@
 #include <string>
 #include <tuple>
 
+#include "jvlink/com_jvlink.hpp"
 #include "jvlink/jvlink_dispatch.hpp"
 #include "jvlink/result_text.hpp"
 #include "store/cp932.hpp"
@@ -189,8 +188,8 @@ class ComJvLink : public JvLink {
             return component_->set_ui_properties(code, why);
         });
     }
-    int JVOpen(std::string_view dataspec, std::string_view fromtime, int option,
-               int& read_count, int& download_count, std::string& last_file_timestamp) override {
+    int JVOpen(std::string_view dataspec, std::string_view fromtime, int option, int& read_count,
+               int& download_count, std::string& last_file_timestamp) override {
         read_count = 0;
         download_count = 0;
         last_file_timestamp.clear();
@@ -199,12 +198,11 @@ class ComJvLink : public JvLink {
         auto outputs = std::make_shared<std::tuple<int, int, std::string>>();
         std::string spec(dataspec);
         std::string from(fromtime);
-        int r = run("JVOpen", true,
-                    [this, spec, from, option, outputs](int& code, std::string& why) {
-                        return component_->open(spec, from, option, code, std::get<0>(*outputs),
-                                               std::get<1>(*outputs), std::get<2>(*outputs),
-                                               why);
-                    });
+        int r =
+            run("JVOpen", true, [this, spec, from, option, outputs](int& code, std::string& why) {
+                return component_->open(spec, from, option, code, std::get<0>(*outputs),
+                                        std::get<1>(*outputs), std::get<2>(*outputs), why);
+            });
         read_count = std::get<0>(*outputs);
         download_count = std::get<1>(*outputs);
         last_file_timestamp = std::get<2>(*outputs);
@@ -218,16 +216,15 @@ class ComJvLink : public JvLink {
         });
     }
     int JVStatus() override {
-        return run("JVStatus", false, [this](int& code, std::string& why) {
-            return component_->status(code, why);
-        });
+        return run("JVStatus", false,
+                   [this](int& code, std::string& why) { return component_->status(code, why); });
     }
     int JVRead(std::string& buffer, int& size, std::string& file_name) override {
         auto outputs = std::make_shared<std::tuple<std::string, int, std::string>>(
             std::string(), size, std::string());
         int r = run("JVRead", false, [this, outputs](int& code, std::string& why) {
             return component_->read(std::get<0>(*outputs), std::get<1>(*outputs),
-                                   std::get<2>(*outputs), code, why);
+                                    std::get<2>(*outputs), code, why);
         });
         if (r > 0) buffer = std::move(std::get<0>(*outputs));
         size = std::get<1>(*outputs);
@@ -235,14 +232,12 @@ class ComJvLink : public JvLink {
         return r;
     }
     int JVCancel() override {
-        return run("JVCancel", false, [this](int& code, std::string& why) {
-            return component_->cancel(code, why);
-        });
+        return run("JVCancel", false,
+                   [this](int& code, std::string& why) { return component_->cancel(code, why); });
     }
     int JVClose() override {
-        return run("JVClose", false, [this](int& code, std::string& why) {
-            return component_->close(code, why);
-        });
+        return run("JVClose", false,
+                   [this](int& code, std::string& why) { return component_->close(code, why); });
     }
     std::string version() const override {
         auto text = std::make_shared<std::string>();
@@ -273,8 +268,9 @@ class ComJvLink : public JvLink {
     // not meet "still open".
     int run(const char* name, bool open, Call call) {
         if (busy_) {
-            set_detail(sj("JV-Link はまだ前の呼び出しから戻っていません（JV-Link のウィンドウが"
-                          "答えを待っているかもしれません）。"));
+            set_detail(
+                sj("JV-Link はまだ前の呼び出しから戻っていません（JV-Link のウィンドウが"
+                   "答えを待っているかもしれません）。"));
             return jv::kInternalError;
         }
         interrupted_ = false;
@@ -349,8 +345,10 @@ ComLinkOpening open_com_jvlink(int open_timeout_seconds) {
                 sj(" ビット版で、登録されている JV-Link は ") +
                 std::to_string(sizeof(void*) == 8 ? 32 : 64) +
                 sj(" ビット版です。JV-Link を直接読み込めるのは同じビット数のプログラムだけです。"
-                   "設定ファイル tolven.ini の [JVLink] Source=bridge にして、JV-Link と同じビット数の"
-                   "中継プログラム（32 ビットの JV-Link 4.x には jvbridge/win32/tolven-jvbridge.exe）"
+                   "設定ファイル tolven.ini の [JVLink] Source=bridge にして、JV-Link "
+                   "と同じビット数の"
+                   "中継プログラム（32 ビットの JV-Link 4.x には "
+                   "jvbridge/win32/tolven-jvbridge.exe）"
                    "を使ってください。");
         } else {
             result.message = jvlink_not_installed_message();

@@ -43,13 +43,11 @@ class JvLinkDispatch {
     bool open(const std::string& dataspec, const std::string& fromtime, int option, int& code,
               int& read_count, int& download_count, std::string& last_file_timestamp,
               std::string& why);
-    bool rt_open(const std::string& dataspec, const std::string& key, int& code,
-                 std::string& why);
+    bool rt_open(const std::string& dataspec, const std::string& key, int& code, std::string& why);
     bool status(int& code, std::string& why);
     // size is the caller's size variable, passed by reference as JV-Link
     // takes it.
-    bool read(std::string& record, int& size, std::string& file_name, int& code,
-              std::string& why);
+    bool read(std::string& record, int& size, std::string& file_name, int& code, std::string& why);
     bool cancel(int& code, std::string& why);
     bool close(int& code, std::string& why);
     bool version(std::string& text, std::string& why);
@@ -59,8 +57,7 @@ class JvLinkDispatch {
     // declared order; the result is left in *result.
     bool invoke(const wchar_t* name, unsigned short flags, void* arguments, unsigned count,
                 void* result, std::string& why);
-    bool method(const wchar_t* name, void* arguments, unsigned count, int& code,
-                std::string& why);
+    bool method(const wchar_t* name, void* arguments, unsigned count, int& code, std::string& why);
 
     IDispatch* dispatch_ = nullptr;
     std::map<std::wstring, long> ids_;  // the dispatch identifiers looked up so far

@@ -10,12 +10,12 @@
 #include <oleauto.h>
 // clang-format on
 
-#include "jvlink/jvlink_dispatch.hpp"
-
 #include <cstdint>
 #include <cstdio>
 #include <cwchar>
 #include <vector>
+
+#include "jvlink/jvlink_dispatch.hpp"
 
 namespace tolven {
 namespace {
@@ -162,13 +162,14 @@ bool create_instance(IDispatch** dispatch, std::string& why) {
         why = "JVDTLab.JVLink is not registered (CLSIDFromProgID: " + hresult_text(hr) + ")";
         return false;
     }
-    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                          IID_IDispatch, reinterpret_cast<void**>(dispatch));
+    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                          reinterpret_cast<void**>(dispatch));
     if (FAILED(hr)) {
         why = "JVDTLab.JVLink could not be created (CoCreateInstance: " + hresult_text(hr) + ")";
         if (hr == REGDB_E_CLASSNOTREG) {
-            why += sizeof(void*) == 8 ? "; a 32-bit component needs the 32-bit bridge (jvbridge/win32)"
-                                      : "; a 64-bit component needs the 64-bit bridge (jvbridge/win64)";
+            why += sizeof(void*) == 8
+                       ? "; a 32-bit component needs the 32-bit bridge (jvbridge/win32)"
+                       : "; a 64-bit component needs the 64-bit bridge (jvbridge/win64)";
         }
         return false;
     }
@@ -227,8 +228,8 @@ bool JvLinkDispatch::invoke(const wchar_t* name, unsigned short flags, void* arg
         LPOLESTR names[1] = {const_cast<LPOLESTR>(name)};
         HRESULT hr = dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
         if (FAILED(hr)) {
-            why = "the component has no " + to_cp932(name, wcslen(name)) + " (" +
-                  hresult_text(hr) + ")";
+            why = "the component has no " + to_cp932(name, wcslen(name)) + " (" + hresult_text(hr) +
+                  ")";
             return false;
         }
         ids_[name] = id;
@@ -265,8 +266,8 @@ bool JvLinkDispatch::method(const wchar_t* name, void* arguments, unsigned count
                             std::string& why) {
     VARIANT result;
     VariantInit(&result);
-    bool ok = invoke(name, DISPATCH_METHOD, arguments, count, &result, why) &&
-              code_of(result, code, why);
+    bool ok =
+        invoke(name, DISPATCH_METHOD, arguments, count, &result, why) && code_of(result, code, why);
     VariantClear(&result);
     return ok;
 }
@@ -289,7 +290,7 @@ bool JvLinkDispatch::open(const std::string& dataspec, const std::string& fromti
     LONG reads = 0;
     LONG downloads = 0;
     Bstr last;
-    VARIANT args[] = {in_text(spec),       in_text(from),         in_long(option),
+    VARIANT args[] = {in_text(spec),    in_text(from),        in_long(option),
                       out_long(&reads), out_long(&downloads), out_text(last)};
     bool ok = method(L"JVOpen", args, 6, code, why);
     read_count = static_cast<int>(reads);

@@ -15,12 +15,11 @@
 #include <windows.h>
 // clang-format on
 
-#include <fcntl.h>
-#include <io.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <io.h>
 #include <string>
 
 #include "jvlink/com_jvlink.hpp"
