@@ -136,8 +136,7 @@ ProgramOptions parse_program_options(const std::vector<std::string>& args) {
 
 std::unique_ptr<MainWindow> open_program(const ProgramOptions& options, const fs::path& executable) {
     fs::path base = resolve_base_folder(options.base, executable);
-    const QString failed = QStringLiteral("フォルダ「%1」を作成できませんでした。")
-                               .arg(QString::fromStdString(base.string()));
+    const QString failed = QStringLiteral("フォルダ「%1」を作成できませんでした。").arg(qpath(base));
     std::unique_ptr<MainWindow> form;
     bool made = guarded(nullptr, failed, [&] {
         // The main window makes Data, SEI and SEIR too; making them here
@@ -212,12 +211,11 @@ std::unique_ptr<MainWindow> open_program(const ProgramOptions& options, const fs
         MainWindow* window = form.get();
         if (feed_link == nullptr) return;
         feed_link->set_folder_chooser([window](const fs::path& current) -> std::optional<fs::path> {
-            QString chosen =
-                QFileDialog::getExistingDirectory(window, QStringLiteral("データフォルダの選択"),
-                                                  QString::fromStdString(current.string()));
+            QString chosen = QFileDialog::getExistingDirectory(
+                window, QStringLiteral("データフォルダの選択"), qpath(current));
             if (chosen.isEmpty()) return std::nullopt;
             window->ini().writeText(settings::feed_folder, chosen);
-            return fs::path(chosen.toStdString());
+            return fspath(chosen);
         });
     });
     if (!made) {
