@@ -34,6 +34,7 @@ foreach(arch IN ITEMS win32 win64)
             -DCMAKE_BUILD_TYPE=Release
             -DCMAKE_INSTALL_PREFIX=<INSTALL_DIR>
             -DTOLVEN_SOURCE_DIR=${CMAKE_SOURCE_DIR}
+            -DTOLVEN_GENERATED_DIR=${CMAKE_BINARY_DIR}/generated
             -DTOLVEN_BUILD_STANDIN=${TOLVEN_BUILD_TESTS}
             -DTOLVEN_WERROR=${werror}
         # The sub-build decides itself what changed.
@@ -41,6 +42,7 @@ foreach(arch IN ITEMS win32 win64)
         USES_TERMINAL_BUILD ON)
     set(TOLVEN_JVBRIDGE_${arch} ${TOLVEN_JVBRIDGE_DIR}/${arch}/tolven-jvbridge.exe)
     set(TOLVEN_STANDIN_${arch} ${CMAKE_BINARY_DIR}/jvbridge-${arch}/standin/tolven-standin-jvlink.dll)
+    set(TOLVEN_COM_CHECK_${arch} ${CMAKE_BINARY_DIR}/jvbridge-${arch}/standin/tolven-com-check.exe)
     list(APPEND TOLVEN_JVBRIDGE_ARCHES ${arch})
 endforeach()
 

@@ -49,7 +49,7 @@ MAY_INCLUDE = {
     # main() of both programs and the start of the window program.
     "app": CORE + ["sample", "widgets", "views", "printing", "windows", "mainwindow"],
     # The Windows bridge program (a project of its own).
-    "jvbridge": ["jvlink/bridge_protocol.hpp"],
+    "jvbridge": ["jvlink/bridge_protocol.hpp", "jvlink/jvlink_dispatch.hpp"],
 }
 
 # The command-line program's files in app/ see no window: only the core and

@@ -26,7 +26,7 @@ class UsageError : public std::runtime_error {
 struct Context {
     std::filesystem::path base;
     std::optional<std::filesystem::path> feed_option;
-    std::optional<std::string> jvlink_option;  // --jvlink feed|bridge
+    std::optional<std::string> jvlink_option;  // --jvlink feed|bridge|com
     std::filesystem::path program;             // the running executable
     std::vector<std::string> args;  // after the command name
 

@@ -7,6 +7,7 @@
 #include "app/cli_context.hpp"
 #include "jvlink/feed_link.hpp"
 #include "jvlink/import.hpp"
+#include "jvlink/open_wait.hpp"
 #include "jvlink/result_text.hpp"
 #include "jvlink/results_refresh.hpp"
 #include "sample/sample_feed.hpp"
@@ -44,6 +45,11 @@ class TerminalImportHost : public SilentImportHost {
         SilentImportHost::add_built_line(text);
         if (!quiet_) print_line(stdout, text);
     }
+    void open_waiting(int seconds) override {
+        // Said once per open: a terminal is no place for a second counter.
+        if (seconds > 0 && !wait_told_) print_line(stderr, open_wait_notice(seconds));
+        wait_told_ = seconds > 0;
+    }
     void process_events() override {
         if (interrupted && controller != nullptr) {
             interrupted = 0;
@@ -63,6 +69,7 @@ class TerminalImportHost : public SilentImportHost {
     IniFile& ini_;
     bool quiet_;
     std::string last_line_;
+    bool wait_told_ = false;
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include "app/cli_context.hpp"
 #include "jvlink/bridge_jvlink.hpp"
+#include "jvlink/com_jvlink.hpp"
 #include "jvlink/feed_link.hpp"
 #include "jvlink/link_source.hpp"
 #include "jvlink/result_text.hpp"
@@ -16,15 +17,29 @@ std::unique_ptr<JvLink> open_jvlink(const Context& context) {
     LinkSettings settings = read_link_settings(IniFile(settings_file(context.base)));
     if (context.jvlink_option) {
         std::optional<LinkSource> chosen = parse_link_source(*context.jvlink_option);
-        if (!chosen) throw UsageError("--jvlink needs feed or bridge: " + *context.jvlink_option);
+        if (!chosen) throw UsageError("--jvlink needs feed, bridge or com: " + *context.jvlink_option);
         settings.source = *chosen;
         settings.problem.clear();
     }
     if (!settings.problem.empty()) throw std::runtime_error(cp932::to_utf8(settings.problem));
+    // A time-out that cannot be honoured is refused, not replaced.
+    if (!settings.open_timeout_problem.empty()) {
+        throw std::runtime_error(cp932::to_utf8(settings.open_timeout_problem));
+    }
 
     std::unique_ptr<JvLink> link;
     bool bridged = settings.source == LinkSource::Bridge;
-    if (bridged) {
+    bool component = bridged || settings.source == LinkSource::Com;
+    if (settings.source == LinkSource::Com) {
+        // The component in this process: a 32-bit tolven-cli on Windows.
+        ComLinkOpening opening = open_com_jvlink(settings.open_timeout_seconds);
+        if (!opening.link) {
+            std::string text = cp932::to_utf8(opening.message);
+            if (!opening.detail.empty()) text += "\n(" + cp932::to_utf8(opening.detail) + ")";
+            throw std::runtime_error(text);
+        }
+        link = std::move(opening.link);
+    } else if (bridged) {
         auto bridge =
             std::make_unique<BridgeJvLink>(bridge_options(settings, context.program.parent_path()));
         // The start-up check: the component must be there before anything
@@ -45,7 +60,7 @@ std::unique_ptr<JvLink> open_jvlink(const Context& context) {
         throw std::runtime_error(
             cp932::to_utf8(sj("JVInitエラー：") + jv_result_text("JVInit", r)));
     }
-    if (bridged) {
+    if (component) {
         // An old component is worth a warning; the import runs on.
         std::string version = link->version();
         if (jvlink_version_too_old(version)) print_line(stderr, jvlink_version_message(version));

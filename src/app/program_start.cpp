@@ -3,16 +3,19 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QString>
+#include <QThread>
 
 #include <array>
 #include <cstdio>
 #include <string_view>
 
 #include "jvlink/bridge_jvlink.hpp"
+#include "jvlink/com_jvlink.hpp"
 #include "jvlink/feed_link.hpp"
 #include "jvlink/result_text.hpp"
 #include "mainwindow/MainWindow.hpp"
 #include "store/base_folder.hpp"
+#include "store/cp932.hpp"
 #include "store/data_store.hpp"
 #include "store/settings_keys.hpp"
 #include "store/store_reader.hpp"
@@ -47,16 +50,17 @@ bool listed(const std::array<std::string_view, N>& names, std::string_view name)
 }  // namespace
 
 std::string program_usage() {
-    return "usage: tolven [--base DIR] [--feed DIR] [--jvlink feed|bridge]\n"
+    return "usage: tolven [--base DIR] [--feed DIR] [--jvlink feed|bridge|com]\n"
            "  --base DIR   the folder of the race-day store and the settings file\n"
            "               (default: $TOLVEN_HOME, else the program's folder when it is\n"
            "               writable, else ~/.local/share/tolven)\n"
            "  --feed DIR   the feed folder the data import reads (default: the folder\n"
            "               chosen with JVLink設定, else <base>/feed)\n"
-           "  --jvlink feed|bridge\n"
-           "               where JV-Data comes from: the feed folder, or the JV-Link\n"
-           "               component through tolven-jvbridge.exe (default: the\n"
-           "               [JVLink] Source setting, else feed)\n"
+           "  --jvlink feed|bridge|com\n"
+           "               where JV-Data comes from: the feed folder, the JV-Link\n"
+           "               component through tolven-jvbridge.exe, or the component\n"
+           "               loaded into this program (Windows, same architecture)\n"
+           "               (default: the [JVLink] Source setting, else feed)\n"
            "  --help       print this text and exit\n"
            "  --version    print the version and exit\n"
            "Qt's own options (-platform NAME, -style NAME, ...) are passed on to Qt.\n";
@@ -109,7 +113,7 @@ ProgramOptions parse_program_options(const std::vector<std::string>& args) {
                 value = arg.substr(9);
             }
             options.jvlink = parse_link_source(value);
-            if (!options.jvlink) throw ProgramUsageError("--jvlink needs feed or bridge");
+            if (!options.jvlink) throw ProgramUsageError("--jvlink needs feed, bridge or com");
             continue;
         }
         if (arg.size() > 1 && arg[0] == '-') {
@@ -133,8 +137,7 @@ ProgramOptions parse_program_options(const std::vector<std::string>& args) {
 
 std::unique_ptr<MainWindow> open_program(const ProgramOptions& options, const fs::path& executable) {
     fs::path base = resolve_base_folder(options.base, executable);
-    const QString failed = QStringLiteral("フォルダ「%1」を作成できませんでした。")
-                               .arg(QString::fromStdString(base.string()));
+    const QString failed = QStringLiteral("フォルダ「%1」を作成できませんでした。").arg(qpath(base));
     std::unique_ptr<MainWindow> form;
     LinkSettings source;
     auto read_settings = [&] {
@@ -150,9 +153,28 @@ std::unique_ptr<MainWindow> open_program(const ProgramOptions& options, const fs
             source.problem.clear();
         }
         if (!source.problem.empty()) MessageDialog::warning(nullptr, qs(source.problem));
+        if (!source.open_timeout_problem.empty()) {
+            // Said at every start until it is mended; the program runs on
+            // with the default, and says so.
+            MessageDialog::warning(
+                nullptr, qs(source.open_timeout_problem + sj("\r\n今回は既定の ") +
+                            std::to_string(settings::open_timeout.default_number) +
+                            sj(" 秒で待ちます。")));
+        }
         std::unique_ptr<JvLink> link;
         FeedLink* feed_link = nullptr;
-        if (source.source == LinkSource::Bridge) {
+        if (source.source == LinkSource::Com) {
+            // The component in this process (a program of its architecture,
+            // on Windows); otherwise the message says to use the bridge.
+            ComLinkOpening opening = open_com_jvlink(source.open_timeout_seconds);
+            if (!opening.link) {
+                std::string text = opening.message;
+                if (!opening.detail.empty()) text += "\r\n(" + opening.detail + ")";
+                MessageDialog::information(nullptr, qs(text));
+                return;
+            }
+            link = std::move(opening.link);
+        } else if (source.source == LinkSource::Bridge) {
             auto bridge =
                 std::make_unique<BridgeJvLink>(bridge_options(source, executable.parent_path()));
             // The start-up check: without the component the program cannot work.
@@ -162,7 +184,18 @@ std::unique_ptr<MainWindow> open_program(const ProgramOptions& options, const fs
                 return;
             }
             bridge->set_failure_reporter([](const std::string& text) {
-                MessageDialog::warning(QApplication::activeWindow(), qs(text));
+                // An open runs on a thread of its own (run_open), and a dialog
+                // belongs to the window thread, which keeps its events going
+                // while it waits for the open: the report is shown there, and
+                // the open goes on once it is closed.
+                auto show = [text] {
+                    MessageDialog::warning(QApplication::activeWindow(), qs(text));
+                };
+                if (QThread::currentThread() == qApp->thread()) {
+                    show();
+                } else {
+                    QMetaObject::invokeMethod(qApp, show, Qt::BlockingQueuedConnection);
+                }
             });
             link = std::move(bridge);
         } else {
@@ -177,12 +210,11 @@ std::unique_ptr<MainWindow> open_program(const ProgramOptions& options, const fs
         MainWindow* window = form.get();
         if (feed_link == nullptr) return;
         feed_link->set_folder_chooser([window](const fs::path& current) -> std::optional<fs::path> {
-            QString chosen =
-                QFileDialog::getExistingDirectory(window, QStringLiteral("データフォルダの選択"),
-                                                  QString::fromStdString(current.string()));
+            QString chosen = QFileDialog::getExistingDirectory(
+                window, QStringLiteral("データフォルダの選択"), qpath(current));
             if (chosen.isEmpty()) return std::nullopt;
             window->ini().writeText(settings::feed_folder, chosen);
-            return fs::path(chosen.toStdString());
+            return fspath(chosen);
         });
     };
     // The main window makes Data, SEI and SEIR too; making them here first

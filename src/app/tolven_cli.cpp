@@ -14,7 +14,7 @@ namespace {
 
 void usage(std::FILE* out) {
     std::fputs(
-        "usage: tolven-cli [--base DIR] [--feed DIR] [--jvlink feed|bridge] COMMAND ...\n"
+        "usage: tolven-cli [--base DIR] [--feed DIR] [--jvlink feed|bridge|com] COMMAND ...\n"
         "commands:\n"
         "  import [--from YYYYMMDDhhmmss] [--quiet]   import all JV data since the from-time\n"
         "  refresh DAY                                 fetch the results of a race day\n"

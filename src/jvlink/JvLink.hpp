@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <string_view>
 
@@ -76,6 +77,20 @@ class JvLink {
     // (CP932): which file or folder and why. Empty when the component has
     // nothing to add to its return code, as the real one never has.
     virtual std::string error_detail() const { return {}; }
+
+    // Asks a call that another thread waits in (an open that JV-Link's own
+    // window holds up, see run_open) to give up as soon as it can; that call
+    // then returns a failure. Safe from any thread and any number of times.
+    // A component whose calls return at once needs nothing here.
+    virtual void interrupt() {}
+
+    // True while an open runs on a thread of its own: the component must not
+    // be called from elsewhere until it returns.
+    bool open_pending() const { return open_pending_.load(); }
+    void set_open_pending(bool pending) { open_pending_.store(pending); }
+
+  private:
+    std::atomic<bool> open_pending_{false};
 };
 
 }  // namespace tolven

@@ -1,5 +1,6 @@
 #include "jvlink/bridge_jvlink.hpp"
 
+#include <atomic>
 #include <cstdlib>
 #include <optional>
 #include <system_error>
@@ -44,6 +45,8 @@ class BridgeJvLink::Session {
 
     FailureReporter reporter;
     std::string last_failure;
+    // Set by interrupt() from another thread; cleared when a call begins.
+    std::atomic<bool> interrupted{false};
 
     int pid() const { return started_ && process_.running() ? process_.pid() : 0; }
 
@@ -198,10 +201,26 @@ class BridgeJvLink::Session {
         Io io;
         try {
             io = process_.write_all(bridge::encode_request(r), timeout);
-            if (io == Io::Done) io = process_.read_payload(payload, timeout);
+            if (io == Io::Done) io = process_.read_payload(payload, timeout, &interrupted);
         } catch (const bridge::ProtocolError& e) {
             end_bridge();
             fail(protocol_text(r.op, e.what()));
+            return std::nullopt;
+        }
+        if (io == Io::Interrupted) {
+            // The user cancelled the call; that needs no report.
+            end_bridge();
+            last_failure = sj("JV-Link の ") + bridge::op_name(r.op) +
+                           sj(" を中止しました。中継プログラムを終了しました。次の取得開始時に"
+                              "起動し直します。");
+            return std::nullopt;
+        }
+        if (io == Io::TimedOut && (r.op == Op::Open || r.op == Op::RTOpen)) {
+            end_bridge();
+            fail(sj("JV-Link が ") + bridge::op_name(r.op) + sj(" に ") + seconds_text(timeout) +
+                 sj(" 秒以内に応答しませんでした。JV-Link が自分のウィンドウで答えを待っていた"
+                    "かもしれません。中継プログラムを終了しました。待つ時間は設定ファイル "
+                    "tolven.ini の [JVLink] OpenTimeout（秒）で変えられます。"));
             return std::nullopt;
         }
         if (io == Io::TimedOut) {
@@ -274,6 +293,7 @@ const std::string& BridgeJvLink::last_failure() const {
 }
 
 BridgePresence BridgeJvLink::check_presence() {
+    session_->interrupted = false;
     return session_->presence();
 }
 
@@ -282,6 +302,7 @@ int BridgeJvLink::process_id() const {
 }
 
 int BridgeJvLink::JVInit(std::string_view sid) {
+    session_->interrupted = false;
     if (session_->start() != 0) return kBridgeFailure;
     auto a = session_->call(Request{Op::Init, 0, std::string(sid), {}}, session_->timeouts().call);
     if (!a) return kBridgeFailure;
@@ -290,6 +311,7 @@ int BridgeJvLink::JVInit(std::string_view sid) {
 }
 
 int BridgeJvLink::JVSetUIProperties() {
+    session_->interrupted = false;
     int started = session_->start(true);
     if (started != 0) return started;
     auto a = session_->call(Request{Op::SetUIProperties, 0, {}, {}}, session_->timeouts().dialog);
@@ -298,6 +320,7 @@ int BridgeJvLink::JVSetUIProperties() {
 
 int BridgeJvLink::JVOpen(std::string_view dataspec, std::string_view fromtime, int option,
                          int& read_count, int& download_count, std::string& last_file_timestamp) {
+    session_->interrupted = false;
     read_count = 0;
     download_count = 0;
     last_file_timestamp.clear();
@@ -314,6 +337,7 @@ int BridgeJvLink::JVOpen(std::string_view dataspec, std::string_view fromtime, i
 }
 
 int BridgeJvLink::JVRTOpen(std::string_view dataspec, std::string_view key) {
+    session_->interrupted = false;
     int started = session_->start(true);
     if (started != 0) return started;
     auto a = session_->call(Request{Op::RTOpen, 0, std::string(dataspec), std::string(key)},
@@ -336,12 +360,14 @@ int without_bridge(bool initialised, bool open) {
 }  // namespace
 
 int BridgeJvLink::JVStatus() {
+    session_->interrupted = false;
     if (!session_->running()) return without_bridge(session_->sid().has_value(), session_->open());
     auto a = session_->call(Request{Op::Status, 0, {}, {}}, session_->timeouts().call);
     return a ? a->code : kBridgeFailure;
 }
 
 int BridgeJvLink::JVRead(std::string& buffer, int& size, std::string& file_name) {
+    session_->interrupted = false;
     if (!session_->running()) return without_bridge(session_->sid().has_value(), session_->open());
     auto a = session_->call(Request{Op::Read, size, {}, {}}, session_->timeouts().call);
     if (!a) return kBridgeFailure;
@@ -352,12 +378,14 @@ int BridgeJvLink::JVRead(std::string& buffer, int& size, std::string& file_name)
 }
 
 int BridgeJvLink::JVCancel() {
+    session_->interrupted = false;
     if (!session_->running()) return 0;
     auto a = session_->call(Request{Op::Cancel, 0, {}, {}}, session_->timeouts().call);
     return a ? a->code : kBridgeFailure;
 }
 
 int BridgeJvLink::JVClose() {
+    session_->interrupted = false;
     if (!session_->running()) {
         // The component that was open ended with its bridge: nothing is left
         // to close.
@@ -370,9 +398,14 @@ int BridgeJvLink::JVClose() {
 }
 
 std::string BridgeJvLink::version() const {
+    session_->interrupted = false;
     if (session_->start(true) != 0) return {};
     auto a = session_->call(Request{Op::Version, 0, {}, {}}, session_->timeouts().call);
     return a ? a->text : std::string();
+}
+
+void BridgeJvLink::interrupt() {
+    session_->interrupted = true;
 }
 
 }  // namespace tolven

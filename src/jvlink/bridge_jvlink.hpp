@@ -15,7 +15,10 @@ namespace tolven {
 struct BridgeTimeouts {
     int start = 120000;    // the first answer: Wine may be setting up its prefix
     int call = 60000;      // JVInit, JVStatus, JVRead, JVCancel, JVClose, version
-    int open = 600000;     // JVOpen and JVRTOpen talk to the data service
+    // JVOpen and JVRTOpen talk to the data service, and JV-Link may hold
+    // them up with a window of its own until a person answers it: the
+    // [JVLink] OpenTimeout setting (link_source.hpp).
+    int open = 1800000;
     int dialog = 3600000;  // JVSetUIProperties waits for the person at the dialog
     int shutdown = 5000;   // the bridge's own end after the last call
 };
@@ -83,6 +86,9 @@ class BridgeJvLink : public JvLink {
     int JVClose() override;
     // Empty when the bridge cannot tell it.
     std::string version() const override;
+    // Ends the bridge under a call that waits for its answer (the call fails
+    // without a report: the user asked for it).
+    void interrupt() override;
 
   private:
     class Session;

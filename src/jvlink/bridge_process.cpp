@@ -165,7 +165,8 @@ BridgeProcess::Io BridgeProcess::write_all(std::string_view bytes, int timeout_m
     return result;
 }
 
-BridgeProcess::Io BridgeProcess::read_payload(std::string& payload, int timeout_ms) {
+BridgeProcess::Io BridgeProcess::read_payload(std::string& payload, int timeout_ms,
+                                              const std::atomic<bool>* stop) {
     auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     for (;;) {
         if (auto next = reader_.next()) {
@@ -183,6 +184,7 @@ BridgeProcess::Io BridgeProcess::read_payload(std::string& payload, int timeout_
         if (errno == EINTR) continue;
         if (errno != EAGAIN) return Io::Failed;
         if (reaped_) return Io::Closed;  // gone, and everything it wrote is read
+        if (stop != nullptr && stop->load()) return Io::Interrupted;
         pollfd p{from_child_, POLLIN, 0};
         int left = remaining_ms(deadline);
         if (left == 0) return Io::TimedOut;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -14,7 +15,7 @@ namespace tolven {
 // where ours goes.
 class BridgeProcess {
   public:
-    enum class Io { Done, TimedOut, Closed, Failed };
+    enum class Io { Done, TimedOut, Closed, Failed, Interrupted };
 
     BridgeProcess() = default;
     ~BridgeProcess();
@@ -33,8 +34,10 @@ class BridgeProcess {
     // Writes the bytes whole. A child that stopped reading gives Closed, never
     // a SIGPIPE.
     Io write_all(std::string_view bytes, int timeout_ms);
-    // Reads the next whole frame's payload.
-    Io read_payload(std::string& payload, int timeout_ms);
+    // Reads the next whole frame's payload. Interrupted, within a fifth of a
+    // second, once *stop is true (set from another thread).
+    Io read_payload(std::string& payload, int timeout_ms,
+                    const std::atomic<bool>* stop = nullptr);
 
     // Closes the child's stdin (which asks it to end) and waits up to
     // timeout_ms for it; then kills it. Reaps it either way.

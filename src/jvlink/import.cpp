@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "jvlink/open_wait.hpp"
 #include "jvlink/result_text.hpp"
 #include "store/atomic_file.hpp"
 #include "store/cp932.hpp"
@@ -68,8 +69,25 @@ void ImportController::start() {
         return;
     }
 
-    int r = link_.JVOpen("RACERCVN", from, 2, read_count_, download_count_, last_file_timestamp_);
+    // JV-Link may hold the open up with a window of its own for as long as a
+    // person takes to answer it; the window's events go on meanwhile.
+    OpenWaitHost waiting{[this] { host_.process_events(); },
+                         [this](int seconds) { host_.open_waiting(seconds); },
+                         [this] { return cancel_.set; }};
+    int r = run_open(
+        link_,
+        [&] {
+            return link_.JVOpen("RACERCVN", from, 2, read_count_, download_count_,
+                                last_file_timestamp_);
+        },
+        waiting);
     reading_open_ = true;
+    if (cancel_.set) {
+        // Cancelled while the open was pending (the cancel said so): nothing
+        // was read, nothing is stored, the from-time stays.
+        close_reading();
+        return;
+    }
     if (r == jv::kNothingNewer || (r == jv::kOk && read_count_ == 0)) {
         host_.beep();
         host_.show_information(sj("最新のデータがありません。"));
@@ -246,7 +264,13 @@ void ImportController::cancel() {
     if (!host_.confirm(sj("データ取込を中止します。実行しますか？"))) return;
     bool was_downloading = timer_on_;
     stop_timer();
-    link_.JVCancel();
+    if (link_.open_pending()) {
+        // The open runs on its own thread; the component is asked to give it
+        // up (the bridge is ended), and the start ends the run when it returns.
+        link_.interrupt();
+    } else {
+        link_.JVCancel();
+    }
     cancel_.set = true;
     host_.beep();
     std::string text = sj("JVCancel:キャンセルされました");
@@ -263,6 +287,11 @@ void ImportController::cancel() {
 }
 
 void ImportController::abandon() {
+    if (link_.open_pending()) {
+        link_.interrupt();
+        cancel_.set = true;
+        return;
+    }
     if (!reading_open_) return;
     stop_timer();
     link_.JVCancel();
@@ -273,6 +302,13 @@ void ImportController::abandon() {
 }
 
 void ImportController::settings() {
+    if (link_.open_pending()) {
+        // One call at a time: the component is busy with the open.
+        host_.beep();
+        host_.show_information(sj("JV-Link の応答を待っています。JVLink設定は取込みの開始が"
+                                  "終わってから使えます。"));
+        return;
+    }
     int r = link_.JVSetUIProperties();
     if (r != 0) {
         host_.beep();

@@ -41,6 +41,10 @@ class ImportHost {
     virtual void set_status_timer(bool enabled) = 0;
     // The date picker and its hidden label show the from-time.
     virtual void show_from_time(const DateTime& from_time) = 0;
+    // JVOpen has been waiting `seconds` (from kOpenNoticeSeconds on, once a
+    // second): JV-Link may be waiting for an answer in a window of its own
+    // (open_wait_notice says so). 0 when it returned after such a notice.
+    virtual void open_waiting(int seconds) = 0;
     // The "LastTime" setting of section "JvDataGet".
     virtual std::optional<std::string> read_last_time() = 0;
     virtual void write_last_time(const std::string& text) = 0;
@@ -66,6 +70,7 @@ class SilentImportHost : public ImportHost {
     void process_events() override {}
     void set_status_timer(bool) override {}
     void show_from_time(const DateTime&) override {}
+    void open_waiting(int) override {}
     std::optional<std::string> read_last_time() override { return last_time_; }
     void write_last_time(const std::string& text) override { last_time_ = text; }
 
@@ -99,6 +104,10 @@ class ImportController {
     void status_tick();  // the status timer
     void cancel();       // "データ取込み中止"
     void settings();     // "JVLink設定"
+
+    // JVOpen runs on a thread of its own while the host's events go on
+    // (run_open): a cancel then asks the component to give the open up, and
+    // the run ends without reading anything; JVLink設定 waits for its end.
 
     // A window that goes away while a run is open: stops the status timer,
     // cancels and closes the reading, without any dialog.

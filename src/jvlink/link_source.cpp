@@ -18,6 +18,7 @@ std::optional<LinkSource> parse_link_source(std::string_view text) {
     }
     if (lower == "feed") return LinkSource::Feed;
     if (lower == "bridge") return LinkSource::Bridge;
+    if (lower == "com") return LinkSource::Com;
     return std::nullopt;
 }
 
@@ -29,7 +30,23 @@ LinkSettings read_link_settings(const std::function<std::string(std::string_view
             link.source = *parsed;
         } else {
             link.problem = sj("設定ファイル tolven.ini の [JVLink] Source=") + source +
-                               sj(" は feed か bridge にしてください。");
+                               sj(" は feed、bridge、com のどれかにしてください。");
+        }
+    }
+    const Setting& timeout = settings::open_timeout;
+    link.open_timeout_seconds = timeout.default_number;
+    std::string seconds(trim(read(timeout.key)));
+    if (!seconds.empty()) {
+        bool digits = seconds.size() <= 9;
+        for (char c : seconds) digits = digits && c >= '0' && c <= '9';
+        int value = digits ? std::stoi(seconds) : 0;
+        if (digits && value >= timeout.low && value <= timeout.high) {
+            link.open_timeout_seconds = value;
+        } else {
+            link.open_timeout_problem =
+                sj("設定ファイル tolven.ini の [JVLink] OpenTimeout=") + seconds + sj(" は ") +
+                std::to_string(timeout.low) + sj(" から ") + std::to_string(timeout.high) +
+                sj(" までの秒数にしてください。");
         }
     }
     link.bridge_path = cp932::to_utf8(trim(read(settings::bridge_path.key)));
@@ -58,6 +75,7 @@ BridgeOptions bridge_options(const LinkSettings& settings, const fs::path& progr
 #else
     options.wine = settings.wine_path.empty() ? "wine" : settings.wine_path;
 #endif
+    options.timeouts.open = settings.open_timeout_seconds * 1000;
     if (!settings.wine_prefix.empty()) {
         options.environment.push_back("WINEPREFIX=" + settings.wine_prefix);
     }

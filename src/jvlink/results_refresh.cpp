@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "jvlink/open_wait.hpp"
 #include "jvlink/result_text.hpp"
 #include "store/cp932.hpp"
 #include "store/lenient.hpp"
@@ -41,7 +42,11 @@ RefreshResult refresh_results(JvLink& link, const DataStore& store, CancelFlag& 
         return detail.empty() ? text : text + "\r\n" + detail;
     };
     try {
-        int opened = link.JVRTOpen("0B12", key);
+        // The open runs on a thread of its own: JV-Link may wait for a person
+        // in a window of its own, and the caller's window stays responsive.
+        int opened = run_open(
+            link, [&] { return link.JVRTOpen("0B12", key); },
+            OpenWaitHost{host.process_events, {}, [&cancel] { return cancel.set; }});
         if (opened != jv::kOk && opened != jv::kNothingNewer) result.error = failure("JVRTOpen", opened);
         if (opened == jv::kOk) {
             int size = jv::kReadBufferSize;

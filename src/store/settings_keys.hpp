@@ -55,12 +55,16 @@ inline constexpr Setting link_source{"JVLink", "Source"};
 inline constexpr Setting bridge_path{"JVLink", "BridgePath"};
 inline constexpr Setting wine_path{"JVLink", "WinePath"};
 inline constexpr Setting wine_prefix{"JVLink", "WinePrefix"};
+// How many seconds JVOpen and JVRTOpen may take: JV-Link may hold an open up
+// with a window of its own until a person answers it. A value outside the
+// range is refused with a message (link_source.cpp), not read as the default.
+inline constexpr Setting open_timeout{"JVLink", "OpenTimeout", 1800, 5, 86400};
 
 inline constexpr const Setting* table[] = {
     &main_top,     &main_left,   &main_width,  &main_height,  &ticker,
     &toolbar,      &course_index, &date_index, &print_top,    &print_left,
     &print_width,  &print_height, &print_zoom, &last_import,  &feed_folder,
-    &link_source,  &bridge_path,  &wine_path,  &wine_prefix,
+    &link_source,  &bridge_path,  &wine_path,  &wine_prefix,  &open_timeout,
 };
 }  // namespace settings
 

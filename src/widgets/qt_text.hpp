@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,25 @@ inline QString qs(std::string_view cp932_text) {
 
 inline std::string cp(const QString& text) {
     return cp932::from_utf8(text.toStdString());
+}
+
+// File names between Qt and std::filesystem. On Windows a path's narrow
+// string is in the ANSI code page, not UTF-8, so the names cross as wide
+// strings there; elsewhere the narrow string is the file system's own bytes.
+inline QString qpath(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return QString::fromStdWString(path.wstring());
+#else
+    return QString::fromStdString(path.string());
+#endif
+}
+
+inline std::filesystem::path fspath(const QString& text) {
+#ifdef _WIN32
+    return std::filesystem::path(text.toStdWString());
+#else
+    return std::filesystem::path(text.toStdString());
+#endif
 }
 
 }  // namespace tolven

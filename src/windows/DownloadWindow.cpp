@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "jvlink/open_wait.hpp"
 #include "store/cp932.hpp"
 #include "widgets/IniSettings.hpp"
 #include "widgets/EffectLabel.hpp"
@@ -97,6 +98,14 @@ DownloadWindow::DownloadWindow(tolven::JvLink& link, const tolven::DataStore& st
     progressLine_->setFontColor(Qt::blue);
     progressLine_->setMinimumHeight(26);
     layout->addWidget(progressLine_);
+
+    openNotice_ = new QLabel(this);
+    openNotice_->setObjectName(QStringLiteral("OpenNotice"));
+    openNotice_->setWordWrap(true);
+    openNotice_->setFrameShape(QFrame::StyledPanel);
+    openNotice_->setStyleSheet(QStringLiteral("QLabel { background: #fff8dc; padding: 4px; }"));
+    openNotice_->setVisible(false);
+    layout->addWidget(openNotice_);
 
     auto* bars = new QGridLayout;
     bar1_ = new QProgressBar(this);
@@ -299,6 +308,15 @@ void DownloadWindow::show_from_time(const tolven::DateTime& from_time) {
     QSignalBlocker block(picker_);
     picker_->setDateTime(to_qt(from_time));
     hiddenLabel_->setText(to_qt(from_time).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")));
+}
+
+void DownloadWindow::open_waiting(int seconds) {
+    // TOLVEN never answers JV-Link's own windows; it says where to look.
+    if (seconds > 0) {
+        openNotice_->setText(qs(tolven::open_wait_notice(seconds)));
+        openNotice_->setAccessibleName(openNotice_->text());
+    }
+    openNotice_->setVisible(seconds > 0);
 }
 
 std::optional<std::string> DownloadWindow::read_last_time() {

@@ -39,6 +39,9 @@ class DownloadWindow : public QDialog, public tolven::ImportHost {
     QString progressText() const;
     QDateTimeEdit* datePicker() const { return picker_; }
     QString hiddenLabelText() const;
+    // The notice that JV-Link may be waiting for an answer in a window of its
+    // own; shown while an open takes longer than a few seconds.
+    QLabel* openNotice() const { return openNotice_; }
     bool timerActive() const;
     // A start or a download is open (from データ取込み開始 until the reading
     // is closed).
@@ -61,6 +64,7 @@ class DownloadWindow : public QDialog, public tolven::ImportHost {
     void process_events() override;
     void set_status_timer(bool enabled) override;
     void show_from_time(const tolven::DateTime& from_time) override;
+    void open_waiting(int seconds) override;
     std::optional<std::string> read_last_time() override;
     void write_last_time(const std::string& text) override;
 
@@ -84,6 +88,7 @@ class DownloadWindow : public QDialog, public tolven::ImportHost {
     QPushButton* cancelBtn_;
     QPushButton* settingsBtn_;
     EffectLabel* progressLine_;
+    QLabel* openNotice_;
     QProgressBar* bar1_;
     QProgressBar* bar2_;
     QListView* builtList_;

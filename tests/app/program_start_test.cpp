@@ -53,7 +53,7 @@ TEST_P(ProgramCommandLine, AnswersWithoutADisplay) {
     EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
     // A mistake is followed by the usage, on stderr only.
     if (c.status == 2) {
-        EXPECT_NE(r.err.find("usage: tolven [--base DIR] [--feed DIR] [--jvlink feed|bridge]"),
+        EXPECT_NE(r.err.find("usage: tolven [--base DIR] [--feed DIR] [--jvlink feed|bridge|com]"),
                   std::string::npos);
         EXPECT_TRUE(r.out.empty());
     }
@@ -62,15 +62,15 @@ TEST_P(ProgramCommandLine, AnswersWithoutADisplay) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, ProgramCommandLine,
     ::testing::Values(
-        Case{"--help", 0, "usage: tolven [--base DIR] [--feed DIR] [--jvlink feed|bridge]\n", ""},
-        Case{"-h", 0, "usage: tolven [--base DIR] [--feed DIR] [--jvlink feed|bridge]\n", ""},
+        Case{"--help", 0, "usage: tolven [--base DIR] [--feed DIR] [--jvlink feed|bridge|com]\n", ""},
+        Case{"-h", 0, "usage: tolven [--base DIR] [--feed DIR] [--jvlink feed|bridge|com]\n", ""},
         Case{"--version", 0, "TOLVEN Ver.1.30\n", ""},
         Case{"--base", 2, "", "tolven: --base needs a folder\n"},
         Case{"--feed", 2, "", "tolven: --feed needs a folder\n"},
         Case{"--base --feed /tmp", 2, "", "tolven: --base needs a folder\n"},
         Case{"--base=", 2, "", "tolven: --base needs a folder\n"},
-        Case{"--jvlink", 2, "", "tolven: --jvlink needs feed or bridge\n"},
-        Case{"--jvlink pigeon", 2, "", "tolven: --jvlink needs feed or bridge\n"},
+        Case{"--jvlink", 2, "", "tolven: --jvlink needs feed, bridge or com\n"},
+        Case{"--jvlink pigeon", 2, "", "tolven: --jvlink needs feed, bridge or com\n"},
         Case{"--jvlink bridge --version", 0, "TOLVEN Ver.1.30\n", ""},
         Case{"--bogus", 2, "", "tolven: unknown option \"--bogus\"\n"},
         Case{"-x", 2, "", "tolven: unknown option \"-x\"\n"},

@@ -357,6 +357,72 @@ TEST_F(BridgeUnderWine, TheCommandLineImportsThroughTheBridge) {
     EXPECT_EQ(store_snapshot(base), store_snapshot(feed_base));
 }
 
+// JV-Link may keep JVOpen waiting while its own window waits for a person.
+// Through the command line, with [JVLink] OpenTimeout: an open that takes
+// longer ends the bridge with a message naming the setting and changes
+// nothing stored; one that takes less says on stderr where to look and
+// imports the same store as the feed folder.
+TEST_F(BridgeUnderWine, ASlowOpenTimesOutOrCompletesThroughTheCommandLine) {
+    fs::path feed_base = dir.path() / "feedlink";
+    auto expected = feed_link_store(feed_base);
+    struct Case {
+        const char* name;
+        int delay_ms;
+        int timeout_seconds;
+        int status;
+        const char* said;
+    };
+    const Case cases[] = {
+        {"longer", 9000, 5, 1,
+         "JV-Link が JVOpen に 5 秒以内に応答しませんでした。JV-Link が自分のウィンドウで答えを"
+         "待っていたかもしれません。中継プログラムを終了しました。待つ時間は設定ファイル "
+         "tolven.ini の [JVLink] OpenTimeout（秒）で変えられます。"},
+        {"shorter", 4500, 30, 0, "JV-Link の応答を待っています（3 秒）。"},
+    };
+    std::string cli = TOLVEN_CLI;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::path base = dir.path() / c.name;
+        write_bytes(base / "tolven.ini", "[JVLink]\r\nSource=bridge\r\nBridgePath=" +
+                                             std::string(JVBRIDGE_WIN64) + "\r\nOpenTimeout=" +
+                                             std::to_string(c.timeout_seconds) + "\r\n");
+        setenv("TOLVEN_STANDIN_CACHE", windows_path(base / "standin-cache").c_str(), 1);
+        setenv("TOLVEN_STANDIN_OPEN_DELAY", std::to_string(c.delay_ms).c_str(), 1);
+        std::string said;
+        auto started = std::chrono::steady_clock::now();
+        int status = run(cli + " --base " + quoted(base.string()) +
+                             " import --quiet --from 20000101000000",
+                         &said);
+        double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        unsetenv("TOLVEN_STANDIN_OPEN_DELAY");
+        EXPECT_EQ(status, c.status) << said;
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        std::printf("[   WINE   ] open of %d ms with a time-out of %d s: status %d in %.1f s\n",
+                    c.delay_ms, c.timeout_seconds, status, seconds);
+        if (c.status == 0) {
+            EXPECT_EQ(store_snapshot(base), expected);
+        } else {
+            EXPECT_EQ(store_snapshot(base), (std::map<std::string, std::string>{}));
+            EXPECT_NE(said.find("JVOpenエラー:JV-Link 内部エラーが発生しました。(-401)"),
+                      std::string::npos)
+                << said;
+            EXPECT_LT(seconds, c.delay_ms / 1000.0 + 30);
+        }
+        std::string ini = read_bytes(base / "tolven.ini");
+        EXPECT_EQ(ini.find("LastTime"), std::string::npos) << ini;
+    }
+    // A time-out outside its range is refused, not replaced.
+    fs::path base = dir.path() / "bad";
+    write_bytes(base / "tolven.ini", "[JVLink]\r\nSource=bridge\r\nBridgePath=" +
+                                         std::string(JVBRIDGE_WIN64) + "\r\nOpenTimeout=2\r\n");
+    std::string said;
+    EXPECT_EQ(run(cli + " --base " + quoted(base.string()) + " import --quiet", &said), 1);
+    EXPECT_NE(said.find("[JVLink] OpenTimeout=2 は 5 から 86400 までの秒数にしてください。"),
+              std::string::npos)
+        << said;
+}
+
 #ifdef JVBRIDGE_WIN32
 // The 32-bit bridge runs only where Wine has its 32-bit half (wine32).
 TEST_F(BridgeUnderWine, The32BitBridgeWhereWineCanRunIt) {
@@ -376,6 +442,77 @@ TEST_F(BridgeUnderWine, The32BitBridgeWhereWineCanRunIt) {
     RecordingImportHost host;
     ASSERT_TRUE(import_through(link, base, kNow, host));
     EXPECT_EQ(store_snapshot(base), expected);
+}
+#endif
+
+#ifdef COM_CHECK_WIN32
+// The component loaded into a 32-bit program (ComJvLink, Source=com), as a
+// 32-bit tolven-cli.exe loads JV-Link 4.x: every record as FeedLink reads
+// it; an open held longer than the time-out given up after it, the component
+// busy until it returns and then closed, so the next open is not "still
+// open"; an open given up from another thread at once. A 64-bit program
+// with only the 32-bit component registered says so and names Source=bridge.
+TEST_F(BridgeUnderWine, TheComponentInProcessOfA32BitProgram) {
+    std::string said;
+    register_stand_in(false);
+    ASSERT_EQ(run("wine regsvr32 /s " + quoted(windows_path(STANDIN_WIN32)), &said), 0) << said;
+    const std::string check = std::string("wine ") + quoted(COM_CHECK_WIN32);
+    setenv("TOLVEN_STANDIN_CACHE", windows_path(dir.path() / "com-cache").c_str(), 1);
+    int status = run(check + " presence", &said);
+    if (status != 0 && said.find("refused") == std::string::npos) {
+        register_stand_in(true);
+        GTEST_SKIP() << "32-bit programs do not start under this Wine (wine32 missing): " << said;
+    }
+    EXPECT_EQ(said, "loaded\n");
+
+    // What FeedLink reads from the same feed.
+    FeedLink feed(WineWorld::feed, dir.path() / "feedlink-cache");
+    ASSERT_EQ(feed.JVInit(jvlink_sid()), 0);
+    int reads = 0, downloads = 0;
+    std::string last;
+    ASSERT_EQ(feed.JVOpen("RACERCVN", "20000101000000", 2, reads, downloads, last), 0);
+    while (feed.JVStatus() < downloads) {
+    }
+    long records = 0, bytes = 0;
+    int files = 0, size = 60000, r = 0;
+    std::string record, file;
+    while ((r = feed.JVRead(record, size, file)) != 0 && !jv::read_failed(r)) {
+        if (r > 0) {
+            ++records;
+            bytes += static_cast<long>(record.size());
+        }
+        if (r == jv::kNextFile) ++files;
+    }
+    EXPECT_EQ(run(check + " read", &said), 0) << said;
+    EXPECT_EQ(said, "init 0\nversion 0490\nopen 0 reads " + std::to_string(reads) +
+                        " downloads " + std::to_string(downloads) + "\nrecords " +
+                        std::to_string(records) + " bytes " + std::to_string(bytes) + " files " +
+                        std::to_string(files) + " end 0\nclose 0\n");
+
+    setenv("TOLVEN_STANDIN_OPEN_DELAY", "8000", 1);
+    EXPECT_EQ(run(check + " timeout", &said), 0) << said;
+    EXPECT_NE(said.find("open -401 after 5 s\n"), std::string::npos) << said;
+    EXPECT_NE(said.find("detail JV-Link が JVOpen に 5 秒以内に応答しませんでした。"),
+              std::string::npos)
+        << said;
+    EXPECT_NE(said.find("[JVLink] OpenTimeout（秒）で変えられます。\n"), std::string::npos) << said;
+    EXPECT_NE(said.find("busy -401\nreopen 0\nclose 0\n"), std::string::npos) << said;
+    EXPECT_EQ(run(check + " interrupt", &said), 0) << said;
+    EXPECT_NE(said.find("open -401 after 1 s\ndetail JV-Link の JVOpen を中止しました。\n"),
+              std::string::npos)
+        << said;
+    unsetenv("TOLVEN_STANDIN_OPEN_DELAY");
+
+    // Only the 32-bit component is registered: a 64-bit program cannot load it.
+    EXPECT_EQ(run(std::string("wine ") + quoted(COM_CHECK_WIN64) + " presence", &said), 2);
+    EXPECT_NE(said.find("refused このプログラムは 64 ビット版で、登録されている JV-Link は 32 "
+                        "ビット版です。"),
+              std::string::npos)
+        << said;
+    EXPECT_NE(said.find("[JVLink] Source=bridge にして"), std::string::npos) << said;
+
+    ASSERT_EQ(run("wine regsvr32 /s /u " + quoted(windows_path(STANDIN_WIN32)), &said), 0) << said;
+    register_stand_in(true);
 }
 #endif
 

@@ -295,6 +295,82 @@ TEST_F(BridgeJvLinkTest, ABridgeThatHangsTimesOutInsteadOfHanging) {
     EXPECT_EQ(link.process_id(), 0);
 }
 
+// JV-Link may hold JVOpen up with a window of its own. An open that takes
+// longer than the open time-out ends the bridge with a message that names the
+// setting; one the user cancels (interrupt, from the window thread) ends the
+// bridge at once without a report; one within the time-out imports as usual.
+// Nothing is stored but by a completed import. (The last days of the feed
+// only: the whole import is compared with FeedLink's above.)
+TEST_F(BridgeJvLinkTest, ASlowOpenTimesOutOrIsInterruptedOrCompletes) {
+    struct Case {
+        const char* name;
+        int open_ms;       // how long the bridge's JVOpen takes
+        int timeout_ms;    // the open time-out
+        int interrupt_ms;  // when the user cancels; 0: never
+        const char* report;
+    };
+    const Case cases[] = {
+        {"longer than the time-out", 4000, 1500, 0,
+         "JV-Link が JVOpen に 2 秒以内に応答しませんでした。JV-Link が自分のウィンドウで答えを"
+         "待っていたかもしれません。中継プログラムを終了しました。待つ時間は設定ファイル "
+         "tolven.ini の [JVLink] OpenTimeout（秒）で変えられます。"},
+        {"cancelled", 20000, 60000, 300, nullptr},
+        {"within the time-out", 1200, 5000, 0, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        reports.clear();
+        fs::path base = dir.path() / (std::string("slow-") + c.name);
+        BridgeOptions o = options("sleep:JVOpen:1:" + std::to_string(c.open_ms), base);
+        o.timeouts.open = c.timeout_ms;
+        BridgeJvLink link(o);
+        link.set_failure_reporter([this](const std::string& text) { reports.push_back(text); });
+        ASSERT_EQ(link.JVInit(jvlink_sid()), 0);
+        int pid = link.process_id();
+        RecordingImportHost host;
+        DataStore store(base);
+        store.create_folders();
+        CancelFlag cancel;
+        ImportController import(link, store, cancel, host, [] { return kNow; });
+        import.open();
+        import.set_from_time(DateTime{2026, 12, 4, 0, 0, 0});
+        auto started = std::chrono::steady_clock::now();
+        int events_while_open = 0;
+        host.on_events = [&] {
+            if (!link.open_pending()) return;
+            ++events_while_open;
+            auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now() - started)
+                          .count();
+            if (c.interrupt_ms > 0 && ms >= c.interrupt_ms && !cancel.set) import.cancel();
+        };
+        import.start();
+        while (import.downloading()) import.status_tick();
+        auto took = std::chrono::steady_clock::now() - started;
+        // The caller's events ran while the bridge held the open.
+        EXPECT_GT(events_while_open, 10);
+        std::vector<std::string> shown = {import_start_notice()};
+        if (c.report != nullptr) {
+            shown.push_back(sj("JVOpenエラー:JV-Link 内部エラーが発生しました。(-401)"));
+            EXPECT_EQ(reports, std::vector<std::string>{sj(c.report)});
+        } else {
+            EXPECT_EQ(reports, std::vector<std::string>{});
+        }
+        if (c.interrupt_ms > 0) shown.push_back(sj("JVCancel:キャンセルされました"));
+        EXPECT_EQ(host.messages, shown);
+        bool completes = c.report == nullptr && c.interrupt_ms == 0;
+        EXPECT_EQ(import.failed(), c.report != nullptr);
+        if (completes) {
+            EXPECT_GT(store_snapshot(base).size(), 5u);
+            EXPECT_EQ(link.process_id(), pid);
+        } else {
+            EXPECT_EQ(store_snapshot(base), (std::map<std::string, std::string>{}));
+            EXPECT_EQ(link.process_id(), 0);  // the bridge was ended
+            EXPECT_LT(took, std::chrono::milliseconds(c.interrupt_ms > 0 ? 3000 : c.open_ms));
+        }
+    }
+}
+
 struct ProtocolFault {
     const char* fault;
     const char* report;

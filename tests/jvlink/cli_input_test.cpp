@@ -167,6 +167,40 @@ TEST_F(CliInput, AFeedFolderThatCannotBeUsedFailsTheImportNamingIt) {
     EXPECT_EQ(run.err, kStartMessage + std::string("最新のデータがありません。\n"));
 }
 
+// JV-Link settings this program cannot honour stop the import and the
+// refresh with a message naming the key, before anything is read or written.
+TEST_F(CliInput, JvLinkSettingsThatCannotBeHonouredAreRefused) {
+    struct Case {
+        const char* ini;
+        const char* option;
+        const char* said;
+    } cases[] = {
+        {"Source=com", "",
+         "[JVLink] Source=com（JV-Link を本ソフトに直接読み込む方法）は Windows 版でだけ使えます。"
+         "この環境では設定ファイル tolven.ini の [JVLink] Source=bridge（Wine 上の中継プログラム "
+         "tolven-jvbridge.exe）を使ってください。\n"},
+        {"", "--jvlink com ", "[JVLink] Source=com（JV-Link を本ソフトに直接読み込む方法）"},
+        {"Source=feed\r\nOpenTimeout=4", "",
+         "設定ファイル tolven.ini の [JVLink] OpenTimeout=4 は 5 から 86400 までの秒数にしてくださ"
+         "い。\n"},
+        {"OpenTimeout=half an hour", "--jvlink feed ",
+         "[JVLink] OpenTimeout=half an hour は 5 から 86400 までの秒数にしてください。"},
+    };
+    auto before = folder_entries(base / "Data");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.option) + c.ini);
+        write_bytes(base / "tolven.ini", sj(std::string("[JVLink]\r\n") + c.ini + "\r\n"));
+        for (const char* command : {"import --quiet", "refresh 2026年12月07日阪神"}) {
+            CliRun run = cli(dir.path(), base_option + " " + c.option + command);
+            EXPECT_EQ(run.status, 1) << command;
+            EXPECT_NE(run.err.find(c.said), std::string::npos) << command << "\n" << run.err;
+            EXPECT_EQ(run.out, "") << command;
+        }
+    }
+    EXPECT_EQ(folder_entries(base / "Data"), before);
+    EXPECT_FALSE(fs::exists(base / "JVCache"));
+}
+
 TEST_F(CliInput, ACacheThatCannotBeWrittenFailsTheImportNamingIt) {
     fs::path feed = dir.path() / "feed";
     write_bytes(feed / "20261201100000_a.txt", race_record(20261220, "06", 1, "1"));

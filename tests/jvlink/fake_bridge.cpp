@@ -10,6 +10,9 @@
 //       not-installed              the component cannot be created
 //       die:OP:N                   ends with status 3 at the N-th request OP
 //       hang:OP:N                  never answers the N-th request OP
+//       sleep:OP:N:MS              answers the N-th request OP after MS ms, as
+//                                  when JV-Link waits for a person in its own
+//                                  window
 //       garbage:OP:N               answers the N-th request OP out of protocol
 //       wrong-op:OP:N              answers the N-th request OP as another op
 //       call-failed:OP:N           the N-th call OP fails in the dispatch
@@ -156,6 +159,9 @@ int main() {
         if (hit && fault.kind == "die") return 3;
         if (hit && fault.kind == "hang") {
             for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+        }
+        if (hit && fault.kind == "sleep") {
+            std::this_thread::sleep_for(std::chrono::milliseconds(fault.value));
         }
         if (hit && fault.kind == "garbage") {
             write_all(

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <functional>
 
 #include "store/cp932.hpp"
@@ -55,6 +57,7 @@ class RecordingHost : public ImportHost {
     }
     void set_status_timer(bool enabled) override { log += enabled ? "timer on\n" : "timer off\n"; }
     void show_from_time(const DateTime& t) override { log += "picker " + t.text() + "\n"; }
+    void open_waiting(int seconds) override { log += "waiting " + std::to_string(seconds) + "\n"; }
     std::optional<std::string> read_last_time() override { return last_time; }
     void write_last_time(const std::string& text) override {
         last_time = text;
@@ -290,6 +293,81 @@ TEST_F(ImportTest, CancelDuringDownloadClosesTheReading) {
     // The timer no longer reaches JV-Link.
     import.status_tick();
     EXPECT_EQ(link.calls.back(), "JVClose");
+}
+
+// JVOpen runs on a thread of its own while the host's events go on: a slow
+// open gets the notice and then reads as usual; a cancel while it is pending
+// interrupts it, reads nothing and keeps the from-time; JVLink設定 waits.
+TEST_F(ImportTest, APendingOpenLetsEventsRunAndCanBeCancelled) {
+    struct Case {
+        const char* name;
+        int delay_ms;
+        int cancel_at_events;    // 0: never
+        int settings_at_events;  // 0: never
+        bool notice;
+        bool completes;
+    };
+    const Case cases[] = {
+        {"at once", 0, 0, 0, false, true},
+        {"slow", 3400, 0, 10, true, true},
+        {"cancelled", 30000, 25, 0, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir base;
+        DataStore here(base.path());
+        here.create_folders();
+        FakeJvLink slow;
+        slow.open_delay_ms = c.delay_ms;
+        slow.read_count = 1;
+        slow.last_file_timestamp = "20261204183000";
+        slow.reads = {FakeJvLink::record(race_record(20261212, "06", 1, "1"), "a.txt"),
+                      {-1, "", "a.txt"},
+                      {0, "", ""}};
+        RecordingHost watcher;
+        watcher.last_time = "2026/11/20 08:00:00";
+        ImportController run(slow, here, cancel, watcher, [] { return kNow; });
+        run.open();
+        int during_open = 0;
+        watcher.on_process_events = [&] {
+            if (!slow.open_pending()) return;
+            ++during_open;
+            if (during_open == c.cancel_at_events) run.cancel();
+            if (during_open == c.settings_at_events) run.settings();
+        };
+        auto started = std::chrono::steady_clock::now();
+        run.start();
+        auto took = std::chrono::steady_clock::now() - started;
+        const std::string& log = watcher.log;
+        // About every 20 ms while the open runs.
+        if (c.delay_ms > 0) {
+            EXPECT_GT(during_open, c.cancel_at_events ? 20 : c.delay_ms / 40);
+        }
+        EXPECT_EQ(log.find("waiting 3\n") != std::string::npos, c.notice) << log;
+        if (c.notice) {
+            // Taken back when the open returns, before its result is shown.
+            EXPECT_LT(log.find("waiting 0\n"), log.find("line JVOpen正常"));
+            EXPECT_NE(log.find("info JV-Link の応答を待っています。JVLink設定は取込みの開始が"
+                               "終わってから使えます。\n"),
+                      std::string::npos)
+                << log;
+        }
+        EXPECT_EQ(std::count(slow.calls.begin(), slow.calls.end(), "JVSetUIProperties"), 0);
+        EXPECT_EQ(std::count(slow.calls.begin(), slow.calls.end(), "JVClose"), 1);
+        EXPECT_EQ(std::count(slow.calls.begin(), slow.calls.end(), "JVCancel"), 0);
+        EXPECT_EQ(watcher.last_time, c.completes ? "2026/12/04 18:30:00" : "2026/11/20 08:00:00");
+        EXPECT_EQ(fs::exists(here.data_folder() / "2026年12月12日中山.jvRA"), c.completes);
+        if (!c.completes) {
+            EXPECT_GT(slow.interrupts.load(), 0);
+            EXPECT_LT(took, std::chrono::seconds(5));
+            EXPECT_EQ(slow.calls.size(), 2u);  // JVOpen, JVClose: nothing read
+            std::string tail = "confirm データ取込を中止します。実行しますか？\ntimer off\nbeep\n"
+                               "info JVCancel:キャンセルされました\n"
+                               "line JVCancel:キャンセルされました\nnormal\nbeep\n";
+            ASSERT_GE(log.size(), tail.size());
+            EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
+        }
+    }
 }
 
 TEST_F(ImportTest, SettingsError) {

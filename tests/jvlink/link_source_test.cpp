@@ -5,18 +5,22 @@
 #include <map>
 
 #include "store/cp932.hpp"
+#include "store/lenient.hpp"
 
 namespace fs = std::filesystem;
 
 namespace tolven {
 namespace {
 
-TEST(LinkSource, NamesAreFeedAndBridge) {
+TEST(LinkSource, NamesAreFeedBridgeAndCom) {
     const std::map<std::string, std::optional<LinkSource>> cases = {
         {"feed", LinkSource::Feed},
         {"Feed", LinkSource::Feed},
         {" bridge ", LinkSource::Bridge},
         {"BRIDGE", LinkSource::Bridge},
+        {"com", LinkSource::Com},
+        {" COM", LinkSource::Com},
+        {"comm", std::nullopt},
         {"", std::nullopt},
         {"wine", std::nullopt},
         {"bridges", std::nullopt},
@@ -60,7 +64,8 @@ TEST(LinkSource, SettingsGiveTheBridgeCommand) {
          {"WINEPREFIX=/home/a/.wine-jvlink"}},
         {{{"Source", "jvlink"}},
          LinkSource::Feed,
-         "設定ファイル tolven.ini の [JVLink] Source=jvlink は feed か bridge にしてください。",
+         "設定ファイル tolven.ini の [JVLink] Source=jvlink は feed、bridge、com のどれかにしてく"
+         "ださい。",
          "/opt/tolven/bin/jvbridge/win32/tolven-jvbridge.exe",
          "wine",
          {}},
@@ -83,6 +88,40 @@ TEST(LinkSource, SettingsGiveTheBridgeCommand) {
         EXPECT_EQ(o.bridge.string(), c.bridge);
         EXPECT_EQ(o.wine, c.wine);
         EXPECT_EQ(o.environment, c.environment);
+    }
+}
+
+// The open's time-out in seconds: the default when missing, the value when it
+// lies in 5..86400, and anything else refused with a message naming the key
+// and the range (the default stays, so nothing is replaced silently).
+TEST(LinkSource, OpenTimeoutIsCheckedAgainstItsRange) {
+    struct Case {
+        const char* stored;  // nullptr: missing
+        int seconds;
+        bool refused;
+    };
+    const Case cases[] = {
+        {nullptr, 1800, false}, {"", 1800, false},     {"5", 5, false},
+        {" 600 ", 600, false},  {"86400", 86400, false}, {"4", 1800, true},
+        {"0", 1800, true},      {"86401", 1800, true}, {"-30", 1800, true},
+        {"10m", 1800, true},    {"1e3", 1800, true},   {"99999999999", 1800, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored == nullptr ? "missing" : c.stored);
+        LinkSettings s = read_link_settings([&c](std::string_view key) {
+            return key == "OpenTimeout" && c.stored != nullptr ? std::string(c.stored)
+                                                               : std::string();
+        });
+        EXPECT_EQ(s.open_timeout_seconds, c.seconds);
+        EXPECT_EQ(s.problem, "");
+        EXPECT_EQ(bridge_options(s, "/opt").timeouts.open, c.seconds * 1000);
+        if (c.refused) {
+            EXPECT_EQ(s.open_timeout_problem,
+                      sj("設定ファイル tolven.ini の [JVLink] OpenTimeout=" +
+                         std::string(trim(c.stored)) + " は 5 から 86400 までの秒数にしてください。"));
+        } else {
+            EXPECT_EQ(s.open_timeout_problem, "");
+        }
     }
 }
 

@@ -32,7 +32,7 @@ TEST(SettingsKeys, DefaultsOfAMissingFile) {
         {settings::print_zoom, 1, ""},     {settings::last_import, 0, ""},
         {settings::feed_folder, 0, ""},    {settings::link_source, 0, ""},
         {settings::bridge_path, 0, ""},    {settings::wine_path, 0, ""},
-        {settings::wine_prefix, 0, ""},
+        {settings::wine_prefix, 0, ""},    {settings::open_timeout, 1800, ""},
     };
     ASSERT_EQ(std::size(cases), std::size(settings::table));
     TempDir dir;

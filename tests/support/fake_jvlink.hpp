@@ -1,7 +1,10 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <deque>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "jvlink/JvLink.hpp"
@@ -30,6 +33,11 @@ class FakeJvLink : public JvLink {
     int close_result = 0;
     int set_ui_result = 0;
     std::vector<std::string> calls;
+    // JVOpen and JVRTOpen take this long, as when JV-Link waits for a person
+    // in a window of its own; an interrupt ends the wait and the open
+    // returns -401.
+    int open_delay_ms = 0;
+    std::atomic<int> interrupts{0};
 
     static Read record(std::string r, std::string file = "feed.txt") {
         int size = static_cast<int>(r.size());
@@ -51,11 +59,23 @@ class FakeJvLink : public JvLink {
         rc = read_count;
         dc = download_count;
         last = last_file_timestamp;
-        return open_result;
+        return wait_for_open() ? open_result : -401;
     }
     int JVRTOpen(std::string_view dataspec, std::string_view key) override {
         calls.push_back("JVRTOpen " + std::string(dataspec) + " " + std::string(key));
-        return rt_open_result;
+        return wait_for_open() ? rt_open_result : -401;
+    }
+    void interrupt() override { ++interrupts; }
+
+    // False when interrupted.
+    bool wait_for_open() {
+        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(open_delay_ms);
+        interrupts = 0;
+        while (std::chrono::steady_clock::now() < end) {
+            if (interrupts > 0) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return true;
     }
     int JVStatus() override {
         calls.push_back("JVStatus");

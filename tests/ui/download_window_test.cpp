@@ -6,8 +6,11 @@
 #include <QApplication>
 #include <QDateTimeEdit>
 #include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QListView>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
@@ -23,6 +26,7 @@
 #include <thread>
 
 #include "sample/sample_feed.hpp"
+#include "app/program_start.hpp"
 #include "mainwindow/MainWindow.hpp"
 #include "printing/PreviewWindow.hpp"
 #include "printing/PrintDialog.hpp"
@@ -189,6 +193,171 @@ class DownloadWindowTest : public QObject {
         }
         QCOMPARE(count(link.calls, "JVClose"), 1);
         QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
+    // JV-Link may keep JVOpen waiting while its own window waits for a
+    // person. The window goes on answering meanwhile: after a few seconds it
+    // says where to look, a click on JVLink設定 is answered (it waits for the
+    // open), and once the open returns the import completes as usual.
+    void anOpenThatWaitsKeepsTheWindowAnswering() {
+        TempDir dir;
+        auto link = raceCards(12);
+        link->open_delay_ms = 4500;
+        tolven::DataStore store(dir.path());
+        store.create_folders();
+        tolven::CancelFlag cancel;
+        IniSettings::setApplicationDir(dir.path());
+        IniSettings ini;
+        DownloadWindow d(*link, store, cancel, ini);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QVERIFY(!d.openNotice()->isVisible());
+
+        int paintsDuringOpen = 0;
+        struct PaintCounter : QObject {
+            int* count;
+            const tolven::JvLink* link;
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() == QEvent::Paint && link->open_pending()) ++*count;
+                return false;
+            }
+        } counter;
+        counter.count = &paintsDuringOpen;
+        counter.link = link.get();
+        d.openNotice()->installEventFilter(&counter);
+
+        bool sawNotice = false;
+        QString settingsAnswer;
+        QTimer::singleShot(3600, &d, [&] {
+            QVERIFY(link->open_pending());
+            QLabel* notice = d.openNotice();
+            TOLVEN_REQUIRE(requireShowing(notice));
+            QVERIFY2(notice->text().startsWith(QStringLiteral("JV-Link の応答を待っています（3 秒）")),
+                     qPrintable(notice->text()));
+            QVERIFY(notice->text().contains(QStringLiteral("自分のウィンドウ")));
+            saveScreenshot(&d, "download-open-waiting.png");
+            // Word-wrapped, the whole text has room.
+            QVERIFY2(notice->heightForWidth(notice->width()) <= notice->height(),
+                     qPrintable(QStringLiteral("needs %1 px, has %2 x %3")
+                                    .arg(notice->heightForWidth(notice->width()))
+                                    .arg(notice->width())
+                                    .arg(notice->height())));
+            sawNotice = true;
+            clickWidget(d.settingsButton());
+            settingsAnswer = MessageDialog::lastMessage();
+        });
+        clickWidget(d.startButton());
+        QVERIFY(sawNotice);
+        QCOMPARE(settingsAnswer,
+                 QStringLiteral("JV-Link の応答を待っています。JVLink設定は取込みの開始が終わってから"
+                                "使えます。"));
+        QVERIFY(paintsDuringOpen > 0);
+        QCOMPARE(count(link->calls, "JVSetUIProperties"), 0);
+        QVERIFY(QTest::qWaitFor(
+            [&] { return d.progressText().startsWith(QStringLiteral("データ読込み完了")); }, 10000));
+        QCOMPARE(d.builtList()->model()->rowCount(), 12);
+        QVERIFY(!d.openNotice()->isVisible());
+        QVERIFY(d.startButton()->isEnabled());
+    }
+
+    // 中止 while the open waits: the component is asked to give it up at
+    // once, nothing is read or stored, and the from-time stays.
+    void cancelWhileTheOpenWaits() {
+        TempDir dir;
+        auto link = raceCards(12);
+        link->open_delay_ms = 60000;
+        tolven::DataStore store(dir.path());
+        store.create_folders();
+        tolven::CancelFlag cancel;
+        IniSettings::setApplicationDir(dir.path());
+        IniSettings ini;
+        ini.writeText(tolven::settings::last_import, QStringLiteral("2026/11/20 08:00:00"));
+        DownloadWindow d(*link, store, cancel, ini);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QTimer::singleShot(400, &d, [&] {
+            QVERIFY(link->open_pending());
+            clickWidget(d.cancelButton());
+        });
+        QElapsedTimer took;
+        took.start();
+        clickWidget(d.startButton());
+        QVERIFY2(took.elapsed() < 5000, qPrintable(QString::number(took.elapsed())));
+        QVERIFY(link->interrupts > 0);
+        QCOMPARE(d.progressText(), QStringLiteral("JVCancel:キャンセルされました"));
+        QCOMPARE(d.builtList()->model()->rowCount(), 0);
+        QVERIFY(!d.running());
+        QVERIFY(d.startButton()->isEnabled());
+        QCOMPARE(count(link->calls, "JVClose"), 1);
+        QCOMPARE(count(link->calls, "JVRead 60000"), 0);
+        QVERIFY(fs::is_empty(store.data_folder()));
+        QCOMPARE(ini.readText(tolven::settings::last_import), QStringLiteral("2026/11/20 08:00:00"));
+    }
+
+    // The program started on the bridge with [JVLink] OpenTimeout=5, and a
+    // bridge whose JVOpen takes longer: the open ends after five seconds with
+    // the bridge's message (made on the open's thread, shown as a dialog of
+    // the window thread), then the open's error; the window stays usable and
+    // nothing is stored.
+    void anOpenLongerThanTheTimeOutEndsTheBridgeWithMessages() {
+        TempDir dir;
+        const fs::path base = dir.path() / "base";
+        fs::create_directories(dir.path() / "feed");
+        write_bytes(base / "tolven.ini", std::string("[JVLink]\r\nSource=bridge\r\nBridgePath=") +
+                                             FAKE_BRIDGE +
+                                             "\r\nWinePath=env\r\nOpenTimeout=5\r\n");
+        qputenv("FAKE_BRIDGE_FEED", QByteArray::fromStdString((dir.path() / "feed").string()));
+        qputenv("FAKE_BRIDGE_CACHE", QByteArray::fromStdString((dir.path() / "cache").string()));
+        qputenv("FAKE_BRIDGE_FAULT", "sleep:JVOpen:1:9000");
+        tolven::ProgramOptions options;
+        options.base = base;
+        auto form = tolven::open_program(options, dir.path() / "tolven");
+        qunsetenv("FAKE_BRIDGE_FAULT");
+        QVERIFY(form != nullptr);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+
+        // Every message box as a person meets it: read, then OK clicked.
+        MessageDialog::setAutoAnswer(std::nullopt);
+        QStringList seen;
+        bool allOnTheWindowThread = true;
+        QTimer answer;
+        answer.setInterval(20);
+        connect(&answer, &QTimer::timeout, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* box = qobject_cast<QMessageBox*>(w);
+                if (box == nullptr || !box->isVisible() || seen.contains(box->text())) continue;
+                seen << box->text();
+                allOnTheWindowThread = allOnTheWindowThread && box->thread() == qApp->thread();
+                QTimer::singleShot(0, box, [box] { clickOnScreen(box->button(QMessageBox::Ok)); });
+            }
+        });
+        answer.start();
+        QElapsedTimer took;
+        whenModalShows([&](QWidget* modal) {
+            auto* d = qobject_cast<DownloadWindow*>(modal);
+            QVERIFY(d != nullptr);
+            took.start();
+            clickWidget(d->startButton());
+            QVERIFY(!d->running());
+            QVERIFY(d->startButton()->isEnabled());
+            d->close();
+        });
+        clickToolButton(form.get(), QStringLiteral("JVDataGet"));
+        answer.stop();
+        MessageDialog::setAutoAnswer(QMessageBox::Yes);
+        QVERIFY2(took.elapsed() < 8500, qPrintable(QString::number(took.elapsed())));
+        QVERIFY(allOnTheWindowThread);
+        QStringList expected = {
+            QStringLiteral("データ取込を開始します。データ作成が終了するまで本ソフトを操作したり"
+                           "他のアプリケーションを操作することは極力避けてください。"),
+            QStringLiteral("JV-Link が JVOpen に 5 秒以内に応答しませんでした。JV-Link が自分のウィンドウで"
+                           "答えを待っていたかもしれません。中継プログラムを終了しました。待つ時間は"
+                           "設定ファイル tolven.ini の [JVLink] OpenTimeout（秒）で変えられます。"),
+            QStringLiteral("JVOpenエラー:JV-Link 内部エラーが発生しました。(-401)"),
+        };
+        QCOMPARE(seen, expected);
+        QVERIFY(fs::is_empty(base / "Data"));
     }
 
     void cancelDuringTheReadingKeepsWhatWasFiled() {

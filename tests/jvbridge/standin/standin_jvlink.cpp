@@ -11,6 +11,10 @@
 //   TOLVEN_STANDIN_CACHE       the download cache folder (Windows path)
 //   TOLVEN_STANDIN_VERSION     the version property (default "0490")
 //   TOLVEN_STANDIN_OPEN_ERROR  a code JVOpen returns after its checks
+//   TOLVEN_STANDIN_OPEN_DELAY  the first JVOpen returns after this many
+//                              milliseconds, as when JV-Link waits for a person
+//                              in a window of its own (window messages keep
+//                              being dispatched)
 //   TOLVEN_STANDIN_READ_ERROR  "N:CODE": after N records, one JVRead returns CODE
 //   TOLVEN_STANDIN_LOG         a file each call is appended to, one line a call
 //   TOLVEN_STANDIN_PAD         records come in a string of this many characters,
@@ -167,6 +171,7 @@ class Feed {
         if (!open_error.empty())
             open_error_ = static_cast<int>(std::wcstol(open_error.c_str(), nullptr, 10));
         pad_to_ = std::wcstol(environment(L"TOLVEN_STANDIN_PAD").c_str(), nullptr, 10);
+        open_delay_ms_ = std::wcstol(environment(L"TOLVEN_STANDIN_OPEN_DELAY").c_str(), nullptr, 10);
         std::wstring read_error = environment(L"TOLVEN_STANDIN_READ_ERROR");
         std::size_t colon = read_error.find(L':');
         if (colon != std::wstring::npos) {
@@ -197,6 +202,7 @@ class Feed {
         if (dataspec.empty()) return -111;
         if (fromtime.size() != 14 || !digits(fromtime, 14)) return -112;
         if (option < 1 || option > 4) return -115;
+        wait_as_a_dialog_would();
         if (open_error_ != 0) return open_error_;
         struct Pick {
             std::wstring stamp;
@@ -303,6 +309,22 @@ class Feed {
     }
 
   private:
+    // A modal window of the component keeps dispatching messages while it
+    // waits for its person.
+    void wait_as_a_dialog_would() {
+        if (open_delay_ms_ <= 0) return;
+        DWORD end = GetTickCount() + static_cast<DWORD>(open_delay_ms_);
+        open_delay_ms_ = 0;
+        while (static_cast<LONG>(end - GetTickCount()) > 0) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        }
+    }
+
     struct File {
         std::wstring source;
         std::wstring name;
@@ -350,6 +372,7 @@ class Feed {
     int read_error_ = 0;
     long served_ = 0;
     long pad_to_ = 0;
+    long open_delay_ms_ = 0;
 
     bool initialised_ = false;
     bool open_ = false;
