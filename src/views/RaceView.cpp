@@ -166,7 +166,8 @@ void RaceView::fitColumns(QTableWidget* grid, const std::vector<int>& widths,
 
 void RaceView::announceCell(QTableWidget* grid, int row, int column, bool checkedChanged) {
     // A screen reader keeps what it has read of a cell until it is told the
-    // cell changed.
+    // cell changed. Without one, nothing is told.
+    if (!QAccessible::isActive()) return;
     QAccessibleInterface* table = QAccessible::queryAccessibleInterface(grid);
     if (table == nullptr || table->tableInterface() == nullptr) return;
     QAccessibleInterface* cell = table->tableInterface()->cellAt(row, column);
