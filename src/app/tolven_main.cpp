@@ -58,7 +58,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     tolven::setup_application(app);
     QApplication::setApplicationName(QStringLiteral("TOLVEN"));
-    QApplication::setApplicationDisplayName(QStringLiteral("TOLVEN"));
+    // No display name: the window system would add it to every title, and
+    // the main window's title already is the program's name ("TOLVEN", or
+    // "TOLVEN - [予想表]" with a view maximised).
 
     QSplashScreen splash(splash_picture());
     splash.show();

@@ -17,7 +17,6 @@
 #include "widgets/IniSettings.hpp"
 
 class QAction;
-class QButtonGroup;
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
@@ -25,10 +24,12 @@ class QMdiArea;
 class QMdiSubWindow;
 class QPlainTextEdit;
 class QCheckBox;
-class QRadioButton;
-class QToolBar;
 class QWidget;
+class ActionTable;
+class CataloguePanel;
 class TickerWidget;
+class ResultsRecordView;
+class ViewManager;
 class LoadProgressDialog;
 class CalculationTableView;
 class RaceCardView;
@@ -39,9 +40,10 @@ class FundAllocationView;
 class PreviewWindow;
 
 // The frame of the program: a multiple-document window with the day banner
-// and ticker, the race-day catalogue on the left, the toolbar and menus, and
-// the child windows that show the loaded day. It owns the race day and the
-// JV-Link component.
+// and ticker, the race-day catalogue on the left (CataloguePanel), the
+// toolbar and menus (ActionTable), and the views that show the loaded day
+// (ViewManager). It owns the race day and the JV-Link component and wires
+// its parts together.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -65,7 +67,7 @@ class MainWindow : public QMainWindow {
     void setCourseIndex(int index);
     void setDateIndex(int index);
     void rebuildCatalogue();
-    QListWidget* dayList() const { return dayList_; }
+    QListWidget* dayList() const;
     QString bannerText() const;
     QString tickerText() const;
 
@@ -76,14 +78,14 @@ class MainWindow : public QMainWindow {
     bool dayComplete() const { return complete_; }
 
     QAction* action(const QString& objectName) const;
-    QMdiArea* mdiArea() const { return mdi_; }
-    QPlainTextEdit* resultsText() const { return resultsText_; }
+    QMdiArea* mdiArea() const;
+    QPlainTextEdit* resultsText() const;
     PredictionView* predictionView() const { return predictionView_; }
     CalculationTableView* calculationView() const { return calculationView_; }
     TimeGraphView* timeGraphView() const { return timeGraphView_; }
     RaceCardView* raceCardView() const { return raceCardView_; }
     FundAllocationView* allocationView() const { return allocationView_; }
-    QCheckBox* hitsOnlyBox() const { return hitsOnly_; }
+    QCheckBox* hitsOnlyBox() const;
     // The hit check and export of the prediction window's buttons.
     void exportHits(bool longshot);
     PreviewWindow* printPreview() const { return allPrint_.get(); }
@@ -112,12 +114,9 @@ class MainWindow : public QMainWindow {
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    // The toolbar and the menus, from a table of caption, hint, shortcut and
-    // slot.
-    void createActions();
+    friend class ActionTable;
     // What the actions do.
     void showPrediction();
     void showContents();
@@ -134,20 +133,15 @@ class MainWindow : public QMainWindow {
     void cascadeViews();
     void minimiseViews();
     void showAbout();
-    void createCatalogue(QWidget* panel);
     void createChildren();
     void restoreSettings();
-    void updateWindowMenu();
-    void setDayButtonsEnabled(bool on);
-    void setPrintEnabled(bool on);
+    // Keeps the whole window, its frame included, on the screen it is on.
+    void fitOnScreen();
     // After a load that failed: no day is offered.
     void showNoDay();
-    void dayListSelectionChanged();
     void tileViews();
     void arrangeIcons();
     void openHelp();
-    void rebuildResultsRecord();
-    QMdiSubWindow* addChild(const QString& title, QWidget* content);
     void showChild(QMdiSubWindow* child);
 
     std::filesystem::path base_;
@@ -161,25 +155,14 @@ class MainWindow : public QMainWindow {
     bool complete_ = false;
     bool shownOnce_ = false;
     bool loading_ = false;
-    // Selections the program makes itself (a rebuild, the hit export walking
-    // the days) do not load anything.
-    bool quietList_ = false;
-    // What was under the pointer when a button of the list went down: a click
-    // on the entry already chosen loads it again, and a click on the
-    // racecourse or date button already down rebuilds the list.
-    QListWidgetItem* chosenAtPress_ = nullptr;
-    bool downAtPress_ = false;
     std::vector<std::filesystem::path> helpPlaces_;
 
-    QMdiArea* mdi_ = nullptr;
     QLabel* banner_ = nullptr;
     TickerWidget* ticker_ = nullptr;
     QWidget* tickerPanel_ = nullptr;
-    QWidget* cataloguePanel_ = nullptr;
-    QButtonGroup* courseButtons_ = nullptr;
-    QButtonGroup* dateButtons_ = nullptr;
-    QListWidget* dayList_ = nullptr;
-    QToolBar* toolBar_ = nullptr;
+    CataloguePanel* catalogue_ = nullptr;
+    ViewManager* views_ = nullptr;
+    std::unique_ptr<ActionTable> actions_;
     LoadProgressDialog* progress_ = nullptr;
 
     QMdiSubWindow* predictionWindow_ = nullptr;
@@ -188,8 +171,7 @@ class MainWindow : public QMainWindow {
     QMdiSubWindow* calcWindow_ = nullptr;
     QMdiSubWindow* allocationWindow_ = nullptr;
     QMdiSubWindow* resultsWindow_ = nullptr;
-    QPlainTextEdit* resultsText_ = nullptr;
-    QCheckBox* hitsOnly_ = nullptr;
+    ResultsRecordView* resultsView_ = nullptr;
     PredictionView* predictionView_ = nullptr;
     CalculationTableView* calculationView_ = nullptr;
     TimeGraphView* timeGraphView_ = nullptr;

@@ -323,7 +323,10 @@ void PredictionView::showUserPage(int n) {
             item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
             item->setData(Qt::UserRole, QString::fromStdString(tick));
             item->setData(Qt::AccessibleTextRole, userGrid_->horizontalHeaderItem(c)->text());
-            item->setData(Qt::CheckStateRole, item->text().isEmpty() ? Qt::Unchecked : Qt::Checked);
+            Qt::CheckState checked = item->text().isEmpty() ? Qt::Unchecked : Qt::Checked;
+            bool changed = item->data(Qt::CheckStateRole).isValid() && item->checkState() != checked;
+            item->setData(Qt::CheckStateRole, checked);
+            if (changed) announceCell(userGrid_, r, c, true);
         }
         userGrid_->item(r, 15)->setBackground(QColor(0, 255, 0));
         userGrid_->item(r, 16)->setBackground(QColor(0, 255, 255));

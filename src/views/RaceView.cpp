@@ -1,5 +1,6 @@
 #include "views/RaceView.hpp"
 
+#include <QAccessible>
 #include <QHeaderView>
 #include <QLabel>
 #include <QStyle>
@@ -125,6 +126,8 @@ QTableWidget* RaceView::makeGrid(QWidget* parent, const std::vector<int>& widths
     grid->verticalHeader()->setVisible(false);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->setSelectionMode(QAbstractItemView::NoSelection);
+    // Tab goes on to the next control, as everywhere else in the window.
+    grid->setTabKeyNavigation(false);
     grid->setWordWrap(false);
     grid->verticalHeader()->setMinimumSectionSize(0);
     grid->verticalHeader()->setDefaultSectionSize(20);
@@ -161,6 +164,25 @@ void RaceView::fitColumns(QTableWidget* grid, const std::vector<int>& widths,
     }
 }
 
+void RaceView::announceCell(QTableWidget* grid, int row, int column, bool checkedChanged) {
+    // A screen reader keeps what it has read of a cell until it is told the
+    // cell changed. Without one, nothing is told.
+    if (!QAccessible::isActive()) return;
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(grid);
+    if (table == nullptr || table->tableInterface() == nullptr) return;
+    QAccessibleInterface* cell = table->tableInterface()->cellAt(row, column);
+    if (cell == nullptr) return;
+    if (checkedChanged) {
+        QAccessible::State changed;
+        changed.checked = true;
+        QAccessibleStateChangeEvent event(cell, changed);
+        QAccessible::updateAccessibility(&event);
+    } else {
+        QAccessibleEvent event(cell, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
 void RaceView::fillGrid(QTableWidget* grid, const std::vector<std::vector<std::string>>& rows) {
     grid->setRowCount(static_cast<int>(rows.size()));
     for (std::size_t r = 0; r < rows.size(); ++r) {
@@ -174,7 +196,10 @@ void RaceView::fillGrid(QTableWidget* grid, const std::vector<std::vector<std::s
                 grid->setItem(row, column, item);
             }
             QString text = qs(rows[r][c]);
-            if (item->text() != text) item->setText(text);
+            if (item->text() != text) {
+                item->setText(text);
+                announceCell(grid, row, column);
+            }
         }
     }
 }

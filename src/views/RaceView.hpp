@@ -46,6 +46,9 @@ class RaceView : public QWidget {
                            const std::vector<int>& widest);
     // Fills a grid with CP932 cell texts, reusing the cells it already has.
     static void fillGrid(QTableWidget* grid, const std::vector<std::vector<std::string>>& rows);
+    // Tells assistive technology that a cell's text (or its checked state)
+    // changed.
+    static void announceCell(QTableWidget* grid, int row, int column, bool checkedChanged = false);
     static QColor rgb(unsigned colour) {
         return QColor((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF);
     }

@@ -124,7 +124,8 @@ class BalanceWindowTest : public QObject {
         // The menu entry and the toolbar button both bring it up.
         TOLVEN_REQUIRE(chooseMenu(main.get(), QStringLiteral("表示(&V)"), QStringLiteral("収支分析(&B)")));
         TOLVEN_REQUIRE(requireShowing(balance));
-        balance->parentWidget()->hide();
+        TOLVEN_REQUIRE(clickCloseButton(frameOf(balance)));
+        QVERIFY(!balance->isVisible());
         TOLVEN_REQUIRE(clickToolButton(main.get(), QStringLiteral("BalanceButton")));
         TOLVEN_REQUIRE(requireShowing(balance));
         TOLVEN_REQUIRE(requireShowing(balance->runButton()));

@@ -61,40 +61,8 @@ namespace {
 using Act = std::function<void(MainWindow&)>;
 using Breakage = std::function<void(const fs::path& base)>;
 
-// The sample days of 2026-12-05 ("yesterday") in the list's order.
-const QString kNakayama = QStringLiteral("2026年12月05日中山");
-const QString kChukyo = QStringLiteral("2026年12月05日中京");
-const QString kHanshin = QStringLiteral("2026年12月05日阪神");
-
 fs::path dayFile(const fs::path& base, const QString& day, const char* extension) {
     return base / "Data" / (day.toStdString() + extension);
-}
-
-QMdiSubWindow* frameOf(QWidget* content) {
-    return qobject_cast<QMdiSubWindow*>(content->parentWidget());
-}
-
-int rowOf(QListWidget* list, const QString& text) {
-    for (int i = 0; i < list->count(); ++i) {
-        if (list->item(i)->text() == text) return i;
-    }
-    return -1;
-}
-
-// Shows the days of 2026-12-05 by clicking 前日のレース and 全場.
-void showYesterday(MainWindow& form) {
-    clickWidget(form.findChild<QToolButton*>(QStringLiteral("Basho0")));
-    clickWidget(form.findChild<QRadioButton*>(QStringLiteral("Hiduke1")));
-}
-
-// Clicks a day of the list and checks that it was loaded.
-void clickDay(MainWindow& form, const QString& day) {
-    int row = rowOf(form.dayList(), day);
-    QVERIFY2(row >= 0, qPrintable(day + QStringLiteral(" is not listed")));
-    clickListRow(form.dayList(), row);
-    QVERIFY2(form.bannerText().startsWith(day.left(11)),
-             qPrintable(
-                 QStringLiteral("banner \"%1\" after a click on %2").arg(form.bannerText(), day)));
 }
 
 // The .jvRA files of a racecourse in the store: what the list must show for
@@ -558,16 +526,16 @@ class MainWindowTest : public QObject {
 
     // ならべて表示 arranges the views side by side in the window area; the
     // window keeps its size on the screen. A large window shows every view
-    // whole; a small one shows whole views in rows it scrolls through.
+    // whole; in a small one each view scrolls inside its tile.
     void tilingKeepsTheWindowOnScreen_data() {
         QTest::addColumn<QSize>("size");
-        QTest::addColumn<bool>("allInView");
+        QTest::addColumn<bool>("wholeViews");
         QTest::newRow("first-start size") << QSize(1000, 800) << false;
         QTest::newRow("whole screen") << QSize(1270, 1000) << true;
     }
     void tilingKeepsTheWindowOnScreen() {
         QFETCH(QSize, size);
-        QFETCH(bool, allInView);
+        QFETCH(bool, wholeViews);
         auto form = openMainWindow(sampleBase());
         form->move(0, 0);
         form->resize(size);
@@ -596,8 +564,7 @@ class MainWindowTest : public QObject {
                      qPrintable(w->windowTitle()));
             QVERIFY2(w->x() >= 0 && w->geometry().right() <= area.right(),
                      qPrintable(w->windowTitle()));
-            if (allInView)
-                QVERIFY2(area.contains(w->geometry()),
+            QVERIFY2(area.contains(w->geometry()),
                          qPrintable(w->windowTitle() + QStringLiteral(" %1,%2 %3x%4 in %5x%6")
                                                            .arg(w->x())
                                                            .arg(w->y())
@@ -610,7 +577,7 @@ class MainWindowTest : public QObject {
         // The bets stay readable in the smaller prediction view, scroll bar
         // or not (where every view is in sight).
         for (QListWidget* list : form->predictionView()->findChildren<QListWidget*>()) {
-            if (allInView && list->isVisible()) TOLVEN_REQUIRE(requireItemsFit(list));
+            if (wholeViews && list->isVisible()) TOLVEN_REQUIRE(requireItemsFit(list));
         }
         saveScreenshot(form.get(), QStringLiteral("main-window-tiled-%1.png").arg(size.width()));
     }

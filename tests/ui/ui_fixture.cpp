@@ -9,16 +9,19 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMainWindow>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStyle>
+#include <QStyleOptionTitleBar>
 #include <QTabBar>
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QWindow>
 
 #include <csignal>
@@ -164,6 +167,74 @@ void clickOnScreen(QWidget* widget, QPoint at) {
     QWindow* handle = top->windowHandle();
     QVERIFY2(handle != nullptr, "the window has no window-system window");
     QTest::mouseClick(handle, Qt::LeftButton, Qt::NoModifier, widget->mapTo(top, at));
+}
+
+int rowOf(QListWidget* list, const QString& text) {
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->item(i)->text() == text) return i;
+    }
+    return -1;
+}
+
+void showYesterday(MainWindow& form) {
+    clickWidget(form.findChild<QToolButton*>(QStringLiteral("Basho0")));
+    clickWidget(form.findChild<QRadioButton*>(QStringLiteral("Hiduke1")));
+}
+
+void clickDay(MainWindow& form, const QString& day) {
+    int row = rowOf(form.dayList(), day);
+    QVERIFY2(row >= 0, qPrintable(day + QStringLiteral(" is not listed")));
+    clickListRow(form.dayList(), row);
+    QVERIFY2(form.bannerText().startsWith(day.left(11)),
+             qPrintable(
+                 QStringLiteral("banner \"%1\" after a click on %2").arg(form.bannerText(), day)));
+}
+
+QMdiSubWindow* frameOf(QWidget* content) {
+    for (QWidget* w = content->parentWidget(); w != nullptr; w = w->parentWidget()) {
+        if (auto* frame = qobject_cast<QMdiSubWindow*>(w)) return frame;
+    }
+    return nullptr;
+}
+
+QRect titleBarPart(QMdiSubWindow* view, QStyle::SubControl part) {
+    // The title bar as the sub-window lays it out.
+    QStyleOptionTitleBar bar;
+    bar.initFrom(view);
+    bar.subControls = QStyle::SC_All;
+    bar.titleBarFlags = view->windowFlags();
+    bar.titleBarState = view->windowState();
+    bar.text = view->windowTitle();
+    bar.icon = view->windowIcon();
+    QStyle* style = view->style();
+    int border = style->styleHint(QStyle::SH_TitleBar_NoBorder, &bar, view) ? 0 : 4;
+    bar.rect = QRect(border, border, view->width() - 2 * border,
+                     style->pixelMetric(QStyle::PM_TitleBarHeight, &bar, view));
+    return style->subControlRect(QStyle::CC_TitleBar, &bar, part, view);
+}
+
+void clickCloseButton(QMdiSubWindow* view) {
+    QVERIFY2(view != nullptr, "no sub-window");
+    TOLVEN_REQUIRE(requireShowing(view));
+    auto* main = qobject_cast<QMainWindow*>(view->window());
+    if (view->isMaximized() && main != nullptr && main->menuBar()->isVisible()) {
+        // A maximised view's buttons sit at the right end of the menu bar.
+        QWidget* controls = main->menuBar()->cornerWidget(Qt::TopRightCorner);
+        QVERIFY2(controls != nullptr, "no window buttons in the menu bar");
+        QStyleOptionComplex option;
+        option.initFrom(controls);
+        option.subControls = QStyle::SC_MdiMinButton | QStyle::SC_MdiNormalButton |
+                             QStyle::SC_MdiCloseButton;
+        QRect close = controls->style()->subControlRect(QStyle::CC_MdiControls, &option,
+                                                        QStyle::SC_MdiCloseButton, controls);
+        QVERIFY2(close.isValid() && controls->rect().contains(close), "no close button in the menu bar");
+        clickOnScreen(controls, close.center());
+        return;
+    }
+    QRect close = titleBarPart(view, QStyle::SC_TitleBarCloseButton);
+    QVERIFY2(close.isValid() && view->rect().contains(close),
+             qPrintable(QStringLiteral("no title-bar close button on ") + view->windowTitle()));
+    clickOnScreen(view, close.center());
 }
 
 void chooseMenu(QMainWindow* window, const QString& menu, const QString& entry) {

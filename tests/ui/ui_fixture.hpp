@@ -5,7 +5,9 @@
 // seen, keys, accessible actions) and checks what is seen (a control showing
 // with a size, texts that fit, windows inside the screen).
 
+#include <QRect>
 #include <QSize>
+#include <QStyle>
 #include <QString>
 #include <QTest>
 
@@ -19,6 +21,7 @@ class QAccessibleInterface;
 class QLabel;
 class QListWidget;
 class QMainWindow;
+class QMdiSubWindow;
 class QTabBar;
 class QTableWidget;
 class QWidget;
@@ -42,6 +45,18 @@ const std::filesystem::path& sampleBase();
 // A copy of the sample store in `to` (for tests that break files on purpose).
 void copySampleBase(const std::filesystem::path& to);
 
+// The sample days of 2026-12-05 ("yesterday") in the list's order.
+inline const QString kNakayama = QStringLiteral("2026年12月05日中山");
+inline const QString kChukyo = QStringLiteral("2026年12月05日中京");
+inline const QString kHanshin = QStringLiteral("2026年12月05日阪神");
+
+// The row of a list entry; -1 when it is not listed.
+int rowOf(QListWidget* list, const QString& text);
+// Shows the days of 2026-12-05 by clicking 前日のレース and 全場.
+void showYesterday(MainWindow& form);
+// Clicks a day of the list and checks that it was loaded.
+void clickDay(MainWindow& form, const QString& day);
+
 // The main window on a base as the program opens it: fixed clock, shown and
 // exposed.
 std::unique_ptr<MainWindow> openMainWindow(const std::filesystem::path& base,
@@ -58,6 +73,14 @@ void clickListRow(QListWidget* list, int row);
 // that blocks this one swallows it.
 void clickOnScreen(QWidget* widget);
 void clickOnScreen(QWidget* widget, QPoint at);
+// The sub-window a view of the main window's area is shown in; nullptr when
+// it has none.
+QMdiSubWindow* frameOf(QWidget* content);
+// Where a part of a sub-window's title bar (its icon, its ×) is drawn.
+QRect titleBarPart(QMdiSubWindow* view, QStyle::SubControl part);
+// Clicks the title-bar × of a sub-window where it is drawn, through the
+// window system (whatever lies over it, a scroll bar say, takes the click).
+void clickCloseButton(QMdiSubWindow* view);
 // Opens a menu of the window's menu bar with the mouse and clicks an entry.
 void chooseMenu(QMainWindow* window, const QString& menu, const QString& entry);
 // Clicks the toolbar button of an action.
