@@ -135,6 +135,26 @@ TEST(CliImport, OneImportAtATimePerBaseFolder) {
     EXPECT_EQ(read_store(dir.path()), expected);
 }
 
+TEST(CliImport, ACancelledImportExitsNonZeroAndSaysWhatWasKept) {
+    TempDir dir;
+    std::string feed = (dir.path() / "feed").string();
+    ASSERT_EQ(run("make-sample-feed " + feed + " --weeks 8 --seed 3 --today 20261207"), 0);
+    fs::path out = dir.path() / "out.txt", errors = dir.path() / "errors.txt",
+             status = dir.path() / "status.txt";
+    // Ctrl-C once the first feed files are done.
+    std::string script = std::string(TOLVEN_CLI) + " --base " + (dir.path() / "base").string() +
+                         " import --from 20000101000000 --feed " + feed + " >" + out.string() +
+                         " 2>" + errors.string() + " & pid=$!; for i in $(seq 3000); do " +
+                         "grep -q 作成済み " + out.string() + " && break; sleep 0.01; done; " +
+                         "kill -INT $pid; wait $pid; echo $? >" + status.string();
+    ASSERT_EQ(std::system(("sh -c '" + script + "'").c_str()), 0);
+    EXPECT_EQ(read_bytes(status), "1\n") << read_bytes(errors);
+    std::string said = read_bytes(errors);
+    EXPECT_NE(said.find("import cancelled: "), std::string::npos) << said;
+    EXPECT_NE(said.find(" built-data lines kept, "), std::string::npos) << said;
+    EXPECT_EQ(said.find("import cancelled: 0 built-data lines"), std::string::npos) << said;
+}
+
 TEST(CliImport, AFileSizeLimitIsReportedAndTheRerunCompletes) {
     TempDir dir, single;
     std::string feed = (dir.path() / "feed").string();
