@@ -277,7 +277,11 @@ void commit_staged(const fs::path& base, const std::vector<StagedFile>& files,
         for (const auto& folder : folders) sync_folder(folder);
         replace_file(journal_file(base), journal_text(base, files, redo));
     } catch (...) {
-        for (const auto& f : files) file_layer().unlink(f.staged.c_str());
+        // A journal renamed into place (its folder's flush failed after) may
+        // count: its staged files stay for the next writer, which checks them.
+        if (!file_exists(journal_file(base))) {
+            for (const auto& f : files) file_layer().unlink(f.staged.c_str());
+        }
         throw;
     }
     // Committed. Whatever fails from here on, the journal stays for the next

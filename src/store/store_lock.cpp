@@ -97,7 +97,14 @@ StoreLock::StoreLock(const std::filesystem::path& base) : path_(file(base)) {
     previous_unfinished_ = !(pread(fd_, &state, 1, 0) == 1 && state == '0');
     holder_ = holder_text();
     unfinished_ = !previous_unfinished_;  // so that the state is written now
-    set_unfinished(previous_unfinished_);
+    try {
+        set_unfinished(previous_unfinished_);
+    } catch (...) {
+        // Not constructed: the lock goes with the descriptor.
+        close(fd_);
+        fd_ = -1;
+        throw;
+    }
 }
 
 StoreLock::~StoreLock() {
