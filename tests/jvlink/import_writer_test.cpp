@@ -612,7 +612,9 @@ TEST_F(ImportWriterTest, APowerCutLosesNothingThatWasReportedDone) {
             std::set<std::string> done = files_reported_done(run.lines);
             EXPECT_FALSE(done.empty());
             for (const auto& [path, bytes] : after) {
-                if (done.count(fs::path(path).filename().string())) EXPECT_FALSE(bytes.empty()) << path;
+                if (done.count(fs::path(path).filename().string())) {
+                    EXPECT_FALSE(bytes.empty()) << path;
+                }
             }
             EXPECT_EQ(interrupted_store_problems(over_a_store ? feed->before : StoreFiles{}, after,
                                                  feed->complete),
@@ -655,7 +657,9 @@ TEST_F(ImportWriterTest, APowerCutMidRunLeavesAStoreTheNextWriterFinishesOrRepor
         // Nothing is torn or older than before, unless the loss is reported.
         std::vector<std::string> problems =
             interrupted_store_problems(feed->before, read_store(base), feed->complete);
-        if (reported.empty()) EXPECT_EQ(problems, std::vector<std::string>{});
+        if (reported.empty()) {
+            EXPECT_EQ(problems, std::vector<std::string>{});
+        }
         expect_complete_after_a_rerun();
     }
 }
