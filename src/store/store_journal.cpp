@@ -68,7 +68,9 @@ std::optional<std::uint64_t> parse_number(std::string_view text, int base, std::
     if (text.empty() || text.size() > digits) return std::nullopt;
     std::uint64_t n = 0;
     for (char c : text) {
-        int d = c >= '0' && c <= '9' ? c - '0' : (base == 16 && c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
+        int d = c >= '0' && c <= '9'                   ? c - '0'
+                : (base == 16 && c >= 'a' && c <= 'f') ? c - 'a' + 10
+                                                       : -1;
         if (d < 0) return std::nullopt;
         n = n * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(d);
     }
@@ -145,7 +147,8 @@ Journal parse_journal(std::string_view text) {
         auto size = fields.size() == 4 ? parse_number(fields[2], 10, 19) : std::nullopt;
         auto hash = fields.size() == 4 ? parse_number(fields[3], 16, 16) : std::nullopt;
         if (!size || !hash || fields[3].size() != 16) {
-            if (journal.damage.empty()) journal.damage = "行の形式が不正です（" + std::to_string(i + 1) + "行目）";
+            if (journal.damage.empty())
+                journal.damage = "行の形式が不正です（" + std::to_string(i + 1) + "行目）";
             break;
         }
         journal.entries.push_back(JournalEntry{fs::path(std::string(fields[0])),
@@ -166,7 +169,8 @@ Journal parse_journal(std::string_view text) {
         journal.damage = "チェックサムが合いません";
         return journal;
     }
-    if (lines[1] != std::to_string(lines.size() - 3) || journal.entries.size() != lines.size() - 3) {
+    if (lines[1] != std::to_string(lines.size() - 3) ||
+        journal.entries.size() != lines.size() - 3) {
         journal.damage = "件数が合いません";
         return journal;
     }
@@ -200,7 +204,8 @@ fs::path set_aside_file(const fs::path& path) {
 std::string damage_message(const fs::path& file, const fs::path& kept, const std::string& why) {
     return "中断された取込みの記録「" + file.string() + "」を最後まで確かめられません（" + why +
            "）。確かめられた分だけ反映し、残りは「" + kept.string() +
-           "」として残しました。データが一部欠けている可能性があります。データ取込みをやり直してください。";
+           "」として残しました。データが一部欠けている可能性があります。データ取込みをやり直してく"
+           "ださい。";
 }
 
 namespace {
@@ -324,7 +329,8 @@ bool roll_forward_journal(const fs::path& base) {
     for (const auto& entry : parsed.entries) {
         const fs::path& target = entry.target;
         if (!is_store_path(target) || !is_temporary_of(entry.staged, target.filename().string())) {
-            if (damage.empty()) damage = "ストアのファイルではない名前があります: " + target.string();
+            if (damage.empty())
+                damage = "ストアのファイルではない名前があります: " + target.string();
             continue;
         }
         fs::path to = base / target;
@@ -347,7 +353,8 @@ bool roll_forward_journal(const fs::path& base) {
             continue;
         }
         if (!holds_entry(from)) {
-            if (damage.empty()) damage = "一時ファイルの大きさかチェックサムが合いません: " + from.string();
+            if (damage.empty())
+                damage = "一時ファイルの大きさかチェックサムが合いません: " + from.string();
             continue;
         }
         if (file_layer().rename(from.c_str(), to.c_str()) != 0) {

@@ -26,7 +26,7 @@ std::string holder_text() {
     char host[256] = {};
     if (gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
     std::time_t now = std::time(nullptr);
-    std::tm local {};
+    std::tm local{};
     localtime_r(&now, &local);
     char started[32];
     std::strftime(started, sizeof started, "%Y/%m/%d %H:%M:%S", &local);
@@ -85,9 +85,8 @@ StoreLock::StoreLock(const std::filesystem::path& base) : path_(file(base)) {
         fd_ = -1;
         if (error == EWOULDBLOCK) {
             throw StoreBusy("別のデータ取込みか成績更新が実行中です（フォルダ: " + base.string() +
-                            "、プロセスID: " + field(holder, "pid") +
-                            "、コンピュータ: " + field(holder, "host") +
-                            "、開始: " + field(holder, "started") +
+                            "、プロセスID: " + field(holder, "pid") + "、コンピュータ: " +
+                            field(holder, "host") + "、開始: " + field(holder, "started") +
                             "、プログラム: " + field(holder, "program") +
                             "）。終わるまで待ってください。ロックファイルは削除しないでください。");
         }
@@ -126,13 +125,15 @@ void StoreLock::set_unfinished(bool unfinished) {
 }
 
 void StoreLock::check_held() const {
-    struct stat locked {}, named {};
+    struct stat locked {
+    }, named{};
     bool same = fstat(fd_, &locked) == 0 && lstat(path_.c_str(), &named) == 0 &&
                 locked.st_dev == named.st_dev && locked.st_ino == named.st_ino;
     if (!same) {
-        throw FileError("ロックファイル " + path_.string() +
-                        " が実行中に削除されたか置き換えられました。別の取込みが同じフォルダに書いて"
-                        "いるおそれがあるため、ここで中止します。データ取込みをやり直してください。");
+        throw FileError(
+            "ロックファイル " + path_.string() +
+            " が実行中に削除されたか置き換えられました。別の取込みが同じフォルダに書いて"
+            "いるおそれがあるため、ここで中止します。データ取込みをやり直してください。");
     }
 }
 

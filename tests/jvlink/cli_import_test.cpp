@@ -103,10 +103,10 @@ TEST(CliImport, OneImportAtATimePerBaseFolder) {
         EXPECT_EQ(refused.status, 1);
         // The message names the folder and the holder, so that nobody takes
         // the lock for a stale one.
-        for (std::string part : {"別のデータ取込みか成績更新が実行中です（フォルダ: " +
-                                     dir.path().string(),
-                                 "プロセスID: " + std::to_string(getpid()),
-                                 std::string("プログラム: cli_import_tests")}) {
+        for (std::string part :
+             {"別のデータ取込みか成績更新が実行中です（フォルダ: " + dir.path().string(),
+              "プロセスID: " + std::to_string(getpid()),
+              std::string("プログラム: cli_import_tests")}) {
             EXPECT_NE(refused.errors.find(part), std::string::npos) << refused.errors;
         }
         EXPECT_TRUE(read_store(dir.path()).empty());

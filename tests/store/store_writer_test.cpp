@@ -459,7 +459,8 @@ TEST_F(StoreWriterTest, ADamagedJournalIsKeptAndReportedNeverDiscarded) {
         fs::path journal = dir.path() / "tolven.journal";
         ASSERT_TRUE(fs::exists(journal));
         std::vector<fs::path> staged;
-        for (const auto& name : temporaries(read_store(dir.path()))) staged.push_back(dir.path() / name);
+        for (const auto& name : temporaries(read_store(dir.path())))
+            staged.push_back(dir.path() / name);
         ASSERT_GE(staged.size(), 4u);
         c.damage(journal, staged);
         StoreFiles staged_content;
@@ -730,9 +731,8 @@ TEST_F(StoreWriterTest, NothingIsWrittenOrReadThroughASymbolicLink) {
              RedoLog log(dir.path());
              log.append("x");
          }},
-        {"file replaced whole", dir.path() / "Data" / "a.User", [&] {
-             replace_file(dir.path() / "Data" / "a.User", "new");
-         }},
+        {"file replaced whole", dir.path() / "Data" / "a.User",
+         [&] { replace_file(dir.path() / "Data" / "a.User", "new"); }},
         {"file written in place", dir.path() / "Data" / "b.jvSEr",
          [&] { write_in_place(dir.path() / "Data" / "b.jvSEr", 0, "new"); }},
     };

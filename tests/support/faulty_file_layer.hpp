@@ -14,8 +14,8 @@ class FaultyFileLayer : public FileLayer {
   public:
     enum Op { MakeTemporary, Open, Write, Close, Rename, Unlink, Mkdir, Sync, SyncFolder, kOps };
     static constexpr std::array<const char*, kOps> kNames = {
-        "make_temporary", "open", "write", "close", "rename", "unlink", "mkdir", "sync",
-        "sync_folder"};
+        "make_temporary", "open",  "write", "close",      "rename",
+        "unlink",         "mkdir", "sync",  "sync_folder"};
 
     // The nth call (1-based) of op fails with error; with lasting, every call
     // of op after it too (a disk that stays full).
