@@ -3,7 +3,10 @@
 // feed and writing the final store files once. Then imports one new weekend
 // into the store of the season (the incremental import).
 //
-//   bench_import [--weeks N] [--runs N] [--memory MB] [--no-incremental] [DIR]
+//   bench_import [--weeks N] [--runs N] [--memory MB] [--no-incremental] [--no-flush] [DIR]
+//
+// --no-flush runs the imports with a file layer that skips every flush to the
+// disk (fsync of files and folders), which shows what the flushes cost.
 //
 // Each import runs in a child process into a fresh base folder (its peak
 // resident memory is the child's own); the best of --runs counts. The page
@@ -15,6 +18,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -27,6 +31,7 @@
 #include "sample/sample_feed.hpp"
 #include "store/atomic_file.hpp"
 #include "store/data_store.hpp"
+#include "store/file_layer.hpp"
 
 namespace fs = std::filesystem;
 using namespace tolven;
@@ -34,6 +39,14 @@ using namespace tolven;
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+bool no_flush = false;
+
+class UnflushedFileLayer : public FileLayer {
+  public:
+    int sync(int) override { return 0; }
+    int sync_folder(const char*) override { return 0; }
+};
 
 double seconds_since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -177,10 +190,15 @@ int main(int argc, char** argv) {
             memory_mb = static_cast<std::size_t>(std::atoi(argv[++i]));
         } else if (arg == "--no-incremental") {
             incremental = false;
+        } else if (arg == "--no-flush") {
+            no_flush = true;
         } else {
             dir = arg;
         }
     }
+    UnflushedFileLayer unflushed;
+    std::optional<ScopedFileLayer> scoped;
+    if (no_flush) scoped.emplace(unflushed);
     // A folder of its own: removing many files just before the timed steps
     // makes creating files slow for a while on some file systems.
     if (fs::exists(dir)) dir /= std::to_string(getpid());

@@ -109,7 +109,16 @@ int run_import(Context& context) {
         std::printf(", %d records not filed", import.rejected_count());
     }
     std::printf("\n");
-    return import.failed() ? 1 : 0;
+    if (import.failed()) return 1;
+    if (import.cancel_requested()) {
+        // A cancel is no success: the store holds part of the feed.
+        std::fprintf(stderr,
+                     "import cancelled: %ld built-data lines kept, %ld changes not kept; "
+                     "run the import again to complete the store\n",
+                     import.kept_lines(), import.changes_not_kept());
+        return 1;
+    }
+    return 0;
 }
 
 int run_refresh(Context& context) {

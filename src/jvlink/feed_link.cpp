@@ -1,6 +1,8 @@
 #include "jvlink/feed_link.hpp"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <system_error>
 
 #include "store/atomic_file.hpp"
@@ -66,8 +68,41 @@ std::vector<fs::path> feed_files(const fs::path& folder, std::size_t digits,
     return files;
 }
 
+// A copy created new at `to` ("x": it fails rather than open anything that
+// is there, a symbolic link included).
 void copy_with_file_system(const fs::path& from, const fs::path& to, std::error_code& error) {
-    fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
+    error.clear();
+    if (fs::is_symlink(fs::symlink_status(to, error))) {
+        error = std::make_error_code(std::errc::too_many_symbolic_link_levels);
+        return;
+    }
+    fs::remove(to, error);  // a copy left cut off by a kill
+    if (error) return;
+    std::FILE* in = std::fopen(from.c_str(), "rb");
+    if (in == nullptr) {
+        error = std::error_code(errno, std::generic_category());
+        return;
+    }
+    std::FILE* out = std::fopen(to.c_str(), "wbx");
+    if (out == nullptr) {
+        error = std::error_code(errno, std::generic_category());
+        std::fclose(in);
+        return;
+    }
+    std::vector<char> buffer(std::size_t{1} << 20);
+    for (;;) {
+        std::size_t n = std::fread(buffer.data(), 1, buffer.size(), in);
+        if (n > 0 && std::fwrite(buffer.data(), 1, n, out) != n) {
+            error = std::error_code(errno, std::generic_category());
+            break;
+        }
+        if (n < buffer.size()) {
+            if (std::ferror(in)) error = std::error_code(errno ? errno : EIO, std::generic_category());
+            break;
+        }
+    }
+    std::fclose(in);
+    if (std::fclose(out) != 0 && !error) error = std::error_code(errno, std::generic_category());
 }
 
 }  // namespace
@@ -106,6 +141,8 @@ bool FeedLink::cached(const fs::path& source) const {
     // time (the copy keeps both), so a feed file that changed is fetched anew.
     std::error_code error;
     fs::path copy = cache_ / source.filename();
+    // A link in the cache is never read: the file is fetched anew over it.
+    if (!fs::is_regular_file(fs::symlink_status(copy, error))) return false;
     auto copy_size = fs::file_size(copy, error);
     if (error) return false;
     auto source_size = fs::file_size(source, error);
@@ -217,6 +254,11 @@ int FeedLink::copy_into_cache(const Selected& file) {
     fs::path target = cache_path(file);
     fs::path temporary = target;
     temporary += ".part";
+    if (fs::is_symlink(fs::symlink_status(temporary, error))) {
+        return fail(jv::kDownloadFailed,
+                    sj("キャッシュの一時ファイルがシンボリックリンクのため書き込みません:") +
+                        shown(temporary));
+    }
     copier_(file.source, temporary, error);
     if (!error) {
         auto stamp = fs::last_write_time(file.source, error);
@@ -246,18 +288,20 @@ int FeedLink::JVStatus() {
 bool FeedLink::load_next_file() {
     const Selected& file = files_[file_index_];
     fs::path source = realtime_ ? file.source : cache_path(file);
-    auto content = read_file_if_exists(source);
-    records_.clear();
-    record_index_ = 0;
-    if (!content) return false;
+    reading_.reset();
+    std::error_code error;
+    if (!fs::exists(source, error)) return false;
+    auto stream = std::make_unique<std::ifstream>(source, std::ios::binary);
+    if (!*stream) throw FileError("cannot open " + source.string());
     // A feed file saved by a UTF-8 editor may start with a byte order mark,
     // which is no part of the CP932 records.
-    if (content->rfind("\xEF\xBB\xBF", 0) == 0) content->erase(0, 3);
-    for (auto& line : split_lines(*content)) {
-        if (line.empty()) continue;
-        line += "\r\n";
-        records_.push_back(std::move(line));
+    char mark[3] = {};
+    stream->read(mark, 3);
+    if (stream->gcount() != 3 || std::string_view(mark, 3) != "\xEF\xBB\xBF") {
+        stream->clear();
+        stream->seekg(0);
     }
+    reading_ = std::move(stream);
     file_loaded_ = true;
     return true;
 }
@@ -289,13 +333,24 @@ int FeedLink::JVRead(std::string& buffer, int& size, std::string& file_name) {
         }
     }
     file_name = file.name;
-    if (record_index_ < records_.size()) {
-        buffer = std::move(records_[record_index_++]);
+    // The next line that is not empty; a bare LF is served as CR LF.
+    std::string line;
+    while (std::getline(*reading_, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        line += "\r\n";
+        buffer = std::move(line);
         return static_cast<int>(buffer.size());
+    }
+    if (reading_->bad()) {
+        reading_.reset();
+        file_loaded_ = false;
+        return fail(jv::kDownloadFailed,
+                    sj("ファイルを読み取れません:") + shown(realtime_ ? file.source : cache_path(file)));
     }
     ++file_index_;
     file_loaded_ = false;
-    records_.clear();
+    reading_.reset();
     return jv::kNextFile;
 }
 
@@ -309,7 +364,7 @@ int FeedLink::JVClose() {
     open_ = false;
     files_.clear();
     download_queue_.clear();
-    records_.clear();
+    reading_.reset();
     file_loaded_ = false;
     return 0;
 }

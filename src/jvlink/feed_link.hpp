@@ -1,7 +1,9 @@
 #pragma once
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -40,8 +42,8 @@ class FeedLink : public JvLink {
     void set_folder_chooser(FolderChooser chooser) { chooser_ = std::move(chooser); }
 
     // Copies a feed file to a cache path, reporting failure through error.
-    // The default is the file system's copy; tests put a failing one in its
-    // place (a full disk cannot be had on demand).
+    // The default creates the copy new (never through a symbolic link); tests
+    // put a failing one in its place (a full disk cannot be had on demand).
     using FileCopier = std::function<void(const std::filesystem::path& from,
                                           const std::filesystem::path& to, std::error_code& error)>;
     void set_file_copier(FileCopier copier) { copier_ = std::move(copier); }
@@ -87,8 +89,9 @@ class FeedLink : public JvLink {
     // Reading position.
     std::size_t file_index_ = 0;
     bool file_loaded_ = false;
-    std::vector<std::string> records_;
-    std::size_t record_index_ = 0;
+    // The file being read, one line at a time: a feed file of any size takes
+    // the memory of one record.
+    std::unique_ptr<std::ifstream> reading_;
 };
 
 }  // namespace tolven

@@ -57,6 +57,7 @@ std::string RecordFiler::rejection_line(const std::string& reason, std::string_v
 std::string RecordFiler::store(StoreFile where, std::string_view record, const std::string& label,
                                std::string_view feed_file) {
     StoreOutcome outcome = sink_(where, record);
+    held_.push_back(outcome.held);
     if (outcome.status == StoreOutcome::Status::Rejected) {
         return rejection_line(outcome.reason, feed_file);
     }
@@ -66,10 +67,12 @@ std::string RecordFiler::store(StoreFile where, std::string_view record, const s
 std::vector<std::string> RecordFiler::file_import(std::string_view record, int threshold_date,
                                                   std::string_view feed_file) {
     std::vector<std::string> lines;
+    held_.clear();
     RecordKind kind = record_kind(record);
     // Kinds the system does not keep are passed over.
     if (kind == RecordKind::Other && !behind_a_bom(record)) return lines;
     if (std::string reason = problem(record); !reason.empty()) {
+        held_.push_back(false);
         lines.push_back(rejection_line(reason, feed_file));
         return lines;
     }

@@ -42,6 +42,10 @@ class RecordFiler {
 
     // Records not filed because they were malformed, since construction.
     int rejected_count() const { return rejected_; }
+    // For each line the last file_import returned: true when its change was
+    // held by the writer (StoreOutcome::held), so that it is done only once
+    // the run ends complete.
+    const std::vector<bool>& held() const { return held_; }
 
   private:
     // Why a delivered record cannot be filed at all (length, line breaks, key
@@ -54,6 +58,7 @@ class RecordFiler {
 
     Sink sink_;
     int rejected_ = 0;
+    std::vector<bool> held_;
 };
 
 }  // namespace tolven

@@ -57,6 +57,11 @@ void ImportController::start() {
     host_.set_bar_position(1, 0);
     host_.set_bar_position(2, 0);
     host_.clear_built_lines();
+    pending_lines_.clear();
+    pending_held_.clear();
+    pending_has_held_ = false;
+    kept_lines_ = 0;
+    changes_not_kept_ = 0;
     std::string from = from_time_.digits();
     host_.set_busy_cursor(true);
 
@@ -175,8 +180,10 @@ ImportController::LoopEnd ImportController::reading_loop() {
                                     number(read_count_) + ")");
             // The end of a feed file: its work is kept even if the run dies.
             if (!write_step([this] { writer_->checkpoint(); })) return LoopEnd::Error;
+            if (!pending_has_held_) show_lines(false);
         } else if (r == 0) {
             if (!write_step([this] { writer_->commit(); })) return LoopEnd::Error;
+            show_lines(true);
             host_.set_progress_line(sj("データ読込み完了(") + number(counter) + "/" +
                                     number(read_count_) + ")");
             host_.set_bar_position(1, 0);
@@ -194,11 +201,8 @@ ImportController::LoopEnd ImportController::reading_loop() {
         } else {
             // A file error (disk full, no permission) ends the run; what is safe
             // to keep is kept, and the caller still closes the reading.
-            if (!write_step([&] {
-                    for (const auto& line : filer_.file_import(record, threshold, file_name)) {
-                        host_.add_built_line(line);
-                    }
-                })) {
+            if (!write_step(
+                    [&] { hold_lines(filer_.file_import(record, threshold, file_name)); })) {
                 return LoopEnd::Error;
             }
         }
@@ -233,13 +237,48 @@ bool ImportController::write_step(Write write) {
     }
 }
 
+void ImportController::hold_lines(std::vector<std::string> lines) {
+    const std::vector<bool>& held = filer_.held();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        bool h = i < held.size() && held[i];
+        pending_has_held_ = pending_has_held_ || h;
+        pending_held_.push_back(h);
+        pending_lines_.push_back(std::move(lines[i]));
+    }
+}
+
+void ImportController::show_lines(bool held_too) {
+    for (std::size_t i = 0; i < pending_lines_.size(); ++i) {
+        if (pending_held_[i] && !held_too) {
+            ++changes_not_kept_;
+            continue;
+        }
+        host_.add_built_line(pending_lines_[i]);
+        ++kept_lines_;
+    }
+    pending_lines_.clear();
+    pending_held_.clear();
+    pending_has_held_ = false;
+}
+
 void ImportController::finish_interrupted(bool error_reported) {
     if (!writer_ || writer_->ended()) return;
     try {
         writer_->commit_safe();
     } catch (const std::exception& e) {
         if (!error_reported) report_file_error(e);
+        // Nothing waiting is known to be on the disk.
+        changes_not_kept_ += static_cast<long>(pending_lines_.size());
+        pending_lines_.clear();
+        pending_held_.clear();
+        pending_has_held_ = false;
+        return;
     }
+    // What is safe is on the disk now; the held changes are not kept.
+    show_lines(false);
+    host_.add_built_line(sj("取込みを中断しました。作成済み ") + number(kept_lines_) +
+                         sj(" 件は保存済み、保存されなかった変更 ") + number(changes_not_kept_) +
+                         sj(" 件。データ取込みをやり直してください。"));
 }
 
 void ImportController::release_writer() {

@@ -86,7 +86,9 @@ class SilentImportHost : public ImportHost {
 // refused with a message. Records are filed write-behind: the end of each
 // feed file is a checkpoint, the end of a complete reading commits every
 // change, and a cancel or an error commits only what cannot make a stored
-// record older than it was before the run.
+// record older than it was before the run. A built-data line ("作成済み")
+// is shown only once its change is on the disk, and "LastTime" moves only
+// after the complete commit.
 class ImportController {
   public:
     using Clock = std::function<DateTime()>;
@@ -119,6 +121,11 @@ class ImportController {
     bool cancel_requested() const { return cancel_.set; }
     // True when the last start ended with an error message.
     bool failed() const { return failed_; }
+    // After a cancelled or failed run: the built-data lines shown (their
+    // changes are kept) and the changes that were not kept (they replaced
+    // lines stored before the run and wait for a complete one).
+    long kept_lines() const { return kept_lines_; }
+    long changes_not_kept() const { return changes_not_kept_; }
     int rejected_count() const { return filer_.rejected_count(); }
 
     // The store writer's memory limit (benchmarks and tests); and what the
@@ -141,6 +148,11 @@ class ImportController {
     // The end of a cancelled or failed run: what is safe is committed.
     void finish_interrupted(bool error_reported);
     void release_writer();
+    // The built-data lines wait until their changes are on the disk: a line
+    // whose change is not held after each checkpoint (the redo log), every
+    // line after the complete commit. Lines stay in order.
+    void hold_lines(std::vector<std::string> lines);
+    void show_lines(bool held_too);
 
     JvLink& link_;
     const DataStore& store_;
@@ -158,6 +170,11 @@ class ImportController {
     bool timer_on_ = false;
     bool reading_open_ = false;
     bool failed_ = false;
+    std::vector<std::string> pending_lines_;
+    std::vector<bool> pending_held_;
+    bool pending_has_held_ = false;
+    long kept_lines_ = 0;
+    long changes_not_kept_ = 0;
 };
 
 // The threshold date T of a reading loop: the calendar date five days before

@@ -15,7 +15,23 @@ void throw_file_error(const std::string& what, const std::filesystem::path& path
     throw FileError(what + " " + path.string() + ": " + std::strerror(error));
 }
 
+void refuse_link(const std::filesystem::path& path) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        throw FileError("refused: " + path.string() +
+                        " is a symbolic link; nothing is written or read through it");
+    }
+}
+
+void sync_folder(const std::filesystem::path& folder) {
+    const std::filesystem::path& name = folder.empty() ? std::filesystem::path(".") : folder;
+    if (file_layer().sync_folder(name.c_str()) != 0) {
+        throw_file_error("cannot flush the folder", name, errno);
+    }
+}
+
 AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)) {
+    refuse_link(target_);
     // A hidden name beside the target (appended piecewise: GCC 12 warns
     // wrongly about "." + std::string).
     std::string name(".");
@@ -41,6 +57,13 @@ void AtomicFile::write(std::string_view bytes) {
 void AtomicFile::close_checked() {
     int fd = fd_;
     fd_ = -1;
+    // The content reaches the disk before the file can count: renamed over
+    // its target, or named in a journal.
+    if (file_layer().sync(fd) != 0) {
+        int error = errno;
+        file_layer().close(fd);
+        throw_file_error("cannot write", target_, error);
+    }
     // A failed close can mean that written data did not reach the file.
     if (file_layer().close(fd) != 0) throw_file_error("cannot write", target_, errno);
 }
@@ -51,6 +74,7 @@ void AtomicFile::commit() {
         throw_file_error("cannot replace", target_, errno);
     }
     temporary_.clear();
+    sync_folder(target_.parent_path());
 }
 
 std::filesystem::path AtomicFile::stage() {
@@ -84,12 +108,16 @@ void write_all(int fd, std::string_view bytes, const std::filesystem::path& path
 }
 
 void write_in_place(const std::filesystem::path& path, std::size_t offset, std::string_view bytes) {
-    int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) throw_file_error("cannot open", path, errno);
+    int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        if (errno == ELOOP) refuse_link(path);
+        throw_file_error("cannot open", path, errno);
+    }
     ssize_t n;
     do {
         n = pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
     } while (n < 0 && errno == EINTR);
+    if (n >= 0 && file_layer().sync(fd) != 0) n = -1;
     int error = errno;
     if (close(fd) != 0 && n >= 0) throw_file_error("cannot write", path, errno);
     if (n < 0) throw_file_error("cannot write", path, error);
@@ -111,11 +139,21 @@ void create_folders(const std::filesystem::path& folder) {
     }
 }
 
-std::optional<std::string> read_file_if_exists(const std::filesystem::path& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+namespace {
+
+std::optional<std::string> read_whole(const std::filesystem::path& path, bool own) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | (own ? O_NOFOLLOW | O_NONBLOCK : 0));
     if (fd < 0) {
         if (errno == ENOENT) return std::nullopt;
+        if (own && errno == ELOOP) refuse_link(path);
         throw_file_error("cannot open", path, errno);
+    }
+    if (own) {
+        struct stat info {};
+        if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            close(fd);
+            throw FileError("refused: " + path.string() + " is not a regular file");
+        }
     }
     // Read straight into the string, sized by fstat; a file that grows or
     // shrinks meanwhile is read to its end all the same.
@@ -141,6 +179,16 @@ std::optional<std::string> read_file_if_exists(const std::filesystem::path& path
     close(fd);
     content.resize(filled);
     return content;
+}
+
+}  // namespace
+
+std::optional<std::string> read_file_if_exists(const std::filesystem::path& path) {
+    return read_whole(path, false);
+}
+
+std::optional<std::string> read_own_file_if_exists(const std::filesystem::path& path) {
+    return read_whole(path, true);
 }
 
 std::string read_file(const std::filesystem::path& path) {

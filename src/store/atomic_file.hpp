@@ -19,10 +19,20 @@ class FileError : public std::runtime_error {
 [[noreturn]] void throw_file_error(const std::string& what, const std::filesystem::path& path,
                                    int error);
 
+// Throws FileError when path is a symbolic link: the files the system writes
+// in the base folder and the cache are never written or read through one, so
+// that nothing outside them can be changed or copied in.
+void refuse_link(const std::filesystem::path& path);
+
+// Flushes the names in a folder to the disk (after a rename or a new file in
+// it); FileError naming the folder.
+void sync_folder(const std::filesystem::path& folder);
+
 // Replaces a file whole without ever leaving a torn file: the new content goes
-// to a temporary file in the same folder, which commit() renames over the
-// target. Destroyed without commit() (an exception, a failed write), the
-// temporary file is removed and the old file stays as it was.
+// to a temporary file in the same folder, which commit() flushes to the disk
+// and renames over the target, then flushes the folder. Destroyed without
+// commit() (an exception, a failed write), the temporary file is removed and
+// the old file stays as it was. A target that is a symbolic link is refused.
 //
 // The temporary file is named "." + the target's name + "." + six characters,
 // which is how leftovers of a killed writer are recognised.
@@ -35,8 +45,8 @@ class AtomicFile {
 
     void write(std::string_view bytes);
     void commit();
-    // Closes the temporary file complete and hands it over instead of renaming
-    // it: the caller renames it over the target later (several files committed
+    // Flushes and closes the temporary file complete and hands it over instead
+    // of renaming it: the caller renames it over the target later (several files committed
     // together) or removes it.
     std::filesystem::path stage();
 
@@ -55,7 +65,8 @@ bool is_temporary_of(std::string_view name, std::string_view target_name);
 // Writes content to path through an AtomicFile.
 void replace_file(const std::filesystem::path& path, std::string_view content);
 
-// Overwrites bytes of an existing file at offset with one write.
+// Overwrites bytes of an existing file at offset with one write, and flushes
+// it. A symbolic link is refused.
 void write_in_place(const std::filesystem::path& path, std::size_t offset, std::string_view bytes);
 
 // Creates a folder and its missing parents through the file layer.
@@ -69,5 +80,9 @@ std::string read_file(const std::filesystem::path& path);
 // The whole file, or nullopt when it does not exist; FileError when it exists
 // but cannot be read.
 std::optional<std::string> read_file_if_exists(const std::filesystem::path& path);
+// As read_file_if_exists, for a file the writer is about to replace or
+// finish (a store file, the journal, the redo log): a symbolic link or
+// anything but a regular file is refused with FileError naming it.
+std::optional<std::string> read_own_file_if_exists(const std::filesystem::path& path);
 
 }  // namespace tolven

@@ -29,6 +29,9 @@ struct StoreOutcome {
     Status status = Status::Stored;
     std::filesystem::path file;  // the file written (Stored)
     std::string reason;          // why it was skipped or rejected
+    // Stored by the import's writer as a change that lasts only with the end
+    // of a complete run (it replaces a line the file had when the run began).
+    bool held = false;
     bool stored() const { return status == Status::Stored; }
 };
 

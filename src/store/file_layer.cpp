@@ -1,5 +1,6 @@
 #include "store/file_layer.hpp"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -40,6 +41,24 @@ int FileLayer::unlink(const char* path) {
 
 int FileLayer::mkdir(const char* path, mode_t mode) {
     return ::mkdir(path, mode);
+}
+
+int FileLayer::sync(int fd) {
+    int r;
+    do {
+        r = ::fsync(fd);
+    } while (r != 0 && errno == EINTR);
+    return r;
+}
+
+int FileLayer::sync_folder(const char* path) {
+    int fd = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    int r = sync(fd);
+    int error = errno;
+    ::close(fd);
+    errno = error;
+    return r;
 }
 
 FileLayer& file_layer() {

@@ -6,9 +6,10 @@
 namespace tolven {
 
 // The system calls through which every store write goes: creating, writing,
-// closing, renaming and removing files and making folders. Each behaves like
-// the call it names (-1 and errno on failure). Tests install a layer that
-// fails a chosen call, so that every failure path of the writer can be run.
+// flushing, closing, renaming and removing files and making folders. Each
+// behaves like the call it names (-1 and errno on failure). Tests install a
+// layer that fails a chosen call, so that every failure path of the writer can
+// be run, or one that forgets what was never flushed, as a power cut does.
 class FileLayer {
   public:
     virtual ~FileLayer() = default;
@@ -20,6 +21,11 @@ class FileLayer {
     virtual int rename(const char* from, const char* to);
     virtual int unlink(const char* path);
     virtual int mkdir(const char* path, mode_t mode);
+    // fsync: the file's content is on the disk when it returns.
+    virtual int sync(int fd);
+    // fsync of a folder: the names created, renamed or removed in it are on
+    // the disk when it returns.
+    virtual int sync_folder(const char* path);
 };
 
 // The layer in use: the plain system calls unless a test installed another.

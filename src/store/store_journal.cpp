@@ -1,6 +1,8 @@
 #include "store/store_journal.hpp"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <optional>
@@ -15,7 +17,7 @@ namespace fs = std::filesystem;
 namespace tolven {
 namespace {
 
-constexpr std::string_view kJournalHeader = "tolven journal 1";
+constexpr std::string_view kJournalHeader = "tolven journal 2";
 constexpr std::string_view kRedoMagic = "TRD1";
 
 bool file_exists(const fs::path& path) {
@@ -56,6 +58,29 @@ bool is_store_path(const fs::path& relative) {
     return false;
 }
 
+std::string hex(std::uint64_t n) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(n));
+    return text;
+}
+
+std::optional<std::uint64_t> parse_number(std::string_view text, int base, std::size_t digits) {
+    if (text.empty() || text.size() > digits) return std::nullopt;
+    std::uint64_t n = 0;
+    for (char c : text) {
+        int d = c >= '0' && c <= '9'                   ? c - '0'
+                : (base == 16 && c >= 'a' && c <= 'f') ? c - 'a' + 10
+                                                       : -1;
+        if (d < 0) return std::nullopt;
+        n = n * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(d);
+    }
+    return n;
+}
+
+// The journal: a header, the count, one line per file (target, staged name,
+// size, checksum, separated by tabs), and a last line that says whether the
+// commit supersedes the redo log and holds the checksum of everything before
+// it. Every line ends in LF.
 std::string journal_text(const fs::path& base, const std::vector<StagedFile>& files,
                          bool supersedes_redo) {
     std::string text(kJournalHeader);
@@ -64,40 +89,137 @@ std::string journal_text(const fs::path& base, const std::vector<StagedFile>& fi
         text += f.target.lexically_relative(base).string();
         text += '\t';
         text += f.staged.filename().string();
-        text += '\n';
+        text += '\t' + std::to_string(f.size) + '\t' + hex(f.hash) + '\n';
     }
-    text += supersedes_redo ? "end redo\n" : "end\n";
+    std::string sum = hex(content_hash(text));
+    text += supersedes_redo ? "end redo\t" : "end\t";
+    text += sum + "\n";
     return text;
 }
 
-struct Journal {
-    std::vector<std::pair<fs::path, std::string>> entries;  // target, staged name
-    bool supersedes_redo = false;
+struct JournalEntry {
+    fs::path target;
+    std::string staged;
+    std::size_t size = 0;
+    std::uint64_t hash = 0;
 };
 
-// The journal, or nothing when it is not one this program wrote whole.
-std::optional<Journal> parse_journal(std::string_view text) {
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        std::size_t end = text.find('\n');
-        if (end == std::string_view::npos) return std::nullopt;  // every line ends in LF
-        lines.push_back(text.substr(0, end));
-        text.remove_prefix(end + 1);
-    }
-    if (lines.size() < 3 || lines.front() != kJournalHeader ||
-        (lines.back() != "end" && lines.back() != "end redo")) {
-        return std::nullopt;
-    }
-    if (std::to_string(lines.size() - 3) != lines[1]) return std::nullopt;
+struct Journal {
+    std::vector<JournalEntry> entries;
+    bool supersedes_redo = false;
+    // Why it cannot be read whole (Japanese); entries then holds the lines
+    // that could be read before the damage, which are still checked one by
+    // one against their staged files.
+    std::string damage;
+};
+
+Journal parse_journal(std::string_view text) {
     Journal journal;
-    journal.supersedes_redo = lines.back() == "end redo";
-    for (std::size_t i = 2; i + 1 < lines.size(); ++i) {
-        std::size_t tab = lines[i].find('\t');
-        if (tab == std::string_view::npos) return std::nullopt;
-        journal.entries.emplace_back(fs::path(std::string(lines[i].substr(0, tab))),
-                                     std::string(lines[i].substr(tab + 1)));
+    if (text.empty()) {
+        journal.damage = "空です";
+        return journal;
     }
+    std::vector<std::string_view> lines;
+    std::string_view rest = text;
+    while (!rest.empty()) {
+        std::size_t end = rest.find('\n');
+        if (end == std::string_view::npos) {
+            journal.damage = "最後の行が途中で切れています";
+            break;
+        }
+        lines.push_back(rest.substr(0, end));
+        rest.remove_prefix(end + 1);
+    }
+    if (lines.empty() || lines.front() != kJournalHeader) {
+        journal.damage = "この版の取込みが書いたものではありません";
+        return journal;
+    }
+    for (std::size_t i = 2; i < lines.size(); ++i) {
+        std::string_view line = lines[i];
+        if (line.rfind("end", 0) == 0) break;
+        std::vector<std::string_view> fields;
+        for (std::size_t from = 0;;) {
+            std::size_t tab = line.find('\t', from);
+            fields.push_back(line.substr(from, tab - from));
+            if (tab == std::string_view::npos) break;
+            from = tab + 1;
+        }
+        auto size = fields.size() == 4 ? parse_number(fields[2], 10, 19) : std::nullopt;
+        auto hash = fields.size() == 4 ? parse_number(fields[3], 16, 16) : std::nullopt;
+        if (!size || !hash || fields[3].size() != 16) {
+            if (journal.damage.empty())
+                journal.damage = "行の形式が不正です（" + std::to_string(i + 1) + "行目）";
+            break;
+        }
+        journal.entries.push_back(JournalEntry{fs::path(std::string(fields[0])),
+                                               std::string(fields[1]),
+                                               static_cast<std::size_t>(*size), *hash});
+    }
+    if (!journal.damage.empty()) return journal;
+    std::string_view last = lines.back();
+    std::size_t tab = last.find('\t');
+    std::string_view end_word = last.substr(0, tab);
+    if (lines.size() < 3 || tab == std::string_view::npos ||
+        (end_word != "end" && end_word != "end redo")) {
+        journal.damage = "終わりの行がありません";
+        return journal;
+    }
+    std::size_t body = text.size() - last.size() - 1;
+    if (last.substr(tab + 1) != hex(content_hash(text.substr(0, body)))) {
+        journal.damage = "チェックサムが合いません";
+        return journal;
+    }
+    if (lines[1] != std::to_string(lines.size() - 3) ||
+        journal.entries.size() != lines.size() - 3) {
+        journal.damage = "件数が合いません";
+        return journal;
+    }
+    journal.supersedes_redo = end_word == "end redo";
     return journal;
+}
+
+// A free name beside path for a damaged file that is kept: path + ".damaged",
+// with a number added when that exists.
+fs::path damaged_name(const fs::path& path) {
+    fs::path kept = path;
+    kept += ".damaged";
+    for (int n = 2; file_exists(kept); ++n) {
+        kept = path;
+        kept += ".damaged." + std::to_string(n);
+    }
+    return kept;
+}
+
+fs::path set_aside_file(const fs::path& path) {
+    fs::path kept = damaged_name(path);
+    if (file_layer().rename(path.c_str(), kept.c_str()) != 0) {
+        throw_file_error("cannot rename", path, errno);
+    }
+    sync_folder(path.parent_path());
+    return kept;
+}
+
+}  // namespace
+
+std::string damage_message(const fs::path& file, const fs::path& kept, const std::string& why) {
+    return "中断された取込みの記録「" + file.string() + "」を最後まで確かめられません（" + why +
+           "）。確かめられた分だけ反映し、残りは「" + kept.string() +
+           "」として残しました。データが一部欠けている可能性があります。データ取込みをやり直してく"
+           "ださい。";
+}
+
+namespace {
+
+// The folders of files, each once.
+std::vector<fs::path> folders_of(const std::vector<StagedFile>& files) {
+    std::vector<fs::path> folders;
+    for (const auto& f : files) {
+        fs::path folder = f.target.parent_path();
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+            folders.push_back(folder);
+        }
+    }
+    return folders;
 }
 
 }  // namespace
@@ -147,16 +269,24 @@ void commit_staged(const fs::path& base, const std::vector<StagedFile>& files,
             file_layer().unlink(files[0].staged.c_str());
             throw_file_error("cannot replace", files[0].target, error);
         }
+        sync_folder(files[0].target.parent_path());
         return;
     }
     if (files.empty()) {
         if (redo) supersedes->remove();
         return;
     }
+    std::vector<fs::path> folders = folders_of(files);
     try {
+        // The staged files' names are on the disk before a journal names them.
+        for (const auto& folder : folders) sync_folder(folder);
         replace_file(journal_file(base), journal_text(base, files, redo));
     } catch (...) {
-        for (const auto& f : files) file_layer().unlink(f.staged.c_str());
+        // A journal renamed into place (its folder's flush failed after) may
+        // count: its staged files stay for the next writer, which checks them.
+        if (!file_exists(journal_file(base))) {
+            for (const auto& f : files) file_layer().unlink(f.staged.c_str());
+        }
         throw;
     }
     // Committed. Whatever fails from here on, the journal stays for the next
@@ -175,34 +305,82 @@ void commit_staged(const fs::path& base, const std::vector<StagedFile>& files,
         }
     }
     if (first) throw *first;
+    // The renames (and the removed log) are on the disk before the journal
+    // goes.
+    for (const auto& folder : folders) sync_folder(folder);
+    if (redo) sync_folder(base);
     remove_file(journal_file(base));
 }
 
 bool roll_forward_journal(const fs::path& base) {
     fs::path journal = journal_file(base);
-    std::optional<std::string> text = read_file_if_exists(journal);
-    if (!text) return false;
-    if (auto parsed = parse_journal(*text)) {
-        for (const auto& [target, staged] : parsed->entries) {
-            if (!is_store_path(target) || !is_temporary_of(staged, target.filename().string())) {
-                continue;
-            }
-            fs::path from = base / target.parent_path() / staged;
-            if (!file_exists(from)) continue;  // renamed before the writer stopped
-            if (file_layer().rename(from.c_str(), (base / target).c_str()) != 0) {
-                throw_file_error("cannot replace", base / target, errno);
-            }
-        }
-        if (parsed->supersedes_redo) remove_file(RedoLog::file(base));
+    std::optional<std::string> text;
+    std::string damage;
+    try {
+        text = read_own_file_if_exists(journal);
+    } catch (const FileError& e) {
+        // A link or a folder where the journal should be: kept as it is.
+        throw StoreDamaged(e.what());
     }
-    // A journal this program did not write whole was never committed: its
-    // staged files are leftovers like any other.
+    if (!text) return false;
+    Journal parsed = parse_journal(*text);
+    damage = parsed.damage;
+    std::vector<StagedFile> renamed;
+    for (const auto& entry : parsed.entries) {
+        const fs::path& target = entry.target;
+        if (!is_store_path(target) || !is_temporary_of(entry.staged, target.filename().string())) {
+            if (damage.empty())
+                damage = "ストアのファイルではない名前があります: " + target.string();
+            continue;
+        }
+        fs::path to = base / target;
+        fs::path from = to.parent_path() / entry.staged;
+        auto holds_entry = [&](const fs::path& path) {
+            try {
+                std::optional<std::string> content = read_own_file_if_exists(path);
+                return content && content->size() == entry.size &&
+                       content_hash(*content) == entry.hash;
+            } catch (const FileError&) {
+                return false;
+            }
+        };
+        if (!file_exists(from)) {
+            // Renamed before the writer stopped, if the target is what was
+            // staged.
+            if (!holds_entry(to) && damage.empty()) {
+                damage = "一時ファイルがなく、内容も一致しません: " + to.string();
+            }
+            continue;
+        }
+        if (!holds_entry(from)) {
+            if (damage.empty())
+                damage = "一時ファイルの大きさかチェックサムが合いません: " + from.string();
+            continue;
+        }
+        if (file_layer().rename(from.c_str(), to.c_str()) != 0) {
+            throw_file_error("cannot replace", to, errno);
+        }
+        renamed.push_back(StagedFile{to, from, entry.size, entry.hash});
+    }
+    for (const auto& folder : folders_of(renamed)) sync_folder(folder);
+    if (!damage.empty()) {
+        fs::path kept = set_aside_file(journal);
+        throw StoreDamaged(damage_message(journal, kept, damage));
+    }
+    if (parsed.supersedes_redo) {
+        remove_file(RedoLog::file(base));
+        sync_folder(base);
+    }
     remove_file(journal);
     return true;
 }
 
 int remove_stale_temporaries(const fs::path& base) {
     int removed = 0;
+    // The staged files of a damaged journal stay with it.
+    if (file_exists(base / "tolven.journal.damaged")) {
+        return 0;
+    }
     auto sweep = [&](const fs::path& folder, std::initializer_list<std::string_view> extensions) {
         std::error_code ec;
         for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
@@ -306,8 +484,11 @@ void RedoLog::add(std::string& payload, StoreFile where, std::string_view line) 
 void RedoLog::append(const std::string& payload) {
     if (broken_) throw_file_error("cannot write", path_, EIO);
     if (fd_ < 0) {
-        fd_ = file_layer().open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        if (fd_ < 0) throw_file_error("cannot open", path_, errno);
+        fd_ = file_layer().open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW, 0644);
+        if (fd_ < 0) {
+            if (errno == ELOOP) refuse_link(path_);
+            throw_file_error("cannot open", path_, errno);
+        }
         present_ = true;
     }
     std::string head(kRedoMagic);
@@ -319,9 +500,17 @@ void RedoLog::append(const std::string& payload) {
         write_all(fd_, head, path_);
         write_all(fd_, payload, path_);
         write_all(fd_, tail, path_);
+        // The entry counts once it is on the disk, with the log's name.
+        if (file_layer().sync(fd_) != 0) throw_file_error("cannot write", path_, errno);
+        if (size_ == 0) sync_folder(path_.parent_path());
         size_ += head.size() + payload.size() + tail.size();
     } catch (...) {
         broken_ = true;
+        // The part of the entry that was written goes again, so that the log
+        // stays whole for the next writer (which reports a log cut off).
+        if (::ftruncate(fd_, static_cast<off_t>(size_)) != 0) {
+            // Left cut off: the next writer keeps it and reports it.
+        }
         throw;
     }
 }
@@ -337,16 +526,48 @@ void RedoLog::remove() {
     size_ = 0;
 }
 
-std::vector<RedoOp> RedoLog::read(const fs::path& base) {
+fs::path RedoLog::set_aside() {
+    if (fd_ >= 0) {
+        file_layer().close(fd_);
+        fd_ = -1;
+    }
+    fs::path kept = set_aside_file(path_);
+    present_ = false;
+    size_ = 0;
+    return kept;
+}
+
+std::vector<RedoOp> RedoLog::read(const fs::path& base, std::string* damage) {
     std::vector<RedoOp> ops;
-    std::optional<std::string> content = read_file_if_exists(file(base));
+    std::string why;
+    std::optional<std::string> content;
+    try {
+        content = read_own_file_if_exists(file(base));
+    } catch (const FileError& e) {
+        if (!damage) throw;
+        *damage = e.what();
+        return ops;
+    }
+    if (damage) damage->clear();
+    // An empty log (created, and the first entry's write failed) holds
+    // nothing to lose.
     if (!content) return ops;
     std::string_view rest = *content;
-    while (rest.size() >= 4 + 8 && rest.substr(0, 4) == kRedoMagic) {
+    while (!rest.empty()) {
+        if (rest.size() < 4 + 8 || rest.substr(0, 4) != kRedoMagic) {
+            why = "記録の見出しが不正か途中で切れています";
+            break;
+        }
         std::uint64_t size = get_number(rest.substr(4), 8);
-        if (size > rest.size() - 12 || rest.size() - 12 - size < 8) break;
+        if (size > rest.size() - 12 || rest.size() - 12 - size < 8) {
+            why = "記録が途中で切れているか大きさが不正です";
+            break;
+        }
         std::string_view payload = rest.substr(12, size);
-        if (get_number(rest.substr(12 + size), 8) != content_hash(payload)) break;
+        if (get_number(rest.substr(12 + size), 8) != content_hash(payload)) {
+            why = "チェックサムが合いません";
+            break;
+        }
         std::vector<RedoOp> entry;
         bool whole = true;
         while (!payload.empty()) {
@@ -362,18 +583,24 @@ std::vector<RedoOp> RedoLog::read(const fs::path& base) {
                 break;
             }
             std::optional<std::string> line = unpack(payload.substr(3, length));
-            if (!line) {
+            // A line break inside would split the line in the store file, as
+            // in a record delivered by the link.
+            if (!line || line->find_first_of("\r\n") != std::string::npos) {
                 whole = false;
                 break;
             }
             entry.push_back(RedoOp{static_cast<StoreFile>(where), std::move(*line)});
             payload.remove_prefix(3 + length);
         }
-        if (!whole) break;
+        if (!whole) {
+            why = "記録の中身が不正です（改行文字を含む行、不正な種類か長さ）";
+            break;
+        }
         ops.insert(ops.end(), std::make_move_iterator(entry.begin()),
                    std::make_move_iterator(entry.end()));
         rest.remove_prefix(12 + size + 8);
     }
+    if (damage) *damage = why;
     return ops;
 }
 

@@ -1,31 +1,109 @@
 #include "store/store_lock.hpp"
 
 #include <cerrno>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include "store/file_layer.hpp"
+
 namespace tolven {
+namespace {
+
+std::string& program_name() {
+#ifdef __GLIBC__
+    static std::string name = program_invocation_short_name;
+#else
+    static std::string name = "tolven";
+#endif
+    return name;
+}
+
+// "pid=…\nhost=…\nstarted=YYYY/MM/DD hh:mm:ss\nprogram=…\n"
+std::string holder_text() {
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char started[32];
+    std::strftime(started, sizeof started, "%Y/%m/%d %H:%M:%S", &local);
+    return "pid=" + std::to_string(getpid()) + "\nhost=" + host + "\nstarted=" + started +
+           "\nprogram=" + program_name() + "\n";
+}
+
+std::string field(const std::string& text, const std::string& key) {
+    std::size_t at = text.find("\n" + key + "=");
+    if (at == std::string::npos) return "?";
+    at += key.size() + 2;
+    std::size_t end = text.find('\n', at);
+    std::string value = text.substr(at, end == std::string::npos ? end : end - at);
+    // Only what a person can read goes into the message.
+    for (char& c : value) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    }
+    return value.empty() ? "?" : value.substr(0, 200);
+}
+
+std::string read_holder(int fd) {
+    std::string text(1024, '\0');
+    ssize_t n = pread(fd, text.data(), text.size(), 0);
+    text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return text;
+}
+
+}  // namespace
+
+void StoreLock::set_program_name(std::string name) {
+    program_name() = std::move(name);
+}
 
 StoreLock::StoreLock(const std::filesystem::path& base) : path_(file(base)) {
-    fd_ = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd_ < 0) throw_file_error("cannot open the lock file", path_, errno);
+    // Never through a link: the lock file is written.
+    fd_ = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
+    if (fd_ < 0) {
+        int error = errno;
+        if (error == ELOOP) refuse_link(path_);
+        throw_file_error("cannot open the lock file", path_, error);
+    }
+    struct stat info {};
+    if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd_);
+        fd_ = -1;
+        throw FileError("refused: the lock file " + path_.string() + " is not a regular file");
+    }
     int r;
     do {
         r = flock(fd_, LOCK_EX | LOCK_NB);
     } while (r != 0 && errno == EINTR);
     if (r != 0) {
         int error = errno;
+        std::string holder = read_holder(fd_);
         close(fd_);
         fd_ = -1;
         if (error == EWOULDBLOCK) {
-            throw StoreBusy("another import or results refresh is running in " + base.string());
+            throw StoreBusy("別のデータ取込みか成績更新が実行中です（フォルダ: " + base.string() +
+                            "、プロセスID: " + field(holder, "pid") + "、コンピュータ: " +
+                            field(holder, "host") + "、開始: " + field(holder, "started") +
+                            "、プログラム: " + field(holder, "program") +
+                            "）。終わるまで待ってください。ロックファイルは削除しないでください。");
         }
         throw_file_error("cannot lock", path_, error);
     }
     char state = 0;
     previous_unfinished_ = !(pread(fd_, &state, 1, 0) == 1 && state == '0');
-    unfinished_ = previous_unfinished_;
+    holder_ = holder_text();
+    unfinished_ = !previous_unfinished_;  // so that the state is written now
+    try {
+        set_unfinished(previous_unfinished_);
+    } catch (...) {
+        // Not constructed: the lock goes with the descriptor.
+        close(fd_);
+        fd_ = -1;
+        throw;
+    }
 }
 
 StoreLock::~StoreLock() {
@@ -35,9 +113,28 @@ StoreLock::~StoreLock() {
 
 void StoreLock::set_unfinished(bool unfinished) {
     if (unfinished == unfinished_) return;
-    char state = unfinished ? '1' : '0';
-    if (pwrite(fd_, &state, 1, 0) != 1) throw_file_error("cannot write", path_, errno);
+    std::string text(1, unfinished ? '1' : '0');
+    text += "\n" + holder_;
+    if (pwrite(fd_, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size()) ||
+        ftruncate(fd_, static_cast<off_t>(text.size())) != 0) {
+        throw_file_error("cannot write", path_, errno);
+    }
+    // The state is what the next writer relies on after a power cut too.
+    if (file_layer().sync(fd_) != 0) throw_file_error("cannot write", path_, errno);
     unfinished_ = unfinished;
+}
+
+void StoreLock::check_held() const {
+    struct stat locked {
+    }, named{};
+    bool same = fstat(fd_, &locked) == 0 && lstat(path_.c_str(), &named) == 0 &&
+                locked.st_dev == named.st_dev && locked.st_ino == named.st_ino;
+    if (!same) {
+        throw FileError(
+            "ロックファイル " + path_.string() +
+            " が実行中に削除されたか置き換えられました。別の取込みが同じフォルダに書いて"
+            "いるおそれがあるため、ここで中止します。データ取込みをやり直してください。");
+    }
 }
 
 }  // namespace tolven

@@ -106,6 +106,8 @@ struct StoreWriter::Entry {
     bool in_log = false;
     // The full content staged beside the file while it is out of memory.
     fs::path spilled;
+    std::size_t spilled_size = 0;
+    std::uint64_t spilled_hash = 0;
     std::uint64_t last_use = 0;
     std::size_t memory = 0;
 
@@ -178,10 +180,18 @@ void StoreWriter::recover() {
     // until all of it is in the files, so a replay cut short by a kill is
     // simply done again.
     recovering_ = true;
-    for (const RedoOp& op : RedoLog::read(store_.base())) {
+    std::string damage;
+    for (const RedoOp& op : RedoLog::read(store_.base(), &damage)) {
         store(op.where, op.line + "\r\n");
     }
     write_out(Mode::Full);
+    if (!damage.empty()) {
+        // What could be checked is in the files; the rest stays for a person
+        // to see, and the import has to be run again.
+        fs::path log = RedoLog::file(store_.base());
+        fs::path kept = redo_->set_aside();
+        throw StoreDamaged(damage_message(log, kept, damage));
+    }
     redo_->remove();
     recovering_ = false;
     entries_.clear();
@@ -198,14 +208,16 @@ StoreOutcome StoreWriter::store(StoreFile where, std::string_view record) {
     if (auto problem = store_problem(where, record)) return *problem;
     std::string_view line = without_line_break(record);
     Entry& e = entry_for(where, line);
+    bool held = false;
     if (where == StoreFile::DayRunners) {
         put_runner(e, runner_slot(line), line);
     } else {
-        put_keyed(e, with_zeroed_stamp(line));
+        held = put_keyed(e, with_zeroed_stamp(line));
     }
     e.last_use = ++clock_;
     account(e);
     StoreOutcome outcome{StoreOutcome::Status::Stored, e.path, {}};
+    outcome.held = held;
     if (memory_ > options_.memory_limit) relieve_memory();
     return outcome;
 }
@@ -224,7 +236,7 @@ StoreWriter::Entry& StoreWriter::entry_for(StoreFile where, std::string_view lin
 }
 
 void StoreWriter::load(Entry& e, bool first) {
-    std::optional<std::string> content = read_file_if_exists(e.path);
+    std::optional<std::string> content = read_own_file_if_exists(e.path);
     e.on_disk = content.has_value();
     std::string disk = std::move(content).value_or("");
     e.disk_size = disk.size();
@@ -282,12 +294,12 @@ void StoreWriter::note_change(Entry& e) {
     }
 }
 
-void StoreWriter::put_keyed(Entry& e, const std::string& stored) {
+bool StoreWriter::put_keyed(Entry& e, const std::string& stored) {
     std::string_view key = store_key(stored);
     auto same = std::find_if(e.lines.begin(), e.lines.end(),
                              [&](const std::string& l) { return store_key(l) == key; });
     // Replacing a line by itself in a sorted file changes nothing.
-    if (same != e.lines.end() && *same == stored && e.normalized) return;
+    if (same != e.lines.end() && *same == stored && e.normalized) return false;
     bool is_protected = e.is_protected(key);
     if (same != e.lines.end() && *same != stored && is_protected && !e.protected_changed) {
         // Until now every line of a key the file had at the start is as it
@@ -312,6 +324,7 @@ void StoreWriter::put_keyed(Entry& e, const std::string& stored) {
         e.logged_keys.emplace_back(key);
         note_change(e);
     }
+    return is_protected && !recovering_;
 }
 
 void StoreWriter::put_runner(Entry& e, std::size_t slot, std::string_view line) {
@@ -355,6 +368,7 @@ void StoreWriter::checkpoint() {
     }
     to_log_.clear();
     if (payload.empty()) return;
+    lock_.check_held();
     redo_->append(payload);
     ++stats_.checkpoints;
     stats_.redo_bytes += payload.size();
@@ -377,7 +391,7 @@ bool StoreWriter::unchanged_on_disk(const Entry& e, const std::string& content) 
         return false;
     }
     // Same size and hash: compare the bytes themselves before skipping.
-    std::optional<std::string> disk = read_file_if_exists(e.path);
+    std::optional<std::string> disk = read_own_file_if_exists(e.path);
     return disk && *disk == content;
 }
 
@@ -393,7 +407,8 @@ void StoreWriter::write_entries(const std::vector<Entry*>& entries, Mode mode, b
         for (Entry* e : entries) {
             if (!e->loaded) {
                 if (mode == Mode::Full && !e->spilled.empty()) {
-                    staged.push_back(StagedFile{e->path, e->spilled});
+                    staged.push_back(
+                        StagedFile{e->path, e->spilled, e->spilled_size, e->spilled_hash});
                     written.push_back(Written{e, 0, 0});
                 }
                 continue;
@@ -412,9 +427,12 @@ void StoreWriter::write_entries(const std::vector<Entry*>& entries, Mode mode, b
             }
             AtomicFile file(e->path);
             file.write(content);
-            staged.push_back(StagedFile{e->path, file.stage()});
-            written.push_back(Written{e, content.size(), content_hash(content)});
+            std::uint64_t hash = content_hash(content);
+            staged.push_back(StagedFile{e->path, file.stage(), content.size(), hash});
+            written.push_back(Written{e, content.size(), hash});
         }
+        // A writer whose lock file was taken from it commits nothing.
+        if (!staged.empty()) lock_.check_held();
     } catch (...) {
         for (const auto& f : staged) file_layer().unlink(f.staged.c_str());
         throw;
@@ -485,7 +503,10 @@ void StoreWriter::relieve_memory() {
         if (e->dirty) {
             // Replaced lines wait beside the file for commit().
             AtomicFile file(e->path);
-            file.write(e->content());
+            std::string content = e->content();
+            file.write(content);
+            e->spilled_size = content.size();
+            e->spilled_hash = content_hash(content);
             e->spilled = file.stage();
             ++stats_.files_spilled;
         }

@@ -66,7 +66,10 @@ class StoreWriter {
   public:
     // Takes the lock (StoreBusy when another writer has it), then finishes
     // what a killed or failed writer left: rolls a committed journal forward,
-    // replays the redo log, removes stale temporary files. Ignores SIGXFSZ
+    // replays the redo log, removes stale temporary files. A journal or redo
+    // log that cannot be checked whole is finished as far as it can be, kept,
+    // and reported with StoreDamaged (the lock is then released: the next
+    // writer goes on). Ignores SIGXFSZ
     // for the process, so that a file-size limit is a write error (EFBIG)
     // and not the end of the program.
     explicit StoreWriter(const DataStore& store, StoreWriterOptions options = {});
@@ -77,10 +80,13 @@ class StoreWriter {
     StoreWriter& operator=(const StoreWriter&) = delete;
 
     // As DataStore::store, into the in-memory copy. Throws FileError when a
-    // file cannot be read, or when a write-out for the memory limit fails.
+    // file cannot be read (or is a symbolic link), or when a write-out for
+    // the memory limit fails. The outcome is `held` when the change lasts only
+    // with commit(): until then (and after commit_safe()) it is not kept.
     StoreOutcome store(StoreFile where, std::string_view record);
 
-    // The end of one feed file.
+    // The end of one feed file: the changes that are not held are on the
+    // disk (in the redo log) when it returns.
     void checkpoint();
     // The end of a complete run.
     void commit();
@@ -98,7 +104,7 @@ class StoreWriter {
 
     Entry& entry_for(StoreFile where, std::string_view line);
     void load(Entry& e, bool first);
-    void put_keyed(Entry& e, const std::string& stored);
+    bool put_keyed(Entry& e, const std::string& stored);
     void put_runner(Entry& e, std::size_t slot, std::string_view line);
     void note_change(Entry& e);
     void account(Entry& e);

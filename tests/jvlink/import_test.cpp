@@ -139,10 +139,11 @@ TEST_F(ImportTest, ReadingWithoutDownloadFilesAndWritesLastTime) {
                             "line ReadCount:2, DownloadCount:0\n"
                             "bar1 range 100\nbar1 100\n"
                             "line データ読込み中．．．(0/2)\nbar2 range 2\nbar2 0\n"
-                            "built 作成済み:01R/2026年12月12日中山.jvRA\n"
+                            // A built-data line once its feed file is on the disk.
                             "bar2 1\nline データ読込み中．．．(1/2)\n"
-                            "built 作成済み:03R/2026年12月05日中山.jvHR\n"
+                            "built 作成済み:01R/2026年12月12日中山.jvRA\n"
                             "bar2 2\nline データ読込み中．．．(2/2)\n"
+                            "built 作成済み:03R/2026年12月05日中山.jvHR\n"
                             "line データ読込み完了(2/2)\nbar1 0\nbar2 0\nbeep\n"
                             "normal\nbeep\n"
                             "picker 2026/12/04 18:30:00\nLastTime 2026/12/04 18:30:00\n");
@@ -190,8 +191,8 @@ TEST_F(ImportTest, DownloadPathPollsStatusAndNeverWritesLastTime) {
     EXPECT_EQ(host.log,
               "line ダウンロード中．．．(2/2)\nbar1 2\ntimer off\n"
               "line データ読込み中．．．(0/1)\nbar2 range 1\nbar2 0\n"
-              "built 作成済み:02R/2026年12月12日中山.jvRA\n"
               "bar2 1\nline データ読込み中．．．(1/1)\n"
+              "built 作成済み:02R/2026年12月12日中山.jvRA\n"
               "line データ読込み完了(1/1)\nbar1 0\nbar2 0\nbeep\n"
               "normal\nbeep\n");
     EXPECT_EQ(host.last_time, "2026/11/20 08:00:00");
@@ -234,6 +235,8 @@ TEST_F(ImportTest, ReadErrorAndCloseError) {
     std::string tail =
         "line データ読込み中．．．(0/1)\nbar2 range 1\nbar2 0\n"
         "beep\ninfo JVReadエラー:ファイルが見つかりません。(-503)\n"
+        "built 取込みを中断しました。作成済み 0 件は保存済み、保存されなかった変更 0 件。"
+        "データ取込みをやり直してください。\n"
         "normal\nbeep\ninfo JVCloseエラー:(-201)\n";
     EXPECT_EQ(host.log.substr(host.log.size() - tail.size()), tail);
     // A read that stopped at an error does not move the from-time on.
@@ -254,7 +257,12 @@ TEST_F(ImportTest, CancelDuringReadingStopsTheLoopAndKeepsTheFromTime) {
     EXPECT_TRUE(cancel.set);
     EXPECT_NE(host.log.find("confirm データ取込を中止します。実行しますか？\n"
                             "timer off\nbeep\ninfo JVCancel:キャンセルされました\n"
-                            "line JVCancel:キャンセルされました\nnormal\nbeep\n"),
+                            "line JVCancel:キャンセルされました\n"
+                            // What was filed before the cancel is kept, and said so.
+                            "built 作成済み:01R/2026年12月12日中山.jvRA\n"
+                            "built 取込みを中断しました。作成済み 1 件は保存済み、保存されなかった"
+                            "変更 0 件。データ取込みをやり直してください。\n"
+                            "normal\nbeep\n"),
               std::string::npos)
         << host.log;
     EXPECT_EQ(host.log.find("LastTime"), std::string::npos);
@@ -408,10 +416,11 @@ TEST_F(ImportTest, ASecondWriterOfTheBaseFolderIsRefusedBeforeJVOpen) {
     StoreWriter other(store);  // an import or refresh running elsewhere
     link.read_count = 1;
     import.start();
-    EXPECT_EQ(host.log, std::string(kStartText) +
-                            "beep\ninfo データ作成エラー:another import or results refresh is "
-                            "running in " +
-                            dir.path().string() + "\nnormal\n");
+    EXPECT_EQ(host.log.substr(0, host.log.find("、プロセスID")),
+              std::string(kStartText) +
+                  "beep\ninfo データ作成エラー:別のデータ取込みか成績更新が実行中です（フォルダ: " +
+                  dir.path().string());
+    EXPECT_EQ(host.log.substr(host.log.size() - 11), "。\nnormal\n");
     EXPECT_TRUE(import.failed());
     EXPECT_TRUE(link.calls.empty());
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <functional>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -352,24 +353,150 @@ TEST_F(StoreWriterTest, StaleTemporariesGoWhenTheLastWriterDidNotFinish) {
     for (const auto& [path, bytes] : ours) EXPECT_TRUE(after.count(path)) << path;
 }
 
+std::string hex16(std::uint64_t n) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(n));
+    return text;
+}
+
+// A journal as the writer writes it, for staged files of the given content.
+struct JournalLine {
+    std::string target, staged, content;
+};
+std::string journal_of(const std::vector<JournalLine>& lines) {
+    std::string text = "tolven journal 2\n" + std::to_string(lines.size()) + "\n";
+    for (const auto& l : lines) {
+        text += l.target + "\t" + l.staged + "\t" + std::to_string(l.content.size()) + "\t" +
+                hex16(content_hash(l.content)) + "\n";
+    }
+    return text + "end\t" + hex16(content_hash(text)) + "\n";
+}
+
 TEST_F(StoreWriterTest, AJournalCannotRenameAnythingOutsideTheStore) {
     write_bytes(dir.path() / "outside.jvRA", "old");
     write_bytes(dir.path() / ".outside.jvRA.abcdef", "new");
     write_bytes(dir.path() / "Data" / "x.jvRA", "old");
     write_bytes(dir.path() / "Data" / ".x.jvRA.abcdef", "new");
     write_bytes(dir.path() / "Data" / ".y.jvRA.abcdef", "new");
-    write_bytes(dir.path() / "tolven.journal",
-                "tolven journal 1\n4\n"
-                "outside.jvRA\t.outside.jvRA.abcdef\n"
-                "Data/../outside.jvRA\t.outside.jvRA.abcdef\n"
-                "Data/y.jvRA\t../.y.jvRA.abcdef\n"
-                "Data/x.jvRA\t.x.jvRA.abcdef\n"
-                "end\n");
-    { StoreWriter writer(store); }
+    std::string journal = journal_of({{"outside.jvRA", ".outside.jvRA.abcdef", "new"},
+                                      {"Data/../outside.jvRA", ".outside.jvRA.abcdef", "new"},
+                                      {"Data/y.jvRA", "../.y.jvRA.abcdef", "new"},
+                                      {"Data/x.jvRA", ".x.jvRA.abcdef", "new"}});
+    write_bytes(dir.path() / "tolven.journal", journal);
+    // What names a store file is finished; the rest is reported, not obeyed.
+    EXPECT_THROW({ StoreWriter writer(store); }, StoreDamaged);
     EXPECT_EQ(read_bytes(dir.path() / "outside.jvRA"), "old");
     EXPECT_EQ(read_bytes(dir.path() / "Data" / "x.jvRA"), "new");
     EXPECT_FALSE(fs::exists(dir.path() / "Data" / "y.jvRA"));
     EXPECT_FALSE(fs::exists(dir.path() / "tolven.journal"));
+    EXPECT_EQ(read_bytes(dir.path() / "tolven.journal.damaged"), journal);
+}
+
+// A commit stopped after its commit point (every rename of a staged file
+// fails), then its journal or staged files damaged as a crash, a disk or a
+// person can: the next writer finishes what it can check, keeps the rest and
+// reports it; nothing staged is thrown away.
+TEST_F(StoreWriterTest, ADamagedJournalIsKeptAndReportedNeverDiscarded) {
+    std::vector<Op> ops = import_stream();
+    const StoreFiles before;  // a fresh store: every file of the run is staged
+    StoreFiles complete = record_by_record(before, ops);
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path& journal, const std::vector<fs::path>& staged)> damage;
+        bool reported;
+    };
+    auto edit = [](const fs::path& file, const std::function<void(std::string&)>& change) {
+        std::string bytes = read_bytes(file);
+        change(bytes);
+        write_bytes(file, bytes);
+    };
+    std::vector<Case> cases = {
+        {"intact", [](auto&, auto&) {}, false},
+        {"cut by one byte", [&](auto& j, auto&) { edit(j, [](auto& b) { b.pop_back(); }); }, true},
+        {"cut in half", [&](auto& j, auto&) { edit(j, [](auto& b) { b.resize(b.size() / 2); }); },
+         true},
+        {"CR LF line ends",
+         [&](auto& j, auto&) {
+             edit(j, [](auto& b) {
+                 std::string crlf;
+                 for (char c : b) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+                 b = crlf;
+             });
+         },
+         true},
+        {"a wrong count", [&](auto& j, auto&) { edit(j, [](auto& b) { b[17] += 1; }); }, true},
+        {"empty", [&](auto& j, auto&) { write_bytes(j, ""); }, true},
+        {"a flipped byte in a size",
+         [&](auto& j, auto&) {
+             edit(j, [](auto& b) {
+                 std::size_t tab = b.find('\t', b.find('\t', 20) + 1);
+                 b[tab + 1] ^= 1;
+             });
+         },
+         true},
+        {"staged files deleted by hand",
+         [](auto&, auto& staged) {
+             for (std::size_t i = 0; i < staged.size(); i += 2) fs::remove(staged[i]);
+         },
+         true},
+        {"a staged file changed",
+         [&](auto&, auto& staged) { edit(staged.back(), [](auto& b) { b[0] ^= 1; }); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        write_store(dir.path(), before);
+        for (const char* leftover : {"tolven.journal", "tolven.journal.damaged"}) {
+            fs::remove(dir.path() / leftover);
+        }
+        {
+            FaultyFileLayer layer;
+            layer.fail(FaultyFileLayer::Rename, 2, EIO, true);  // all but the journal's
+            ScopedFileLayer scoped(layer);
+            StoreWriter writer(store);
+            for (const Op& o : ops) writer.store(o.where, o.record);
+            EXPECT_THROW(writer.commit(), FileError);
+        }
+        fs::path journal = dir.path() / "tolven.journal";
+        ASSERT_TRUE(fs::exists(journal));
+        std::vector<fs::path> staged;
+        for (const auto& name : temporaries(read_store(dir.path())))
+            staged.push_back(dir.path() / name);
+        ASSERT_GE(staged.size(), 4u);
+        c.damage(journal, staged);
+        StoreFiles staged_content;
+        for (const auto& f : staged) {
+            if (fs::exists(f)) staged_content[f.string()] = read_bytes(f);
+        }
+        std::string damaged = read_bytes(journal);
+
+        std::string message;
+        try {
+            StoreWriter next(store);
+        } catch (const StoreDamaged& e) {
+            message = e.what();
+        }
+        StoreFiles after = read_store(dir.path());
+        EXPECT_EQ(interrupted_store_problems(before, after, complete), std::vector<std::string>{});
+        if (!c.reported) {
+            EXPECT_EQ(message, "");
+            EXPECT_EQ(after, complete);
+            continue;
+        }
+        EXPECT_NE(message.find(journal.string()), std::string::npos) << message;
+        EXPECT_NE(message.find("データ取込みをやり直してください"), std::string::npos) << message;
+        EXPECT_FALSE(fs::exists(journal));
+        EXPECT_EQ(read_bytes(dir.path() / "tolven.journal.damaged"), damaged);
+        // Every staged file was either finished (its target holds it) or is
+        // still there, and stays there through the next writers.
+        { StoreWriter again(store); }
+        for (const auto& [path, bytes] : staged_content) {
+            fs::path file(path);
+            std::string target = file.filename().string().substr(1);
+            target.resize(target.size() - 7);
+            bool finished = read_bytes(file.parent_path() / target) == bytes;
+            EXPECT_TRUE(finished || fs::exists(file)) << path;
+        }
+    }
 }
 
 TEST_F(StoreWriterTest, OneWriterPerBaseFolderReadersAreFree) {
@@ -378,8 +505,13 @@ TEST_F(StoreWriterTest, OneWriterPerBaseFolderReadersAreFree) {
         StoreWriter second(store);
         ADD_FAILURE() << "a second writer was let in";
     } catch (const StoreBusy& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "another import or results refresh is running in " + dir.path().string());
+        std::string message = e.what();
+        for (std::string part :
+             {"別のデータ取込みか成績更新が実行中です（フォルダ: " + dir.path().string(),
+              "プロセスID: " + std::to_string(getpid()), std::string("プログラム: store_tests"),
+              std::string("開始: 20")}) {
+            EXPECT_NE(message.find(part), std::string::npos) << message;
+        }
     }
     std::string day = cp932::from_utf8("2026年12月05日中山");
     EXPECT_TRUE(DataStore::read_records(store.day_file(day, ".jvRA"), RecordKind::Race));
@@ -504,6 +636,169 @@ TEST(RedoLog, KeepsLinesExactlyAndStopsAtAnEntryCutShort) {
     damaged[damaged.size() - 12] ^= 1;
     write_bytes(RedoLog::file(dir.path()), damaged);
     EXPECT_TRUE(same(RedoLog::read(dir.path()), first_only));
+}
+
+// A redo log damaged after it was written: the entries before the damage are
+// replayed, the log is kept and reported, and nothing after the damage is
+// dropped silently.
+TEST_F(StoreWriterTest, ADamagedRedoLogIsReplayedAsFarAsItChecksThenKeptAndReported) {
+    auto race_line = [](int number) {
+        return std::string(without_line_break(race(20261226, number, "2", "20261224")));
+    };
+    std::string entries[3];
+    for (int i = 0; i < 3; ++i) RedoLog::add(entries[i], StoreFile::DayRaces, race_line(i + 1));
+    std::string crafted;
+    RedoLog::add(crafted, StoreFile::DayRaces, race_line(3).replace(40, 2, "\r\n"));
+    auto log_of = [&](const std::string& third) {
+        TempDir scratch;
+        {
+            RedoLog log(scratch.path());
+            log.append(entries[0]);
+            log.append(entries[1]);
+            log.append(third);
+        }
+        return read_bytes(RedoLog::file(scratch.path()));
+    };
+    const std::string whole = log_of(entries[2]);
+    const std::size_t third_at = whole.size() - (12 + entries[2].size() + 8);
+    struct Case {
+        const char* name;
+        std::string log;
+        std::size_t replayed;  // races in the day file afterwards
+    };
+    auto changed = [&](std::size_t at, char to) {
+        std::string log = whole;
+        log[at] = to;
+        return log;
+    };
+    std::vector<Case> cases = {
+        {"whole", whole, 3},
+        {"cut by one byte", whole.substr(0, whole.size() - 1), 2},
+        {"cut inside the second entry", whole.substr(0, third_at - 20), 1},
+        {"a flipped byte in the second entry", changed(third_at - 30, whole[third_at - 30] ^ 4), 1},
+        {"a bad size", changed(third_at + 4, static_cast<char>(whole[third_at + 4] + 1)), 2},
+        {"bytes after the last entry", whole + "TRD1", 3},
+        {"a line break inside a line", log_of(crafted), 2},
+    };
+    std::string day = cp932::from_utf8("2026年12月26日中山");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        write_store(dir.path(), start);
+        fs::remove(dir.path() / "tolven.redo.damaged");
+        write_bytes(RedoLog::file(dir.path()), c.log);
+        std::string message;
+        try {
+            StoreWriter next(store);
+        } catch (const StoreDamaged& e) {
+            message = e.what();
+        }
+        auto races = DataStore::read_records(store.day_file(day, ".jvRA"), RecordKind::Race);
+        EXPECT_EQ(races ? races->size() : 0, c.replayed);
+        EXPECT_FALSE(fs::exists(RedoLog::file(dir.path())));
+        if (c.replayed == 3 && c.log == whole) {
+            EXPECT_EQ(message, "");
+            continue;
+        }
+        EXPECT_NE(message.find(RedoLog::file(dir.path()).string()), std::string::npos) << message;
+        EXPECT_EQ(read_bytes(dir.path() / "tolven.redo.damaged"), c.log);
+    }
+}
+
+// A symbolic link where the writer would write (the lock file, a store file,
+// the journal, the redo log, a file replaced whole or in place) is refused
+// with a message naming it, and the file it points to stays as it was, even
+// when it does not exist yet.
+TEST_F(StoreWriterTest, NothingIsWrittenOrReadThroughASymbolicLink) {
+    TempDir outside;
+    fs::path target = outside.path() / "x";
+    std::string day = cp932::from_utf8("2026年12月26日中山");
+    struct Case {
+        const char* name;
+        fs::path link;
+        std::function<void()> write;
+    };
+    std::vector<Case> cases = {
+        {"lock file", StoreLock::file(dir.path()), [&] { StoreLock lock(dir.path()); }},
+        {"store file", store.day_file(day, ".jvRA"),
+         [&] {
+             StoreWriter writer(store);
+             writer.store(StoreFile::DayRaces, race(20261226, 1, "2", "20261224"));
+             writer.commit();
+         }},
+        {"journal", dir.path() / "tolven.journal", [&] { StoreWriter writer(store); }},
+        {"redo log", RedoLog::file(dir.path()),
+         [&] {
+             RedoLog log(dir.path());
+             log.append("x");
+         }},
+        {"file replaced whole", dir.path() / "Data" / "a.User",
+         [&] { replace_file(dir.path() / "Data" / "a.User", "new"); }},
+        {"file written in place", dir.path() / "Data" / "b.jvSEr",
+         [&] { write_in_place(dir.path() / "Data" / "b.jvSEr", 0, "new"); }},
+    };
+    for (bool dangling : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (dangling ? ", dangling" : ""));
+            fs::remove(target);
+            if (!dangling) write_bytes(target, "outside");
+            fs::remove(c.link);
+            fs::create_symlink(target, c.link);
+            try {
+                c.write();
+                ADD_FAILURE() << "written through " << c.link;
+            } catch (const FileError& e) {
+                EXPECT_NE(std::string(e.what()).find(c.link.string()), std::string::npos)
+                    << e.what();
+            }
+            EXPECT_EQ(fs::exists(target), !dangling);
+            if (!dangling) {
+                EXPECT_EQ(read_bytes(target), "outside");
+            }
+            EXPECT_TRUE(fs::is_symlink(c.link));
+            fs::remove(c.link);
+        }
+    }
+}
+
+// The lock file removed or replaced while a writer holds it (by a person who
+// took it for a stale one, so that a second writer could start): the holder
+// notices before it commits anything and stops with a message.
+TEST_F(StoreWriterTest, ALockFileTakenAwayMidRunStopsTheHolderBeforeItCommits) {
+    std::vector<std::function<void(const fs::path&)>> take_away = {
+        [](const fs::path& lock) { fs::remove(lock); },
+        [](const fs::path& lock) {
+            fs::remove(lock);
+            write_bytes(lock, "0\n");
+        },
+        [](const fs::path& lock) {
+            write_bytes(lock.parent_path() / "other", "0\n");
+            fs::rename(lock.parent_path() / "other", lock);
+        },
+    };
+    std::vector<Op> ops = import_stream();
+    for (std::size_t way = 0; way < take_away.size(); ++way) {
+        for (bool at_checkpoint : {true, false}) {
+            SCOPED_TRACE("way " + std::to_string(way) + (at_checkpoint ? " at a checkpoint" : ""));
+            write_store(dir.path(), start);
+            fs::remove(RedoLog::file(dir.path()));
+            StoreWriter writer(store);
+            for (const Op& o : ops) writer.store(o.where, o.record);
+            take_away[way](StoreLock::file(dir.path()));
+            try {
+                if (at_checkpoint) writer.checkpoint();
+                writer.commit();
+                ADD_FAILURE() << "committed without the lock";
+            } catch (const FileError& e) {
+                EXPECT_NE(std::string(e.what()).find("ロックファイル " +
+                                                     StoreLock::file(dir.path()).string()),
+                          std::string::npos)
+                    << e.what();
+            }
+            EXPECT_THROW(writer.commit_safe(), FileError);
+            EXPECT_EQ(read_store(dir.path()), start);
+            EXPECT_FALSE(fs::exists(RedoLog::file(dir.path())));
+        }
+    }
 }
 
 TEST_F(StoreWriterTest, AFileSizeLimitIsAWriteErrorNotTheEnd) {

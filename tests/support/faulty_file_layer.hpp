@@ -12,9 +12,10 @@ namespace tolven::testing {
 // kind of operation; every other call goes to the system.
 class FaultyFileLayer : public FileLayer {
   public:
-    enum Op { MakeTemporary, Open, Write, Close, Rename, Unlink, Mkdir, kOps };
+    enum Op { MakeTemporary, Open, Write, Close, Rename, Unlink, Mkdir, Sync, SyncFolder, kOps };
     static constexpr std::array<const char*, kOps> kNames = {
-        "make_temporary", "open", "write", "close", "rename", "unlink", "mkdir"};
+        "make_temporary", "open",  "write", "close",      "rename",
+        "unlink",         "mkdir", "sync",  "sync_folder"};
 
     // The nth call (1-based) of op fails with error; with lasting, every call
     // of op after it too (a disk that stays full).
@@ -59,6 +60,10 @@ class FaultyFileLayer : public FileLayer {
     int mkdir(const char* path, mode_t mode) override {
         return strike(Mkdir) ? -1 : FileLayer::mkdir(path, mode);
     }
+    int sync(int fd) override { return strike(Sync) ? -1 : FileLayer::sync(fd); }
+    int sync_folder(const char* path) override {
+        return strike(SyncFolder) ? -1 : FileLayer::sync_folder(path);
+    }
 
   private:
     bool strike(Op op) {
@@ -77,6 +82,14 @@ class FaultyFileLayer : public FileLayer {
     bool lasting_ = false;
     bool kill_ = false;
     int failures_ = 0;
+};
+
+// A layer that does not flush: for reference stores filed record by record,
+// whose durability no test looks at (a flush per record makes them slow).
+class UnflushedFileLayer : public FileLayer {
+  public:
+    int sync(int) override { return 0; }
+    int sync_folder(const char*) override { return 0; }
 };
 
 }  // namespace tolven::testing
