@@ -2,10 +2,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include "platform/files.hpp"
+#include "platform/utf8_path.hpp"
 
 #include "store/atomic_file.hpp"
 #include "store/file_layer.hpp"
@@ -19,8 +19,7 @@ constexpr std::string_view kJournalHeader = "tolven journal 1";
 constexpr std::string_view kRedoMagic = "TRD1";
 
 bool file_exists(const fs::path& path) {
-    struct stat info {};
-    return lstat(path.c_str(), &info) == 0;
+    return platform::file_kind(path.c_str()) != platform::FileKind::missing;
 }
 
 void remove_file(const fs::path& path) {
@@ -35,10 +34,10 @@ void remove_file(const fs::path& path) {
 // it says.
 bool is_store_path(const fs::path& relative) {
     std::vector<std::string> parts;
-    for (const auto& part : relative) parts.push_back(part.string());
+    for (const auto& part : relative) parts.push_back(path_utf8(part));
     auto plain = [](const std::string& s) {
         return !s.empty() && s != "." && s != ".." && s.front() != '.' &&
-               s.find('/') == std::string::npos;
+               s.find_first_of("/\\:") == std::string::npos;
     };
     for (const auto& part : parts) {
         if (!plain(part)) return false;
@@ -61,9 +60,9 @@ std::string journal_text(const fs::path& base, const std::vector<StagedFile>& fi
     std::string text(kJournalHeader);
     text += "\n" + std::to_string(files.size()) + "\n";
     for (const auto& f : files) {
-        text += f.target.lexically_relative(base).string();
+        text += generic_path_utf8(f.target.lexically_relative(base));
         text += '\t';
-        text += f.staged.filename().string();
+        text += path_utf8(f.staged.filename());
         text += '\n';
     }
     text += supersedes_redo ? "end redo\n" : "end\n";
@@ -94,7 +93,7 @@ std::optional<Journal> parse_journal(std::string_view text) {
     for (std::size_t i = 2; i + 1 < lines.size(); ++i) {
         std::size_t tab = lines[i].find('\t');
         if (tab == std::string_view::npos) return std::nullopt;
-        journal.entries.emplace_back(fs::path(std::string(lines[i].substr(0, tab))),
+        journal.entries.emplace_back(utf8_path(lines[i].substr(0, tab)),
                                      std::string(lines[i].substr(tab + 1)));
     }
     return journal;
@@ -171,7 +170,7 @@ void commit_staged(const fs::path& base, const std::vector<StagedFile>& files,
     }
     for (const auto& f : files) {
         if (file_layer().rename(f.staged.c_str(), f.target.c_str()) != 0 && !first) {
-            first = FileError("cannot replace " + f.target.string() + ": " + std::strerror(errno));
+            first = FileError("cannot replace " + path_utf8(f.target) + ": " + std::strerror(errno));
         }
     }
     if (first) throw *first;
@@ -184,7 +183,7 @@ bool roll_forward_journal(const fs::path& base) {
     if (!text) return false;
     if (auto parsed = parse_journal(*text)) {
         for (const auto& [target, staged] : parsed->entries) {
-            if (!is_store_path(target) || !is_temporary_of(staged, target.filename().string())) {
+            if (!is_store_path(target) || !is_temporary_of(staged, path_utf8(target.filename()))) {
                 continue;
             }
             fs::path from = base / target.parent_path() / staged;
@@ -206,7 +205,7 @@ int remove_stale_temporaries(const fs::path& base) {
     auto sweep = [&](const fs::path& folder, std::initializer_list<std::string_view> extensions) {
         std::error_code ec;
         for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-            std::string name = it->path().filename().string();
+            std::string name = path_utf8(it->path().filename());
             // ".<name>.<ext>.XXXXXX"
             if (name.size() < 9 || name.front() != '.' || name[name.size() - 7] != '.') continue;
             std::string target = name.substr(1, name.size() - 8);
@@ -306,7 +305,8 @@ void RedoLog::add(std::string& payload, StoreFile where, std::string_view line) 
 void RedoLog::append(const std::string& payload) {
     if (broken_) throw_file_error("cannot write", path_, EIO);
     if (fd_ < 0) {
-        fd_ = file_layer().open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        fd_ = file_layer().open(
+            path_.c_str(), platform::open_write | platform::open_create | platform::open_append, 0644);
         if (fd_ < 0) throw_file_error("cannot open", path_, errno);
         present_ = true;
     }

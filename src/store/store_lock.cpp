@@ -1,42 +1,41 @@
 #include "store/store_lock.hpp"
 
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
+
+#include "platform/files.hpp"
+#include "platform/utf8_path.hpp"
 
 namespace tolven {
 
 StoreLock::StoreLock(const std::filesystem::path& base) : path_(file(base)) {
-    fd_ = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    fd_ = platform::open_file(path_.c_str(),
+                              platform::open_read | platform::open_write | platform::open_create,
+                              0644);
     if (fd_ < 0) throw_file_error("cannot open the lock file", path_, errno);
-    int r;
-    do {
-        r = flock(fd_, LOCK_EX | LOCK_NB);
-    } while (r != 0 && errno == EINTR);
+    int r = platform::try_lock_exclusive(fd_);
     if (r != 0) {
         int error = errno;
-        close(fd_);
+        platform::close_file(fd_);
         fd_ = -1;
-        if (error == EWOULDBLOCK) {
-            throw StoreBusy("another import or results refresh is running in " + base.string());
+        if (r == 1) {
+            throw StoreBusy("another import or results refresh is running in " + path_utf8(base));
         }
         throw_file_error("cannot lock", path_, error);
     }
     char state = 0;
-    previous_unfinished_ = !(pread(fd_, &state, 1, 0) == 1 && state == '0');
+    previous_unfinished_ = !(platform::read_at(fd_, &state, 1, 0) == 1 && state == '0');
     unfinished_ = previous_unfinished_;
 }
 
 StoreLock::~StoreLock() {
     // Closing the descriptor releases the lock.
-    if (fd_ >= 0) close(fd_);
+    if (fd_ >= 0) platform::close_file(fd_);
 }
 
 void StoreLock::set_unfinished(bool unfinished) {
     if (unfinished == unfinished_) return;
     char state = unfinished ? '1' : '0';
-    if (pwrite(fd_, &state, 1, 0) != 1) throw_file_error("cannot write", path_, errno);
+    if (platform::write_at(fd_, &state, 1, 0) != 1) throw_file_error("cannot write", path_, errno);
     unfinished_ = unfinished;
 }
 

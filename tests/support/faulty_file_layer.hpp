@@ -34,10 +34,10 @@ class FaultyFileLayer : public FileLayer {
     long calls(Op op) const { return calls_[op]; }
     bool failed() const { return failures_ > 0; }
 
-    int make_temporary(char* pattern) override {
+    int make_temporary(PathChar* pattern) override {
         return strike(MakeTemporary) ? -1 : FileLayer::make_temporary(pattern);
     }
-    int open(const char* path, int flags, mode_t mode) override {
+    int open(const PathChar* path, int flags, mode_t mode) override {
         return strike(Open) ? -1 : FileLayer::open(path, flags, mode);
     }
     ssize_t write(int fd, const void* data, std::size_t size) override {
@@ -52,11 +52,11 @@ class FaultyFileLayer : public FileLayer {
         }
         return FileLayer::close(fd);
     }
-    int rename(const char* from, const char* to) override {
+    int rename(const PathChar* from, const PathChar* to) override {
         return strike(Rename) ? -1 : FileLayer::rename(from, to);
     }
-    int unlink(const char* path) override { return strike(Unlink) ? -1 : FileLayer::unlink(path); }
-    int mkdir(const char* path, mode_t mode) override {
+    int unlink(const PathChar* path) override { return strike(Unlink) ? -1 : FileLayer::unlink(path); }
+    int mkdir(const PathChar* path, mode_t mode) override {
         return strike(Mkdir) ? -1 : FileLayer::mkdir(path, mode);
     }
 
