@@ -7,9 +7,11 @@
 #include <csignal>
 #include <functional>
 #include <memory>
-#include <sys/wait.h>
 #include <thread>
+#ifndef _WIN32
+#include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include "jvlink/feed_link.hpp"
 #include "jvlink/import.hpp"
@@ -20,6 +22,7 @@
 #include "store/cp932.hpp"
 #include "store/record_builder.hpp"
 #include "support/faulty_file_layer.hpp"
+#include "support/platform_skips.hpp"
 #include "support/store_check.hpp"
 #include "support/temp_dir.hpp"
 
@@ -421,6 +424,10 @@ TEST_F(ImportWriterTest, ACancelKeepsOnlyWhatCannotRollBack) {
 void import_killed(const fs::path& base, const fs::path& feed_folder, const fs::path& cache,
                    FaultyFileLayer::Op op, long nth, int delay_ms,
                    const StoreWriterOptions& writer = {}) {
+#ifdef _WIN32
+    (void)base, (void)feed_folder, (void)cache, (void)op, (void)nth, (void)delay_ms, (void)writer;
+    FAIL() << "no fork()";
+#else
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -437,9 +444,11 @@ void import_killed(const fs::path& base, const fs::path& feed_folder, const fs::
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 0));
+#endif
 }
 
 TEST_F(ImportWriterTest, AKilledReimportNeverLeavesARecordOlderAndARerunCompletes) {
+    SKIP_WITHOUT_FORK();
     StoreWriterOptions tight{150000, 1 << 20};
     FaultyFileLayer counter;
     fresh_base_before();
@@ -483,6 +492,7 @@ TEST_F(ImportWriterTest, AKilledReimportNeverLeavesARecordOlderAndARerunComplete
 }
 
 TEST_F(ImportWriterTest, AKilledFreshImportKeepsEveryFeedFileItFinished) {
+    SKIP_WITHOUT_FORK();
     // Each finished feed file is one redo entry of three writes; killed at the
     // first write of entry k + 1, the first k files are kept.
     for (std::size_t k = 1; k < feed->files.size(); ++k) {
