@@ -5,7 +5,9 @@
 # and for the real JV-Link component:
 #   make bridge       build tolven-jvbridge.exe (32- and 64-bit) with MinGW-w64
 #   make test-bridge  the bridge's tests under Wine, in a fresh Wine prefix
-.PHONY: run test test-asan golden test-bridge bridge fuzz deps bench format clean
+#   make test-windows the core, tolven-cli.exe and the core tests built for
+#                     32-bit Windows and run under Wine
+.PHONY: run test test-asan golden test-bridge test-windows bridge fuzz deps bench format clean
 
 SAMPLE_BASE ?= $(CURDIR)/run
 
@@ -76,7 +78,14 @@ test-bridge:
 	@sh tools/install-deps.sh bridge
 	cmake --preset dev
 	cmake --build --preset dev
-	TOLVEN_WINE_TESTS=1 ctest --preset dev -L wine --no-tests=error
+	TOLVEN_WINE_TESTS=1 TOLVEN_REQUIRE_WINE32=1 ctest --preset dev -L wine --no-tests=error
+
+# The Windows build (MinGW-w64, 32-bit like JV-Link 4.x) and its tests under
+# Wine, one Wine process per test program; tolven-cli.exe is compared with
+# the Linux tolven-cli of the dev preset.
+test-windows:
+	@sh tools/install-deps.sh bridge
+	sh tools/test-windows.sh
 
 bench: deps
 	cmake --preset release

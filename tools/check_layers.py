@@ -3,7 +3,9 @@
 
 Every '#include "..."' of a file under src/ must name a file of its own folder
 or of a folder its folder may include (the table below). The folders of the
-core library must not include Qt. Given the README, its layout table must
+core library must not include Qt, and none of them but platform/ (nor the
+command line's files) may include a POSIX or Windows system header. Every
+folder may include platform/, the lowest layer. Given the README, its layout table must
 list the same folders with the same "may include" cells. Prints each problem
 and exits with 1 if there is one.
 
@@ -14,7 +16,7 @@ import os
 import re
 import sys
 
-CORE = ["store", "model", "jvlink", "analysis", "prediction", "money", "pipeline", "layouts"]
+CORE = ["platform", "store", "model", "jvlink", "analysis", "prediction", "money", "pipeline", "layouts"]
 # Folders of the core library that no other core folder may include: the
 # sample-feed generator writes feed files and is used only by the programs.
 CORE_APART = ["sample"]
@@ -22,6 +24,8 @@ CORE_APART = ["sample"]
 # Folder -> the folders (or single files) it may include, besides itself.
 # Lowest layer first.
 MAY_INCLUDE = {
+    # The operating system's calls: files, lock, processes (POSIX and Windows).
+    "platform": [],
     # The data store, the catalogue of race days, the settings file.
     "store": [],
     # A race day in memory: its records, header texts, the user's file.
@@ -57,12 +61,29 @@ MAY_INCLUDE = {
 CLI_FILES = re.compile(r"app/(cli_[^/]*|tolven_cli\.cpp|json_writer\.hpp)$")
 CLI_MAY_INCLUDE = CORE + ["sample", "printing/QtPageCanvas.hpp"]
 
+# Headers of POSIX or of Windows; the core reaches the system only through
+# platform/, so that it builds on both.
+SYSTEM_HEADER = re.compile(
+    r"^((sys|arpa|netinet|net)/.*|(unistd|fcntl|poll|iconv|spawn|signal|dirent|pthread|termios"
+    r"|dlfcn|pwd|grp|semaphore|syslog|libgen|utime|wordexp|glob|io|direct|process|share|conio"
+    r"|windows|windef|winbase|winnt|winuser|winsock2?|ws2tcpip|shellapi|shlobj|shlwapi|objbase"
+    r"|ole2|oleauto|oaidl|ocidl|unknwn|tlhelp32|psapi|processthreadsapi|fileapi|handleapi"
+    r"|synchapi|errhandlingapi|winerror|malloc)\.h)$", re.IGNORECASE)
+
+# The COM client of the JV-Link component: Windows-only by nature (the
+# component is a Windows COM object) and compiled into the bridge program too,
+# so it talks to COM itself instead of through platform/.
+COM_CLIENT_FILES = {"jvlink/com_jvlink_windows.cpp", "jvlink/jvlink_dispatch_windows.cpp"}
+
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 QT_HEADER = re.compile(r"^(Q[A-Za-z0-9_]*|Qt[A-Za-z]*/.*)$")
 
 
-def allowed(target, entries):
+def allowed(target, entries, includer):
     folder = target.split("/", 1)[0]
+    # platform/ serves every folder but the bridge, a program of its own.
+    if folder == "platform" and includer != "jvbridge":
+        return True
     return folder in entries or target in entries
 
 
@@ -94,11 +115,16 @@ def check(src):
                     if kind == "<":
                         if folder in CORE + CORE_APART and QT_HEADER.match(target):
                             problems.append(f"{where}: Qt header <{target}> in core folder {folder}/")
+                        portable = ((folder in CORE + CORE_APART or cli) and folder != "platform"
+                                    and rel not in COM_CLIENT_FILES)
+                        if portable and SYSTEM_HEADER.match(target):
+                            problems.append(f"{where}: system header <{target}> outside platform/ "
+                                            "(call the operating system through platform/)")
                         continue
                     target_folder = target.split("/", 1)[0]
                     if "/" not in target or target_folder not in MAY_INCLUDE:
                         problems.append(f'{where}: "{target}" is not a path under src/')
-                    elif target_folder != folder and not allowed(target, entries):
+                    elif target_folder != folder and not allowed(target, entries, folder):
                         problems.append(f'{where}: "{target}" points up the layers '
                                         f"({who} may include: {', '.join(entries) or 'nothing'})")
     return problems
@@ -120,9 +146,10 @@ def check_readme(readme):
                 names = [] if cell in ("", "—") else [n.strip() for n in cell.split(",")]
                 expanded = []
                 for n in names:
-                    expanded += CORE if n == "core" else [n]
+                    expanded += [c for c in CORE if c != "platform"] if n == "core" else [n]
                 rows[m.group(1)] = (number, sorted(expanded))
     for folder, entries in MAY_INCLUDE.items():
+        entries = [e for e in entries if e != "platform"]
         if folder not in rows:
             problems.append(f"{readme}: the layout table has no row for src/{folder}/")
         elif rows[folder][1] != sorted(entries):

@@ -4,8 +4,10 @@
 # otherwise.
 #
 #   tools/install-deps.sh          what make run and make test need
-#   tools/install-deps.sh bridge   that, and MinGW-w64 and Wine for the JV-Link
-#                                  bridge (tolven-jvbridge.exe) and its tests
+#   tools/install-deps.sh bridge   that, and MinGW-w64 and Wine (with its 32-bit
+#                                  half) for the JV-Link bridge
+#                                  (tolven-jvbridge.exe), its tests and the
+#                                  Windows build's tests (make test-windows)
 #   tools/install-deps.sh fuzz     that, and clang with libFuzzer (make fuzz)
 #
 # Qt6Charts' CMake package needs Qt6OpenGL's (libqt6opengl6-dev), which
@@ -21,7 +23,12 @@ fonts-ipafont-gothic fonts-ipafont-mincho xvfb xauth poppler-utils python3"
 
 # The bridge to the real component: both Windows compilers (32-bit for
 # JV-Link 4.x, 64-bit for 5.x) and the Wine that runs the bridge's tests.
-BRIDGE_PACKAGES="g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64"
+# wine32:i386 runs 32-bit programs (the 32-bit bridge, the Windows build's
+# tests); it needs the i386 architecture, added before the package lists are
+# read. A Wine prefix made before wine32 is installed cannot start anything
+# (c0000135), so the tests make theirs only after this. googletest is the
+# source GoogleTest is compiled from for the Windows build.
+BRIDGE_PACKAGES="g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 googletest"
 # The fuzz targets: clang with libFuzzer.
 FUZZ_PACKAGES="clang-14 libclang-rt-14-dev"
 
@@ -51,6 +58,13 @@ else
 fi
 echo "install-deps: installing$missing"
 export DEBIAN_FRONTEND=noninteractive
+case "$missing" in
+    *:i386*)
+        if ! dpkg --print-foreign-architectures | grep -qx i386; then
+            $as_root dpkg --add-architecture i386
+        fi
+        ;;
+esac
 $as_root apt-get update
 # shellcheck disable=SC2086
 $as_root apt-get install -y --no-install-recommends $missing

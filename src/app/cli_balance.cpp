@@ -2,11 +2,11 @@
 // or lost over a period.
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
 #include "app/cli_context.hpp"
 #include "app/json_writer.hpp"
 #include "pipeline/backtest.hpp"
+#include "platform/system.hpp"
 #include "store/cp932.hpp"
 #include "store/date_time.hpp"
 
@@ -144,7 +144,7 @@ BalanceReport balance_report(Context& context, bool quiet) {
     if (options.from > options.to) throw UsageError("balance: FROM is after TO");
 
     BalanceProgress progress;
-    bool terminal = isatty(fileno(stderr)) != 0;
+    bool terminal = platform::is_terminal(stderr);
     if (!quiet) {
         progress.step = [terminal](int done, int total, const std::string& day) {
             if (terminal) {

@@ -9,6 +9,7 @@
 #include "pipeline/calculation.hpp"
 #include "pipeline/day_loader.hpp"
 #include "pipeline/hit_export.hpp"
+#include "platform/utf8_path.hpp"
 #include "prediction/computer_prediction.hpp"
 #include "prediction/results_record.hpp"
 #include "prediction/user_prediction.hpp"
@@ -316,7 +317,8 @@ int run_hits(Context& context) {
     HitExport result = export_hits(day, context.base, days, selected, longshot);
     std::printf("%d days, %d hits\n", result.days, result.hits);
     if (result.written) {
-        std::printf("%s\n%s\n", result.tk_file.c_str(), result.cumulative_file.c_str());
+        std::printf("%s\n%s\n", path_utf8(result.tk_file).c_str(),
+                    path_utf8(result.cumulative_file).c_str());
     }
     return 0;
 }

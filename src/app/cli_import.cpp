@@ -10,6 +10,7 @@
 #include "jvlink/open_wait.hpp"
 #include "jvlink/result_text.hpp"
 #include "jvlink/results_refresh.hpp"
+#include "platform/utf8_path.hpp"
 #include "sample/sample_feed.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
@@ -168,7 +169,7 @@ int run_make_sample_feed(Context& context) {
         }
     }
     if (context.args.size() != 1) throw UsageError("make-sample-feed needs DIR");
-    SampleFeedSummary sum = make_sample_feed(context.args[0], options);
+    SampleFeedSummary sum = make_sample_feed(utf8_path(context.args[0]), options);
     std::printf(
         "%d race days (and %d earlier ones with results only), %d races, %d runners, %d horses; "
         "%lld records, %.1f MB in %d files\n",

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "app/cli_context.hpp"
+#include "platform/system.hpp"
+#include "platform/utf8_path.hpp"
 #include "store/base_folder.hpp"
 #include "store/version.hpp"
 
@@ -40,7 +42,11 @@ void usage(std::FILE* out) {
 int main(int argc, char** argv) {
     using namespace tolven;
     using namespace tolven::cli;
-    std::vector<std::string> args(argv + 1, argv + argc);
+    // Arguments are UTF-8 text on every system, and the output goes out byte
+    // for byte as written.
+    std::vector<std::string> args = platform::utf8_arguments(argc, argv);
+    if (!args.empty()) args.erase(args.begin());
+    platform::set_binary_output();
     try {
         std::optional<std::string> base = take_option(args, "--base");
         std::optional<std::string> feed = take_option(args, "--feed");
@@ -74,9 +80,10 @@ int main(int argc, char** argv) {
         if (it == commands.end()) throw UsageError("unknown command \"" + command + "\"");
         Context context;
         context.base =
-            resolve_base_folder(base ? std::optional<std::filesystem::path>(*base) : std::nullopt,
+            resolve_base_folder(base ? std::optional<std::filesystem::path>(utf8_path(*base))
+                                     : std::nullopt,
                                 executable_path(argv[0]));
-        if (feed) context.feed_option = std::filesystem::absolute(*feed);
+        if (feed) context.feed_option = std::filesystem::absolute(utf8_path(*feed));
         context.jvlink_option = jvlink;
         context.program = executable_path(argv[0]);
         context.args = std::move(args);

@@ -10,6 +10,7 @@
 
 #include "app/program_start.hpp"
 #include "mainwindow/MainWindow.hpp"
+#include "platform/files.hpp"
 #include "store/base_folder.hpp"
 #include "store/version.hpp"
 #include "widgets/application_setup.hpp"
@@ -53,7 +54,7 @@ int main(int argc, char** argv) {
     }
     // A file-size limit makes a write fail with an error the program reports,
     // instead of ending it.
-    std::signal(SIGXFSZ, SIG_IGN);
+    tolven::platform::ignore_file_size_signal();
 
     QApplication app(argc, argv);
     tolven::setup_application(app);

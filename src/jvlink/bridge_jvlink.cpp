@@ -5,6 +5,7 @@
 #include <optional>
 #include <system_error>
 
+#include "platform/utf8_path.hpp"
 #include "jvlink/bridge_process.hpp"
 #include "jvlink/bridge_protocol.hpp"
 #include "jvlink/result_text.hpp"
@@ -22,7 +23,7 @@ using bridge::Request;
 namespace {
 
 std::string path_text(const fs::path& p) {
-    return cp932::from_utf8(p.string());
+    return cp932::from_utf8(path_utf8(p));
 }
 
 std::string seconds_text(int ms) {
@@ -120,7 +121,7 @@ class BridgeJvLink::Session {
                 environment.push_back("WINEDEBUG=-all");
             }
         }
-        argv.push_back(options_.bridge.string());
+        argv.push_back(path_utf8(options_.bridge));
         std::string reason;
         if (!process_.start(argv, environment, reason)) {
             std::string key = options_.wine.empty() ? "BridgePath" : "WinePath";

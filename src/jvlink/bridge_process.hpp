@@ -3,10 +3,10 @@
 #include <atomic>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 #include <vector>
 
 #include "jvlink/bridge_protocol.hpp"
+#include "platform/child_process.hpp"
 
 namespace tolven {
 
@@ -15,7 +15,7 @@ namespace tolven {
 // where ours goes.
 class BridgeProcess {
   public:
-    enum class Io { Done, TimedOut, Closed, Failed, Interrupted };
+    using Io = platform::ChildProcess::Io;
 
     BridgeProcess() = default;
     ~BridgeProcess();
@@ -28,8 +28,9 @@ class BridgeProcess {
     bool start(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
                std::string& error);
 
-    bool running() const { return pid_ > 0; }
-    pid_t pid() const { return pid_; }
+    // Started and not yet stopped (it may have ended meanwhile).
+    bool running() const { return started_; }
+    long pid() const { return started_ ? child_.id() : -1; }
 
     // Writes the bytes whole. A child that stopped reading gives Closed, never
     // a SIGPIPE.
@@ -49,14 +50,8 @@ class BridgeProcess {
     std::string exit_description(int timeout_ms);
 
   private:
-    void close_pipes();
-    bool reap(int timeout_ms);
-
-    pid_t pid_ = -1;
-    int to_child_ = -1;
-    int from_child_ = -1;
-    int exit_status_ = 0;
-    bool reaped_ = false;
+    platform::ChildProcess child_;
+    bool started_ = false;
     bridge::FrameReader reader_;
 };
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <system_error>
 
+#include "platform/utf8_path.hpp"
 #include "store/atomic_file.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
@@ -28,7 +29,7 @@ bool has_txt_extension(const fs::path& p) {
 
 // A path and a cause for a message (CP932).
 std::string shown(const fs::path& path) {
-    return cp932::from_utf8(path.string());
+    return cp932::from_utf8(path_utf8(path));
 }
 std::string cause(const std::error_code& error) {
     return " (" + cp932::from_utf8(error.message()) + ")";
@@ -58,7 +59,7 @@ std::vector<fs::path> feed_files(const fs::path& folder, std::size_t digits,
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         std::error_code entry_error;
         if (!it->is_regular_file(entry_error)) continue;
-        std::string name = it->path().filename().string();
+        std::string name = path_utf8(it->path().filename());
         if (name.size() < digits + 4 || !has_txt_extension(it->path())) continue;
         if (!all_digits(std::string_view(name).substr(0, digits))) continue;
         files.push_back(it->path());
@@ -176,7 +177,7 @@ int FeedLink::JVOpen(std::string_view dataspec, std::string_view fromtime, int o
     }
     std::vector<std::pair<std::string, fs::path>> selected;
     for (const auto& file : listed) {
-        std::string stamp = file.filename().string().substr(0, 14);
+        std::string stamp = path_utf8(file.filename()).substr(0, 14);
         if (stamp > fromtime) selected.emplace_back(stamp, file);
     }
     if (selected.empty()) return jv::kNothingNewer;
@@ -188,7 +189,7 @@ int FeedLink::JVOpen(std::string_view dataspec, std::string_view fromtime, int o
     files_.clear();
     download_queue_.clear();
     for (const auto& [stamp, file] : selected) {
-        Selected s{file, file.filename().string(), !cached(file)};
+        Selected s{file, path_utf8(file.filename()), !cached(file)};
         if (s.needs_download) download_queue_.push_back(files_.size());
         files_.push_back(std::move(s));
     }
@@ -229,8 +230,8 @@ int FeedLink::JVRTOpen(std::string_view dataspec, std::string_view key) {
     files_.clear();
     download_queue_.clear();
     for (const auto& file : listed) {
-        if (file.filename().string().substr(0, 8) == key) {
-            files_.push_back(Selected{file, file.filename().string(), false});
+        if (path_utf8(file.filename()).substr(0, 8) == key) {
+            files_.push_back(Selected{file, path_utf8(file.filename()), false});
         }
     }
     if (files_.empty()) return jv::kNothingNewer;

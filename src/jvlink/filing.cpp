@@ -1,5 +1,6 @@
 #include "jvlink/filing.hpp"
 
+#include "platform/utf8_path.hpp"
 #include "store/code_tables.hpp"
 #include "store/cp932.hpp"
 #include "store/record.hpp"
@@ -61,7 +62,7 @@ std::string RecordFiler::store(StoreFile where, std::string_view record, const s
     if (outcome.status == StoreOutcome::Status::Rejected) {
         return rejection_line(outcome.reason, feed_file);
     }
-    return sj("作成済み:") + label + cp932::from_utf8(outcome.file.filename().string());
+    return sj("作成済み:") + label + cp932::from_utf8(path_utf8(outcome.file.filename()));
 }
 
 std::vector<std::string> RecordFiler::file_import(std::string_view record, int threshold_date,

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "platform/utf8_path.hpp"
 #include "store/cp932.hpp"
 #include "store/lenient.hpp"
 #include "store/settings_keys.hpp"
@@ -67,7 +68,7 @@ BridgeOptions bridge_options(const LinkSettings& settings, const fs::path& progr
         // JV-Link 4.x is a 32-bit component; its bridge is the 32-bit one.
         options.bridge = program_folder / "jvbridge" / "win32" / "tolven-jvbridge.exe";
     } else {
-        fs::path path(settings.bridge_path);
+        fs::path path = utf8_path(settings.bridge_path);
         options.bridge = path.is_relative() ? program_folder / path : path;
     }
 #ifdef _WIN32

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "platform/utf8_path.hpp"
 #include "model/race_header.hpp"
 #include "model/user_file.hpp"
 #include "pipeline/calculation.hpp"
@@ -34,7 +35,7 @@ std::optional<std::string> race_keys_problem(const std::vector<std::string>& rac
         const std::string& ra = races[static_cast<std::size_t>(n)];
         if (trim(store_key(ra)).empty()) continue;  // an empty slot
         if (auto problem = path_key_problem(ra, false)) {
-            return sj("レースデータが不正です:") + cp932::from_utf8(race_file.string()) + " " +
+            return sj("レースデータが不正です:") + cp932::from_utf8(path_utf8(race_file)) + " " +
                    std::to_string(n + 1) + sj("行目 ") + *problem;
         }
     }

@@ -1,24 +1,21 @@
 #include "store/atomic_file.hpp"
 
 #include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
+#include "platform/files.hpp"
+#include "platform/utf8_path.hpp"
 #include "store/file_layer.hpp"
 
 namespace tolven {
 
 void throw_file_error(const std::string& what, const std::filesystem::path& path, int error) {
-    throw FileError(what + " " + path.string() + ": " + std::strerror(error));
+    throw FileError(what + " " + path_utf8(path) + ": " + platform::error_text(error));
 }
 
 void refuse_link(const std::filesystem::path& path) {
-    struct stat info {};
-    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        throw FileError("refused: " + path.string() +
+    if (platform::file_kind(path.c_str()) == platform::FileKind::link) {
+        throw FileError("refused: " + path_utf8(path) +
                         " is a symbolic link; nothing is written or read through it");
     }
 }
@@ -34,15 +31,13 @@ AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)
     refuse_link(target_);
     // A hidden name beside the target (appended piecewise: GCC 12 warns
     // wrongly about "." + std::string).
-    std::string name(".");
-    name += target_.filename().string();
-    name += ".XXXXXX";
-    std::string pattern = (target_.parent_path() / name).string();
+    std::filesystem::path::string_type name(1, '.');
+    name += target_.filename().native();
+    for (char c : std::string_view(".XXXXXX")) name += static_cast<platform::PathChar>(c);
+    auto pattern = (target_.parent_path() / name).native();
     fd_ = file_layer().make_temporary(pattern.data());
     if (fd_ < 0) throw_file_error("cannot create a temporary file for", target_, errno);
     temporary_ = pattern;
-    // mkstemp creates the file 0600; store files are ordinary user files.
-    fchmod(fd_, 0644);
 }
 
 AtomicFile::~AtomicFile() {
@@ -108,27 +103,28 @@ void write_all(int fd, std::string_view bytes, const std::filesystem::path& path
 }
 
 void write_in_place(const std::filesystem::path& path, std::size_t offset, std::string_view bytes) {
-    int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    int fd = platform::open_file(path.c_str(), platform::open_write | platform::open_no_follow, 0);
     if (fd < 0) {
         if (errno == ELOOP) refuse_link(path);
         throw_file_error("cannot open", path, errno);
     }
     ssize_t n;
     do {
-        n = pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+        n = platform::write_at(fd, bytes.data(), bytes.size(), offset);
     } while (n < 0 && errno == EINTR);
     if (n >= 0 && file_layer().sync(fd) != 0) n = -1;
     int error = errno;
-    if (close(fd) != 0 && n >= 0) throw_file_error("cannot write", path, errno);
+    if (platform::close_file(fd) != 0 && n >= 0) throw_file_error("cannot write", path, errno);
     if (n < 0) throw_file_error("cannot write", path, error);
     if (static_cast<std::size_t>(n) != bytes.size()) throw_file_error("short write to", path, EIO);
 }
 
 void create_folders(const std::filesystem::path& folder) {
     if (folder.empty()) return;
-    struct stat info {};
-    if (stat(folder.c_str(), &info) == 0) {
-        if (S_ISDIR(info.st_mode)) return;
+    std::error_code error;
+    auto status = std::filesystem::status(folder, error);
+    if (!error && std::filesystem::exists(status)) {
+        if (std::filesystem::is_directory(status)) return;
         throw_file_error("cannot create the folder", folder, ENOTDIR);
     }
     if (folder.has_parent_path() && folder.parent_path() != folder) {
@@ -142,41 +138,41 @@ void create_folders(const std::filesystem::path& folder) {
 namespace {
 
 std::optional<std::string> read_whole(const std::filesystem::path& path, bool own) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | (own ? O_NOFOLLOW | O_NONBLOCK : 0));
+    int flags = platform::open_read;
+    if (own) flags |= platform::open_no_follow | platform::open_non_blocking;
+    int fd = platform::open_file(path.c_str(), flags, 0);
     if (fd < 0) {
         if (errno == ENOENT) return std::nullopt;
         if (own && errno == ELOOP) refuse_link(path);
         throw_file_error("cannot open", path, errno);
     }
     if (own) {
-        struct stat info {};
-        if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-            close(fd);
-            throw FileError("refused: " + path.string() + " is not a regular file");
+        if (!platform::is_regular_file(fd)) {
+            platform::close_file(fd);
+            throw FileError("refused: " + path_utf8(path) + " is not a regular file");
         }
     }
     // Read straight into the string, sized by fstat; a file that grows or
     // shrinks meanwhile is read to its end all the same.
     std::string content;
-    struct stat info {};
     std::size_t expected = 0;
-    if (fstat(fd, &info) == 0 && info.st_size > 0)
-        expected = static_cast<std::size_t>(info.st_size);
+    if (std::int64_t size = platform::file_size(fd); size > 0)
+        expected = static_cast<std::size_t>(size);
     content.resize(expected + 1);
     std::size_t filled = 0;
     for (;;) {
         if (filled == content.size()) content.resize(content.size() * 2);
-        ssize_t n = read(fd, content.data() + filled, content.size() - filled);
+        ssize_t n = platform::read_file(fd, content.data() + filled, content.size() - filled);
         if (n == 0) break;
         if (n < 0) {
             if (errno == EINTR) continue;
             int error = errno;
-            close(fd);
+            platform::close_file(fd);
             throw_file_error("cannot read", path, error);
         }
         filled += static_cast<std::size_t>(n);
     }
-    close(fd);
+    platform::close_file(fd);
     content.resize(filled);
     return content;
 }

@@ -1,8 +1,9 @@
 #include "store/base_folder.hpp"
 
-#include <cstdlib>
 #include <system_error>
-#include <unistd.h>
+
+#include "platform/files.hpp"
+#include "platform/system.hpp"
 
 namespace fs = std::filesystem;
 
@@ -10,22 +11,15 @@ namespace tolven {
 
 fs::path resolve_base_folder(const std::optional<fs::path>& option, const fs::path& executable) {
     if (option && !option->empty()) return fs::absolute(*option);
-    if (const char* home = std::getenv("TOLVEN_HOME"); home != nullptr && *home != '\0') {
-        return fs::absolute(home);
-    }
+    if (auto home = platform::environment_path("TOLVEN_HOME")) return fs::absolute(*home);
     fs::path folder = executable.parent_path();
-    if (!folder.empty() && access(folder.c_str(), W_OK) == 0) return folder;
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && *data != '\0') {
-        return fs::path(data) / "tolven";
-    }
-    const char* user_home = std::getenv("HOME");
-    return fs::path(user_home != nullptr ? user_home : ".") / ".local" / "share" / "tolven";
+    if (!folder.empty() && platform::folder_writable(folder.c_str())) return folder;
+    return platform::user_data_folder();
 }
 
 fs::path executable_path(const char* argv0) {
+    if (auto exe = platform::executable_file()) return *exe;
     std::error_code error;
-    fs::path exe = fs::read_symlink("/proc/self/exe", error);
-    if (!error) return exe;
     return fs::absolute(argv0 != nullptr ? argv0 : ".", error);
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <system_error>
 
+#include "platform/utf8_path.hpp"
 #include "store/cp932.hpp"
 
 namespace fs = std::filesystem;
@@ -78,7 +79,7 @@ std::vector<std::string> list_race_days(const fs::path& data_folder, DateFilter 
     std::error_code error;
     for (fs::directory_iterator it(data_folder, error), end; !error && it != end;
          it.increment(error)) {
-        std::string name = cp932::from_utf8(it->path().filename().string());
+        std::string name = cp932::from_utf8(path_utf8(it->path().filename()));
         // Any entry with the name is listed, a file or not: loading a day
         // whose race file is damaged says so, where leaving it out would
         // make the day vanish without a word.

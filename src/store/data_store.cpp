@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "platform/utf8_path.hpp"
 #include "store/atomic_file.hpp"
 #include "store/code_tables.hpp"
 #include "store/cp932.hpp"
@@ -163,14 +164,16 @@ bool pedigree_names_a_file(std::string_view pedigree) {
 }
 
 fs::path file_in(const fs::path& folder, std::string_view name) {
+    // Besides "/", Windows takes "\\" as a separator and ":" as a drive or a
+    // stream name ("C:x", "file:stream"); a name with one is refused everywhere,
+    // so that a store reads the same on every system.
     bool plain = !name.empty() && name != "." && name != ".." &&
-                 name.find('/') == std::string_view::npos &&
-                 name.find('\0') == std::string_view::npos;
+                 name.find_first_of(std::string_view("/\\:\0", 4)) == std::string_view::npos;
     if (!plain) {
-        throw UnsafePathError("refusing a file name that leaves its folder " + folder.string() +
+        throw UnsafePathError("refusing a file name that leaves its folder " + path_utf8(folder) +
                               ": \"" + std::string(name) + "\"");
     }
-    return folder / std::string(name);
+    return folder / utf8_path(name);
 }
 
 std::vector<std::string> split_lines(std::string_view content) {

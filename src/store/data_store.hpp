@@ -69,7 +69,7 @@ class UnsafePathError : public FileError {
 };
 
 // folder / name for a name (UTF-8) that must be one plain file name: not
-// empty, not "." or "..", without "/" or NUL. Throws UnsafePathError
+// empty, not "." or "..", without "/", "\\", ":" or NUL. Throws UnsafePathError
 // otherwise, so a path built from stored or fed text stays in its folder.
 std::filesystem::path file_in(const std::filesystem::path& folder, std::string_view name);
 

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/files.hpp"
+
 namespace tolven {
 
 // Howard Hinnant's civil-date algorithms: exact for the proleptic Gregorian
@@ -48,7 +50,7 @@ bool valid(const DateTime& t) {
 DateTime DateTime::now() {
     std::time_t seconds = std::time(nullptr);
     std::tm local{};
-    localtime_r(&seconds, &local);
+    platform::local_time(seconds, local);
     return DateTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
                     local.tm_hour,        local.tm_min,     local.tm_sec};
 }

@@ -1,12 +1,5 @@
 #include "store/file_layer.hpp"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace tolven {
 namespace {
 
@@ -15,50 +8,40 @@ FileLayer* current = &system_layer;
 
 }  // namespace
 
-int FileLayer::make_temporary(char* pattern) {
-    return ::mkostemp(pattern, O_CLOEXEC);
+int FileLayer::make_temporary(PathChar* pattern) {
+    return platform::make_temporary(pattern);
 }
 
-int FileLayer::open(const char* path, int flags, mode_t mode) {
-    return ::open(path, flags | O_CLOEXEC, mode);
+int FileLayer::open(const PathChar* path, int flags, mode_t mode) {
+    return platform::open_file(path, flags, mode);
 }
 
 ssize_t FileLayer::write(int fd, const void* data, std::size_t size) {
-    return ::write(fd, data, size);
+    return platform::write_file(fd, data, size);
 }
 
 int FileLayer::close(int fd) {
-    return ::close(fd);
+    return platform::close_file(fd);
 }
 
-int FileLayer::rename(const char* from, const char* to) {
-    return std::rename(from, to);
+int FileLayer::rename(const PathChar* from, const PathChar* to) {
+    return platform::replace_file(from, to);
 }
 
-int FileLayer::unlink(const char* path) {
-    return ::unlink(path);
+int FileLayer::unlink(const PathChar* path) {
+    return platform::remove_file(path);
 }
 
-int FileLayer::mkdir(const char* path, mode_t mode) {
-    return ::mkdir(path, mode);
+int FileLayer::mkdir(const PathChar* path, mode_t mode) {
+    return platform::make_folder(path, mode);
 }
 
 int FileLayer::sync(int fd) {
-    int r;
-    do {
-        r = ::fsync(fd);
-    } while (r != 0 && errno == EINTR);
-    return r;
+    return platform::sync_file(fd);
 }
 
-int FileLayer::sync_folder(const char* path) {
-    int fd = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return -1;
-    int r = sync(fd);
-    int error = errno;
-    ::close(fd);
-    errno = error;
-    return r;
+int FileLayer::sync_folder(const PathChar* path) {
+    return platform::sync_folder(path);
 }
 
 FileLayer& file_layer() {

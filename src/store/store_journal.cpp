@@ -4,11 +4,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "platform/files.hpp"
+#include "platform/utf8_path.hpp"
 #include "store/atomic_file.hpp"
 #include "store/file_layer.hpp"
 
@@ -21,8 +20,7 @@ constexpr std::string_view kJournalHeader = "tolven journal 2";
 constexpr std::string_view kRedoMagic = "TRD1";
 
 bool file_exists(const fs::path& path) {
-    struct stat info {};
-    return lstat(path.c_str(), &info) == 0;
+    return platform::file_kind(path.c_str()) != platform::FileKind::missing;
 }
 
 void remove_file(const fs::path& path) {
@@ -37,10 +35,10 @@ void remove_file(const fs::path& path) {
 // it says.
 bool is_store_path(const fs::path& relative) {
     std::vector<std::string> parts;
-    for (const auto& part : relative) parts.push_back(part.string());
+    for (const auto& part : relative) parts.push_back(path_utf8(part));
     auto plain = [](const std::string& s) {
         return !s.empty() && s != "." && s != ".." && s.front() != '.' &&
-               s.find('/') == std::string::npos;
+               s.find_first_of("/\\:") == std::string::npos;
     };
     for (const auto& part : parts) {
         if (!plain(part)) return false;
@@ -86,9 +84,9 @@ std::string journal_text(const fs::path& base, const std::vector<StagedFile>& fi
     std::string text(kJournalHeader);
     text += "\n" + std::to_string(files.size()) + "\n";
     for (const auto& f : files) {
-        text += f.target.lexically_relative(base).string();
+        text += generic_path_utf8(f.target.lexically_relative(base));
         text += '\t';
-        text += f.staged.filename().string();
+        text += path_utf8(f.staged.filename());
         text += '\t' + std::to_string(f.size) + '\t' + hex(f.hash) + '\n';
     }
     std::string sum = hex(content_hash(text));
@@ -151,7 +149,7 @@ Journal parse_journal(std::string_view text) {
                 journal.damage = "行の形式が不正です（" + std::to_string(i + 1) + "行目）";
             break;
         }
-        journal.entries.push_back(JournalEntry{fs::path(std::string(fields[0])),
+        journal.entries.push_back(JournalEntry{utf8_path(fields[0]),
                                                std::string(fields[1]),
                                                static_cast<std::size_t>(*size), *hash});
     }
@@ -202,8 +200,8 @@ fs::path set_aside_file(const fs::path& path) {
 }  // namespace
 
 std::string damage_message(const fs::path& file, const fs::path& kept, const std::string& why) {
-    return "中断された取込みの記録「" + file.string() + "」を最後まで確かめられません（" + why +
-           "）。確かめられた分だけ反映し、残りは「" + kept.string() +
+    return "中断された取込みの記録「" + path_utf8(file) + "」を最後まで確かめられません（" + why +
+           "）。確かめられた分だけ反映し、残りは「" + path_utf8(kept) +
            "」として残しました。データが一部欠けている可能性があります。データ取込みをやり直してく"
            "ださい。";
 }
@@ -301,7 +299,7 @@ void commit_staged(const fs::path& base, const std::vector<StagedFile>& files,
     }
     for (const auto& f : files) {
         if (file_layer().rename(f.staged.c_str(), f.target.c_str()) != 0 && !first) {
-            first = FileError("cannot replace " + f.target.string() + ": " + std::strerror(errno));
+            first = FileError("cannot replace " + path_utf8(f.target) + ": " + std::strerror(errno));
         }
     }
     if (first) throw *first;
@@ -328,9 +326,9 @@ bool roll_forward_journal(const fs::path& base) {
     std::vector<StagedFile> renamed;
     for (const auto& entry : parsed.entries) {
         const fs::path& target = entry.target;
-        if (!is_store_path(target) || !is_temporary_of(entry.staged, target.filename().string())) {
+        if (!is_store_path(target) || !is_temporary_of(entry.staged, path_utf8(target.filename()))) {
             if (damage.empty())
-                damage = "ストアのファイルではない名前があります: " + target.string();
+                damage = "ストアのファイルではない名前があります: " + path_utf8(target);
             continue;
         }
         fs::path to = base / target;
@@ -348,13 +346,13 @@ bool roll_forward_journal(const fs::path& base) {
             // Renamed before the writer stopped, if the target is what was
             // staged.
             if (!holds_entry(to) && damage.empty()) {
-                damage = "一時ファイルがなく、内容も一致しません: " + to.string();
+                damage = "一時ファイルがなく、内容も一致しません: " + path_utf8(to);
             }
             continue;
         }
         if (!holds_entry(from)) {
             if (damage.empty())
-                damage = "一時ファイルの大きさかチェックサムが合いません: " + from.string();
+                damage = "一時ファイルの大きさかチェックサムが合いません: " + path_utf8(from);
             continue;
         }
         if (file_layer().rename(from.c_str(), to.c_str()) != 0) {
@@ -384,7 +382,7 @@ int remove_stale_temporaries(const fs::path& base) {
     auto sweep = [&](const fs::path& folder, std::initializer_list<std::string_view> extensions) {
         std::error_code ec;
         for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-            std::string name = it->path().filename().string();
+            std::string name = path_utf8(it->path().filename());
             // ".<name>.<ext>.XXXXXX"
             if (name.size() < 9 || name.front() != '.' || name[name.size() - 7] != '.') continue;
             std::string target = name.substr(1, name.size() - 8);
@@ -484,7 +482,8 @@ void RedoLog::add(std::string& payload, StoreFile where, std::string_view line) 
 void RedoLog::append(const std::string& payload) {
     if (broken_) throw_file_error("cannot write", path_, EIO);
     if (fd_ < 0) {
-        fd_ = file_layer().open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW, 0644);
+        fd_ = file_layer().open(path_.c_str(), platform::open_write | platform::open_create | platform::open_append |
+                                             platform::open_no_follow, 0644);
         if (fd_ < 0) {
             if (errno == ELOOP) refuse_link(path_);
             throw_file_error("cannot open", path_, errno);
@@ -508,7 +507,7 @@ void RedoLog::append(const std::string& payload) {
         broken_ = true;
         // The part of the entry that was written goes again, so that the log
         // stays whole for the next writer (which reports a log cut off).
-        if (::ftruncate(fd_, static_cast<off_t>(size_)) != 0) {
+        if (platform::truncate_file(fd_, size_) != 0) {
             // Left cut off: the next writer keeps it and reports it.
         }
         throw;

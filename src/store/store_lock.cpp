@@ -2,11 +2,10 @@
 
 #include <cerrno>
 #include <ctime>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "platform/files.hpp"
+#include "platform/system.hpp"
+#include "platform/utf8_path.hpp"
 #include "store/file_layer.hpp"
 
 namespace tolven {
@@ -23,14 +22,13 @@ std::string& program_name() {
 
 // "pid=…\nhost=…\nstarted=YYYY/MM/DD hh:mm:ss\nprogram=…\n"
 std::string holder_text() {
-    char host[256] = {};
-    if (gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
+    std::string host = platform::host_name();
     std::time_t now = std::time(nullptr);
     std::tm local{};
-    localtime_r(&now, &local);
+    platform::local_time(now, local);
     char started[32];
     std::strftime(started, sizeof started, "%Y/%m/%d %H:%M:%S", &local);
-    return "pid=" + std::to_string(getpid()) + "\nhost=" + host + "\nstarted=" + started +
+    return "pid=" + std::to_string(platform::process_id()) + "\nhost=" + host + "\nstarted=" + started +
            "\nprogram=" + program_name() + "\n";
 }
 
@@ -49,7 +47,7 @@ std::string field(const std::string& text, const std::string& key) {
 
 std::string read_holder(int fd) {
     std::string text(1024, '\0');
-    ssize_t n = pread(fd, text.data(), text.size(), 0);
+    ssize_t n = platform::read_at(fd, text.data(), text.size(), 0);
     text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
     return text;
 }
@@ -62,29 +60,28 @@ void StoreLock::set_program_name(std::string name) {
 
 StoreLock::StoreLock(const std::filesystem::path& base) : path_(file(base)) {
     // Never through a link: the lock file is written.
-    fd_ = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
+    fd_ = platform::open_file(path_.c_str(),
+                              platform::open_read | platform::open_write | platform::open_create |
+                                  platform::open_no_follow | platform::open_non_blocking,
+                              0644);
     if (fd_ < 0) {
         int error = errno;
         if (error == ELOOP) refuse_link(path_);
         throw_file_error("cannot open the lock file", path_, error);
     }
-    struct stat info {};
-    if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
-        close(fd_);
+    if (!platform::is_regular_file(fd_)) {
+        platform::close_file(fd_);
         fd_ = -1;
-        throw FileError("refused: the lock file " + path_.string() + " is not a regular file");
+        throw FileError("refused: the lock file " + path_utf8(path_) + " is not a regular file");
     }
-    int r;
-    do {
-        r = flock(fd_, LOCK_EX | LOCK_NB);
-    } while (r != 0 && errno == EINTR);
+    int r = platform::try_lock_exclusive(fd_);
     if (r != 0) {
         int error = errno;
         std::string holder = read_holder(fd_);
-        close(fd_);
+        platform::close_file(fd_);
         fd_ = -1;
-        if (error == EWOULDBLOCK) {
-            throw StoreBusy("別のデータ取込みか成績更新が実行中です（フォルダ: " + base.string() +
+        if (r == 1) {
+            throw StoreBusy("別のデータ取込みか成績更新が実行中です（フォルダ: " + path_utf8(base) +
                             "、プロセスID: " + field(holder, "pid") + "、コンピュータ: " +
                             field(holder, "host") + "、開始: " + field(holder, "started") +
                             "、プログラム: " + field(holder, "program") +
@@ -93,14 +90,14 @@ StoreLock::StoreLock(const std::filesystem::path& base) : path_(file(base)) {
         throw_file_error("cannot lock", path_, error);
     }
     char state = 0;
-    previous_unfinished_ = !(pread(fd_, &state, 1, 0) == 1 && state == '0');
+    previous_unfinished_ = !(platform::read_at(fd_, &state, 1, 0) == 1 && state == '0');
     holder_ = holder_text();
     unfinished_ = !previous_unfinished_;  // so that the state is written now
     try {
         set_unfinished(previous_unfinished_);
     } catch (...) {
         // Not constructed: the lock goes with the descriptor.
-        close(fd_);
+        platform::close_file(fd_);
         fd_ = -1;
         throw;
     }
@@ -108,15 +105,15 @@ StoreLock::StoreLock(const std::filesystem::path& base) : path_(file(base)) {
 
 StoreLock::~StoreLock() {
     // Closing the descriptor releases the lock.
-    if (fd_ >= 0) close(fd_);
+    if (fd_ >= 0) platform::close_file(fd_);
 }
 
 void StoreLock::set_unfinished(bool unfinished) {
     if (unfinished == unfinished_) return;
     std::string text(1, unfinished ? '1' : '0');
     text += "\n" + holder_;
-    if (pwrite(fd_, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size()) ||
-        ftruncate(fd_, static_cast<off_t>(text.size())) != 0) {
+    if (platform::write_at(fd_, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size()) ||
+        platform::truncate_file(fd_, text.size()) != 0) {
         throw_file_error("cannot write", path_, errno);
     }
     // The state is what the next writer relies on after a power cut too.
@@ -125,13 +122,12 @@ void StoreLock::set_unfinished(bool unfinished) {
 }
 
 void StoreLock::check_held() const {
-    struct stat locked {
-    }, named{};
-    bool same = fstat(fd_, &locked) == 0 && lstat(path_.c_str(), &named) == 0 &&
-                locked.st_dev == named.st_dev && locked.st_ino == named.st_ino;
+    platform::FileId locked, named;
+    bool same = platform::file_id(fd_, locked) && platform::file_id(path_.c_str(), named) &&
+                locked == named;
     if (!same) {
         throw FileError(
-            "ロックファイル " + path_.string() +
+            "ロックファイル " + path_utf8(path_) +
             " が実行中に削除されたか置き換えられました。別の取込みが同じフォルダに書いて"
             "いるおそれがあるため、ここで中止します。データ取込みをやり直してください。");
     }

@@ -15,7 +15,7 @@ class StoreBusy : public FileError {
     using FileError::FileError;
 };
 
-// One writer per base folder: an advisory lock (flock) on the file
+// One writer per base folder: an advisory lock (flock; LockFileEx on Windows) on the file
 // "tolven.lock" in the base folder, held for the object's lifetime. The
 // operating system releases it when the process ends, however it ends.
 // Readers never take it.

@@ -2,11 +2,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "platform/files.hpp"
+#include "platform/utf8_path.hpp"
 #include "store/data_store.hpp"
 #include "store/store_journal.hpp"
 #include "store/store_lock.hpp"
@@ -18,7 +16,7 @@ namespace tolven {
 namespace {
 
 std::string damaged_message(const fs::path& file, const std::string& reason) {
-    return "保存データのファイルが壊れています：" + file.string() + "（" + reason + "）";
+    return "保存データのファイルが壊れています：" + path_utf8(file) + "（" + reason + "）";
 }
 
 [[noreturn]] void damaged(const fs::path& file, const std::string& reason) {
@@ -29,10 +27,9 @@ std::string damaged_message(const fs::path& file, const std::string& reason) {
 // its first byte (and so its times) when it starts and when it ends.
 struct LockStamp {
     bool exists = false;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    long mtime_s = 0, mtime_ns = 0, ctime_s = 0, ctime_ns = 0;
+    platform::FileId id;
+    std::uintmax_t size = 0;
+    fs::file_time_type modified;
     int first = -1;
     bool operator==(const LockStamp&) const = default;
 };
@@ -40,21 +37,16 @@ struct LockStamp {
 LockStamp lock_stamp(const fs::path& base) {
     LockStamp s;
     fs::path file = StoreLock::file(base);
-    struct stat info {};
-    if (stat(file.c_str(), &info) != 0) return s;
+    std::error_code error;
+    if (!platform::file_id(file.c_str(), s.id)) return s;
     s.exists = true;
-    s.device = info.st_dev;
-    s.inode = info.st_ino;
-    s.size = info.st_size;
-    s.mtime_s = info.st_mtim.tv_sec;
-    s.mtime_ns = info.st_mtim.tv_nsec;
-    s.ctime_s = info.st_ctim.tv_sec;
-    s.ctime_ns = info.st_ctim.tv_nsec;
-    int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    s.size = fs::file_size(file, error);
+    s.modified = fs::last_write_time(file, error);
+    int fd = platform::open_file(file.c_str(), platform::open_read | platform::open_non_blocking, 0);
     if (fd >= 0) {
         unsigned char byte = 0;
-        if (read(fd, &byte, 1) == 1) s.first = byte;
-        close(fd);
+        if (platform::read_file(fd, &byte, 1) == 1) s.first = byte;
+        platform::close_file(fd);
     }
     return s;
 }
@@ -71,49 +63,50 @@ DamagedStoreFile::DamagedStoreFile(fs::path file, std::string reason)
 std::optional<std::string> read_store_bytes(const fs::path& file, std::uintmax_t limit) {
     // Looked at before it is opened: opening a FIFO or a device can wait or
     // act, reading one has no end.
-    struct stat info {};
-    if (stat(file.c_str(), &info) != 0) {
-        if (errno == ENOENT) return std::nullopt;
-        throw_file_error("cannot open", file, errno);
+    std::error_code error;
+    fs::file_status status = fs::status(file, error);
+    if (error || !fs::exists(status)) {
+        if (status.type() == fs::file_type::not_found) return std::nullopt;
+        throw_file_error("cannot open", file, error.value());
     }
-    if (!S_ISREG(info.st_mode)) {
-        damaged(file, S_ISDIR(info.st_mode) ? "ファイルではなくフォルダです" : "通常のファイルではありません");
+    if (!fs::is_regular_file(status)) {
+        damaged(file, fs::is_directory(status) ? "ファイルではなくフォルダです" : "通常のファイルではありません");
     }
-    int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    int fd = platform::open_file(file.c_str(), platform::open_read | platform::open_non_blocking, 0);
     if (fd < 0) {
         if (errno == ENOENT) return std::nullopt;
         throw_file_error("cannot open", file, errno);
     }
     // The path may have been replaced between the two looks.
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        close(fd);
+    std::int64_t size = platform::is_regular_file(fd) ? platform::file_size(fd) : -1;
+    if (size < 0) {
+        platform::close_file(fd);
         damaged(file, "通常のファイルではありません");
     }
     auto too_large = [&] {
-        close(fd);
-        damaged(file, "保存データのファイルとしては大きすぎます（" +
-                          std::to_string(static_cast<std::uintmax_t>(info.st_size)) + "バイト）");
+        platform::close_file(fd);
+        damaged(file, "保存データのファイルとしては大きすぎます（" + std::to_string(size) + "バイト）");
     };
-    if (static_cast<std::uintmax_t>(info.st_size) > limit) too_large();
+    if (static_cast<std::uintmax_t>(size) > limit) too_large();
     // One byte more than the limit tells a file that grew past it.
-    std::string content(static_cast<std::size_t>(info.st_size) + 1, '\0');
+    std::string content(static_cast<std::size_t>(size) + 1, '\0');
     std::size_t filled = 0;
     for (;;) {
         if (filled == content.size()) {
             if (content.size() > limit) too_large();
             content.resize(std::min<std::uintmax_t>(content.size() * 2, limit + 1));
         }
-        ssize_t n = read(fd, content.data() + filled, content.size() - filled);
+        ssize_t n = platform::read_file(fd, content.data() + filled, content.size() - filled);
         if (n == 0) break;
         if (n < 0) {
             if (errno == EINTR) continue;
-            int error = errno;
-            close(fd);
-            damaged(file, read_failure(error));
+            int failure = errno;
+            platform::close_file(fd);
+            damaged(file, read_failure(failure));
         }
         filled += static_cast<std::size_t>(n);
     }
-    close(fd);
+    platform::close_file(fd);
     if (filled > limit) damaged(file, "保存データのファイルとしては大きすぎます");
     content.resize(filled);
     return content;
@@ -164,27 +157,22 @@ void settle_store(const fs::path& base) {
         StoreWriter finisher(store);
     } catch (const StoreBusy&) {
         throw UnfinishedImport(
-            "データの取込みが完了していません（" + base.string() +
+            "データの取込みが完了していません（" + path_utf8(base) +
             " で取込みまたは成績更新が実行中です）。取込みが終わってから、もう一度開いてください。");
     } catch (const FileError& e) {
         throw UnfinishedImport("データの取込みが中断されたままです（" + std::string(e.what()) +
                                "）。もう一度データ取込みを実行してください。");
     }
     if (commit_unfinished(base)) {
-        throw UnfinishedImport("データの取込みが中断されたままです（" + base.string() +
+        throw UnfinishedImport("データの取込みが中断されたままです（" + path_utf8(base) +
                                " の取込み記録を処理できませんでした）。もう一度データ取込みを実行してください。");
     }
 }
 
-FolderLock::FolderLock(const fs::path& folder)
-    : fd_(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-    if (fd_ < 0) return;
-    while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-    }
-}
+FolderLock::FolderLock(const fs::path& folder) : fd_(platform::lock_folder(folder.c_str())) {}
 
 FolderLock::~FolderLock() {
-    if (fd_ >= 0) close(fd_);
+    if (fd_ >= 0) platform::close_file(fd_);
 }
 
 void read_settled(const fs::path& base, const std::function<void()>& read) {
@@ -196,7 +184,7 @@ void read_settled(const fs::path& base, const std::function<void()>& read) {
         if (!commit_unfinished(base) && lock_stamp(base) == before) return;
         if (attempt == kAttempts) {
             throw UnfinishedImport(
-                "データの取込みが完了していません（" + base.string() +
+                "データの取込みが完了していません（" + path_utf8(base) +
                 " で読み込み中に取込みが行われました）。取込みが終わってから、もう一度開いてください。");
         }
     }

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
-#include <sys/stat.h>
 
+#include "platform/utf8_path.hpp"
+#include "platform/files.hpp"
 #include "store/atomic_file.hpp"
 #include "store/code_tables.hpp"
 #include "store/file_layer.hpp"
@@ -147,7 +147,7 @@ struct StoreWriter::Entry {
 
 StoreWriter::StoreWriter(const DataStore& store, StoreWriterOptions options)
     : store_(store), options_(options), lock_(store.base()) {
-    std::signal(SIGXFSZ, SIG_IGN);
+    platform::ignore_file_size_signal();
     bool unfinished = lock_.previous_writer_unfinished();
     lock_.set_unfinished(true);
     bool recovered = roll_forward_journal(store_.base());
@@ -200,7 +200,7 @@ void StoreWriter::recover() {
 }
 
 void StoreWriter::check_usable() const {
-    if (ended_) throw FileError("the store writer of " + store_.base().string() + " has ended");
+    if (ended_) throw FileError("the store writer of " + path_utf8(store_.base()) + " has ended");
 }
 
 StoreOutcome StoreWriter::store(StoreFile where, std::string_view record) {
@@ -442,8 +442,8 @@ void StoreWriter::write_entries(const std::vector<Entry*>& entries, Mode mode, b
     } catch (...) {
         // Past its commit point the journal stays for the next writer, and
         // this one must not write over it.
-        struct stat info {};
-        if (lstat(journal_file(store_.base()).c_str(), &info) == 0) broken_ = true;
+        if (platform::file_kind(journal_file(store_.base()).c_str()) != platform::FileKind::missing)
+            broken_ = true;
         throw;
     }
     if (!staged.empty()) ++stats_.commits;

@@ -128,7 +128,7 @@ class StoreWriter {
     std::unique_ptr<RedoLog> redo_;
     std::unordered_map<std::string, std::unique_ptr<Entry>> entries_;
     std::vector<Entry*> to_log_;  // entries with changes since the last checkpoint
-    std::vector<std::string> folders_made_;
+    std::vector<std::filesystem::path::string_type> folders_made_;
     std::size_t memory_ = 0;
     std::uint64_t clock_ = 0;
     bool recovering_ = false;  // replaying a redo log: every change is safe

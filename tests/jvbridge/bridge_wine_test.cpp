@@ -430,6 +430,12 @@ TEST_F(BridgeUnderWine, The32BitBridgeWhereWineCanRunIt) {
     BridgeJvLink link(o);
     BridgePresence presence = link.check_presence();
     if (presence.state == BridgePresence::State::BridgeFailed) {
+        // make test-bridge installs wine32 and asks for this test to run.
+        const char* required = std::getenv("TOLVEN_REQUIRE_WINE32");
+        if (required != nullptr && std::string(required) == "1") {
+            FAIL() << "the 32-bit bridge does not start under this Wine: "
+                   << cp932::to_utf8(presence.message);
+        }
         GTEST_SKIP() << "the 32-bit bridge does not start under this Wine (wine32 missing): "
                      << cp932::to_utf8(presence.message);
     }
@@ -520,6 +526,13 @@ TEST_F(BridgeUnderWine, TheComponentInProcessOfA32BitProgram) {
 }  // namespace tolven
 
 int main(int argc, char** argv) {
+#ifndef JVBRIDGE_WIN32
+    const char* required = std::getenv("TOLVEN_REQUIRE_WINE32");
+    if (required != nullptr && std::string(required) == "1") {
+        std::printf("The 32-bit bridge was not built (i686 MinGW-w64 missing).\n");
+        return 1;
+    }
+#endif
     const char* enabled = std::getenv("TOLVEN_WINE_TESTS");
     if (enabled == nullptr || std::string(enabled) != "1") {
         std::printf("The Wine tests run with TOLVEN_WINE_TESTS=1 (make test-bridge).\n");

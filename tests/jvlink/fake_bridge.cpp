@@ -23,7 +23,14 @@
 #include <map>
 #include <string>
 #include <thread>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#define read _read
+#define write _write
+#else
 #include <unistd.h>
+#endif
 
 #include "jvlink/bridge_protocol.hpp"
 #include "jvlink/feed_link.hpp"
@@ -126,6 +133,10 @@ void call(FeedLink& link, const Request& r, Answer& a) {
 }  // namespace
 
 int main() {
+#ifdef _WIN32
+    _setmode(0, _O_BINARY);
+    _setmode(1, _O_BINARY);
+#endif
     Fault fault = parse_fault(std::getenv("FAKE_BRIDGE_FAULT"));
     if (fault.kind == "exit-at-start") return 3;
     const char* feed = std::getenv("FAKE_BRIDGE_FEED");

@@ -9,9 +9,11 @@
 #include <map>
 #include <memory>
 #include <set>
-#include <sys/wait.h>
 #include <thread>
+#ifndef _WIN32
+#include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include "jvlink/feed_link.hpp"
 #include "jvlink/import.hpp"
@@ -26,6 +28,7 @@
 #include "store/record_builder.hpp"
 #include "store/store_reader.hpp"
 #include "support/faulty_file_layer.hpp"
+#include "support/platform_skips.hpp"
 #include "support/store_check.hpp"
 #include "support/temp_dir.hpp"
 
@@ -429,6 +432,10 @@ TEST_F(ImportWriterTest, ACancelKeepsOnlyWhatCannotRollBack) {
 void import_killed(const fs::path& base, const fs::path& feed_folder, const fs::path& cache,
                    FaultyFileLayer::Op op, long nth, int delay_ms,
                    const StoreWriterOptions& writer = {}) {
+#ifdef _WIN32
+    (void)base, (void)feed_folder, (void)cache, (void)op, (void)nth, (void)delay_ms, (void)writer;
+    FAIL() << "no fork()";
+#else
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -445,9 +452,11 @@ void import_killed(const fs::path& base, const fs::path& feed_folder, const fs::
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 0));
+#endif
 }
 
 TEST_F(ImportWriterTest, AKilledReimportNeverLeavesARecordOlderAndARerunCompletes) {
+    SKIP_WITHOUT_FORK();
     StoreWriterOptions tight{150000, 1 << 20};
     FaultyFileLayer counter;
     fresh_base_before();
@@ -497,6 +506,7 @@ TEST_F(ImportWriterTest, AKilledReimportNeverLeavesARecordOlderAndARerunComplete
 }
 
 TEST_F(ImportWriterTest, AKilledFreshImportKeepsEveryFeedFileItFinished) {
+    SKIP_WITHOUT_FORK();
     // Each finished feed file is one redo entry of three writes; killed at the
     // first write of entry k + 1, the first k files are kept.
     for (std::size_t k = 1; k < feed->files.size(); ++k) {
@@ -524,12 +534,12 @@ class PowerCutLayer : public FileLayer {
   public:
     long cut_at_rename = 0;
 
-    int make_temporary(char* pattern) override {
+    int make_temporary(PathChar* pattern) override {
         int fd = FileLayer::make_temporary(pattern);
         if (fd >= 0) paths_[fd] = pattern;
         return fd;
     }
-    int open(const char* path, int flags, mode_t mode) override {
+    int open(const PathChar* path, int flags, mode_t mode) override {
         int fd = FileLayer::open(path, flags, mode);
         if (fd >= 0) paths_[fd] = path;
         return fd;
@@ -546,7 +556,7 @@ class PowerCutLayer : public FileLayer {
         paths_.erase(fd);
         return FileLayer::close(fd);
     }
-    int rename(const char* from, const char* to) override {
+    int rename(const PathChar* from, const PathChar* to) override {
         if (++renames_ == cut_at_rename) {
             power_cut();
             std::raise(SIGKILL);
@@ -559,7 +569,7 @@ class PowerCutLayer : public FileLayer {
         }
         return r;
     }
-    int unlink(const char* path) override {
+    int unlink(const PathChar* path) override {
         unflushed_.erase(path);
         return FileLayer::unlink(path);
     }

@@ -1,16 +1,33 @@
 #include "support/temp_dir.hpp"
 
+#include <atomic>
+#include <chrono>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
-#include <stdlib.h>
+
+#include "platform/utf8_path.hpp"
 
 namespace tolven::testing {
 
+// mkdtemp, portably: create_directory is false when the name is taken.
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tolven-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    static std::atomic<unsigned> counter{0};
+    std::mt19937_64 random(std::random_device{}() ^
+                           static_cast<std::uint64_t>(
+                               std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                           ++counter);
+    const auto folder = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = "tolven-test-";
+        for (int i = 0; i < 8; ++i) name += "abcdefghijklmnopqrstuvwxyz0123456789"[random() % 36];
+        if (std::filesystem::create_directory(folder / name)) {
+            path_ = folder / name;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder in " + path_utf8(folder));
 }
 
 TempDir::~TempDir() {
@@ -40,7 +57,7 @@ std::set<std::string> folder_entries(const std::filesystem::path& folder) {
     std::error_code error;
     for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
          it.increment(error)) {
-        names.insert(it->path().filename().string());
+        names.insert(path_utf8(it->path().filename()));
     }
     return names;
 }
