@@ -8,6 +8,7 @@
 
 #include "app/cli_context.hpp"
 #include "store/base_folder.hpp"
+#include "store/error_text.hpp"
 #include "store/version.hpp"
 
 namespace {
@@ -86,7 +87,7 @@ int main(int argc, char** argv) {
         usage(stderr);
         return 2;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "tolven-cli: %s\n", e.what());
+        std::fprintf(stderr, "tolven-cli: %s\n", error_message(e).c_str());
         return 1;
     }
 }

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "store/cp932.hpp"
+#include "store/error_text.hpp"
 
 extern char** environ;
 
@@ -66,11 +67,11 @@ bool BridgeProcess::start(const std::vector<std::string>& argv,
     int in[2];
     int out[2];
     if (pipe2(in, O_CLOEXEC) != 0) {
-        error = std::strerror(errno);
+        error = error_reason(errno);
         return false;
     }
     if (pipe2(out, O_CLOEXEC) != 0) {
-        error = std::strerror(errno);
+        error = error_reason(errno);
         ::close(in[0]);
         ::close(in[1]);
         return false;
@@ -107,7 +108,7 @@ bool BridgeProcess::start(const std::vector<std::string>& argv,
     ::close(in[0]);
     ::close(out[1]);
     if (rc != 0) {
-        error = std::strerror(rc);
+        error = error_reason(rc);
         ::close(in[1]);
         ::close(out[0]);
         return false;

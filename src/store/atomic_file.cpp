@@ -7,12 +7,13 @@
 #include <unistd.h>
 #include <utility>
 
+#include "store/error_text.hpp"
 #include "store/file_layer.hpp"
 
 namespace tolven {
 
 void throw_file_error(const std::string& what, const std::filesystem::path& path, int error) {
-    throw FileError(what + " " + path.string() + ": " + std::strerror(error));
+    throw FileError(file_error_text(what, path, error));
 }
 
 AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)) {
@@ -23,7 +24,7 @@ AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)
     name += ".XXXXXX";
     std::string pattern = (target_.parent_path() / name).string();
     fd_ = file_layer().make_temporary(pattern.data());
-    if (fd_ < 0) throw_file_error("cannot create a temporary file for", target_, errno);
+    if (fd_ < 0) throw_file_error("一時ファイルを作成できません", target_, errno);
     temporary_ = pattern;
     // mkstemp creates the file 0600; store files are ordinary user files.
     fchmod(fd_, 0644);
@@ -42,13 +43,13 @@ void AtomicFile::close_checked() {
     int fd = fd_;
     fd_ = -1;
     // A failed close can mean that written data did not reach the file.
-    if (file_layer().close(fd) != 0) throw_file_error("cannot write", target_, errno);
+    if (file_layer().close(fd) != 0) throw_file_error("書き込めません", target_, errno);
 }
 
 void AtomicFile::commit() {
     close_checked();
     if (file_layer().rename(temporary_.c_str(), target_.c_str()) != 0) {
-        throw_file_error("cannot replace", target_, errno);
+        throw_file_error("置き換えられません", target_, errno);
     }
     temporary_.clear();
 }
@@ -75,25 +76,25 @@ void write_all(int fd, std::string_view bytes, const std::filesystem::path& path
         ssize_t n = file_layer().write(fd, bytes.data(), bytes.size());
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw_file_error("cannot write", path, errno);
+            throw_file_error("書き込めません", path, errno);
         }
         // A write that makes no progress would loop for ever.
-        if (n == 0) throw_file_error("cannot write", path, EIO);
+        if (n == 0) throw_file_error("書き込めません", path, EIO);
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
 }
 
 void write_in_place(const std::filesystem::path& path, std::size_t offset, std::string_view bytes) {
     int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) throw_file_error("cannot open", path, errno);
+    if (fd < 0) throw_file_error("開けません", path, errno);
     ssize_t n;
     do {
         n = pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
     } while (n < 0 && errno == EINTR);
     int error = errno;
-    if (close(fd) != 0 && n >= 0) throw_file_error("cannot write", path, errno);
-    if (n < 0) throw_file_error("cannot write", path, error);
-    if (static_cast<std::size_t>(n) != bytes.size()) throw_file_error("short write to", path, EIO);
+    if (close(fd) != 0 && n >= 0) throw_file_error("書き込めません", path, errno);
+    if (n < 0) throw_file_error("書き込めません", path, error);
+    if (static_cast<std::size_t>(n) != bytes.size()) throw_file_error("書き込みが途中で終わりました", path, EIO);
 }
 
 void create_folders(const std::filesystem::path& folder) {
@@ -101,13 +102,13 @@ void create_folders(const std::filesystem::path& folder) {
     struct stat info {};
     if (stat(folder.c_str(), &info) == 0) {
         if (S_ISDIR(info.st_mode)) return;
-        throw_file_error("cannot create the folder", folder, ENOTDIR);
+        throw_file_error("フォルダを作成できません", folder, ENOTDIR);
     }
     if (folder.has_parent_path() && folder.parent_path() != folder) {
         create_folders(folder.parent_path());
     }
     if (file_layer().mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
-        throw_file_error("cannot create the folder", folder, errno);
+        throw_file_error("フォルダを作成できません", folder, errno);
     }
 }
 
@@ -115,7 +116,7 @@ std::optional<std::string> read_file_if_exists(const std::filesystem::path& path
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) return std::nullopt;
-        throw_file_error("cannot open", path, errno);
+        throw_file_error("開けません", path, errno);
     }
     // Read straight into the string, sized by fstat; a file that grows or
     // shrinks meanwhile is read to its end all the same.
@@ -134,7 +135,7 @@ std::optional<std::string> read_file_if_exists(const std::filesystem::path& path
             if (errno == EINTR) continue;
             int error = errno;
             close(fd);
-            throw_file_error("cannot read", path, error);
+            throw_file_error("読み込めません", path, error);
         }
         filled += static_cast<std::size_t>(n);
     }
@@ -145,7 +146,7 @@ std::optional<std::string> read_file_if_exists(const std::filesystem::path& path
 
 std::string read_file(const std::filesystem::path& path) {
     auto content = read_file_if_exists(path);
-    if (!content) throw_file_error("cannot open", path, ENOENT);
+    if (!content) throw_file_error("開けません", path, ENOENT);
     return std::move(*content);
 }
 

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "store/atomic_file.hpp"
+#include "store/error_text.hpp"
 #include "store/file_layer.hpp"
 
 namespace fs = std::filesystem;
@@ -25,7 +26,7 @@ bool file_exists(const fs::path& path) {
 
 void remove_file(const fs::path& path) {
     if (file_layer().unlink(path.c_str()) != 0 && errno != ENOENT) {
-        throw_file_error("cannot remove", path, errno);
+        throw_file_error("削除できません", path, errno);
     }
 }
 
@@ -145,7 +146,7 @@ void commit_staged(const fs::path& base, const std::vector<StagedFile>& files,
         if (file_layer().rename(files[0].staged.c_str(), files[0].target.c_str()) != 0) {
             int error = errno;
             file_layer().unlink(files[0].staged.c_str());
-            throw_file_error("cannot replace", files[0].target, error);
+            throw_file_error("置き換えられません", files[0].target, error);
         }
         return;
     }
@@ -171,7 +172,7 @@ void commit_staged(const fs::path& base, const std::vector<StagedFile>& files,
     }
     for (const auto& f : files) {
         if (file_layer().rename(f.staged.c_str(), f.target.c_str()) != 0 && !first) {
-            first = FileError("cannot replace " + f.target.string() + ": " + std::strerror(errno));
+            first = FileError(file_error_text("置き換えられません", f.target, errno));
         }
     }
     if (first) throw *first;
@@ -190,7 +191,7 @@ bool roll_forward_journal(const fs::path& base) {
             fs::path from = base / target.parent_path() / staged;
             if (!file_exists(from)) continue;  // renamed before the writer stopped
             if (file_layer().rename(from.c_str(), (base / target).c_str()) != 0) {
-                throw_file_error("cannot replace", base / target, errno);
+                throw_file_error("置き換えられません", base / target, errno);
             }
         }
         if (parsed->supersedes_redo) remove_file(RedoLog::file(base));
@@ -304,10 +305,10 @@ void RedoLog::add(std::string& payload, StoreFile where, std::string_view line) 
 }
 
 void RedoLog::append(const std::string& payload) {
-    if (broken_) throw_file_error("cannot write", path_, EIO);
+    if (broken_) throw_file_error("書き込めません", path_, EIO);
     if (fd_ < 0) {
         fd_ = file_layer().open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        if (fd_ < 0) throw_file_error("cannot open", path_, errno);
+        if (fd_ < 0) throw_file_error("開けません", path_, errno);
         present_ = true;
     }
     std::string head(kRedoMagic);
