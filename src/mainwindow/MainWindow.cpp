@@ -44,6 +44,7 @@
 #include "layouts/print_layouts.hpp"
 #include "mainwindow/LoadProgressDialog.hpp"
 #include "mainwindow/TickerWidget.hpp"
+#include "pipeline/day_files.hpp"
 #include "pipeline/hit_export.hpp"
 #include "prediction/results_record.hpp"
 #include "prediction/user_prediction.hpp"
@@ -65,6 +66,7 @@
 #include "windows/BalanceWindow.hpp"
 #include "windows/DownloadWindow.hpp"
 #include "windows/FundAllocationView.hpp"
+#include "windows/HelpWindow.hpp"
 
 namespace fs = std::filesystem;
 using tolven::cp;
@@ -176,6 +178,11 @@ MainWindow::MainWindow(fs::path base, std::unique_ptr<tolven::JvLink> link, QWid
 
     createActions();
     statusBar()->showMessage(QString());
+    unsaved_ = new QLabel(QStringLiteral("予想・投資金額は保存されていません"), this);
+    unsaved_->setObjectName(QStringLiteral("UnsavedMark"));
+    unsaved_->setStyleSheet(QStringLiteral("QLabel { color: #C00000; font-weight: bold; }"));
+    statusBar()->addPermanentWidget(unsaved_);
+    unsaved_->hide();
 
     // The ticker text: message.txt joined without separators, or the
     // built-in line.
@@ -343,15 +350,21 @@ void MainWindow::toggleCataloguePanel() {
 }
 
 void MainWindow::openDataFolder() {
-    QDesktopServices::openUrl(
-        QUrl::fromLocalFile(QString::fromStdString((base_ / "Data").string())));
+    QString folder = QString::fromStdString((base_ / "Data").string());
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder))) {
+        MessageDialog::information(
+            this, QStringLiteral("データフォルダを開けませんでした。ファイルマネージャーで次のフォルダを開いてください:\n") +
+                      folder);
+    }
 }
 
 void MainWindow::toggleTicker() {
     bool hidden = action(QStringLiteral("TickerAction"))->isChecked();
     tickerPanel_->setVisible(!hidden);
-    ini_.writeText(tolven::settings::ticker,
-                   hidden ? QStringLiteral("Off") : QStringLiteral("On"));
+    tolven::guarded(this, QStringLiteral("設定を保存できませんでした。"), [&] {
+        ini_.writeText(tolven::settings::ticker,
+                       hidden ? QStringLiteral("Off") : QStringLiteral("On"));
+    });
 }
 
 void MainWindow::showToolBarState() {
@@ -440,6 +453,11 @@ void MainWindow::createCatalogue(QWidget* panel) {
     listFont.setPixelSize(13);
     dayList_->setFont(listFont);
     layout->addWidget(dayList_, 1);
+    listHint_ = new QLabel(panel);
+    listHint_->setObjectName(QStringLiteral("DayListHint"));
+    listHint_->setWordWrap(true);
+    listHint_->hide();
+    layout->addWidget(listHint_);
     panel->setMinimumWidth(170);
     panel->setMaximumWidth(230);
 
@@ -548,7 +566,8 @@ void MainWindow::openHelp() {
                   base_, fs::path(QCoreApplication::applicationDirPath().toStdString()))
             : helpPlaces_;
     if (auto guide = tolven::find_help_guide(places)) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(guide->string())));
+        if (!help_) help_ = std::make_unique<HelpWindow>();
+        help_->showGuide(*guide);
         return;
     }
     QString text = QStringLiteral("ヘルプが見つかりません。次の場所を探しました:");
@@ -652,12 +671,21 @@ void MainWindow::createChildren() {
     calcWindow_ = addChild(QStringLiteral("計算表"), calculationView_);
     allocationView_ = new FundAllocationView(money_, day_);
     allocationView_->onPrint = [this] { printItem(-1); };
-    allocationView_->onSplit = [this] { money_.split(day_); };
+    allocationView_->onSplit = [this] {
+        money_.split(day_);
+    };
     allocationWindow_ = addChild(QStringLiteral("資金配分"), allocationView_);
     predictionView_ = new PredictionView(day_);
     predictionView_->onHitExport = [this](bool longshot) { exportHits(longshot); };
     predictionView_->onToggleCheckItem = [this](int n, int row, int column) {
-        tolven::toggle_check_item(day_, n, row, column);
+        // The mark follows whether the save went through.
+        try {
+            tolven::toggle_check_item(day_, n, row, column);
+            setUnsaved(false);
+        } catch (...) {
+            setUnsaved(true);
+            throw;
+        }
     };
     predictionWindow_ = addChild(QStringLiteral("予想表"), predictionView_);
     balanceWindow_ = new BalanceWindow(base_);
@@ -712,11 +740,24 @@ void MainWindow::exportHits(bool longshot) {
     if ((!exported || result.days > 0) && dayList_->currentItem() != nullptr) {
         loadDay(dayList_->currentItem()->text());
     }
-    if (!exported || !result.written) return;
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(result.tk_file.string())));
+    if (!exported) return;
+    if (!result.written) {
+        MessageDialog::information(
+            this, QStringLiteral("的中馬券はありませんでした。ファイルは書き出していません。"));
+        return;
+    }
     QStringList lines;
     for (const auto& line : result.html) lines << qs(line);
     QApplication::clipboard()->setText(lines.join(QStringLiteral("\r\n")));
+    QString tk = QString::fromStdString(result.tk_file.string());
+    QString text = QStringLiteral("的中馬券 %1 件を書き出しました。\n%2\n%3\n"
+                                  "ホームページ用の一覧をクリップボードにコピーしました。")
+                       .arg(result.hits)
+                       .arg(tk, QString::fromStdString(result.cumulative_file.string()));
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(tk))) {
+        text += QStringLiteral("\n%1 を開けませんでした。テキストエディタで開いてください。").arg(tk);
+    }
+    MessageDialog::information(this, text);
 }
 
 void MainWindow::showChild(QMdiSubWindow* child) {
@@ -778,6 +819,25 @@ void MainWindow::rebuildCatalogue() {
                                        static_cast<tolven::DateFilter>(std::max(0, dateIndex())),
                                        std::max(0, courseIndex()), now_());
     for (const auto& day : days) dayList_->addItem(qs(day));
+    showListHint();
+}
+
+void MainWindow::showListHint() {
+    if (dayList_->count() > 0) {
+        listHint_->hide();
+        return;
+    }
+    bool storeEmpty = tolven::list_race_days(base_ / "Data", tolven::DateFilter::Any, 0, now_()).empty();
+    listHint_->setText(
+        storeEmpty ? QStringLiteral("レース日のデータがありません。ツールバーの「JVデータ取得」で"
+                                    "データを取り込んでください。")
+                   : QStringLiteral("この条件のレース日はありません。「日付の指定なし」や「全場」で"
+                                    "ほかのレース日を表示できます。"));
+    listHint_->show();
+}
+
+void MainWindow::setUnsaved(bool unsaved) {
+    unsaved_->setVisible(unsaved);
 }
 
 QString MainWindow::bannerText() const {
@@ -810,7 +870,13 @@ void MainWindow::showNoDay() {
          {predictionWindow_, contentsWindow_, graphWindow_, calcWindow_, allocationWindow_}) {
         w->hide();
     }
+    // Nor does any view keep a race of it: they are emptied, so that no
+    // way of showing one again brings back the previous day.
+    day_ = tolven::RaceDay();
+    money_.recompute(day_);
+    emit newDay(day_);
     rebuildResultsRecord();
+    setUnsaved(false);
     updateWindowMenu();
 }
 
@@ -826,7 +892,8 @@ bool MainWindow::loadDay(const QString& entry) {
     // cannot be, the previous day stays as it is.
     if (loaded_ && day_.user_changed &&
         !tolven::guarded(this, QStringLiteral("予想を保存できませんでした。"),
-                         [this] { tolven::save_user_file(day_, currentPredictionRace()); })) {
+                         [this] { tolven::save_user_file(day_, currentPredictionRace()); },
+                         [this] { setUnsaved(true); })) {
         return false;
     }
     tolven::LoadProgress progress{
@@ -839,11 +906,15 @@ bool MainWindow::loadDay(const QString& entry) {
     predictionWindow_->hide();
     contentsWindow_->hide();
     tolven::LoadOutcome outcome;
+    // The day's race and runner files, when one of them is missing, empty or
+    // holds no record: such a day is not shown, even where it could be built.
+    std::vector<std::string> problems;
     bool ran = tolven::guarded(
         this, QStringLiteral("レース日を読み込めませんでした。"),
         [&] {
             outcome = tolven::load_race_day(day_, base_, cp(entry), progress);
-            if (!outcome.built) return;
+            problems = tolven::day_file_problems(base_, cp(entry));
+            if (!outcome.built || !problems.empty() || day_.race_count <= 0) return;
             loaded_ = true;
             banner_->setText(qs(outcome.banner));
             setDayButtonsEnabled(true);
@@ -856,11 +927,18 @@ bool MainWindow::loadDay(const QString& entry) {
             showNoDay();
         });
     if (!ran) return false;
-    if (!outcome.built) {
+    if (!outcome.built || !problems.empty() || day_.race_count <= 0) {
+        // The files at fault are named with the reason.
         showNoDay();
-        MessageDialog::information(this, qs(outcome.message));
+        QString text = outcome.built ? QStringLiteral("レース日を読み込めませんでした。")
+                                     : qs(outcome.message);
+        for (const std::string& problem : problems) {
+            text += QLatin1Char('\n') + QString::fromStdString(problem);
+        }
+        MessageDialog::information(this, text);
         return false;
     }
+    setUnsaved(false);
     complete_ = outcome.complete;
     if (complete_) {
         setPrintEnabled(true);
@@ -937,16 +1015,31 @@ void MainWindow::showEvent(QShowEvent* event) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     namespace settings = tolven::settings;
-    ini_.write(settings::main_top, y());
-    ini_.write(settings::main_left, x());
-    ini_.write(settings::main_width, width());
-    ini_.write(settings::main_height, height());
-    ini_.write(settings::date_index, dateIndex());
-    ini_.write(settings::course_index, courseIndex());
+    // The user's changes first: when they cannot be saved, the user decides
+    // whether to end without them.
     if (loaded_ && day_.user_changed) {
-        tolven::guarded(this, QStringLiteral("予想を保存できませんでした。"),
-                        [this] { tolven::save_user_file(day_, currentPredictionRace()); });
+        try {
+            tolven::save_user_file(day_, currentPredictionRace());
+        } catch (const std::exception& e) {
+            setUnsaved(true);
+            QString text = tolven::error_text(QStringLiteral("予想を保存できませんでした。"), e) +
+                           QStringLiteral("\n保存せずに終了しますか？");
+            if (!MessageDialog::confirm(this, text)) {
+                event->ignore();
+                return;
+            }
+        }
     }
+    // A base that cannot be written keeps its old settings; the program ends
+    // all the same.
+    tolven::guarded(this, QStringLiteral("設定を保存できませんでした。"), [&] {
+        ini_.write(settings::main_top, y());
+        ini_.write(settings::main_left, x());
+        ini_.write(settings::main_width, width());
+        ini_.write(settings::main_height, height());
+        ini_.write(settings::date_index, dateIndex());
+        ini_.write(settings::course_index, courseIndex());
+    });
     // The preview is a window of its own; it goes with the program (and
     // keeps its bounds), or the program would not end.
     if (allPrint_->isVisible()) allPrint_->close();

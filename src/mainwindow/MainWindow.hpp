@@ -37,6 +37,7 @@ class PredictionView;
 class BalanceWindow;
 class FundAllocationView;
 class PreviewWindow;
+class HelpWindow;
 
 // The frame of the program: a multiple-document window with the day banner
 // and ticker, the race-day catalogue on the left, the toolbar and menus, and
@@ -97,6 +98,8 @@ class MainWindow : public QMainWindow {
     // folder, the program's folder, the installed data folder and the
     // source tree.
     void setHelpPlaces(std::vector<std::filesystem::path> places);
+    // The user guide inside the program (created by the first 目次).
+    HelpWindow* helpWindow() const { return help_.get(); }
 
   signals:
     // A day was loaded (and its fund allocation recomputed): every window
@@ -148,6 +151,10 @@ class MainWindow : public QMainWindow {
     void openHelp();
     void rebuildResultsRecord();
     QMdiSubWindow* addChild(const QString& title, QWidget* content);
+    // The status bar's mark of a user prediction or stakes whose save failed.
+    void setUnsaved(bool unsaved);
+    // Below the day list: why it is empty and what to do.
+    void showListHint();
     void showChild(QMdiSubWindow* child);
 
     std::filesystem::path base_;
@@ -200,5 +207,8 @@ class MainWindow : public QMainWindow {
     // A window of its own, not a child of this one, so that the modal print
     // dialog does not block it.
     std::unique_ptr<PreviewWindow> allPrint_;
+    std::unique_ptr<HelpWindow> help_;
+    QLabel* unsaved_ = nullptr;
+    QLabel* listHint_ = nullptr;
     int currentPredictionRace() const;
 };

@@ -189,7 +189,14 @@ bool attach_user_file(RaceDay& day, const fs::path& base, const std::string& day
     }
     day.user_lines = user_file_skeleton();
     if (user_file_mode != UserFileMode::CreateWhenMissing) return false;
-    write_user_file(day.user_file, day.user_lines);
+    // A base that cannot be written (a read-only folder, a full disk) still
+    // shows its days: the skeleton stays in memory, and the first change the
+    // user makes reports that it cannot be saved.
+    try {
+        write_user_file(day.user_file, day.user_lines);
+    } catch (const FileError&) {
+        return false;
+    }
     return true;
 }
 

@@ -103,8 +103,9 @@ void read_past_races(RaceDay& day, int n, const DataStore& store, StoreFileCache
 std::string loaded_day_key(const RaceDay& day);
 
 // Reads the day's user file with its user bets, or, when it does not exist,
-// gives the day the skeleton and (CreateWhenMissing) writes it. Without a day
-// key the day has no user file. True when the file was created.
+// gives the day the skeleton and (CreateWhenMissing) writes it; when it
+// cannot be written, the skeleton stays in memory only. Without a day key the
+// day has no user file. True when the file was created.
 bool attach_user_file(RaceDay& day, const std::filesystem::path& base, const std::string& day_key,
                       UserFileMode user_file_mode);
 
