@@ -40,6 +40,12 @@ unsigned bracket_colour(int bracket) {
     return bracket >= 1 && bracket <= 8 ? colours[bracket - 1] : 0;
 }
 
+unsigned bracket_text_colour(int bracket) {
+    static const unsigned colours[] = {0x000000, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF,
+                                       0x000000, 0x000000, 0x000000, 0xFFFFFF};
+    return bracket >= 1 && bracket <= 8 ? colours[bracket - 1] : 0;
+}
+
 std::vector<std::array<std::string, 6>> computer_prediction_rows(const RaceDay& day, int n) {
     std::vector<std::array<std::string, 6>> rows;
     auto marks = mark_cells(day, n);

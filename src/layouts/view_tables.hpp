@@ -15,6 +15,9 @@ namespace tolven {
 // Bracket colours of every runner grid (RGB): 1 white, 2 grey, 3 red, 4 blue,
 // 5 yellow, 6 green, 7 orange, 8 magenta; 0 for anything else.
 unsigned bracket_colour(int bracket);
+// The colour of the text on a bracket cell (RGB): white on grey, red, blue and
+// magenta, black on white, yellow, green and orange, whichever reads better.
+unsigned bracket_text_colour(int bracket);
 
 // The computer page of the prediction window: bracket, horse number, mark,
 // name, composite rank "%2d", composite score "%7.3f".

@@ -31,6 +31,7 @@ void paint(QTableWidget* grid, const tolven::RaceDay& day, int n, bool time_page
             if (c == 8 || (time_page && c == 10)) ground = QColor(0, 255, 255);
             if (c == 9 || (time_page && c == 11)) ground = QColor(0, 255, 0);
             item->setBackground(ground);
+            if (c == 0) item->setForeground(RaceView::rgb(tolven::bracket_text_colour(day.bracket(n, r))));
             Qt::Alignment a = Qt::AlignCenter;
             if ((c >= 3 && c <= 8) || (time_page && c == 10)) a = Qt::AlignRight | Qt::AlignVCenter;
             if (c == 2) a = Qt::AlignLeft | Qt::AlignVCenter;
