@@ -34,6 +34,15 @@ std::vector<std::string> filled_bet_list_lines(const BetList& bets);
 // page (10 columns); figures only when above 0, ranks only when above 0.
 std::vector<std::array<std::string, 12>> calc_time_rows(const RaceDay& day, int n);
 std::vector<std::array<std::string, 10>> calc_f3_rows(const RaceDay& day, int n);
+// Their column headings, short enough for the columns: "枠", "番", "馬名",
+// "前5走" .. "前1走", "平均", "順位" (and "推移", "順位" on the time page).
+std::array<std::string, 12> calc_time_headings();
+std::array<std::string, 10> calc_f3_headings();
+
+// The headings over the fund allocation grid's 13 columns, and the legend
+// under it that says what its upper and lower rows of a race hold.
+std::array<std::string, 13> allocation_headings();
+std::string allocation_legend();
 
 // The race contents window: its title line ("%2dR　" and the race name) and
 // its rows (age from the record's age field).

@@ -25,6 +25,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QValueAxis>
+#include <QHeaderView>
 #include <QMdiSubWindow>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
@@ -782,6 +783,56 @@ class AnalysisWindowsTest : public QObject {
             TOLVEN_REQUIRE(requireLabelsOverOwnBars(graph, form_->day(), page, n));
         }
         saveScreenshot(frame, "graph-18-runners-small.png");
+    }
+
+    // 計算表 and 資金配分 name their columns, and 投資金額入力 is wide
+    // enough for its whole title in a window manager's title bar.
+    void gridsNameTheirColumns() {
+        TOLVEN_REQUIRE(openOnDay());
+        TOLVEN_REQUIRE(clickToolButton(*form_, "CalculationButton"));
+        CalculationTableView* cal = form_->calculationView();
+        const QStringList time{QStringLiteral("枠"),    QStringLiteral("番"),    QStringLiteral("馬名"),
+                               QStringLiteral("前5走"), QStringLiteral("前4走"), QStringLiteral("前3走"),
+                               QStringLiteral("前2走"), QStringLiteral("前1走"), QStringLiteral("平均"),
+                               QStringLiteral("順位"),  QStringLiteral("推移"),  QStringLiteral("順位")};
+        const struct {
+            QTableWidget* grid;
+            QStringList titles;
+        } pages[] = {{cal->timeGrid(), time}, {cal->f3Grid(), time.mid(0, 10)}};
+        for (int page = 0; page < 2; ++page) {
+            TOLVEN_REQUIRE(clickTab(cal->findChild<QTabWidget*>()->tabBar(), page));
+            QTableWidget* grid = pages[page].grid;
+            TOLVEN_REQUIRE(requireShowing(grid->horizontalHeader()));
+            QStringList shown;
+            for (int c = 0; c < grid->columnCount(); ++c) shown << grid->horizontalHeaderItem(c)->text();
+            QCOMPARE(shown, pages[page].titles);
+            TOLVEN_REQUIRE(requireCellsFit(grid));
+        }
+
+        TOLVEN_REQUIRE(clickToolButton(*form_, "SpeedButton9"));
+        FundAllocationView* allocation = form_->allocationView();
+        QTableWidget* grid = allocation->grid();
+        QStringList heads;
+        for (int c = 0; c < grid->columnCount(); ++c) heads << grid->item(0, c)->text();
+        QCOMPARE(heads.mid(0, 4), (QStringList{QStringLiteral("R"), QStringLiteral("勝負度"),
+                                              QStringLiteral("投資額"), QStringLiteral("買目1")}));
+        QCOMPARE(heads.last(), QStringLiteral("点数/計"));
+        TOLVEN_REQUIRE(requireCellsFit(grid));
+        auto* legend = allocation->findChild<QLabel*>(QStringLiteral("AllocationLegend"));
+        TOLVEN_REQUIRE(requireShowing(legend));
+        QVERIFY(legend->text().contains(QStringLiteral("上段")) && legend->text().contains(QStringLiteral("下段")));
+        QVERIFY(legend->heightForWidth(legend->width()) <= legend->height());
+
+        withModalDialog(
+            [&](QDialog& dialog) {
+                QCOMPARE(dialog.windowTitle(), QStringLiteral("投資金額入力"));
+                QVERIFY2(dialog.width() >= InvestmentDialog::titleBarWidthNeeded(dialog.windowTitle()),
+                         qPrintable(QString::number(dialog.width())));
+                for (QWidget* child : dialog.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+                    QVERIFY(dialog.rect().contains(child->geometry()));
+                clickWidget(dialog.findChild<QPushButton*>(QStringLiteral("CancelButton")));
+            },
+            [&] { clickWidget(allocation->findChild<QPushButton*>(QStringLiteral("InvestButton"))); });
     }
 
     // The hit export of the prediction window's button.
