@@ -213,7 +213,9 @@ std::unique_ptr<MainWindow> open_program(const ProgramOptions& options, const fs
             QString chosen = QFileDialog::getExistingDirectory(
                 window, QStringLiteral("データフォルダの選択"), qpath(current));
             if (chosen.isEmpty()) return std::nullopt;
-            window->ini().writeText(settings::feed_folder, chosen);
+            // Used for this session even where it cannot be kept.
+            guarded(window, QStringLiteral("設定を保存できませんでした。"),
+                    [&] { window->ini().writeText(settings::feed_folder, chosen); });
             return fspath(chosen);
         });
     };

@@ -10,6 +10,7 @@
 #include "platform/system.hpp"
 #include "platform/utf8_path.hpp"
 #include "store/base_folder.hpp"
+#include "store/error_text.hpp"
 #include "store/version.hpp"
 
 namespace {
@@ -93,7 +94,7 @@ int main(int argc, char** argv) {
         usage(stderr);
         return 2;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "tolven-cli: %s\n", e.what());
+        std::fprintf(stderr, "tolven-cli: %s\n", error_message(e).c_str());
         return 1;
     }
 }

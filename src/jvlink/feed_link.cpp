@@ -9,6 +9,7 @@
 #include "store/atomic_file.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
+#include "store/error_text.hpp"
 
 namespace fs = std::filesystem;
 
@@ -32,7 +33,7 @@ std::string shown(const fs::path& path) {
     return cp932::from_utf8(path_utf8(path));
 }
 std::string cause(const std::error_code& error) {
-    return " (" + cp932::from_utf8(error.message()) + ")";
+    return " (" + cp932::from_utf8(error_reason(error)) + ")";
 }
 
 // Why a folder cannot be listed, or nullopt when it can. `what` names it

@@ -6,6 +6,7 @@
 #include "jvlink/result_text.hpp"
 #include "store/atomic_file.hpp"
 #include "store/cp932.hpp"
+#include "store/error_text.hpp"
 #include "store/lenient.hpp"
 
 namespace tolven {
@@ -222,7 +223,7 @@ std::string ImportController::with_detail(std::string text) {
 void ImportController::report_file_error(const std::exception& e) {
     host_.beep();
     failed_ = true;
-    host_.show_information(sj("データ作成エラー:") + cp932::from_utf8(e.what()));
+    host_.show_information(sj("データ作成エラー:") + cp932::from_utf8(error_message(e)));
 }
 
 template <typename Write>

@@ -40,6 +40,36 @@ unsigned bracket_colour(int bracket) {
     return bracket >= 1 && bracket <= 8 ? colours[bracket - 1] : 0;
 }
 
+std::array<std::string, 12> calc_time_headings() {
+    return {sj("枠"),    sj("番"),    sj("馬名"), sj("前5走"), sj("前4走"), sj("前3走"),
+            sj("前2走"), sj("前1走"), sj("平均"), sj("順位"),  sj("推移"),  sj("順位")};
+}
+
+std::array<std::string, 10> calc_f3_headings() {
+    std::array<std::string, 10> headings;
+    auto time = calc_time_headings();
+    std::copy_n(time.begin(), headings.size(), headings.begin());
+    return headings;
+}
+
+std::array<std::string, 13> allocation_headings() {
+    std::array<std::string, 13> headings{sj("R"), sj("勝負度"), sj("投資額")};
+    for (int i = 1; i <= 9; ++i) headings[static_cast<std::size_t>(2 + i)] = sj("買目") + std::to_string(i);
+    headings[12] = sj("点数/計");
+    return headings;
+}
+
+std::string allocation_legend() {
+    return sj("各レース上段：レース・勝負度・買い目（馬連）・点数　"
+              "下段：投資金額・買い目ごとの金額・合計金額");
+}
+
+unsigned bracket_text_colour(int bracket) {
+    static const unsigned colours[] = {0x000000, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF,
+                                       0x000000, 0x000000, 0x000000, 0xFFFFFF};
+    return bracket >= 1 && bracket <= 8 ? colours[bracket - 1] : 0;
+}
+
 std::vector<std::array<std::string, 6>> computer_prediction_rows(const RaceDay& day, int n) {
     std::vector<std::array<std::string, 6>> rows;
     auto marks = mark_cells(day, n);

@@ -15,6 +15,9 @@ namespace tolven {
 // Bracket colours of every runner grid (RGB): 1 white, 2 grey, 3 red, 4 blue,
 // 5 yellow, 6 green, 7 orange, 8 magenta; 0 for anything else.
 unsigned bracket_colour(int bracket);
+// The colour of the text on a bracket cell (RGB): white on grey, red, blue and
+// magenta, black on white, yellow, green and orange, whichever reads better.
+unsigned bracket_text_colour(int bracket);
 
 // The computer page of the prediction window: bracket, horse number, mark,
 // name, composite rank "%2d", composite score "%7.3f".
@@ -31,6 +34,15 @@ std::vector<std::string> filled_bet_list_lines(const BetList& bets);
 // page (10 columns); figures only when above 0, ranks only when above 0.
 std::vector<std::array<std::string, 12>> calc_time_rows(const RaceDay& day, int n);
 std::vector<std::array<std::string, 10>> calc_f3_rows(const RaceDay& day, int n);
+// Their column headings, short enough for the columns: "枠", "番", "馬名",
+// "前5走" .. "前1走", "平均", "順位" (and "推移", "順位" on the time page).
+std::array<std::string, 12> calc_time_headings();
+std::array<std::string, 10> calc_f3_headings();
+
+// The headings over the fund allocation grid's 13 columns, and the legend
+// under it that says what its upper and lower rows of a race hold.
+std::array<std::string, 13> allocation_headings();
+std::string allocation_legend();
 
 // The race contents window: its title line ("%2dR　" and the race name) and
 // its rows (age from the record's age field).

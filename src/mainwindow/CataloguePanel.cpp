@@ -1,5 +1,7 @@
 #include "mainwindow/CataloguePanel.hpp"
 
+#include <QLabel>
+
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -32,6 +34,11 @@ CataloguePanel::CataloguePanel(std::filesystem::path dataFolder, QWidget* parent
     dayList_->setFont(listFont);
     layout()->addWidget(dayList_);
     static_cast<QVBoxLayout*>(layout())->setStretchFactor(dayList_, 1);
+    hint_ = new QLabel(this);
+    hint_->setObjectName(QStringLiteral("DayListHint"));
+    hint_->setWordWrap(true);
+    hint_->hide();
+    layout()->addWidget(hint_);
     setMinimumWidth(170);
     setMaximumWidth(230);
 
@@ -134,6 +141,11 @@ void CataloguePanel::rebuild() {
                                        static_cast<tolven::DateFilter>(std::max(0, dateIndex())),
                                        std::max(0, courseIndex()), now_());
     for (const auto& day : days) dayList_->addItem(qs(day));
+}
+
+void CataloguePanel::setHint(const QString& text) {
+    hint_->setText(text);
+    hint_->setVisible(!text.isEmpty());
 }
 
 QString CataloguePanel::currentEntry() const {

@@ -8,6 +8,8 @@
 
 #include "store/date_time.hpp"
 
+class QLabel;
+
 class QButtonGroup;
 class QListWidget;
 class QListWidgetItem;
@@ -34,6 +36,9 @@ class CataloguePanel : public QWidget {
 
     // Lists the days that match the buttons again, choosing none of them.
     void rebuild();
+    // A line under the day list (why it is empty and what to do); hidden
+    // when empty.
+    void setHint(const QString& text);
 
     QListWidget* dayList() const { return dayList_; }
     // The entry at the list's keyboard position; empty when there is none.
@@ -61,6 +66,7 @@ class CataloguePanel : public QWidget {
     QButtonGroup* courseButtons_ = nullptr;
     QButtonGroup* dateButtons_ = nullptr;
     QListWidget* dayList_ = nullptr;
+    QLabel* hint_ = nullptr;
     // Selections the panel makes itself (a rebuild, following the export)
     // choose nothing.
     bool quiet_ = false;

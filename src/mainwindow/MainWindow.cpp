@@ -39,6 +39,7 @@
 #include "mainwindow/ResultsRecordView.hpp"
 #include "mainwindow/TickerWidget.hpp"
 #include "mainwindow/ViewManager.hpp"
+#include "pipeline/day_files.hpp"
 #include "pipeline/hit_export.hpp"
 #include "prediction/user_prediction.hpp"
 #include "printing/PreviewWindow.hpp"
@@ -57,6 +58,7 @@
 #include "windows/BalanceWindow.hpp"
 #include "windows/DownloadWindow.hpp"
 #include "windows/FundAllocationView.hpp"
+#include "windows/HelpWindow.hpp"
 
 namespace fs = std::filesystem;
 using tolven::cp;
@@ -143,6 +145,11 @@ MainWindow::MainWindow(fs::path base, std::unique_ptr<tolven::JvLink> link, QWid
 
     actions_ = std::make_unique<ActionTable>(*this);
     statusBar()->showMessage(QString());
+    unsaved_ = new QLabel(QStringLiteral("予想・投資金額は保存されていません"), this);
+    unsaved_->setObjectName(QStringLiteral("UnsavedMark"));
+    unsaved_->setStyleSheet(QStringLiteral("QLabel { color: #C00000; font-weight: bold; }"));
+    statusBar()->addPermanentWidget(unsaved_);
+    unsaved_->hide();
 
     // The ticker text: message.txt joined without separators, or the
     // built-in line.
@@ -241,15 +248,21 @@ void MainWindow::toggleCataloguePanel() {
 }
 
 void MainWindow::openDataFolder() {
-    QDesktopServices::openUrl(
-        QUrl::fromLocalFile(QString::fromStdString((base_ / "Data").string())));
+    QString folder = tolven::qpath(base_ / "Data");
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder))) {
+        MessageDialog::information(
+            this, QStringLiteral("データフォルダを開けませんでした。ファイルマネージャーで次のフォルダを開いてください:\n") +
+                      folder);
+    }
 }
 
 void MainWindow::toggleTicker() {
     bool hidden = action(QStringLiteral("TickerAction"))->isChecked();
     tickerPanel_->setVisible(!hidden);
-    ini_.writeText(tolven::settings::ticker,
-                   hidden ? QStringLiteral("Off") : QStringLiteral("On"));
+    tolven::guarded(this, QStringLiteral("設定を保存できませんでした。"), [&] {
+        ini_.writeText(tolven::settings::ticker,
+                       hidden ? QStringLiteral("Off") : QStringLiteral("On"));
+    });
 }
 
 void MainWindow::showToolBarState() {
@@ -321,7 +334,8 @@ void MainWindow::openHelp() {
                   base_, fs::path(QCoreApplication::applicationDirPath().toStdString()))
             : helpPlaces_;
     if (auto guide = tolven::find_help_guide(places)) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(guide->string())));
+        if (!help_) help_ = std::make_unique<HelpWindow>();
+        help_->showGuide(*guide);
         return;
     }
     QString text = QStringLiteral("ヘルプが見つかりません。次の場所を探しました:");
@@ -350,7 +364,14 @@ void MainWindow::createChildren() {
     predictionView_ = new PredictionView(day_);
     predictionView_->onHitExport = [this](bool longshot) { exportHits(longshot); };
     predictionView_->onToggleCheckItem = [this](int n, int row, int column) {
-        tolven::toggle_check_item(day_, n, row, column);
+        // The mark follows whether the save went through.
+        try {
+            tolven::toggle_check_item(day_, n, row, column);
+            setUnsaved(false);
+        } catch (...) {
+            setUnsaved(true);
+            throw;
+        }
     };
     predictionWindow_ = views_->add(QStringLiteral("予想表"), predictionView_);
     balanceWindow_ = new BalanceWindow(base_);
@@ -401,11 +422,24 @@ void MainWindow::exportHits(bool longshot) {
     if ((!exported || result.days > 0) && !catalogue_->currentEntry().isEmpty()) {
         loadDay(catalogue_->currentEntry());
     }
-    if (!exported || !result.written) return;
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(result.tk_file.string())));
+    if (!exported) return;
+    if (!result.written) {
+        MessageDialog::information(
+            this, QStringLiteral("的中馬券はありませんでした。ファイルは書き出していません。"));
+        return;
+    }
     QStringList lines;
     for (const auto& line : result.html) lines << qs(line);
     QApplication::clipboard()->setText(lines.join(QStringLiteral("\r\n")));
+    QString tk = tolven::qpath(result.tk_file);
+    QString text = QStringLiteral("的中馬券 %1 件を書き出しました。\n%2\n%3\n"
+                                  "ホームページ用の一覧をクリップボードにコピーしました。")
+                       .arg(result.hits)
+                       .arg(tk, tolven::qpath(result.cumulative_file));
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(tk))) {
+        text += QStringLiteral("\n%1 を開けませんでした。テキストエディタで開いてください。").arg(tk);
+    }
+    MessageDialog::information(this, text);
 }
 
 void MainWindow::showChild(QMdiSubWindow* child) {
@@ -451,6 +485,24 @@ void MainWindow::setDateIndex(int index) {
 
 void MainWindow::rebuildCatalogue() {
     catalogue_->rebuild();
+    showListHint();
+}
+
+void MainWindow::showListHint() {
+    if (!catalogue_->entries().isEmpty()) {
+        catalogue_->setHint(QString());
+        return;
+    }
+    bool storeEmpty = tolven::list_race_days(base_ / "Data", tolven::DateFilter::Any, 0, now_()).empty();
+    catalogue_->setHint(
+        storeEmpty ? QStringLiteral("レース日のデータがありません。ツールバーの「JVデータ取得」で"
+                                    "データを取り込んでください。")
+                   : QStringLiteral("この条件のレース日はありません。「日付の指定なし」や「全場」で"
+                                    "ほかのレース日を表示できます。"));
+}
+
+void MainWindow::setUnsaved(bool unsaved) {
+    unsaved_->setVisible(unsaved);
 }
 
 QString MainWindow::bannerText() const {
@@ -472,7 +524,13 @@ void MainWindow::showNoDay() {
          {predictionWindow_, contentsWindow_, graphWindow_, calcWindow_, allocationWindow_}) {
         views_->hide(w);
     }
+    // Nor does any view keep a race of it: they are emptied, so that no
+    // way of showing one again brings back the previous day.
+    day_ = tolven::RaceDay();
+    money_.recompute(day_);
+    emit newDay(day_);
     resultsView_->refresh(loaded_);
+    setUnsaved(false);
 }
 
 void MainWindow::dayListClicked(QListWidgetItem* item) {
@@ -487,7 +545,8 @@ bool MainWindow::loadDay(const QString& entry) {
     // cannot be, the previous day stays as it is.
     if (loaded_ && day_.user_changed &&
         !tolven::guarded(this, QStringLiteral("予想を保存できませんでした。"),
-                         [this] { tolven::save_user_file(day_, currentPredictionRace()); })) {
+                         [this] { tolven::save_user_file(day_, currentPredictionRace()); },
+                         [this] { setUnsaved(true); })) {
         return false;
     }
     tolven::LoadProgress progress{
@@ -500,11 +559,15 @@ bool MainWindow::loadDay(const QString& entry) {
     views_->hide(predictionWindow_);
     views_->hide(contentsWindow_);
     tolven::LoadOutcome outcome;
+    // The day's race and runner files, when one of them is missing, empty or
+    // holds no record: such a day is not shown, even where it could be built.
+    std::vector<std::string> problems;
     bool ran = tolven::guarded(
         this, QStringLiteral("レース日を読み込めませんでした。"),
         [&] {
             outcome = tolven::load_race_day(day_, base_, cp(entry), progress);
-            if (!outcome.built) return;
+            problems = tolven::day_file_problems(base_, cp(entry));
+            if (!outcome.built || !problems.empty() || day_.race_count <= 0) return;
             loaded_ = true;
             banner_->setText(qs(outcome.banner));
             actions_->setDayViewsEnabled(true);
@@ -517,11 +580,18 @@ bool MainWindow::loadDay(const QString& entry) {
             showNoDay();
         });
     if (!ran) return false;
-    if (!outcome.built) {
+    if (!outcome.built || !problems.empty() || day_.race_count <= 0) {
+        // The files at fault are named with the reason.
         showNoDay();
-        MessageDialog::information(this, qs(outcome.message));
+        QString text = outcome.built ? QStringLiteral("レース日を読み込めませんでした。")
+                                     : qs(outcome.message);
+        for (const std::string& problem : problems) {
+            text += QLatin1Char('\n') + QString::fromStdString(problem);
+        }
+        MessageDialog::information(this, text);
         return false;
     }
+    setUnsaved(false);
     complete_ = outcome.complete;
     if (complete_) {
         actions_->setPrintEnabled(true);
@@ -622,16 +692,31 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         bounds = normalGeometry();
         bounds.moveTopLeft(bounds.topLeft() - (geometry().topLeft() - frameGeometry().topLeft()));
     }
-    ini_.write(settings::main_top, bounds.y());
-    ini_.write(settings::main_left, bounds.x());
-    ini_.write(settings::main_width, bounds.width());
-    ini_.write(settings::main_height, bounds.height());
-    ini_.write(settings::date_index, dateIndex());
-    ini_.write(settings::course_index, courseIndex());
+    // The user's changes first: when they cannot be saved, the user decides
+    // whether to end without them.
     if (loaded_ && day_.user_changed) {
-        tolven::guarded(this, QStringLiteral("予想を保存できませんでした。"),
-                        [this] { tolven::save_user_file(day_, currentPredictionRace()); });
+        try {
+            tolven::save_user_file(day_, currentPredictionRace());
+        } catch (const std::exception& e) {
+            setUnsaved(true);
+            QString text = tolven::error_text(QStringLiteral("予想を保存できませんでした。"), e) +
+                           QStringLiteral("\n保存せずに終了しますか？");
+            if (!MessageDialog::confirm(this, text)) {
+                event->ignore();
+                return;
+            }
+        }
     }
+    // A base that cannot be written keeps its old settings; the program ends
+    // all the same.
+    tolven::guarded(this, QStringLiteral("設定を保存できませんでした。"), [&] {
+        ini_.write(settings::main_top, bounds.y());
+        ini_.write(settings::main_left, bounds.x());
+        ini_.write(settings::main_width, bounds.width());
+        ini_.write(settings::main_height, bounds.height());
+        ini_.write(settings::date_index, dateIndex());
+        ini_.write(settings::course_index, courseIndex());
+    });
     // The preview is a window of its own; it goes with the program (and
     // keeps its bounds), or the program would not end.
     if (allPrint_->isVisible()) allPrint_->close();

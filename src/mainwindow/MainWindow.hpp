@@ -38,6 +38,8 @@ class PredictionView;
 class BalanceWindow;
 class FundAllocationView;
 class PreviewWindow;
+class HelpWindow;
+class QLabel;
 
 // The frame of the program: a multiple-document window with the day banner
 // and ticker, the race-day catalogue on the left (CataloguePanel), the
@@ -94,6 +96,7 @@ class MainWindow : public QMainWindow {
     void printItem(int item);
     // Draws the balance report into the preview and shows it.
     void printBalance(const tolven::BalanceReport& report);
+    HelpWindow* helpWindow() const { return help_.get(); }
     BalanceWindow* balanceWindow() const { return balanceWindow_; }
     // Where 目次 looks for the user guide (tests); by default the base
     // folder, the program's folder, the installed data folder and the
@@ -143,12 +146,18 @@ class MainWindow : public QMainWindow {
     void arrangeIcons();
     void openHelp();
     void showChild(QMdiSubWindow* child);
+    // The status bar's mark of a user prediction or stakes whose save failed.
+    void setUnsaved(bool unsaved);
+    // Below the day list: why it is empty and what to do.
+    void showListHint();
 
     std::filesystem::path base_;
     std::unique_ptr<tolven::JvLink> link_;
     tolven::CancelFlag cancel_;
     IniSettings ini_;
     std::function<tolven::DateTime()> now_;
+    std::unique_ptr<HelpWindow> help_;
+    QLabel* unsaved_ = nullptr;
     tolven::RaceDay day_;
     tolven::FundAllocation money_;
     bool loaded_ = false;

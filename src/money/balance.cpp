@@ -213,6 +213,19 @@ std::string balance_csv(const BalanceReport& report) {
     return out;
 }
 
+std::string balance_spreadsheet_csv(const BalanceReport& report) {
+    std::string out = "\xEF\xBB\xBF";
+    out += "レース日,レース,券種,買い目,投資額,払戻額\r\n";
+    for (const BalanceRace& r : report.races) {
+        for (const Ticket& t : r.tickets) {
+            out += cp932::to_utf8(r.day) + "," + std::to_string(r.race) + "," +
+                   bet_kind_label(t.kind) + ",\"" + bet_text(t.bet) + "\"," +
+                   std::to_string(t.stake) + "," + std::to_string(t.returned) + "\r\n";
+        }
+    }
+    return out;
+}
+
 std::string balance_pattern_key(Pattern pattern) {
     return pattern == Pattern::None ? "-" : std::string(pattern_letter(pattern));
 }

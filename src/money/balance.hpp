@@ -110,6 +110,10 @@ std::vector<std::string> balance_table_lines(const BalanceReport& report);
 // The tickets as CSV (UTF-8, LF): a header line "day,race,kind,bet,stake,
 // return", then one row per ticket in race order.
 std::string balance_csv(const BalanceReport& report);
+// The same rows for a spreadsheet on a Japanese desktop: UTF-8 with a byte
+// order mark (without it Excel reads the file as Shift_JIS), CR LF, Japanese
+// headings "レース日,レース,券種,買い目,投資額,払戻額" and kinds ("馬連").
+std::string balance_spreadsheet_csv(const BalanceReport& report);
 // The group keys of a pattern ("A", "B", "C") and a confidence grade ("Ⅰ"..
 // "Ⅵ", CP932); "-" for none.
 std::string balance_pattern_key(Pattern pattern);

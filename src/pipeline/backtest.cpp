@@ -6,6 +6,7 @@
 #include "pipeline/day_loader.hpp"
 #include "store/catalogue.hpp"
 #include "store/cp932.hpp"
+#include "store/error_text.hpp"
 #include "store/date_time.hpp"
 #include "store/lenient.hpp"
 #include "store/store_reader.hpp"
@@ -84,7 +85,7 @@ BalanceReport run_balance(const fs::path& base, const BalanceOptions& options,
         try {
             outcome = load_race_day(day, base, name);
         } catch (const std::exception& e) {
-            report.skipped.push_back({name, cp932::from_utf8(e.what())});
+            report.skipped.push_back({name, cp932::from_utf8(error_message(e))});
             continue;
         }
         if (!outcome.built) {

@@ -72,8 +72,9 @@ PreviewWindow::PreviewWindow(IniSettings& ini, QWidget* parent)
     setZoomIndex(ini_.read(settings::print_zoom));
 
     connect(zoom_, &QButtonGroup::idClicked, this, [this](int id) {
-        ini_.write(tolven::settings::print_zoom, id);
         prev_->setZoomScale(kZooms[id]);
+        tolven::guarded(this, QStringLiteral("設定を保存できませんでした。"),
+                        [&] { ini_.write(tolven::settings::print_zoom, id); });
     });
     connect(print, &QPushButton::clicked, this, [this] {
         bool printed = true;
@@ -132,9 +133,12 @@ void PreviewWindow::showDocument(const QString& caption) {
 
 void PreviewWindow::closeEvent(QCloseEvent* event) {
     namespace settings = tolven::settings;
-    ini_.write(settings::print_top, y());
-    ini_.write(settings::print_left, x());
-    ini_.write(settings::print_width, width());
-    ini_.write(settings::print_height, height());
+    // The window closes even where its bounds cannot be kept.
+    tolven::guarded(this, QStringLiteral("設定を保存できませんでした。"), [&] {
+        ini_.write(settings::print_top, y());
+        ini_.write(settings::print_left, x());
+        ini_.write(settings::print_width, width());
+        ini_.write(settings::print_height, height());
+    });
     event->accept();
 }

@@ -5,25 +5,25 @@
 
 #include "platform/files.hpp"
 #include "platform/utf8_path.hpp"
+#include "store/error_text.hpp"
 #include "store/file_layer.hpp"
 
 namespace tolven {
 
 void throw_file_error(const std::string& what, const std::filesystem::path& path, int error) {
-    throw FileError(what + " " + path_utf8(path) + ": " + platform::error_text(error));
+    throw FileError(file_error_text(what, path, error));
 }
 
 void refuse_link(const std::filesystem::path& path) {
     if (platform::file_kind(path.c_str()) == platform::FileKind::link) {
-        throw FileError("refused: " + path_utf8(path) +
-                        " is a symbolic link; nothing is written or read through it");
+        throw FileError("シンボリックリンクのため、書き込みも読み込みもしません：" + path_utf8(path));
     }
 }
 
 void sync_folder(const std::filesystem::path& folder) {
     const std::filesystem::path& name = folder.empty() ? std::filesystem::path(".") : folder;
     if (file_layer().sync_folder(name.c_str()) != 0) {
-        throw_file_error("cannot flush the folder", name, errno);
+        throw_file_error("フォルダをディスクに書き出せません", name, errno);
     }
 }
 
@@ -36,7 +36,7 @@ AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)
     for (char c : std::string_view(".XXXXXX")) name += static_cast<platform::PathChar>(c);
     auto pattern = (target_.parent_path() / name).native();
     fd_ = file_layer().make_temporary(pattern.data());
-    if (fd_ < 0) throw_file_error("cannot create a temporary file for", target_, errno);
+    if (fd_ < 0) throw_file_error("一時ファイルを作成できません", target_, errno);
     temporary_ = pattern;
 }
 
@@ -57,16 +57,16 @@ void AtomicFile::close_checked() {
     if (file_layer().sync(fd) != 0) {
         int error = errno;
         file_layer().close(fd);
-        throw_file_error("cannot write", target_, error);
+        throw_file_error("書き込めません", target_, error);
     }
     // A failed close can mean that written data did not reach the file.
-    if (file_layer().close(fd) != 0) throw_file_error("cannot write", target_, errno);
+    if (file_layer().close(fd) != 0) throw_file_error("書き込めません", target_, errno);
 }
 
 void AtomicFile::commit() {
     close_checked();
     if (file_layer().rename(temporary_.c_str(), target_.c_str()) != 0) {
-        throw_file_error("cannot replace", target_, errno);
+        throw_file_error("置き換えられません", target_, errno);
     }
     temporary_.clear();
     sync_folder(target_.parent_path());
@@ -94,10 +94,10 @@ void write_all(int fd, std::string_view bytes, const std::filesystem::path& path
         ssize_t n = file_layer().write(fd, bytes.data(), bytes.size());
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw_file_error("cannot write", path, errno);
+            throw_file_error("書き込めません", path, errno);
         }
         // A write that makes no progress would loop for ever.
-        if (n == 0) throw_file_error("cannot write", path, EIO);
+        if (n == 0) throw_file_error("書き込めません", path, EIO);
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
 }
@@ -106,7 +106,7 @@ void write_in_place(const std::filesystem::path& path, std::size_t offset, std::
     int fd = platform::open_file(path.c_str(), platform::open_write | platform::open_no_follow, 0);
     if (fd < 0) {
         if (errno == ELOOP) refuse_link(path);
-        throw_file_error("cannot open", path, errno);
+        throw_file_error("開けません", path, errno);
     }
     ssize_t n;
     do {
@@ -114,9 +114,9 @@ void write_in_place(const std::filesystem::path& path, std::size_t offset, std::
     } while (n < 0 && errno == EINTR);
     if (n >= 0 && file_layer().sync(fd) != 0) n = -1;
     int error = errno;
-    if (platform::close_file(fd) != 0 && n >= 0) throw_file_error("cannot write", path, errno);
-    if (n < 0) throw_file_error("cannot write", path, error);
-    if (static_cast<std::size_t>(n) != bytes.size()) throw_file_error("short write to", path, EIO);
+    if (platform::close_file(fd) != 0 && n >= 0) throw_file_error("書き込めません", path, errno);
+    if (n < 0) throw_file_error("書き込めません", path, error);
+    if (static_cast<std::size_t>(n) != bytes.size()) throw_file_error("書き込みが途中で終わりました", path, EIO);
 }
 
 void create_folders(const std::filesystem::path& folder) {
@@ -125,13 +125,13 @@ void create_folders(const std::filesystem::path& folder) {
     auto status = std::filesystem::status(folder, error);
     if (!error && std::filesystem::exists(status)) {
         if (std::filesystem::is_directory(status)) return;
-        throw_file_error("cannot create the folder", folder, ENOTDIR);
+        throw_file_error("フォルダを作成できません", folder, ENOTDIR);
     }
     if (folder.has_parent_path() && folder.parent_path() != folder) {
         create_folders(folder.parent_path());
     }
     if (file_layer().mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
-        throw_file_error("cannot create the folder", folder, errno);
+        throw_file_error("フォルダを作成できません", folder, errno);
     }
 }
 
@@ -144,12 +144,12 @@ std::optional<std::string> read_whole(const std::filesystem::path& path, bool ow
     if (fd < 0) {
         if (errno == ENOENT) return std::nullopt;
         if (own && errno == ELOOP) refuse_link(path);
-        throw_file_error("cannot open", path, errno);
+        throw_file_error("開けません", path, errno);
     }
     if (own) {
         if (!platform::is_regular_file(fd)) {
             platform::close_file(fd);
-            throw FileError("refused: " + path_utf8(path) + " is not a regular file");
+            throw FileError("通常のファイルではないため使いません：" + path_utf8(path));
         }
     }
     // Read straight into the string, sized by fstat; a file that grows or
@@ -168,7 +168,7 @@ std::optional<std::string> read_whole(const std::filesystem::path& path, bool ow
             if (errno == EINTR) continue;
             int error = errno;
             platform::close_file(fd);
-            throw_file_error("cannot read", path, error);
+            throw_file_error("読み込めません", path, error);
         }
         filled += static_cast<std::size_t>(n);
     }
@@ -189,7 +189,7 @@ std::optional<std::string> read_own_file_if_exists(const std::filesystem::path& 
 
 std::string read_file(const std::filesystem::path& path) {
     auto content = read_file_if_exists(path);
-    if (!content) throw_file_error("cannot open", path, ENOENT);
+    if (!content) throw_file_error("開けません", path, ENOENT);
     return std::move(*content);
 }
 

@@ -15,7 +15,8 @@ class FileError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Throws FileError "<what> <path>: <reason of error>".
+// Throws FileError "<what>：<path>（<reason of error in Japanese>）"; `what`
+// is Japanese, "書き込めません".
 [[noreturn]] void throw_file_error(const std::string& what, const std::filesystem::path& path,
                                    int error);
 

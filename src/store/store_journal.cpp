@@ -9,6 +9,7 @@
 #include "platform/files.hpp"
 #include "platform/utf8_path.hpp"
 #include "store/atomic_file.hpp"
+#include "store/error_text.hpp"
 #include "store/file_layer.hpp"
 
 namespace fs = std::filesystem;
@@ -25,7 +26,7 @@ bool file_exists(const fs::path& path) {
 
 void remove_file(const fs::path& path) {
     if (file_layer().unlink(path.c_str()) != 0 && errno != ENOENT) {
-        throw_file_error("cannot remove", path, errno);
+        throw_file_error("削除できません", path, errno);
     }
 }
 
@@ -191,7 +192,7 @@ fs::path damaged_name(const fs::path& path) {
 fs::path set_aside_file(const fs::path& path) {
     fs::path kept = damaged_name(path);
     if (file_layer().rename(path.c_str(), kept.c_str()) != 0) {
-        throw_file_error("cannot rename", path, errno);
+        throw_file_error("名前を変えられません", path, errno);
     }
     sync_folder(path.parent_path());
     return kept;
@@ -265,7 +266,7 @@ void commit_staged(const fs::path& base, const std::vector<StagedFile>& files,
         if (file_layer().rename(files[0].staged.c_str(), files[0].target.c_str()) != 0) {
             int error = errno;
             file_layer().unlink(files[0].staged.c_str());
-            throw_file_error("cannot replace", files[0].target, error);
+            throw_file_error("置き換えられません", files[0].target, error);
         }
         sync_folder(files[0].target.parent_path());
         return;
@@ -299,7 +300,7 @@ void commit_staged(const fs::path& base, const std::vector<StagedFile>& files,
     }
     for (const auto& f : files) {
         if (file_layer().rename(f.staged.c_str(), f.target.c_str()) != 0 && !first) {
-            first = FileError("cannot replace " + path_utf8(f.target) + ": " + std::strerror(errno));
+            first = FileError(file_error_text("置き換えられません", f.target, errno));
         }
     }
     if (first) throw *first;
@@ -356,7 +357,7 @@ bool roll_forward_journal(const fs::path& base) {
             continue;
         }
         if (file_layer().rename(from.c_str(), to.c_str()) != 0) {
-            throw_file_error("cannot replace", to, errno);
+            throw_file_error("置き換えられません", to, errno);
         }
         renamed.push_back(StagedFile{to, from, entry.size, entry.hash});
     }
@@ -480,13 +481,13 @@ void RedoLog::add(std::string& payload, StoreFile where, std::string_view line) 
 }
 
 void RedoLog::append(const std::string& payload) {
-    if (broken_) throw_file_error("cannot write", path_, EIO);
+    if (broken_) throw_file_error("書き込めません", path_, EIO);
     if (fd_ < 0) {
         fd_ = file_layer().open(path_.c_str(), platform::open_write | platform::open_create | platform::open_append |
                                              platform::open_no_follow, 0644);
         if (fd_ < 0) {
             if (errno == ELOOP) refuse_link(path_);
-            throw_file_error("cannot open", path_, errno);
+            throw_file_error("開けません", path_, errno);
         }
         present_ = true;
     }
@@ -500,7 +501,7 @@ void RedoLog::append(const std::string& payload) {
         write_all(fd_, payload, path_);
         write_all(fd_, tail, path_);
         // The entry counts once it is on the disk, with the log's name.
-        if (file_layer().sync(fd_) != 0) throw_file_error("cannot write", path_, errno);
+        if (file_layer().sync(fd_) != 0) throw_file_error("書き込めません", path_, errno);
         if (size_ == 0) sync_folder(path_.parent_path());
         size_ += head.size() + payload.size() + tail.size();
     } catch (...) {

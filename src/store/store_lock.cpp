@@ -6,6 +6,7 @@
 #include "platform/files.hpp"
 #include "platform/system.hpp"
 #include "platform/utf8_path.hpp"
+#include "store/error_text.hpp"
 #include "store/file_layer.hpp"
 
 namespace tolven {
@@ -67,12 +68,12 @@ StoreLock::StoreLock(const std::filesystem::path& base) : path_(file(base)) {
     if (fd_ < 0) {
         int error = errno;
         if (error == ELOOP) refuse_link(path_);
-        throw_file_error("cannot open the lock file", path_, error);
+        throw_file_error("ロックファイルを開けません", path_, error);
     }
     if (!platform::is_regular_file(fd_)) {
         platform::close_file(fd_);
         fd_ = -1;
-        throw FileError("refused: the lock file " + path_utf8(path_) + " is not a regular file");
+        throw FileError("ロックファイルが通常のファイルではありません：" + path_utf8(path_));
     }
     int r = platform::try_lock_exclusive(fd_);
     if (r != 0) {
@@ -87,7 +88,7 @@ StoreLock::StoreLock(const std::filesystem::path& base) : path_(file(base)) {
                             "、プログラム: " + field(holder, "program") +
                             "）。終わるまで待ってください。ロックファイルは削除しないでください。");
         }
-        throw_file_error("cannot lock", path_, error);
+        throw_file_error("ロックできません", path_, error);
     }
     char state = 0;
     previous_unfinished_ = !(platform::read_at(fd_, &state, 1, 0) == 1 && state == '0');
@@ -114,10 +115,10 @@ void StoreLock::set_unfinished(bool unfinished) {
     text += "\n" + holder_;
     if (platform::write_at(fd_, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size()) ||
         platform::truncate_file(fd_, text.size()) != 0) {
-        throw_file_error("cannot write", path_, errno);
+        throw_file_error("書き込めません", path_, errno);
     }
     // The state is what the next writer relies on after a power cut too.
-    if (file_layer().sync(fd_) != 0) throw_file_error("cannot write", path_, errno);
+    if (file_layer().sync(fd_) != 0) throw_file_error("書き込めません", path_, errno);
     unfinished_ = unfinished;
 }
 

@@ -2,12 +2,14 @@
 
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QHeaderView>
 #include <QToolTip>
 #include <QVBoxLayout>
 
 #include "layouts/view_tables.hpp"
 #include "model/race_header.hpp"
 #include "store/code_tables.hpp"
+#include "widgets/qt_text.hpp"
 
 namespace {
 
@@ -31,6 +33,7 @@ void paint(QTableWidget* grid, const tolven::RaceDay& day, int n, bool time_page
             if (c == 8 || (time_page && c == 10)) ground = QColor(0, 255, 255);
             if (c == 9 || (time_page && c == 11)) ground = QColor(0, 255, 0);
             item->setBackground(ground);
+            if (c == 0) item->setForeground(RaceView::rgb(tolven::bracket_text_colour(day.bracket(n, r))));
             Qt::Alignment a = Qt::AlignCenter;
             if ((c >= 3 && c <= 8) || (time_page && c == 10)) a = Qt::AlignRight | Qt::AlignVCenter;
             if (c == 2) a = Qt::AlignLeft | Qt::AlignVCenter;
@@ -57,6 +60,18 @@ CalculationTableView::CalculationTableView(const tolven::RaceDay& day, QWidget* 
     f3Grid_->setAccessibleName(QStringLiteral("3ﾊﾛﾝﾀｲﾑ能力表"));
     f3Grid_->setToolTip(QStringLiteral(
         "表示は左から枠番、馬番、馬名、前５走、前４走、前３走、前２走、前１走、平均、順位です"));
+    // Column headings, so that a newcomer need not find the tooltips.
+    auto headings = [](QTableWidget* grid, const auto& texts) {
+        QStringList titles;
+        for (const std::string& t : texts) titles << tolven::qs(t);
+        grid->setHorizontalHeaderLabels(titles);
+        QFont font = grid->font();
+        font.setPixelSize(12);
+        grid->horizontalHeader()->setFont(font);
+        grid->horizontalHeader()->setVisible(true);
+    };
+    headings(timeGrid_, tolven::calc_time_headings());
+    headings(f3Grid_, tolven::calc_f3_headings());
     pages_->addTab(timeGrid_, QStringLiteral("走破ﾀｲﾑ能力表"));
     pages_->addTab(f3Grid_, QStringLiteral("3ﾊﾛﾝﾀｲﾑ能力表"));
     content()->addWidget(pages_);

@@ -269,6 +269,7 @@ void PredictionView::showComputerPage(int n) {
     QColor tip = QToolTip::palette().color(QPalette::ToolTipBase);
     for (int r = 0; r < computerGrid_->rowCount(); ++r) {
         computerGrid_->item(r, 0)->setBackground(rgb(tolven::bracket_colour(day_.bracket(n, r))));
+        computerGrid_->item(r, 0)->setForeground(rgb(tolven::bracket_text_colour(day_.bracket(n, r))));
         computerGrid_->item(r, 1)->setBackground(tip);
         computerGrid_->item(r, 3)->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         computerGrid_->item(r, 4)->setBackground(QColor(0, 255, 0));
@@ -309,7 +310,7 @@ void PredictionView::showUserPage(int n) {
         int bracket = day_.bracket(n, r);
         QTableWidgetItem* first = userGrid_->item(r, 0);
         first->setBackground(rgb(tolven::bracket_colour(bracket)));
-        first->setForeground(bracket == 1 || bracket == 5 ? Qt::black : Qt::white);
+        first->setForeground(rgb(tolven::bracket_text_colour(bracket)));
         userGrid_->item(r, 1)->setBackground(tip);
         userGrid_->item(r, 2)->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         for (int c = 3; c <= 14; ++c) {

@@ -25,7 +25,10 @@ void RaceCardView::paint(int n) {
         for (int c = 0; c < grid_->columnCount(); ++c) {
             QTableWidgetItem* item = grid_->item(r, c);
             if (item == nullptr) continue;
-            if (c == 0) item->setBackground(rgb(tolven::bracket_colour(day_.bracket(n, r))));
+            if (c == 0) {
+                item->setBackground(rgb(tolven::bracket_colour(day_.bracket(n, r))));
+                item->setForeground(rgb(tolven::bracket_text_colour(day_.bracket(n, r))));
+            }
             if (c == 1) item->setBackground(tip);
             item->setTextAlignment(c == 2 || c == 3 ? Qt::AlignLeft | Qt::AlignVCenter
                                                     : Qt::AlignCenter);

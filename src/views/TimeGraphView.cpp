@@ -172,44 +172,48 @@ void TimeGraphView::buildBarPage(BarPage& page, QChart* chart, const std::vector
 }
 
 void TimeGraphView::placeBarLabels(BarPage& page) {
+    // Each label stays over its own bar: wholly inside the bar below its top,
+    // or wholly above it when the bar is too short. Where the bars are
+    // narrower than the text (a full field of 18), every label is turned to
+    // read upwards, so that it keeps to its bar's width and never crowds its
+    // neighbours.
     QRectF plot = page.chart->plotArea();
-    QList<QRectF> placed;
+    const std::size_t count = std::min(page.values.size(), page.labels.size());
+    qreal slot = plot.width();
+    if (count > 1) {
+        slot = page.chart->mapToPosition(QPointF(1, 270), page.series).x() -
+               page.chart->mapToPosition(QPointF(0, 270), page.series).x();
+    }
+    qreal widest = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        widest = std::max(widest, page.labels[i]->boundingRect().width());
+    }
+    const bool upright = widest + 2 * kLabelGap > slot;
     for (std::size_t i = 0; i < page.labels.size(); ++i) {
         QGraphicsSimpleTextItem* label = page.labels[i];
-        if (i >= page.values.size() || plot.isEmpty()) {
+        if (i >= count || plot.isEmpty()) {
             label->setVisible(false);
             continue;
         }
-        QPointF top =
-            page.chart->mapToPosition(QPointF(static_cast<double>(i), page.values[i]), page.series);
+        const double x = static_cast<double>(i);
+        QPointF top = page.chart->mapToPosition(QPointF(x, page.values[i]), page.series);
+        QPointF foot = page.chart->mapToPosition(QPointF(x, page.y->min()), page.series);
         QRectF box = label->boundingRect();
-        QRectF inside(top.x() - box.width() / 2, top.y() + 2, box.width(), box.height());
-        // Where the label would run into one already placed (neighbouring bars
-        // of nearly equal height), it goes a line lower inside its bar, then a
-        // line higher above it, until it stands apart from all of them.
-        auto apart = [&](const QRectF& r) {
-            if (!plot.contains(r)) return false;
-            QRectF room = r.adjusted(-kLabelGap, -kLabelGap, kLabelGap, kLabelGap);
-            for (const QRectF& other : placed) {
-                if (room.intersects(other)) return false;
-            }
-            return true;
-        };
+        QSizeF size = upright ? QSizeF(box.height(), box.width()) : box.size();
+        QRectF inside(top.x() - size.width() / 2, top.y() + kLabelGap, size.width(), size.height());
+        QRectF above = inside.translated(0, -size.height() - 2 * kLabelGap);
         std::optional<QRectF> chosen;
-        const qreal line = box.height() + kLabelGap;
-        for (int step = 0; step < 8 && !chosen; ++step) {
-            QRectF below = inside.translated(0, step * line);
-            if (apart(below)) {
-                chosen = below;
-                break;
-            }
-            QRectF above = inside.translated(0, -(step + 1) * line - 2);
-            if (apart(above)) chosen = above;
+        if (inside.bottom() <= std::min(foot.y(), plot.bottom()) && plot.contains(inside)) {
+            chosen = inside;
+        } else if (plot.contains(above)) {
+            chosen = above;
         }
         label->setVisible(chosen.has_value());
         if (!chosen) continue;
-        label->setPos(chosen->topLeft());
-        placed << *chosen;
+        // Turned a quarter to the left about its origin, the text occupies
+        // the rectangle above and to the right of its position.
+        label->setRotation(upright ? -90 : 0);
+        label->setPos(upright ? chosen->bottomLeft() : chosen->topLeft());
     }
 }
 

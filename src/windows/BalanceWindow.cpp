@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QValueAxis>
@@ -26,8 +27,11 @@
 
 #include <exception>
 
+#include "layouts/chart_axes.hpp"
 #include "pipeline/backtest.hpp"
+#include "store/error_text.hpp"
 #include "store/date_time.hpp"
+#include "widgets/DateField.hpp"
 #include "widgets/qt_text.hpp"
 
 using tolven::qs;
@@ -113,12 +117,9 @@ BalanceWindow::BalanceWindow(std::filesystem::path base, QWidget* parent)
     auto* sources = new QHBoxLayout;
     auto* period = new QGroupBox(QStringLiteral("期間"), this);
     auto* periodLayout = new QHBoxLayout(period);
-    from_ = new QDateEdit(period);
-    to_ = new QDateEdit(period);
-    for (QDateEdit* edit : {from_, to_}) {
-        edit->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
-        edit->setCalendarPopup(true);
-    }
+    from_ = new DateField(period);
+    to_ = new DateField(period);
+    for (QDateEdit* edit : {from_, to_}) edit->setCalendarPopup(true);
     from_->setObjectName(QStringLiteral("BalanceFrom"));
     to_->setObjectName(QStringLiteral("BalanceTo"));
     from_->setAccessibleName(QStringLiteral("期間の初日"));
@@ -187,8 +188,19 @@ BalanceWindow::BalanceWindow(std::filesystem::path base, QWidget* parent)
     chart_->setAccessibleName(QStringLiteral("累積収支グラフ"));
     chart_->setRenderHint(QPainter::Antialiasing);
     chart_->setMinimumHeight(220);
+    chart_->installEventFilter(this);
+    // In place of the chart when the period has no race day.
+    noData_ = new QLabel(QStringLiteral("データがありません"));
+    noData_->setObjectName(QStringLiteral("BalanceNoData"));
+    noData_->setAlignment(Qt::AlignCenter);
+    QFont noDataFont = noData_->font();
+    noDataFont.setPointSizeF(noDataFont.pointSizeF() * 1.5);
+    noData_->setFont(noDataFont);
+    chartPlace_ = new QStackedWidget(split);
+    chartPlace_->addWidget(chart_);
+    chartPlace_->addWidget(noData_);
     split->addWidget(pages_);
-    split->addWidget(chart_);
+    split->addWidget(chartPlace_);
     split->setSizes({400, 400});
     layout->addWidget(split, 1);
 
@@ -277,7 +289,7 @@ void BalanceWindow::run() {
         report_ = tolven::run_balance(base_, o, progress);
     } catch (const std::exception& e) {
         report_ = tolven::BalanceReport{};
-        if (onError) onError(QString::fromStdString(e.what()));
+        if (onError) onError(QString::fromStdString(tolven::error_message(e)));
     }
     setRunning(false);
     showReport();
@@ -312,6 +324,9 @@ void BalanceWindow::fillTables() {
         days->setItem(r, 3, cell(yen(d.balance()), true));
         days->setItem(r, 4, cell(yen(d.cumulative), true));
         days->setItem(r, 5, cell(QString(), false));
+        // Losses in red, as on the other pages.
+        if (d.balance() < 0) days->item(r, 3)->setForeground(Qt::red);
+        if (d.cumulative < 0) days->item(r, 4)->setForeground(Qt::red);
         ++r;
     }
     for (const auto& s : report_.skipped) {
@@ -328,56 +343,98 @@ void BalanceWindow::fillChart() {
     chart->setTitle(QStringLiteral("累積収支の推移"));
     chart->legend()->setVisible(true);
     chart->legend()->setAlignment(Qt::AlignTop);
-    // One point per race day, in order; several courses race on one date, so
-    // the days are spaced evenly and the axis names the dates.
+    // One point per race day at its date; several courses racing on one date
+    // make a step at that date.
     series_ = new QLineSeries;
     series_->setName(QStringLiteral("累積収支"));
     series_->setPointsVisible(true);
     QStringList values;
+    const int days = static_cast<int>(report_.days.size());
+    long long low = 0;
+    long long high = 0;
+    for (const tolven::BalanceDay& d : report_.days) {
+        series_->append(static_cast<qreal>(tolven::day_number(d.date)), static_cast<qreal>(d.cumulative));
+        values << QStringLiteral("%1 %2円").arg(qs(d.day), yen(d.cumulative));
+        low = std::min(low, d.cumulative);
+        high = std::max(high, d.cumulative);
+    }
+    chart->addSeries(series_);
+    chartPlace_->setCurrentWidget(days == 0 ? static_cast<QWidget*>(noData_) : chart_);
+    // What the chart plots, for a screen reader: the cumulative balance after
+    // each day.
+    chart_->setAccessibleDescription(
+        values.isEmpty() ? QStringLiteral("日別の累積収支: データがありません")
+                         : QStringLiteral("日別の累積収支: ") + values.join(QStringLiteral("、")));
+    auto show = [this, chart] {
+        QChart* old = chart_->chart();
+        chart_->setChart(chart);
+        delete old;
+        chartWidth_ = chart_->width();
+    };
+    if (days == 0) {
+        show();
+        return;
+    }
+
+    // The axes' ticks fall on round dates and amounts, as many as their
+    // labels leave room for: the width of the plot over that of a label.
+    const int first = report_.days.front().date;
+    const int last = report_.days.back().date;
     auto* x = new QCategoryAxis;
     x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    x->setTitleText(QStringLiteral("日付"));
-    const int days = static_cast<int>(report_.days.size());
-    const int labelEvery = std::max(1, days / 8);
-    int lastDate = 0;
-    for (int i = 0; i < days; ++i) {
-        const tolven::BalanceDay& d = report_.days[static_cast<std::size_t>(i)];
-        series_->append(i, static_cast<qreal>(d.cumulative));
-        QString date = date_of(d.date).toString(QStringLiteral("yyyy/MM/dd"));
-        values << QStringLiteral("%1 %2円").arg(qs(d.day), yen(d.cumulative));
-        if (d.date != lastDate && (i == 0 || i % labelEvery == 0)) x->append(date, i);
-        lastDate = d.date;
+    QFontMetrics xMetrics(x->labelsFont());
+    int plotWidth = std::max(200, chart_->width() - 140);
+    int labelWidth = xMetrics.horizontalAdvance(QStringLiteral("2026/12")) + 3 * xMetrics.averageCharWidth();
+    std::vector<tolven::DateTick> dateTicks =
+        tolven::date_ticks(first, last, std::max(1, plotWidth / labelWidth));
+    const qreal left = static_cast<qreal>(tolven::day_number(first)) - 1;
+    const qreal right = static_cast<qreal>(tolven::day_number(last)) + 1;
+    x->setStartValue(left - 1);
+    for (const tolven::DateTick& t : dateTicks) {
+        x->append(QString::fromStdString(t.label), static_cast<qreal>(tolven::day_number(t.date)));
     }
-    x->setRange(-0.5, std::max(0.5, days - 0.5));
+    x->setRange(left, right);
+    // Day labels leave the year to the title.
+    bool dayLabels = !dateTicks.empty() && dateTicks.front().label.size() == 5;
+    x->setTitleText(dayLabels ? QStringLiteral("日付（%1年）").arg(first / 10000)
+                              : QStringLiteral("日付"));
+
+    auto* y = new QCategoryAxis;
+    y->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    y->setTitleText(QStringLiteral("円"));
+    int plotHeight = std::max(100, chart_->height() - 150);
+    int rows = std::max(2, plotHeight / (QFontMetrics(y->labelsFont()).height() * 2));
+    std::vector<long long> amounts = tolven::amount_ticks(low, high, rows);
+    y->setStartValue(static_cast<qreal>(amounts.front()) - 1);
+    for (long long a : amounts) {
+        y->append(QString::fromStdString(tolven::grouped_amount(a)), static_cast<qreal>(a));
+    }
+    y->setRange(static_cast<qreal>(amounts.front()), static_cast<qreal>(amounts.back()));
+
     auto* zero = new QLineSeries;
     zero->setName(QStringLiteral("0円"));
     QPen dashed(Qt::gray);
     dashed.setStyle(Qt::DashLine);
     zero->setPen(dashed);
-    zero->append(-0.5, 0);
-    zero->append(std::max(0.5, days - 0.5), 0);
-    chart->addSeries(series_);
+    zero->append(left, 0);
+    zero->append(right, 0);
     chart->addSeries(zero);
-    auto* y = new QValueAxis;
-    y->setTitleText(QStringLiteral("円"));
-    y->setLabelFormat(QStringLiteral("%.0f"));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     for (QLineSeries* s : {series_, zero}) {
         s->attachAxis(x);
         s->attachAxis(y);
     }
-    // Round ticks (…, -50000, 0, 50000, …) read better than the data's own
-    // extremes; the zero line always sits inside the range.
-    y->applyNiceNumbers();
-    QChart* old = chart_->chart();
-    chart_->setChart(chart);
-    delete old;
-    // What the chart plots, for a screen reader: the cumulative balance after
-    // each day.
-    chart_->setAccessibleDescription(
-        values.isEmpty() ? QStringLiteral("日別の累積収支: データなし")
-                         : QStringLiteral("日別の累積収支: ") + values.join(QStringLiteral("、")));
+    show();
+}
+
+bool BalanceWindow::eventFilter(QObject* watched, QEvent* event) {
+    // A chart made narrower or wider takes as many date labels as fit now.
+    if (watched == chart_ && event->type() == QEvent::Resize && !report_.days.empty() &&
+        std::abs(chart_->width() - chartWidth_) > 40) {
+        fillChart();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void BalanceWindow::saveCsv() {
@@ -393,7 +450,7 @@ void BalanceWindow::saveCsv() {
     if (name.isEmpty()) return;
     // Written whole or not at all.
     QSaveFile file(name);
-    QByteArray bytes = QByteArray::fromStdString(tolven::balance_csv(report_));
+    QByteArray bytes = QByteArray::fromStdString(tolven::balance_spreadsheet_csv(report_));
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         if (onError) onError(QStringLiteral("CSVファイルを書けません: %1 (%2)").arg(name, file.errorString()));
     }

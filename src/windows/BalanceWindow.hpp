@@ -17,6 +17,7 @@ class QLineSeries;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QStackedWidget;
 class QTabWidget;
 class QTableWidget;
 
@@ -47,6 +48,8 @@ class BalanceWindow : public QWidget {
     // days.
     QTableWidget* table(int page) const;
     QChartView* chartView() const { return chart_; }
+    // Shown instead of the chart for a period without race days.
+    QLabel* noDataLabel() const { return noData_; }
     QLineSeries* balanceSeries() const { return series_; }
     QProgressBar* progressBar() const { return progress_; }
     QLabel* summary() const { return summary_; }
@@ -70,6 +73,7 @@ class BalanceWindow : public QWidget {
     void fillTables();
     void fillChart();
     void setRunning(bool running);
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     std::filesystem::path base_;
     tolven::BalanceReport report_;
@@ -90,4 +94,7 @@ class BalanceWindow : public QWidget {
     QTabWidget* pages_;
     QChartView* chart_;
     QLineSeries* series_ = nullptr;
+    QStackedWidget* chartPlace_;
+    QLabel* noData_;
+    int chartWidth_ = 0;
 };

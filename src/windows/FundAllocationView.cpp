@@ -10,6 +10,7 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
+#include "layouts/view_tables.hpp"
 #include "store/cp932.hpp"
 #include "widgets/MessageDialog.hpp"
 #include "widgets/qt_text.hpp"
@@ -93,6 +94,10 @@ FundAllocationView::FundAllocationView(tolven::FundAllocation& money, const tolv
     for (int c = 0; c < tolven::kAllocationColumns; ++c)
         grid_->setColumnWidth(c, kColumnWidths[c] + 1);
     layout->addWidget(grid_, 1);
+    auto* legend = new QLabel(qs(tolven::allocation_legend()), this);
+    legend->setObjectName(QStringLiteral("AllocationLegend"));
+    legend->setWordWrap(true);
+    layout->addWidget(legend);
 
     auto* bottom = new QHBoxLayout;
     auto total = [this, bottom](const QString& caption) {
@@ -149,6 +154,8 @@ void FundAllocationView::refresh() {
     grid_->setRowCount(static_cast<int>(rows.size()));
     QColor tip = QToolTip::palette().color(QPalette::ToolTipBase);
     QColor ground = palette().color(QPalette::Window);
+    // The header row names the columns.
+    const auto headings = tolven::allocation_headings();
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
         bool upper = r % 2 == 1;
         int race = (r + 1) / 2;
@@ -162,7 +169,8 @@ void FundAllocationView::refresh() {
                 if (r == 0) item->setFlags(Qt::ItemIsEnabled);
                 grid_->setItem(r, c, item);
             }
-            QString text = qs(rows[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)]);
+            QString text = r == 0 ? qs(headings[static_cast<std::size_t>(c)])
+                                  : qs(rows[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)]);
             if (item->text() != text) item->setText(text);
             QColor colour = ground;
             if (r > 0) {

@@ -1,8 +1,12 @@
 #include "windows/InvestmentDialog.hpp"
 
+#include <QApplication>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+
+#include <algorithm>
 
 #include "widgets/NumberEdit.hpp"
 
@@ -48,6 +52,21 @@ InvestmentDialog::InvestmentDialog(tolven::FundAllocation& money, QWidget* paren
     ok->setGeometry(112, 274, 75, 25);
     connect(ok, &QPushButton::clicked, this, &InvestmentDialog::applyAmounts);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    // Wide enough for a window manager's title bar to show the whole title
+    // beside its icon and buttons; the designed contents stay centred.
+    int wide = std::max(width(), titleBarWidthNeeded(windowTitle()));
+    int shift = (wide - width()) / 2;
+    for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        child->move(child->pos() + QPoint(shift, 0));
+    setFixedSize(wide, height());
+}
+
+int InvestmentDialog::titleBarWidthNeeded(const QString& title) {
+    // The title in the title-bar font, an icon and three buttons of about
+    // the bar's height each, and margins.
+    QFontMetrics metrics(QApplication::font("QMdiSubWindowTitleBar"));
+    int button = std::max(24, metrics.height() + 8);
+    return metrics.horizontalAdvance(title) + 4 * button + 40;
 }
 
 int InvestmentDialog::showCentred() {

@@ -22,6 +22,8 @@ class InvestmentDialog : public QDialog {
     // Opens the dialog modally. The fields show what the last recomputation
     // armed them with, or what was typed since, even if that was cancelled.
     int showCentred();
+    // The width a window manager's title bar needs to show `title` whole.
+    static int titleBarWidthNeeded(const QString& title);
     NumberEdit* field(int race) const { return fields_[static_cast<std::size_t>(race - 1)]; }
 
   signals:

@@ -14,6 +14,7 @@
 #include "jvlink/result_text.hpp"
 #include "jvlink/results_refresh.hpp"
 #include "sample/sample_feed.hpp"
+#include "store/error_text.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
 #include "support/link_import.hpp"
@@ -214,7 +215,7 @@ TEST_F(BridgeJvLinkTest, PresenceCheckTellsTheThreeCasesApart) {
     BridgePresence no_wine = BridgeJvLink(o).check_presence();
     EXPECT_EQ(no_wine.state, BridgePresence::State::BridgeFailed);
     EXPECT_EQ(no_wine.message, sj("JV-Link 中継プログラムを起動できません：" + o.wine +
-                                  "（No such file or directory）\r\n設定ファイル tolven.ini の "
+                                  "（" + error_reason(ENOENT) + "）\r\n設定ファイル tolven.ini の "
                                   "[JVLink] WinePath を確かめてください。"));
     // The start-up check shows its own message; nothing was reported besides.
     EXPECT_EQ(reports, std::vector<std::string>{});

@@ -169,10 +169,10 @@ TEST(CliImport, AFileSizeLimitIsReportedAndTheRerunCompletes) {
 
     Outcome limited = run_with_errors("ulimit -f 100; ", base + import, dir.path() / "errors.txt");
     EXPECT_EQ(limited.status, 1);  // not ended by SIGXFSZ
-    EXPECT_NE(limited.errors.find("データ作成エラー:cannot write " + dir.path().string()),
+    EXPECT_NE(limited.errors.find("データ作成エラー:書き込めません：" + dir.path().string()),
               std::string::npos)
         << limited.errors;
-    EXPECT_NE(limited.errors.find(": File too large"), std::string::npos) << limited.errors;
+    EXPECT_NE(limited.errors.find("（ファイルが大きすぎます）"), std::string::npos) << limited.errors;
     EXPECT_EQ(interrupted_store_problems({}, read_store(dir.path()), expected),
               std::vector<std::string>{});
 

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "store/error_text.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
 #include "store/record_builder.hpp"
@@ -142,7 +143,7 @@ TEST_F(CliInput, AFeedFolderThatCannotBeUsedFailsTheImportNamingIt) {
          "フィードフォルダがフォルダではありません:" + feed.string()},
         {"a link to itself", [&] { fs::create_symlink(feed, feed); },
          "フィードフォルダを読み取れません:" + feed.string() + " (" +
-             std::make_error_code(std::errc::too_many_symbolic_link_levels).message() + ")"},
+             tolven::error_reason(std::make_error_code(std::errc::too_many_symbolic_link_levels)) + ")"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -213,7 +214,7 @@ TEST_F(CliInput, ACacheThatCannotBeWrittenFailsTheImportNamingIt) {
                   std::string("JVStatusエラー:ダウンロードに失敗しました。（通信エラーやディ"
                               "スクエラーなど）(-502)\nキャッシュフォルダを作成できません:") +
                   (base / "JVCache").string() + " (" +
-                  std::make_error_code(std::errc::not_a_directory).message() + ")\n");
+                  tolven::error_reason(std::make_error_code(std::errc::not_a_directory)) + ")\n");
     EXPECT_EQ(created_outside(), "");
 }
 

@@ -8,6 +8,7 @@
 
 #include "jvlink/feed_link.hpp"
 #include "jvlink/import.hpp"
+#include "store/error_text.hpp"
 #include "store/cp932.hpp"
 #include "support/records.hpp"
 #include "support/temp_dir.hpp"
@@ -86,7 +87,7 @@ TEST(FeedFailure, AFeedFolderThatCannotBeListedIsAnErrorNamingIt) {
         std::string expected = c.detail + f.feed.string();
         if (std::string(c.what) == "a link to itself") {
             expected += " (" +
-                        std::make_error_code(std::errc::too_many_symbolic_link_levels).message() +
+                        tolven::error_reason(std::make_error_code(std::errc::too_many_symbolic_link_levels)) +
                         ")";
         }
         EXPECT_EQ(f.detail(), expected);
@@ -121,7 +122,7 @@ TEST(FeedFailure, AFeedFolderWithoutReadPermission) {
     fs::permissions(f.feed, fs::perms::none);
     EXPECT_EQ(f.open(), -401);
     EXPECT_EQ(f.detail(), "フィードフォルダを読み取れません:" + f.feed.string() + " (" +
-                              std::make_error_code(std::errc::permission_denied).message() + ")");
+                              tolven::error_reason(std::make_error_code(std::errc::permission_denied)) + ")");
     fs::permissions(f.feed, fs::perms::owner_all);
 }
 
@@ -143,12 +144,12 @@ TEST(FeedFailure, AFailedCopyNamesTheFileAndCauseAndLeavesNoPartialCopy) {
          [](Feed& f) {
              return "キャッシュへのコピーに失敗しました:" +
                     (f.feed / "20261201100000_a.txt").string() + " (" +
-                    std::make_error_code(std::errc::no_such_file_or_directory).message() + ")";
+                    tolven::error_reason(std::make_error_code(std::errc::no_such_file_or_directory)) + ")";
          }},
         {"cache folder is a file", [](Feed& f) { write_bytes(f.cache, "x"); },
          [](Feed& f) {
              return "キャッシュフォルダを作成できません:" + f.cache.string() + " (" +
-                    std::make_error_code(std::errc::not_a_directory).message() + ")";
+                    tolven::error_reason(std::make_error_code(std::errc::not_a_directory)) + ")";
          }},
         {"disk full half way",
          [](Feed& f) {
@@ -160,7 +161,7 @@ TEST(FeedFailure, AFailedCopyNamesTheFileAndCauseAndLeavesNoPartialCopy) {
          [](Feed& f) {
              return "キャッシュへのコピーに失敗しました:" +
                     (f.feed / "20261201100000_a.txt").string() + " (" +
-                    std::make_error_code(std::errc::no_space_on_device).message() + ")";
+                    tolven::error_reason(std::make_error_code(std::errc::no_space_on_device)) + ")";
          }},
         {"feed file's time cannot be read after the copy",
          [](Feed& f) {
@@ -173,7 +174,7 @@ TEST(FeedFailure, AFailedCopyNamesTheFileAndCauseAndLeavesNoPartialCopy) {
          [](Feed& f) {
              return "キャッシュへのコピーに失敗しました:" +
                     (f.feed / "20261201100000_a.txt").string() + " (" +
-                    std::make_error_code(std::errc::no_such_file_or_directory).message() + ")";
+                    tolven::error_reason(std::make_error_code(std::errc::no_such_file_or_directory)) + ")";
          }},
     };
     for (const auto& c : cases) {
@@ -197,7 +198,7 @@ TEST(FeedFailure, AnUnreadableFeedFile) {
     fs::permissions(file, fs::perms::none);
     EXPECT_EQ(f.link.JVStatus(), -502);
     EXPECT_EQ(f.detail(), "キャッシュへのコピーに失敗しました:" + file.string() + " (" +
-                              std::make_error_code(std::errc::permission_denied).message() + ")");
+                              tolven::error_reason(std::make_error_code(std::errc::permission_denied)) + ")");
     EXPECT_EQ(cache_listing(f.cache), "");
 }
 
@@ -259,7 +260,7 @@ TEST(FeedFailure, TheImportShowsTheDetailInItsDialogAndTheBuiltDataList) {
         import.status_tick();
         std::string detail =
             "キャッシュへのコピーに失敗しました:" + (f.feed / "20261201100000_a.txt").string() +
-            " (" + std::make_error_code(std::errc::no_such_file_or_directory).message() + ")";
+            " (" + tolven::error_reason(std::make_error_code(std::errc::no_such_file_or_directory)) + ")";
         EXPECT_EQ(host.log,
                   start + "built " + detail +
                       "\ninfo "

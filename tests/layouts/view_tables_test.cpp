@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "store/cp932.hpp"
 #include "support/race_day_builder.hpp"
 
@@ -176,6 +179,24 @@ TEST(BracketColours, EightBrackets) {
     EXPECT_EQ(bracket_colour(7), 0xFF8000u);
     EXPECT_EQ(bracket_colour(8), 0xFF00FFu);
     EXPECT_EQ(bracket_colour(0), 0u);
+}
+
+TEST(BracketColours, TheTextOnEveryBracketReads) {
+    auto luminance = [](unsigned rgb) {
+        auto lin = [](unsigned v) {
+            double c = v / 255.0;
+            return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * lin(rgb >> 16 & 0xFF) + 0.7152 * lin(rgb >> 8 & 0xFF) + 0.0722 * lin(rgb & 0xFF);
+    };
+    for (int bracket = 1; bracket <= 8; ++bracket) {
+        SCOPED_TRACE(bracket);
+        double ground = luminance(bracket_colour(bracket));
+        double text = luminance(bracket_text_colour(bracket));
+        EXPECT_GE((std::max(ground, text) + 0.05) / (std::min(ground, text) + 0.05), 3.0);
+    }
+    // White on grey, red, blue and magenta, as the user grid always had.
+    for (int bracket : {2, 3, 4, 8}) EXPECT_EQ(bracket_text_colour(bracket), 0xFFFFFFu);
 }
 
 }  // namespace

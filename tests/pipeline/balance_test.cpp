@@ -169,6 +169,31 @@ TEST(Balance, TicketsOfARace) {
     EXPECT_EQ(race->tickets.size(), 3u);
 }
 
+// The command line keeps its documented keys; the window's file opens in a
+// spreadsheet on a Japanese desktop without mojibake.
+TEST(Balance, CsvForTheCommandLineAndForASpreadsheet) {
+    std::string paid = payouts({{&hr::quinella, 0, "0207", 1800}, {&hr::wide, 0, "0207", 400}});
+    BalanceOptions wide;
+    wide.wide = true;
+    auto race = balance_race(one_race(bet_list({" 2- 7"}), bet_list({" 2- 5"}), {}, paid), 0, wide);
+    ASSERT_TRUE(race.has_value());
+    race->day = sj("2026年12月05日中山");
+    BalanceReport report;
+    report.races.push_back(*race);
+
+    EXPECT_EQ(balance_csv(report),
+              "day,race,kind,bet,stake,return\n"
+              "2026年12月05日中山,1,quinella,\" 2- 7\",100,1800\n"
+              "2026年12月05日中山,1,bracket,\" 2- 5\",100,0\n"
+              "2026年12月05日中山,1,wide,\" 2- 7\",100,400\n");
+    EXPECT_EQ(balance_spreadsheet_csv(report),
+              "\xEF\xBB\xBF"
+              "レース日,レース,券種,買い目,投資額,払戻額\r\n"
+              "2026年12月05日中山,1,馬連,\" 2- 7\",100,1800\r\n"
+              "2026年12月05日中山,1,枠連,\" 2- 5\",100,0\r\n"
+              "2026年12月05日中山,1,ワイド,\" 2- 7\",100,400\r\n");
+}
+
 TEST(Balance, GroupsCountRacesOncePerGroup) {
     BalanceReport report;
     BalanceRace a{sj("2026年11月01日東京"), 20261101, "05", 1, Pattern::A, ConfidenceGrade::I, {}};

@@ -315,7 +315,7 @@ TEST_F(StoreWriterTest, ACommitCutShortIsFinishedByTheNextWriter) {
             writer.commit();
             ADD_FAILURE() << "the commit did not fail";
         } catch (const FileError& e) {
-            EXPECT_NE(std::string(e.what()).find("cannot replace " + dir.path().string()),
+            EXPECT_NE(std::string(e.what()).find("置き換えられません：" + dir.path().string()),
                       std::string::npos)
                 << e.what();
         }
@@ -822,7 +822,7 @@ TEST_F(StoreWriterTest, AFileSizeLimitIsAWriteErrorNotTheEnd) {
             writer.commit();
             _exit(2);  // a 120 KB runner file was written under a 4 KB limit
         } catch (const FileError& e) {
-            bool named = std::string(e.what()).find(".jvSEr: File too large") != std::string::npos;
+            bool named = std::string(e.what()).find(".jvSEr（ファイルが大きすぎます）") != std::string::npos;
             _exit(named ? 0 : 3);
         }
     }

@@ -25,9 +25,13 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QValueAxis>
+#include <QHeaderView>
+#include <QMdiSubWindow>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 
 #include "layouts/view_tables.hpp"
@@ -38,6 +42,7 @@
 #include "ui_tests.hpp"
 #include "views/CalculationTableView.hpp"
 #include "views/RaceCardView.hpp"
+#include "views/RaceView.hpp"
 #include "views/TimeGraphView.hpp"
 #include "views/PredictionView.hpp"
 #include "widgets/MessageDialog.hpp"
@@ -119,6 +124,29 @@ std::string shownLine(QTableWidget* grid, int row) {
     for (int c : {3, 4, 6, 7, 9, 10, 12, 13, 14})
         line += (text(c).empty() ? "0" : "1") + std::string("|");
     return line + text(15) + "|" + text(16) + "|";
+}
+
+// A bar's label keeps within its bar's width and lies wholly inside the bar
+// or wholly above it, never across its top.
+void requireLabelsOverOwnBars(TimeGraphView* graph, const tolven::RaceDay& day, int page, int n) {
+    QApplication::processEvents();
+    QChart* chart = graph->chart(page);
+    QAbstractSeries* series = chart->series().first();
+    auto bars = page == 1 ? tolven::ability_order_bars(day, n) : tolven::composite_bars(day, n);
+    qreal slot = chart->mapToPosition(QPointF(1, 280), series).x() -
+                 chart->mapToPosition(QPointF(0, 280), series).x();
+    QList<QRectF> rects = graph->labelRects(page);
+    QVERIFY(!rects.isEmpty());
+    for (const QRectF& r : rects) {
+        int i = qRound(chart->mapToValue(r.center(), series).x());
+        QVERIFY(i >= 0 && i < static_cast<int>(bars.size()));
+        QPointF top = chart->mapToPosition(QPointF(i, bars[static_cast<std::size_t>(i)].value), series);
+        QVERIFY2(r.width() < slot, qPrintable(QStringLiteral("race %1 bar %2 label %3 wide in %4")
+                                                  .arg(n + 1).arg(i).arg(r.width()).arg(slot)));
+        QVERIFY2(std::abs(r.center().x() - top.x()) < 1, qPrintable(QString::number(i)));
+        QVERIFY2(r.bottom() <= top.y() || r.top() >= top.y(),
+                 qPrintable(QStringLiteral("race %1 bar %2 across its top").arg(n + 1).arg(i)));
+    }
 }
 
 }  // namespace
@@ -671,6 +699,7 @@ class AnalysisWindowsTest : public QObject {
                     if (bar.value > 270) expected << qs(tolven::axis_number(bar.value));
                 }
                 QCOMPARE(graph->labelTexts(page), expected);
+                TOLVEN_REQUIRE(requireLabelsOverOwnBars(graph, form_->day(), page, n));
                 ++checked;
             }
         }
@@ -689,6 +718,121 @@ class AnalysisWindowsTest : public QObject {
             }
         }
         QVERIFY(checked > 50);
+    }
+
+    // The digits on the bracket cells of every runner grid read clearly:
+    // white on grey and blue as on ユーザー予想表, whatever the grid.
+    void bracketCellsAreReadable() {
+        TOLVEN_REQUIRE(openOnDay());
+        const int n = fullestRace();
+        auto luminance = [](const QColor& c) {
+            auto lin = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+            return 0.2126 * lin(c.redF()) + 0.7152 * lin(c.greenF()) + 0.0722 * lin(c.blueF());
+        };
+        auto contrast = [&](const QColor& a, const QColor& b) {
+            double la = luminance(a), lb = luminance(b);
+            return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+        };
+        const struct {
+            const char* button;
+            std::function<QTableWidget*()> grid;
+        } views[] = {
+            {"PredictionButton", [&] { return form_->predictionView()->computerGrid(); }},
+            {"RaceCardButton", [&] { return form_->raceCardView()->grid(); }},
+            {"CalculationButton", [&] { return form_->calculationView()->timeGrid(); }},
+        };
+        for (const auto& v : views) {
+            TOLVEN_REQUIRE(clickToolButton(*form_, v.button));
+            QTableWidget* grid = v.grid();
+            RaceView* view = nullptr;
+            for (QWidget* w = grid; w != nullptr && view == nullptr; w = w->parentWidget())
+                view = qobject_cast<RaceView*>(w);
+            QVERIFY(view != nullptr);
+            TOLVEN_REQUIRE(clickTab(view->tabs(), n));
+            TOLVEN_REQUIRE(requireShowing(grid));
+            QCOMPARE(grid->rowCount(), form_->day().runners(n));
+            for (int r = 0; r < grid->rowCount(); ++r) {
+                QTableWidgetItem* cell = grid->item(r, 0);
+                QColor ground = cell->background().color();
+                QColor text = cell->foreground().color();
+                QVERIFY2(contrast(ground, text) >= 3.0,
+                         qPrintable(QStringLiteral("%1 row %2: %3 on %4")
+                                        .arg(QString::fromLatin1(v.button)).arg(r)
+                                        .arg(text.name(), ground.name())));
+                int bracket = form_->day().bracket(n, r);
+                if (bracket == 2 || bracket == 4) QCOMPARE(text, QColor(Qt::white));
+            }
+        }
+    }
+
+    // In a window the size of a tile, the labels of a full field's bars
+    // keep to their bars.
+    void graphLabelsKeepToTheirBarsInASmallWindow() {
+        TOLVEN_REQUIRE(openOnDay());
+        const int n = fullestRace();
+        QCOMPARE(form_->day().runners(n), 18);
+        TOLVEN_REQUIRE(clickToolButton(*form_, "GraphButton"));
+        TimeGraphView* graph = form_->timeGraphView();
+        auto* frame = qobject_cast<QMdiSubWindow*>(graph->parentWidget());
+        QVERIFY(frame != nullptr);
+        frame->showNormal();
+        frame->setGeometry(0, 0, 480, 380);
+        TOLVEN_REQUIRE(clickTab(graph->tabs(), n));
+        for (int page : {1, 2}) {
+            TOLVEN_REQUIRE(clickTab(graph->pages()->tabBar(), page - 1));
+            TOLVEN_REQUIRE(requireLabelsOverOwnBars(graph, form_->day(), page, n));
+        }
+        saveScreenshot(frame, "graph-18-runners-small.png");
+    }
+
+    // 計算表 and 資金配分 name their columns, and 投資金額入力 is wide
+    // enough for its whole title in a window manager's title bar.
+    void gridsNameTheirColumns() {
+        TOLVEN_REQUIRE(openOnDay());
+        TOLVEN_REQUIRE(clickToolButton(*form_, "CalculationButton"));
+        CalculationTableView* cal = form_->calculationView();
+        const QStringList time{QStringLiteral("枠"),    QStringLiteral("番"),    QStringLiteral("馬名"),
+                               QStringLiteral("前5走"), QStringLiteral("前4走"), QStringLiteral("前3走"),
+                               QStringLiteral("前2走"), QStringLiteral("前1走"), QStringLiteral("平均"),
+                               QStringLiteral("順位"),  QStringLiteral("推移"),  QStringLiteral("順位")};
+        const struct {
+            QTableWidget* grid;
+            QStringList titles;
+        } pages[] = {{cal->timeGrid(), time}, {cal->f3Grid(), time.mid(0, 10)}};
+        for (int page = 0; page < 2; ++page) {
+            TOLVEN_REQUIRE(clickTab(cal->findChild<QTabWidget*>()->tabBar(), page));
+            QTableWidget* grid = pages[page].grid;
+            TOLVEN_REQUIRE(requireShowing(grid->horizontalHeader()));
+            QStringList shown;
+            for (int c = 0; c < grid->columnCount(); ++c) shown << grid->horizontalHeaderItem(c)->text();
+            QCOMPARE(shown, pages[page].titles);
+            TOLVEN_REQUIRE(requireCellsFit(grid));
+        }
+
+        TOLVEN_REQUIRE(clickToolButton(*form_, "SpeedButton9"));
+        FundAllocationView* allocation = form_->allocationView();
+        QTableWidget* grid = allocation->grid();
+        QStringList heads;
+        for (int c = 0; c < grid->columnCount(); ++c) heads << grid->item(0, c)->text();
+        QCOMPARE(heads.mid(0, 4), (QStringList{QStringLiteral("R"), QStringLiteral("勝負度"),
+                                              QStringLiteral("投資額"), QStringLiteral("買目1")}));
+        QCOMPARE(heads.last(), QStringLiteral("点数/計"));
+        TOLVEN_REQUIRE(requireCellsFit(grid));
+        auto* legend = allocation->findChild<QLabel*>(QStringLiteral("AllocationLegend"));
+        TOLVEN_REQUIRE(requireShowing(legend));
+        QVERIFY(legend->text().contains(QStringLiteral("上段")) && legend->text().contains(QStringLiteral("下段")));
+        QVERIFY(legend->heightForWidth(legend->width()) <= legend->height());
+
+        withModalDialog(
+            [&](QDialog& dialog) {
+                QCOMPARE(dialog.windowTitle(), QStringLiteral("投資金額入力"));
+                QVERIFY2(dialog.width() >= InvestmentDialog::titleBarWidthNeeded(dialog.windowTitle()),
+                         qPrintable(QString::number(dialog.width())));
+                for (QWidget* child : dialog.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+                    QVERIFY(dialog.rect().contains(child->geometry()));
+                clickWidget(dialog.findChild<QPushButton*>(QStringLiteral("CancelButton")));
+            },
+            [&] { clickWidget(allocation->findChild<QPushButton*>(QStringLiteral("InvestButton"))); });
     }
 
     // The hit export of the prediction window's button.

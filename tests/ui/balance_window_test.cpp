@@ -12,7 +12,14 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QtCharts/QCategoryAxis>
+#include <QtCharts/QChart>
 #include <QtCharts/QChartView>
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QSize>
+
+#include <functional>
 
 #include "mainwindow/MainWindow.hpp"
 #include "pipeline/backtest.hpp"
@@ -34,6 +41,43 @@ QString cellText(QTableWidget* table, int row, int column) {
     QAccessibleInterface* cell = node->tableInterface()->cellAt(row, column);
     return cell != nullptr ? cell->text(QAccessible::Name) : QStringLiteral("(no cell)");
 }
+
+// Sets a date field as a person does from the keyboard: the whole text
+// selected with Home and Shift+End, the date typed over it.
+void typeDate(QDateEdit* edit, const QString& text) {
+    TOLVEN_REQUIRE(pressKey(edit, Qt::Key_Home));
+    QTest::keyClick(edit, Qt::Key_End, Qt::ShiftModifier);
+    QTest::keyClicks(edit, text);
+}
+
+// The labels of a category axis with where they are drawn on the chart.
+struct AxisLabel {
+    QString text;
+    QPointF at;
+};
+std::vector<AxisLabel> axisLabels(QChart* chart, Qt::Orientation orientation) {
+    std::vector<AxisLabel> labels;
+    for (QAbstractAxis* a : chart->axes(orientation)) {
+        auto* axis = qobject_cast<QCategoryAxis*>(a);
+        if (axis == nullptr) continue;
+        QAbstractSeries* series = chart->series().first();
+        for (const QString& label : axis->categoriesLabels()) {
+            qreal value = axis->endValue(label);
+            if (value < axis->min() || value > axis->max()) continue;
+            QPointF p = orientation == Qt::Horizontal
+                            ? chart->mapToPosition(QPointF(value, 0), series)
+                            : chart->mapToPosition(QPointF(axis->min(), value), series);
+            labels.push_back({label, p});
+        }
+    }
+    return labels;
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(std::function<void(QDateEdit*)>)
+
+namespace {
 
 }  // namespace
 
@@ -112,7 +156,10 @@ class BalanceWindowTest : public QObject {
         BalanceWindow::setNextFileName(file);
         TOLVEN_REQUIRE(clickWidget(form_->csvButton()));
         QCOMPARE(QString::fromStdString(read_bytes(dir.path() / "balance.csv")),
-                 QString::fromStdString(tolven::balance_csv(form_->report())));
+                 QString::fromStdString(tolven::balance_spreadsheet_csv(form_->report())));
+        // Excel on a Japanese desktop: a byte order mark and Japanese headings.
+        QVERIFY(read_bytes(dir.path() / "balance.csv")
+                    .starts_with("\xEF\xBB\xBF" "レース日,レース,券種,買い目,投資額,払戻額\r\n"));
     }
 
     // From the main window's toolbar: the balance opens without a day loaded,
@@ -148,6 +195,139 @@ class BalanceWindowTest : public QObject {
         TOLVEN_REQUIRE(requireOnScreen(main.get()));
         saveScreenshot(main.get(), "balance-in-main-window.png");
         preview->close();
+    }
+
+    // The date fields take a typed date wherever the cursor is.
+    void dateFieldsTakeTypedDates_data() {
+        QTest::addColumn<std::function<void(QDateEdit*)>>("type");
+        QTest::addColumn<QDate>("expected");
+        QTest::newRow("whole date over a selection")
+            << std::function<void(QDateEdit*)>([](QDateEdit* e) { typeDate(e, QStringLiteral("2025/01/01")); })
+            << QDate(2025, 1, 1);
+        QTest::newRow("digits without slashes")
+            << std::function<void(QDateEdit*)>([](QDateEdit* e) { typeDate(e, QStringLiteral("20260315")); })
+            << QDate(2026, 3, 15);
+        QTest::newRow("two digits inside the year")
+            << std::function<void(QDateEdit*)>([](QDateEdit* e) {
+                   TOLVEN_REQUIRE(pressKey(e, Qt::Key_Home));
+                   QTest::keyClick(e, Qt::Key_Right);
+                   QTest::keyClick(e, Qt::Key_Right);
+                   QTest::keyClicks(e, QStringLiteral("24"));
+               })
+            << QDate(2024, 12, 6);
+        QTest::newRow("slash to the month, then the day")
+            << std::function<void(QDateEdit*)>([](QDateEdit* e) {
+                   TOLVEN_REQUIRE(pressKey(e, Qt::Key_Home));
+                   QTest::keyClicks(e, QStringLiteral("/02/28"));
+               })
+            << QDate(2026, 2, 28);
+        QTest::newRow("a day beyond the month is cut to its end")
+            << std::function<void(QDateEdit*)>([](QDateEdit* e) { typeDate(e, QStringLiteral("2025/04/31")); })
+            << QDate(2025, 4, 30);
+    }
+    void dateFieldsTakeTypedDates() {
+        QFETCH(std::function<void(QDateEdit*)>, type);
+        QFETCH(QDate, expected);
+        QDateEdit* to = form_->toEdit();
+        QCOMPARE(to->date(), QDate(2026, 12, 6));
+        TOLVEN_REQUIRE(type(to));
+        QCOMPARE(to->date(), expected);
+        QCOMPARE(to->text(), expected.toString(QStringLiteral("yyyy/MM/dd")));
+    }
+
+    // 収支分析 in the main window at the first-start size and on the whole
+    // screen, over the whole store and over a period without race days: the
+    // date labels neither overlap nor are cut, amounts read with separators,
+    // an empty period says so, losses are red.
+    void theChartReadsAtEverySize_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::newRow("1000x800 whole store") << QSize(1000, 800) << QStringLiteral("2000/01/01")
+                                               << QStringLiteral("2026/12/31");
+        QTest::newRow("1000x800 empty period") << QSize(1000, 800) << QStringLiteral("2020/01/01")
+                                                << QStringLiteral("2020/12/31");
+        QTest::newRow("1280x1024 whole store") << QSize(1270, 1000) << QStringLiteral("2000/01/01")
+                                                << QStringLiteral("2026/12/31");
+        QTest::newRow("1280x1024 empty period") << QSize(1270, 1000) << QStringLiteral("2020/01/01")
+                                                 << QStringLiteral("2020/12/31");
+    }
+    void theChartReadsAtEverySize() {
+        QFETCH(QSize, size);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        form_.reset();
+        auto main = openMainWindow(sampleBase());
+        main->resize(size);
+        BalanceWindow* balance = main->balanceWindow();
+        TOLVEN_REQUIRE(clickToolButton(main.get(), QStringLiteral("BalanceButton")));
+        TOLVEN_REQUIRE(typeDate(balance->fromEdit(), from));
+        TOLVEN_REQUIRE(typeDate(balance->toEdit(), to));
+        TOLVEN_REQUIRE(clickWidget(balance->runButton()));
+        QCOMPARE(balance->report().options.from, from.remove(QLatin1Char('/')).toInt());
+        const bool empty = balance->report().days.empty();
+        QString shot = QStringLiteral("balance-%1x%2-%3.png")
+                           .arg(size.width())
+                           .arg(size.height())
+                           .arg(empty ? QStringLiteral("empty") : QStringLiteral("whole"));
+        saveScreenshot(main.get(), shot);
+        if (empty) {
+            TOLVEN_REQUIRE(requireShowing(balance->noDataLabel()));
+            TOLVEN_REQUIRE(requireTextFits(balance->noDataLabel()));
+            QCOMPARE(balance->noDataLabel()->text(), QStringLiteral("データがありません"));
+            QVERIFY(!balance->chartView()->isVisible());
+            return;
+        }
+        QVERIFY2(balance->report().days.size() > 10, qPrintable(QString::number(balance->report().days.size())));
+        TOLVEN_REQUIRE(requireShowing(balance->chartView()));
+        QChart* chart = balance->chartView()->chart();
+        // Date labels: each fits between its neighbours and inside the chart.
+        std::vector<AxisLabel> dates = axisLabels(chart, Qt::Horizontal);
+        QVERIFY(dates.size() >= 3);
+        QFontMetrics metrics(chart->axes(Qt::Horizontal).first()->labelsFont());
+        for (std::size_t i = 0; i < dates.size(); ++i) {
+            qreal half = metrics.horizontalAdvance(dates[i].text) / 2.0;
+            QVERIFY2(dates[i].at.x() - half >= 0 && dates[i].at.x() + half <= chart->size().width(),
+                     qPrintable(dates[i].text));
+            if (i > 0) {
+                qreal gap = dates[i].at.x() - dates[i - 1].at.x();
+                qreal need = (metrics.horizontalAdvance(dates[i].text) +
+                              metrics.horizontalAdvance(dates[i - 1].text)) / 2.0;
+                QVERIFY2(gap > need, qPrintable(dates[i - 1].text + QStringLiteral(" / ") + dates[i].text));
+            }
+        }
+        // Amount labels: round, with separators, one above the other.
+        std::vector<AxisLabel> amounts = axisLabels(chart, Qt::Vertical);
+        QVERIFY(amounts.size() >= 3);
+        bool zero = false;
+        for (std::size_t i = 0; i < amounts.size(); ++i) {
+            QString digits = amounts[i].text;
+            digits.remove(QLatin1Char(',')).remove(QLatin1Char('-'));
+            QVERIFY2(digits.size() <= 3 || amounts[i].text.contains(QLatin1Char(',')),
+                     qPrintable(amounts[i].text));
+            zero = zero || amounts[i].text == QStringLiteral("0");
+            if (i > 0) QVERIFY(amounts[i - 1].at.y() - amounts[i].at.y() > metrics.height());
+        }
+        QVERIFY(zero);
+        // 日別: a day that lost is red, one that won is not.
+        TOLVEN_REQUIRE(clickTab(balance->pages()->tabBar(), 6));
+        QTableWidget* days = balance->table(6);
+        bool sawLoss = false;
+        bool sawGain = false;
+        for (int r = 0; r < static_cast<int>(balance->report().days.size()); ++r) {
+            long long b = balance->report().days[static_cast<std::size_t>(r)].balance();
+            QColor c = days->item(r, 3)->foreground().color();
+            if (b < 0) {
+                sawLoss = true;
+                QCOMPARE(c, QColor(Qt::red));
+                QVERIFY(days->item(r, 3)->text().startsWith(QLatin1Char('-')));
+            } else if (b > 0) {
+                sawGain = true;
+                QVERIFY(c != QColor(Qt::red));
+            }
+            if (std::llabs(b) >= 1000) QVERIFY(days->item(r, 3)->text().contains(QLatin1Char(',')));
+        }
+        QVERIFY(sawLoss && sawGain);
     }
 
     void cancelStopsBetweenDays() {

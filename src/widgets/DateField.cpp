@@ -1,0 +1,65 @@
+#include "widgets/DateField.hpp"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+
+#include <algorithm>
+
+namespace {
+
+const QString kFormat = QStringLiteral("yyyy/MM/dd");
+
+// The text with a digit put at position `at`, as a valid date: a month of 0
+// or above 12 and a day beyond the month are brought into range.
+QDate dateWith(QString text, int at, QChar digit) {
+    text[at] = digit;
+    int year = text.left(4).toInt();
+    int month = std::clamp(text.mid(5, 2).toInt(), 1, 12);
+    int day = std::max(1, text.mid(8, 2).toInt());
+    QDate first(year, month, 1);
+    if (!first.isValid()) return {};
+    return QDate(year, month, std::min(day, first.daysInMonth()));
+}
+
+}  // namespace
+
+DateField::DateField(QWidget* parent) : QDateEdit(parent) {
+    setDisplayFormat(kFormat);
+    // Every four-digit year can be typed digit by digit.
+    setDateRange(QDate(1000, 1, 1), QDate(9999, 12, 31));
+}
+
+void DateField::keyPressEvent(QKeyEvent* event) {
+    const QString typed = event->text();
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (!plain || typed.size() != 1 || !(typed[0].isDigit() || typed[0] == QLatin1Char('/'))) {
+        QDateEdit::keyPressEvent(event);
+        return;
+    }
+    QLineEdit* edit = lineEdit();
+    QString text = edit->text();
+    if (text.size() != kFormat.size()) {
+        QDateEdit::keyPressEvent(event);
+        return;
+    }
+    int at = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
+    if (typed[0] == QLatin1Char('/')) {
+        // To the part after the next slash.
+        // Right after a slash (the cursor stepped over it) it stays.
+        int slash = text.indexOf(QLatin1Char('/'), at);
+        if (slash >= 0 && !(at > 0 && text[at - 1] == QLatin1Char('/'))) at = slash + 1;
+    } else {
+        if (at < text.size() && text[at] == QLatin1Char('/')) ++at;
+        if (at >= text.size()) {
+            event->accept();
+            return;
+        }
+        QDate date = dateWith(text, at, typed[0]);
+        if (date.isValid() && date >= minimumDate() && date <= maximumDate()) setDate(date);
+        ++at;
+        if (at < text.size() && edit->text()[at] == QLatin1Char('/')) ++at;
+    }
+    edit->deselect();
+    edit->setCursorPosition(std::min<int>(at, static_cast<int>(text.size())));
+    event->accept();
+}

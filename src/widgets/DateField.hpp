@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QDateEdit>
+
+// A date field "yyyy/MM/dd" that takes typed digits wherever the cursor is:
+// each digit replaces the one under the cursor (a selection is typed over
+// from its start), the cursor steps over the slashes, and "/" moves to the
+// next part. Typing "2025/01/01" over the whole field gives 2025/01/01, and
+// two digits typed inside the year change just those digits. A day beyond
+// the month's end on the way is cut to the month's last day.
+class DateField : public QDateEdit {
+    Q_OBJECT
+
+  public:
+    explicit DateField(QWidget* parent = nullptr);
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};

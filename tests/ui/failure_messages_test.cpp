@@ -1,0 +1,319 @@
+// What a person is told when something cannot be done: a base folder that
+// cannot be written, a damaged day, a file or folder the desktop cannot open,
+// the hit export's files, the user guide, an empty store. Everything is done
+// by clicks, menus and keys on the sample store.
+#include <QAction>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QListWidget>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+#include <QTextBrowser>
+#include <QToolButton>
+#include <QUrl>
+
+#include <cerrno>
+#include <filesystem>
+#include <functional>
+
+#include "mainwindow/MainWindow.hpp"
+#include "printing/PreviewWindow.hpp"
+#include "store/file_layer.hpp"
+#include "support/faulty_file_layer.hpp"
+#include "support/temp_dir.hpp"
+#include "ui_fixture.hpp"
+#include "ui_tests.hpp"
+#include "views/CalculationTableView.hpp"
+#include "views/PredictionView.hpp"
+#include "widgets/MessageDialog.hpp"
+#include "windows/FundAllocationView.hpp"
+#include "windows/HelpWindow.hpp"
+
+namespace fs = std::filesystem;
+using namespace tolven::testing;
+
+Q_DECLARE_METATYPE(std::function<void(const fs::path&)>)
+
+namespace {
+
+using Breakage = std::function<void(const fs::path& file)>;
+
+
+fs::path dayFile(const fs::path& base, const QString& day, const char* extension) {
+    return base / "Data" / (day.toStdString() + extension);
+}
+
+
+void chooseDay(MainWindow& form, const QString& day) {
+    clickWidget(form.findChild<QToolButton*>(QStringLiteral("Basho0")));
+    clickWidget(form.findChild<QRadioButton*>(QStringLiteral("Hiduke1")));
+    int row = rowOf(form.dayList(), day);
+    QVERIFY2(row >= 0, qPrintable(day));
+    clickListRow(form.dayList(), row);
+}
+
+QLabel* unsavedMark(MainWindow& form) {
+    return form.findChild<QLabel*>(QStringLiteral("UnsavedMark"));
+}
+
+// A base folder nothing can be written to: every new file and folder is
+// refused as on a read-only file system.
+struct ReadOnlyBase {
+    FaultyFileLayer layer;
+    ReadOnlyBase() { layer.fail(FaultyFileLayer::MakeTemporary, 1, EROFS, true); }
+};
+
+}  // namespace
+
+class FailureMessagesTest : public QObject {
+    Q_OBJECT
+
+    QStringList openedUrls_;
+
+  public slots:
+    void openUrl(const QUrl& url) { openedUrls_ << url.toLocalFile(); }
+
+  private slots:
+    void initTestCase() {
+        MessageDialog::setAutoAnswer(QMessageBox::Ok);
+        sampleBase();
+    }
+    void cleanupTestCase() { MessageDialog::setAutoAnswer(std::nullopt); }
+    void init() {
+        openedUrls_.clear();
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+    }
+    void cleanup() { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+
+    // On a base that refuses every write the days are shown, a tick that
+    // cannot be saved says so and stays marked unsaved, and the ticker, the
+    // preview's zoom and 終了 report the settings they cannot keep; nothing
+    // ends the program but the user.
+    void aReadOnlyBaseIsUsableAndSaysWhatItCannotSave() {
+        TempDir dir;
+        copySampleBase(dir.path());
+        fs::remove(dayFile(dir.path(), kNakayama, ".User"));
+        auto form = openMainWindow(dir.path());
+        ReadOnlyBase readOnly;
+        tolven::ScopedFileLayer scoped(readOnly.layer);
+        const QString settingsFailed = QStringLiteral("設定を保存できませんでした。");
+        const QString reason = QStringLiteral("読み取り専用の場所です");
+
+        int shown = MessageDialog::shownCount();
+        TOLVEN_REQUIRE(chooseDay(*form, kNakayama));
+        QCOMPARE(MessageDialog::shownCount(), shown);
+        QVERIFY(form->bannerText().startsWith(QStringLiteral("2026年12月05日")));
+        TOLVEN_REQUIRE(requireShowing(form->predictionView()));
+        QVERIFY(!unsavedMark(*form)->isVisible());
+
+        PredictionView* view = form->predictionView();
+        TOLVEN_REQUIRE(clickTab(view->pages()->tabBar(), 1));
+        TOLVEN_REQUIRE(clickCell(view->userGrid(), 1, 3));
+        QString text = MessageDialog::lastMessage();
+        QVERIFY2(text.startsWith(QStringLiteral("予想を保存できませんでした。")), qPrintable(text));
+        QVERIFY2(text.contains(reason) && text.contains(QStringLiteral(".User")), qPrintable(text));
+        QCOMPARE(view->userGrid()->item(1, 3)->text(), QStringLiteral("●"));
+        TOLVEN_REQUIRE(requireShowing(unsavedMark(*form)));
+        QVERIFY(unsavedMark(*form)->text().contains(QStringLiteral("保存されていません")));
+
+        shown = MessageDialog::shownCount();
+        chooseMenu(form.get(), QStringLiteral("表示(&V)"), QStringLiteral("ﾃｨｯｶを消す"));
+        QCOMPARE(MessageDialog::shownCount(), shown + 1);
+        QVERIFY(MessageDialog::lastMessage().startsWith(settingsFailed));
+        QVERIFY(MessageDialog::lastMessage().contains(QStringLiteral("tolven.ini")));
+        QVERIFY(!form->tickerText().isEmpty());
+
+        // The preview of the fund allocation, zoomed to 100 %.
+        clickToolButton(form.get(), QStringLiteral("SpeedButton9"));
+        clickWidget(form->allocationView()->findChild<QPushButton*>(QStringLiteral("PrintButton")));
+        PreviewWindow* preview = form->printPreview();
+        TOLVEN_REQUIRE(requireShowing(preview));
+        QRadioButton* full = nullptr;
+        for (auto* r : preview->findChildren<QRadioButton*>()) {
+            if (r->text() == QStringLiteral("100%")) full = r;
+        }
+        QVERIFY(full != nullptr);
+        shown = MessageDialog::shownCount();
+        clickWidget(full);
+        QVERIFY(full->isChecked());
+        QCOMPARE(MessageDialog::shownCount(), shown + 1);
+        QVERIFY(MessageDialog::lastMessage().startsWith(settingsFailed));
+
+        // 終了 with a tick that cannot be saved: asked first; "いいえ" keeps
+        // the program open with the tick, "はい" ends it without it.
+        MessageDialog::setNextAnswer(QMessageBox::No);
+        clickToolButton(form.get(), QStringLiteral("ExitButton"));
+        QVERIFY(form->isVisible());
+        QVERIFY(MessageDialog::lastMessage().contains(QStringLiteral("保存せずに終了しますか")));
+        TOLVEN_REQUIRE(requireShowing(unsavedMark(*form)));
+        MessageDialog::setNextAnswer(QMessageBox::Yes);
+        clickToolButton(form.get(), QStringLiteral("ExitButton"));
+        QVERIFY(!form->isVisible());
+        QVERIFY(MessageDialog::lastMessage().startsWith(settingsFailed));
+        QVERIFY(!fs::exists(dayFile(dir.path(), kNakayama, ".User")));
+    }
+
+    // A damaged day: the message names the file and what is wrong with it,
+    // and nothing of the day shown before stays on screen.
+    void aDamagedDayLeavesNoPreviousDay_data() {
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<Breakage>("breakage");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("empty race file")
+            << QStringLiteral(".jvRA") << Breakage([](const fs::path& f) { fs::resize_file(f, 0); })
+            << QStringLiteral("ファイルが空です");
+        QTest::newRow("race file without a race record")
+            << QStringLiteral(".jvRA")
+            << Breakage([](const fs::path& f) { write_bytes(f, "RA7 not a record\r\n"); })
+            << QStringLiteral("レースのレコードがありません");
+        QTest::newRow("runner file missing")
+            << QStringLiteral(".jvSEr") << Breakage([](const fs::path& f) { fs::remove(f); })
+            << QStringLiteral("ファイルまたはフォルダがありません");
+        QTest::newRow("empty runner file")
+            << QStringLiteral(".jvSEr") << Breakage([](const fs::path& f) { fs::resize_file(f, 0); })
+            << QStringLiteral("ファイルが空です");
+    }
+    void aDamagedDayLeavesNoPreviousDay() {
+        QFETCH(QString, extension);
+        QFETCH(Breakage, breakage);
+        QFETCH(QString, reason);
+        TempDir dir;
+        copySampleBase(dir.path());
+        fs::path broken = dayFile(dir.path(), kNakayama, extension.toLatin1().constData());
+        breakage(broken);
+        auto form = openMainWindow(dir.path());
+        TOLVEN_REQUIRE(chooseDay(*form, kChukyo));
+        clickToolButton(form.get(), QStringLiteral("CalculationButton"));
+        TOLVEN_REQUIRE(requireShowing(form->calculationView()));
+
+        MessageDialog::setAutoAnswer(std::nullopt);
+        QString text;
+        whenModalShows([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box != nullptr);
+            text = box->text();
+            TOLVEN_REQUIRE(requireOnScreen(box));
+            saveScreenshot(box, QStringLiteral("damaged-day-message-%1.png")
+                                    .arg(QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-')));
+            clickOnScreen(box->button(QMessageBox::Ok));
+        });
+        clickListRow(form->dayList(), rowOf(form->dayList(), kNakayama));
+        MessageDialog::setAutoAnswer(QMessageBox::Ok);
+        QVERIFY2(text.contains(QString::fromStdString(broken.string())), qPrintable(text));
+        QVERIFY2(text.contains(reason), qPrintable(text));
+        QVERIFY(form->bannerText().isEmpty());
+        for (const char* name : {"PredictionButton", "RaceCardButton", "GraphButton",
+                                 "CalculationButton", "SpeedButton9", "PrintChoiceButton"}) {
+            QVERIFY2(!form->action(QString::fromLatin1(name))->isEnabled(), name);
+        }
+        for (QWidget* view : {static_cast<QWidget*>(form->predictionView()),
+                              static_cast<QWidget*>(form->calculationView())}) {
+            QVERIFY(!view->parentWidget()->isVisible());
+            auto* tabs = view->findChild<QTabBar*>(QStringLiteral("RaceTabs"));
+            QCOMPARE(tabs->count(), 0);
+        }
+        saveScreenshot(form.get(), QStringLiteral("damaged-day-window-%1.png")
+                                       .arg(QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-')));
+    }
+
+    // 的中 says which files it wrote and that the list is on the clipboard;
+    // a list the desktop cannot open is named with its path.
+    void hitExportSaysWhatItWrote() {
+        TempDir dir;
+        copySampleBase(dir.path());
+        auto form = openMainWindow(dir.path());
+        TOLVEN_REQUIRE(chooseDay(*form, kNakayama));
+        clickWidget(form->predictionView()->hitButton());
+        QString text = MessageDialog::lastMessage();
+        QVERIFY2(text.contains(QStringLiteral("を書き出しました")), qPrintable(text));
+        QVERIFY2(text.contains(QString::fromStdString((dir.path() / "HPupload").string()) +
+                               QStringLiteral("/TK20261205")),
+                 qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral("Vevezaza.txt")));
+        QVERIFY(text.contains(QStringLiteral("クリップボード")));
+        QVERIFY(!text.contains(QStringLiteral("開けませんでした")));
+        QCOMPARE(openedUrls_.size(), 1);
+
+        // Without a program to open it.
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        if (QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(dir.path().string()))))
+            QSKIP("this desktop has a file opener");
+        clickWidget(form->predictionView()->hitButton());
+        text = MessageDialog::lastMessage();
+        QVERIFY2(text.contains(openedUrls_[0] + QStringLiteral(" を開けませんでした")), qPrintable(text));
+    }
+
+    void dataMaintenanceSaysWhereTheFolderIs() {
+        TempDir dir;
+        auto form = openMainWindow(dir.path());
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        if (QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(dir.path().string()))))
+            QSKIP("this desktop has a file opener");
+        int shown = MessageDialog::shownCount();
+        chooseMenu(form.get(), QStringLiteral("ファイル(&F)"),
+                   QStringLiteral("データファイルメンテナンス(&D)"));
+        QCOMPARE(MessageDialog::shownCount(), shown + 1);
+        QVERIFY(MessageDialog::lastMessage().contains(
+            QString::fromStdString((dir.path() / "Data").string())));
+    }
+
+    // 目次 shows the guide in a window of the program, with no launcher.
+    void helpShowsTheGuideInsideTheProgram() {
+        TempDir dir;
+        write_bytes(dir.path() / "help" / "index.html",
+                    "<html><body><h1>使い方</h1><p><a href=\"two.html\">次へ</a></p></body></html>");
+        write_bytes(dir.path() / "help" / "two.html", "<html><body><p>二ページ目</p></body></html>");
+        auto form = openMainWindow(dir.path());
+        form->setHelpPlaces({dir.path() / "help" / "index.html"});
+        chooseMenu(form.get(), QStringLiteral("ヘルプ(&H)"), QStringLiteral("目次(&C)"));
+        HelpWindow* help = form->helpWindow();
+        QVERIFY(help != nullptr);
+        TOLVEN_REQUIRE(requireShowing(help->browser()));
+        TOLVEN_REQUIRE(requireOnScreen(help));
+        QVERIFY(openedUrls_.isEmpty());
+        QVERIFY(help->browser()->toPlainText().contains(QStringLiteral("使い方")));
+        // A link inside the guide is followed there; 戻る goes back.
+        help->browser()->setFocus();
+        QTest::keyClick(help->browser(), Qt::Key_Tab);
+        QTest::keyClick(help->browser(), Qt::Key_Return);
+        QTRY_VERIFY(help->browser()->toPlainText().contains(QStringLiteral("二ページ目")));
+        clickWidget(help->findChild<QPushButton*>(QStringLiteral("HelpBack")));
+        QVERIFY(help->browser()->toPlainText().contains(QStringLiteral("使い方")));
+        clickWidget(help->findChild<QPushButton*>(QStringLiteral("HelpClose")));
+        QVERIFY(!help->isVisible());
+    }
+
+    // A store without days points to JVデータ取得; a filter that hides every
+    // day says how to see the others.
+    void anEmptyListSaysWhatToDo() {
+        TempDir empty;
+        auto form = openMainWindow(empty.path());
+        auto* hint = form->findChild<QLabel*>(QStringLiteral("DayListHint"));
+        TOLVEN_REQUIRE(requireShowing(hint));
+        QVERIFY(hint->text().contains(QStringLiteral("「JVデータ取得」")));
+        QVERIFY(hint->heightForWidth(hint->width()) <= hint->height());
+        form->close();
+
+        TempDir dir;
+        copySampleBase(dir.path());
+        auto full = openMainWindow(dir.path(), {2027, 1, 10, 10, 0, 0});
+        hint = full->findChild<QLabel*>(QStringLiteral("DayListHint"));
+        clickWidget(full->findChild<QRadioButton*>(QStringLiteral("Hiduke0")));
+        QCOMPARE(full->dayList()->count(), 0);
+        TOLVEN_REQUIRE(requireShowing(hint));
+        QVERIFY(hint->text().contains(QStringLiteral("日付の指定なし")));
+        clickWidget(full->findChild<QRadioButton*>(QStringLiteral("Hiduke2")));
+        QVERIFY(full->dayList()->count() > 0);
+        QVERIFY(!hint->isVisible());
+    }
+};
+
+static RegisterUiTest<FailureMessagesTest> registered;
+
+#include "failure_messages_test.moc"
