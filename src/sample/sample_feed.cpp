@@ -7,6 +7,7 @@
 #include <set>
 #include <vector>
 
+#include "sample/sample_market.hpp"
 #include "sample/sample_programme.hpp"
 #include "sample/sample_world.hpp"
 #include "store/atomic_file.hpp"
@@ -439,6 +440,7 @@ struct Runner {
     int bracket = 0;
     int jockey = 0;
     int weight = 550;
+    double strength = 0;  // what the horse is worth on the day's race, before its form
     double expected = 0;  // what the market expects
     double performance = 0;
     double time = 0;  // seconds
@@ -477,6 +479,23 @@ std::vector<Runner> entries(const RacePlan& plan, const std::vector<Horse*>& fie
     return runners;
 }
 
+// How a race's result varies: a runner's performance on the day is its
+// strength with a normal error of this spread (a standard deviation).
+constexpr double kFormSpread = 1.4;
+// How far the public's view of a runner (what the market expects of it) is
+// off its strength: the error drawn, and the part of it the public keeps
+// (the rest it reads off the paddock, the stable and the money).
+constexpr double kMarketError = 0.7;
+constexpr double kPublicError = 0.2;
+// How much each pool's public differs from the others' on a combination (a
+// quinella and the same bracket quinella do not pay alike).
+constexpr double kPoolSpread = 0.1;
+// The part of a pool backed evenly, whatever the chances (birthdays, names,
+// boxes of every combination): it keeps the longest odds within reason, as
+// in a real pool, where a runner with next to no chance still pays some
+// thousands to one, not millions.
+constexpr double kEvenMoney = 0.003;
+
 struct Going {
     int turf = 1;
     int dirt = 1;
@@ -513,8 +532,9 @@ void run_race(const RacePlan& plan, const sample::Course& c, const Going& going,
         double fit = (plan.turf ? h.turf_preference : -h.turf_preference) * 0.6 -
                      std::abs(std::log(static_cast<double>(plan.distance) / h.best_distance)) * 5.0;
         double skill = sample::jockeys()[static_cast<std::size_t>(r.jockey)].skill;
-        r.expected = h.ability + fit + skill + rng.normal(0, 0.7);
-        r.performance = h.ability + fit + skill + rng.normal(0, 1.4);
+        r.strength = h.ability + fit + skill;
+        r.expected = r.strength + rng.normal(0, kMarketError);
+        r.performance = r.strength + rng.normal(0, kFormSpread);
         r.time = base * (1.0 + pace) * (1.0 + (100.0 - r.performance) / 220.0);
         double l3 = base3f + (100.0 - r.performance) * 0.09 - h.kick * 0.35 + rng.normal(0, 0.3);
         r.last3f_tenths = static_cast<int>(std::lround(std::clamp(l3, 31.5, 45.0) * 10));
@@ -633,37 +653,27 @@ RecordBuilder& with_result(RecordBuilder& se, const Runner& r) {
 
 // ---- Payouts ---------------------------------------------------------------------
 
-int round_payout(double amount) {
-    double yen = std::floor(amount / 10.0) * 10.0;
-    return static_cast<int>(std::clamp(yen, 100.0, 999999990.0));
-}
-
 std::string pair_digits(int x, int y) {
     char text[16];
     std::snprintf(text, sizeof text, "%02d%02d", x, y);
     return text;
 }
 
-// The market's chance of each runner winning, by horse number - 1: a
-// softmax of what the market expects of the field.
-std::vector<double> win_chances(const std::vector<Runner>& runners) {
-    double top = -1e9;
-    for (const Runner& r : runners) top = std::max(top, r.expected);
-    std::vector<double> p;
-    double total = 0;
+// The public's view of a field, by horse number - 1: each runner's strength,
+// off by the part of its error the public keeps.
+std::vector<double> public_view(const std::vector<Runner>& runners) {
+    std::vector<double> view;
     for (const Runner& r : runners) {
-        p.push_back(std::exp((r.expected - top) / 0.9));
-        total += p.back();
+        view.push_back(r.strength + (r.expected - r.strength) * kPublicError);
     }
-    for (double& v : p) v /= total;
-    return p;
+    return view;
 }
 
-// The chance that horses a and b finish first and second, in either order.
-double quinella_chance(const std::vector<double>& win, int a, int b) {
-    double pa = win[static_cast<std::size_t>(a - 1)];
-    double pb = win[static_cast<std::size_t>(b - 1)];
-    return pa * pb / std::max(1e-9, 1 - pa) + pb * pa / std::max(1e-9, 1 - pb);
+// The market's chances of a field's results: each runner runs to the
+// public's view of it with the day's error, widened by the error of the view.
+sample::FieldChances market_chances(const std::vector<Runner>& runners) {
+    return sample::FieldChances(public_view(runners),
+                                std::hypot(kFormSpread, kMarketError * kPublicError));
 }
 
 // The combinations the result pays, in horse-number order.
@@ -692,50 +702,160 @@ PayingPairs paying_pairs(const std::vector<Runner>& runners) {
     return pairs;
 }
 
-// The chance of the bracket quinella x-y: of every pair of horses in the two
-// brackets.
-double bracket_quinella_chance(const std::vector<Runner>& runners, const std::vector<double>& win,
-                               int x, int y) {
-    double prob = 0;
-    for (const Runner& a : runners) {
-        for (const Runner& b : runners) {
-            if (a.number < b.number &&
-                ((a.bracket == x && b.bracket == y) || (a.bracket == y && b.bracket == x))) {
-                prob += quinella_chance(win, a.number, b.number);
-            }
-        }
+// One pool of a race: every combination it sells, with its share of the
+// money (the public's chance of it, with the pool's own leanings).
+template <typename Key>
+class Pool {
+  public:
+    void sell(Key key, double chance) {
+        keys_.push_back(key);
+        shares_.push_back(chance);
     }
-    return prob;
+    // The money comes in, each combination getting its share of the pool
+    // (adding up to 1), the public's shares with the pool's own leanings:
+    // for a pool that pays one combination, its chance; for one that pays
+    // several, as the results that pay them make every ticket worth alike.
+    void back(Rng& rng) { lean(sample::single_winner_shares(shares_), rng); }
+    void back(const std::vector<sample::PayingSet>& results, double deduction, Rng& rng) {
+        lean(sample::pool_shares(shares_.size(), results, deduction), rng);
+    }
+    // What the winning combinations pay and how popular they were, in the
+    // order given.
+    struct Paid {
+        Key key;
+        int payout;
+        int popularity;
+    };
+    std::vector<Paid> pay(const std::vector<Key>& winners, double deduction) const {
+        std::vector<double> shares;
+        std::vector<std::size_t> at;
+        for (const Key& w : winners) {
+            auto i =
+                static_cast<std::size_t>(std::find(keys_.begin(), keys_.end(), w) - keys_.begin());
+            at.push_back(i);
+            shares.push_back(i < keys_.size() ? shares_[i] : 0.0);
+        }
+        std::vector<int> amounts = sample::pool_payouts(shares, deduction);
+        std::vector<Paid> paid;
+        for (std::size_t k = 0; k < winners.size(); ++k) {
+            paid.push_back({winners[k], amounts[k], at[k] < keys_.size() ? popularity_[at[k]] : 0});
+        }
+        return paid;
+    }
+
+  private:
+    void lean(std::vector<double> shares, Rng& rng) {
+        double total = 0;
+        double even = kEvenMoney / static_cast<double>(shares.size());
+        for (double& s : shares) {
+            s = (s * (1.0 - kEvenMoney) + even) * std::exp(rng.normal(0, kPoolSpread));
+            total += s;
+        }
+        for (double& s : shares) s /= total > 0 ? total : 1;
+        shares_ = std::move(shares);
+        popularity_ = sample::popularity(shares_);
+    }
+
+    std::vector<Key> keys_;
+    std::vector<double> shares_;  // the chances until the money comes in
+    std::vector<int> popularity_;
+};
+
+// Entry k of a payout group: combination, payout and the popularity after it.
+void put_payout(RecordBuilder& hr, const PayoutGroup& group, int k, const std::string& combination,
+                int payout, int popularity) {
+    hr.payout(group, k, combination, payout);
+    std::size_t at =
+        group.offset + static_cast<std::size_t>(k) * group.entry_width + group.payout_offset + 9;
+    hr.number(Field{at, group.entry_width - group.payout_offset - 9}, popularity);
 }
 
 // The payout record of a finished race, without category and creation date:
-// bracket quinella (fields of 9 or more), quinella and wide, each naming the
-// combinations the result pays, priced from the market's view of the field.
-RecordBuilder payout_record(const RaceHeader& header, const std::vector<Runner>& runners) {
-    std::vector<double> win = win_chances(runners);
+// win, place, bracket quinella (fields of 9 or more), quinella and wide, each
+// naming the combinations the result pays, priced by the pools of the
+// public's chances.
+RecordBuilder payout_record(const RaceHeader& header, const std::vector<Runner>& runners,
+                            Rng& rng) {
+    sample::FieldChances chances = market_chances(runners);
     PayingPairs pairs = paying_pairs(runners);
     RecordBuilder hr = header.builder(RecordKind::Payout);
-    int k = 0;
-    if (runners.size() >= 9) {
-        for (auto [x, y] : pairs.brackets) {
-            if (k >= hr::bracket_quinella.entries) break;
-            double prob = bracket_quinella_chance(runners, win, x, y);
-            hr.payout(hr::bracket_quinella, k++, std::to_string(x) + std::to_string(y),
-                      round_payout(77.5 / std::max(prob, 1e-7)));
+    auto fill = [&](const PayoutGroup& group, const auto& paid, auto combination) {
+        int k = 0;
+        for (const auto& p : paid) {
+            if (k >= group.entries) break;
+            put_payout(hr, group, k++, combination(p.key), p.payout, p.popularity);
+        }
+    };
+    auto horse_digits = [](int horse) { return pair_digits(horse, 0).substr(0, 2); };
+    auto horse_pair = [](std::pair<int, int> p) { return pair_digits(p.first, p.second); };
+
+    // The results that pay several combinations at once: the first three
+    // (or two) for the place pool, their pairs for the wide pool.
+    int n = static_cast<int>(runners.size());
+    auto pair_index = [n](int a, int b) { return (a - 1) * (2 * n - a) / 2 + (b - a - 1); };
+    std::vector<sample::PayingSet> placings, wide_results;
+    for (const auto& t : chances.trios()) {
+        wide_results.push_back(
+            {{pair_index(t.a, t.b), pair_index(t.a, t.c), pair_index(t.b, t.c)}, t.chance});
+        if (chances.places_paid() == 3) placings.push_back({{t.a - 1, t.b - 1, t.c - 1}, t.chance});
+    }
+    if (chances.places_paid() == 2) {
+        for (int a = 1; a <= n; ++a) {
+            for (int b = a + 1; b <= n; ++b) {
+                placings.push_back({{a - 1, b - 1}, chances.quinella(a, b)});
+            }
         }
     }
-    k = 0;
-    for (auto [x, y] : pairs.quinella) {
-        if (k >= hr::quinella.entries) break;
-        hr.payout(hr::quinella, k++, pair_digits(x, y),
-                  round_payout(77.5 / std::max(quinella_chance(win, x, y), 1e-7)));
+
+    Pool<int> win, place;
+    std::vector<int> winners, placed;
+    for (const Runner& r : runners) {
+        win.sell(r.number, chances.win(r.number));
+        place.sell(r.number, chances.place(r.number));
+        if (r.position == 1) winners.push_back(r.number);
+        if (r.position <= chances.places_paid()) placed.push_back(r.number);
     }
-    k = 0;
-    for (auto [x, y] : pairs.wide) {
-        if (k >= hr::wide.entries) break;
-        double prob = std::min(0.92, quinella_chance(win, x, y) * 2.7 + 0.01);
-        hr.payout(hr::wide, k++, pair_digits(x, y), round_payout(77.5 / prob));
+    win.back(rng);
+    place.back(placings, sample::kWinPlaceDeduction, rng);
+    fill(sample::kWinPayouts, win.pay(winners, sample::kWinPlaceDeduction), horse_digits);
+    fill(sample::kPlacePayouts, place.pay(placed, sample::kWinPlaceDeduction), horse_digits);
+
+    if (n >= 9) {
+        std::map<int, std::vector<int>> brackets;  // bracket -> its horses
+        for (const Runner& r : runners) brackets[r.bracket].push_back(r.number);
+        Pool<std::pair<int, int>> bracket_pool;
+        for (const auto& [x, xs] : brackets) {
+            for (const auto& [y, ys] : brackets) {
+                if (y < x || (x == y && xs.size() < 2)) continue;
+                double chance = 0;
+                for (int a : xs) {
+                    for (int b : ys) {
+                        if (x != y || a < b) chance += chances.quinella(a, b);
+                    }
+                }
+                bracket_pool.sell({x, y}, chance);
+            }
+        }
+        bracket_pool.back(rng);
+        std::vector<std::pair<int, int>> paid(pairs.brackets.begin(), pairs.brackets.end());
+        fill(hr::bracket_quinella, bracket_pool.pay(paid, sample::kPairDeduction),
+             [](std::pair<int, int> p) {
+                 return std::to_string(p.first) + std::to_string(p.second);
+             });
     }
+
+    // Pairs in the order of pair_index.
+    Pool<std::pair<int, int>> quinella, wide;
+    for (int a = 1; a <= n; ++a) {
+        for (int b = a + 1; b <= n; ++b) {
+            quinella.sell({a, b}, chances.quinella(a, b));
+            wide.sell({a, b}, chances.wide(a, b));
+        }
+    }
+    quinella.back(rng);
+    wide.back(wide_results, sample::kPairDeduction, rng);
+    fill(hr::quinella, quinella.pay(pairs.quinella, sample::kPairDeduction), horse_pair);
+    fill(hr::wide, wide.pay(pairs.wide, sample::kPairDeduction), horse_pair);
     return hr;
 }
 
@@ -753,7 +873,7 @@ struct DayRecords {
 // realtime data of the day itself and otherwise final data of the next day.
 void add_race_records(const RaceHeader& header, const RacePlan& plan, int course_index,
                       const Going& going, const std::vector<Runner>& runners, SampleStage stage,
-                      DayRecords& out) {
+                      Rng& rng, DayRecords& out) {
     bool cards = stage != SampleStage::History;
     bool today = stage == SampleStage::Today;
     int card_created = header.date.plus_days(-1).date_number();
@@ -779,13 +899,14 @@ void add_race_records(const RaceHeader& header, const RacePlan& plan, int course
         card(se);
         result(with_result(se, r), today ? "6" : "7");
     }
-    RecordBuilder hr = payout_record(header, runners);
+    RecordBuilder hr = payout_record(header, runners, rng);
     result(hr, today ? "1" : "2");
 }
 
 class Generator {
   public:
-    explicit Generator(const SampleFeedOptions& options) : rng_(options.seed), stable_(rng_) {}
+    explicit Generator(const SampleFeedOptions& options)
+        : seed_(options.seed), rng_(options.seed), stable_(rng_) {}
 
     DayRecords race_day(const SampleRaceDay& day, Supply supply, SampleFeedSummary& sum);
     int horses() const { return stable_.horses(); }
@@ -794,6 +915,7 @@ class Generator {
     int hold_race(const RaceHeader& header, const RacePlan& plan, int course_index,
                   const Going& going, const SampleRaceDay& day, Supply supply, DayRecords& out);
 
+    std::uint64_t seed_;
     Rng rng_;
     Stable stable_;
 };
@@ -809,7 +931,13 @@ int Generator::hold_race(const RaceHeader& header, const RacePlan& plan, int cou
     std::vector<Runner> runners =
         entries(plan, stable_.enter(plan, header.date, supply, size), header.date.year, rng_);
     run_race(plan, sample::course(header.meeting->course), going, runners, rng_);
-    add_race_records(header, plan, course_index, going, runners, day.stage, out);
+    // The betting has a generator of its own, so that the pools leave the
+    // races and careers of a seed as they are.
+    Rng market(((seed_ * 100000000 + static_cast<std::uint64_t>(header.date.date_number())) * 100 +
+                static_cast<std::uint64_t>(std::stoi(header.meeting->course))) *
+                   100 +
+               static_cast<std::uint64_t>(plan.number));
+    add_race_records(header, plan, course_index, going, runners, day.stage, market, out);
     for (const Runner& r : runners) stable_.after_race(*r.horse, plan, r.position, header.date);
     return static_cast<int>(runners.size());
 }

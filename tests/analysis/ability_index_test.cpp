@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "model/race_header.hpp"
+#include "store/cp932.hpp"
 #include "store/record_builder.hpp"
 
 namespace tolven {
@@ -55,12 +57,67 @@ TEST(PastRunIndex, RatesAgainstTheBaseTime) {
         {"blank past race", blank_record(RecordKind::Race), "1345", "345", 0, 0},
         {"dirt surface from track 24", past_race("06", 1200, 24, 4, 1), "1106", "370", 100.0,
          70.6 / 37.0 * 50},
+        {"track 22 is the last turf code", past_race("06", 1200, 22, 1, 4), "1088", "999", 100.0,
+         0},
     };
     for (const auto& c : cases) {
         PastRunIndex index = rate_past_run(past_run(c.time, c.last3f), c.race);
         EXPECT_DOUBLE_EQ(index.time, c.time_index) << c.what;
         EXPECT_DOUBLE_EQ(index.f3, c.f3_index) << c.what;
     }
+}
+
+// A record typed byte by byte at the offsets of the JV-Data layout: spaces,
+// the texts at their offsets, CR LF at the end.
+std::string typed(std::size_t size,
+                  std::initializer_list<std::pair<std::size_t, std::string>> texts) {
+    std::string record(size - 2, ' ');
+    record += "\r\n";
+    for (const auto& [at, text] : texts) record.replace(at, text.size(), text);
+    return record;
+}
+
+// A race and one of its runners as the data service delivers them, read as a
+// past run is rated and as a race header is built.
+TEST(PastRunIndex, RecordsTypedFromTheLayout) {
+    std::string race =
+        typed(1272, {{0, "RA"},    {2, "7"},      {3, "20261228"},      {11, "2026"},
+                     {15, "1227"}, {19, "06"},    {21, "05"},           {23, "08"},
+                     {25, "11"},   {27, "2"},     {32, sj("有馬記念")}, {614, "A"},
+                     {616, "13"},  {621, "4"},    {622, "000"},         {625, "999"},
+                     {628, "999"}, {631, "999"},  {634, "999"},         {697, "1200"},
+                     {705, "17"},  {873, "1525"}, {881, "16"},          {888, "1"},
+                     {889, "3"}});
+    std::string runner = typed(555, {{0, "SE"},
+                                     {2, "7"},
+                                     {3, "20261228"},
+                                     {11, "2026"},
+                                     {15, "1227"},
+                                     {19, "06"},
+                                     {21, "05"},
+                                     {23, "08"},
+                                     {25, "11"},
+                                     {27, "5"},
+                                     {28, "09"},
+                                     {30, "2022104321"},
+                                     {78, "1"},
+                                     {82, "04"},
+                                     {288, "570"},
+                                     {334, "01"},
+                                     {338, "1088"},
+                                     {390, "345"}});
+    ASSERT_EQ(race.size(), kRaceRecordSize);
+    ASSERT_EQ(runner.size(), kRunnerRecordSize);
+    // 中山 1200 m on good turf: base time 68.8 s.
+    PastRunIndex index = rate_past_run(runner, race);
+    EXPECT_DOUBLE_EQ(index.time, 100.0);
+    EXPECT_DOUBLE_EQ(index.f3, 68.8 / 34.5 * 50);
+    RaceHeader header = race_header(race);
+    EXPECT_EQ(cp932::to_utf8(header.title), "11R有馬記念" + std::string(52, ' '));
+    EXPECT_EQ(cp932::to_utf8(header.course),
+              "サラ系3歳以上　　 芝　　右回り            1200ﾒｰﾄﾙ(定量)");
+    EXPECT_EQ(cp932::to_utf8(header.grade), "G1                 16頭 15時25分発走");
+    EXPECT_EQ(header.colour, kGreen);
 }
 
 TEST(RunnerSummary, TheWorkedExample) {

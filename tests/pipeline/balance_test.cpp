@@ -50,6 +50,9 @@ TEST(Balance, TicketReturnFollowsTheHitRule) {
         {"a dead heat for second: two entries, one hit",
          payouts({{&hr::quinella, 0, "0304", 900}, {&hr::quinella, 1, "0307", 1500}}),
          BetKind::Quinella, " 3- 7", 1500},
+        {"a dead heat for second: the bracket pair of the first entry",
+         payouts({{&hr::bracket_quinella, 0, "36", 700}, {&hr::bracket_quinella, 1, "37", 900}}),
+         BetKind::Bracket, " 3- 6", 700},
         {"a dead heat paying the same pair twice adds up",
          payouts({{&hr::bracket_quinella, 0, "36", 700}, {&hr::bracket_quinella, 1, "36", 650}}),
          BetKind::Bracket, " 3- 6", 1350},
@@ -277,6 +280,12 @@ TEST(Balance, AWholeSampleStoreAgreesWithTheHitExport) {
     ASSERT_GE(days.size(), 6u);
     const std::string broken = days[3];
     fs::remove(DataStore(dir.path()).day_file(broken, ".jvSEr"));
+    // Another whose first runner lacks its bracket number: incomplete.
+    const std::string incomplete = days[4];
+    fs::path runners = DataStore(dir.path()).day_file(incomplete, ".jvSEr");
+    std::string records = read_bytes(runners);
+    records[27] = ' ';
+    write_bytes(runners, records);
 
     auto before = files_of(dir.path());
     BalanceOptions options;
@@ -291,9 +300,12 @@ TEST(Balance, AWholeSampleStoreAgreesWithTheHitExport) {
     EXPECT_EQ(files_of(dir.path()), before);
     EXPECT_EQ(steps, static_cast<int>(days.size()) + 1);
 
-    ASSERT_EQ(report.skipped.size(), 1u);
-    EXPECT_EQ(report.skipped[0].day, broken);
-    EXPECT_EQ(report.days.size(), days.size() - 1);
+    ASSERT_EQ(report.skipped.size(), 2u);
+    std::map<std::string, std::string> skipped;
+    for (const SkippedDay& s : report.skipped) skipped[s.day] = cp932::to_utf8(s.reason);
+    EXPECT_NE(skipped[broken].find("データ作成が未完了のようです。"), std::string::npos);
+    EXPECT_NE(skipped[incomplete].find("枠番のない出走馬がいます"), std::string::npos);
+    EXPECT_EQ(report.days.size(), days.size() - 2);
     for (std::size_t i = 1; i < report.days.size(); ++i) {
         const BalanceDay& a = report.days[i - 1];
         const BalanceDay& b = report.days[i];
@@ -310,7 +322,7 @@ TEST(Balance, AWholeSampleStoreAgreesWithTheHitExport) {
     // wide and bracket quinella) with their amounts: the same money.
     std::vector<std::string> loadable;
     for (const auto& d : days) {
-        if (d != broken) loadable.push_back(d);
+        if (d != broken && d != incomplete) loadable.push_back(d);
     }
     std::map<std::string, bool> dates;
     for (const auto& d : loadable) dates[d.substr(0, 14)] = true;

@@ -82,6 +82,12 @@ TEST(BetBuilder, FlowsAroundTheRightHorse) {
     EXPECT_EQ(std::count_if(list.begin(), list.end(),
                             [](const std::string& t) { return t.find(" 2") != std::string::npos; }),
               static_cast<long>(list.size()));
+    // ▲ ranked 2nd and 注 1st, both in the top two: flow from 注 over K.
+    day = race_with_ranking(10, order);
+    set_marks(day, Pattern::A, 9, 1, 2);
+    list = bet_texts(bet_working_list(day, 0, BetSet::Computer));
+    EXPECT_EQ(std::vector<std::string>(list.begin(), list.begin() + 4),
+              (std::vector<std::string>{" 1- 2", " 1- 3", " 1- 4", " 1- 5"}));
     // × axis, 注 ranked 1st and × not in the top two: flow from 注.
     day = race_with_ranking(10, order);
     set_marks(day, Pattern::A, 9, 1, 8, true);

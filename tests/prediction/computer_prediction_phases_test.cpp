@@ -52,6 +52,22 @@ TEST(ComputerPredictionPhases, MarksCountFromTheCrossHorse) {
     }
 }
 
+TEST(ComputerPredictionPhases, RaceValueByTheNeighboursField) {
+    struct Case {
+        int own, neighbour;
+        double ratio;
+        float value;
+    } cases[] = {
+        {12, 12, 1.5, 6},   // equal fields: own × ratio / 3
+        {16, 12, 1.0, 4},   // q = 0.75: the difference × ratio
+        {16, 8, 1.0, 16},   // q exactly 0.5 is outside: doubled
+        {8, 16, 1.0, -16},  // q exactly 2 is outside: doubled
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(race_value(c.own, c.neighbour, c.ratio), c.value) << c.own << " " << c.neighbour;
+    }
+}
+
 TEST(ComputerPredictionPhases, RacesOneAndTwelveTurnTheOtherWay) {
     for (int n = 0; n < kMaxRaces; ++n) {
         bool turned = n == 0 || n == 11;

@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 
+#include "sample/sample_market.hpp"
 #include "store/code_tables.hpp"
 #include "store/data_store.hpp"
 #include "store/date_time.hpp"
@@ -221,8 +222,101 @@ TEST(SampleFeed, RecordsAreConsistentRacing) {
             EXPECT_LE(position_of[lenient_int(w.combination.substr(2, 2))], 3);
         }
         EXPECT_GE(wides, 3);
+        // Win and place name the first home and the first three; of the
+        // combinations one result pays, the more popular pays no more.
+        for (const auto& [group, last] :
+             {std::pair{sample::kWinPayouts, 1}, std::pair{sample::kPlacePayouts, 3},
+              std::pair{hr::wide, 3}}) {
+            std::map<int, int> by_popularity;  // popularity -> payout
+            for (int k = 0; k < group.entries; ++k) {
+                PayoutEntry e = payout_entry(hr, group, k);
+                if (!e.in_use()) continue;
+                for (std::size_t at = 0; at < e.combination.size(); at += 2) {
+                    EXPECT_LE(position_of[lenient_int(e.combination.substr(at, 2))], last) << key;
+                }
+                std::size_t popularity_at = group.offset +
+                                            static_cast<std::size_t>(k) * group.entry_width +
+                                            group.payout_offset + 9;
+                by_popularity[lenient_int(hr.substr(
+                    popularity_at, group.entry_width - group.payout_offset - 9))] = e.payout;
+            }
+            ASSERT_FALSE(by_popularity.empty()) << key;
+            EXPECT_GE(by_popularity.begin()->first, 1) << key;
+            int cheaper = 0;
+            for (const auto& [popularity, payout] : by_popularity) {
+                EXPECT_GE(payout, cheaper) << key << " popularity " << popularity;
+                cheaper = payout;
+            }
+        }
     }
     EXPECT_LT(dead_heats, static_cast<int>(races.size()) / 20);
+}
+
+// The pools of the feed pay like a pari-mutuel market with JRA's deductions
+// (20 % of win and place, 22.5 % of the pair kinds): the most backed
+// combination returns about what the deduction leaves, and a ticket bought
+// at random (every combination of a race alike) less, never more than it
+// stakes: a combination of two outsiders practically never comes in.
+TEST(SampleFeed, TicketsReturnLessThanTheyStake) {
+    TempDir dir;
+    make_sample_feed(dir.path(), SampleFeedOptions{5, 4, 20261205});
+    Feed feed = read_feed(dir.path());
+    std::map<std::string, int> entries;  // store key -> runners
+    std::map<std::string, std::string> payouts;
+    for (const auto& r : feed.records) {
+        if (record_kind(r) == RecordKind::Race)
+            entries[std::string(store_key(r))] = field_int(r, ra::entries);
+        if (record_kind(r) == RecordKind::Payout) payouts[std::string(store_key(r))] = r;
+    }
+    auto brackets_sold = [](int n) {
+        std::map<int, int> horses;
+        for (int h = 1; h <= n; ++h) horses[bracket_number(n, h)] += 1;
+        int count = 0;
+        for (auto [x, hx] : horses) {
+            for (auto [y, hy] : horses) count += x < y || (x == y && hx >= 2) ? 1 : 0;
+        }
+        return count;
+    };
+    struct Case {
+        const char* name;
+        PayoutGroup group;
+        int (*combinations)(int runners);
+    };
+    const Case cases[] = {
+        {"win", sample::kWinPayouts, [](int n) { return n; }},
+        {"place", sample::kPlacePayouts, [](int n) { return n; }},
+        {"bracket quinella", hr::bracket_quinella, nullptr},
+        {"quinella", hr::quinella, [](int n) { return n * (n - 1) / 2; }},
+        {"wide", hr::wide, [](int n) { return n * (n - 1) / 2; }},
+    };
+    for (const Case& c : cases) {
+        double returned = 0, favourites = 0;
+        int races = 0;
+        for (const auto& [key, hr] : payouts) {
+            int n = entries[key];
+            if (!c.combinations && n < 9) continue;
+            long long paid = 0;
+            for (int k = 0; k < c.group.entries; ++k) {
+                PayoutEntry e = payout_entry(hr, c.group, k);
+                if (!e.in_use()) continue;
+                paid += e.payout;
+                std::size_t popularity_at = c.group.offset +
+                                            static_cast<std::size_t>(k) * c.group.entry_width +
+                                            c.group.payout_offset + 9;
+                std::string_view popularity = std::string_view(hr).substr(
+                    popularity_at, c.group.entry_width - c.group.payout_offset - 9);
+                if (lenient_int(popularity) == 1) favourites += e.payout / 100.0;
+            }
+            returned += static_cast<double>(paid) / 100.0 /
+                        (c.combinations ? c.combinations(n) : brackets_sold(n));
+            ++races;
+        }
+        ASSERT_GT(races, 1000) << c.name;
+        EXPECT_GT(favourites / races, 0.6) << c.name;
+        EXPECT_LT(favourites / races, 0.95) << c.name;
+        EXPECT_GT(returned / races, 0.4) << c.name;
+        EXPECT_LT(returned / races, 0.92) << c.name;
+    }
 }
 
 std::string calendar_text(const std::vector<SampleRaceDay>& days) {

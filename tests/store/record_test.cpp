@@ -80,6 +80,85 @@ TEST(Record, PayoutEntriesInUse) {
     EXPECT_EQ(w6.payout, 310);
 }
 
+// Every field the program reads, at the offset and width of the JV-Data
+// layout, written out here as numbers rather than through the constants.
+TEST(Record, FieldsSitWhereTheLayoutPutsThem) {
+    struct Case {
+        const char* name;
+        Field field;
+        std::size_t offset, width;
+    };
+    const Case cases[] = {
+        {"kind", header::kind, 0, 2},
+        {"category", header::category, 2, 1},
+        {"created", header::created, 3, 8},
+        {"year", header::year, 11, 4},
+        {"month-day", header::month_day, 15, 4},
+        {"course", header::course, 19, 2},
+        {"kai", header::kai, 21, 2},
+        {"nichi", header::nichi, 23, 2},
+        {"race number", header::race_number, 25, 2},
+        {"store key", header::store_key, 11, 16},
+        {"stamp", header::stamp, 2, 9},
+        {"RA weekday", ra::weekday, 27, 1},
+        {"RA race name", ra::race_name, 32, 60},
+        {"RA short name", ra::short_name, 592, 12},
+        {"RA grade", ra::grade, 614, 1},
+        {"RA race type", ra::race_type, 616, 2},
+        {"RA weight type", ra::weight_type, 621, 1},
+        {"RA condition 2yo", ra::condition_age2, 622, 3},
+        {"RA condition 3yo", ra::condition_age3, 625, 3},
+        {"RA condition 4yo", ra::condition_age4, 628, 3},
+        {"RA condition 5yo up", ra::condition_age5up, 631, 3},
+        {"RA condition youngest", ra::condition_youngest, 634, 3},
+        {"RA distance", ra::distance, 697, 4},
+        {"RA track", ra::track, 705, 2},
+        {"RA start time", ra::start_time, 873, 4},
+        {"RA entries", ra::entries, 881, 2},
+        {"RA turf going", ra::turf_going, 888, 1},
+        {"RA dirt going", ra::dirt_going, 889, 1},
+        {"SE bracket", se::bracket, 27, 1},
+        {"SE horse number", se::horse_number, 28, 2},
+        {"SE pedigree", se::pedigree, 30, 10},
+        {"SE horse name", se::horse_name, 40, 36},
+        {"SE sex", se::sex, 78, 1},
+        {"SE age", se::age, 82, 2},
+        {"SE carried weight", se::carried_weight, 288, 3},
+        {"SE blinker", se::blinker, 294, 1},
+        {"SE jockey", se::jockey, 306, 8},
+        {"SE apprentice", se::apprentice, 322, 1},
+        {"SE finish", se::finish, 334, 2},
+        {"SE running time", se::running_time, 338, 4},
+        {"SE last three furlongs", se::last_three_furlongs, 390, 3},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.field.offset, c.offset) << c.name;
+        EXPECT_EQ(c.field.width, c.width) << c.name;
+    }
+    struct GroupCase {
+        const char* name;
+        PayoutGroup group;
+        std::size_t offset;
+        int entries;
+        std::size_t entry_width, combination_width, payout_offset;
+    };
+    const GroupCase groups[] = {
+        {"HR bracket quinella", hr::bracket_quinella, 206, 3, 13, 2, 2},
+        {"HR quinella", hr::quinella, 245, 3, 16, 4, 4},
+        {"HR wide", hr::wide, 293, 7, 16, 4, 4},
+    };
+    for (const GroupCase& g : groups) {
+        EXPECT_EQ(g.group.offset, g.offset) << g.name;
+        EXPECT_EQ(g.group.entries, g.entries) << g.name;
+        EXPECT_EQ(g.group.entry_width, g.entry_width) << g.name;
+        EXPECT_EQ(g.group.combination_width, g.combination_width) << g.name;
+        EXPECT_EQ(g.group.payout_offset, g.payout_offset) << g.name;
+    }
+    EXPECT_EQ(kRaceRecordSize, 1272u);
+    EXPECT_EQ(kRunnerRecordSize, 555u);
+    EXPECT_EQ(kPayoutRecordSize, 719u);
+}
+
 TEST(Record, LineBreakRemoval) {
     EXPECT_EQ(without_line_break("RA\r\n"), "RA");
     EXPECT_EQ(without_line_break("RA\n"), "RA");
