@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
     RaceDay day;
     int days = 0;
     for (const std::string& name : list_race_days(base / "Data", DateFilter::Any, 0, now)) {
-        LoadOutcome outcome = load_race_day(day, base, name, {}, UserFileMode::ReadOnly);
+        LoadOutcome outcome = load_race_day(day, base, name, {});
         if (!outcome.built || !outcome.complete) continue;
         ++days;
         for (int n = 0; n < day.race_count; ++n) {
