@@ -1,8 +1,10 @@
 #include "jvlink/bridge_process.hpp"
 
+#include <cerrno>
 #include <chrono>
 
 #include "store/cp932.hpp"
+#include "store/error_text.hpp"
 
 namespace tolven {
 namespace {
@@ -25,6 +27,7 @@ bool BridgeProcess::start(const std::vector<std::string>& argv,
     if (running()) kill_now();
     reader_ = bridge::FrameReader();
     started_ = child_.start(argv, environment, error);
+    if (!started_ && errno != 0) error = error_reason(errno);
     return started_;
 }
 

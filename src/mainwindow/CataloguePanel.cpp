@@ -141,6 +141,7 @@ void CataloguePanel::rebuild() {
                                        static_cast<tolven::DateFilter>(std::max(0, dateIndex())),
                                        std::max(0, courseIndex()), now_());
     for (const auto& day : days) dayList_->addItem(qs(day));
+    if (onRebuilt) onRebuilt();
 }
 
 void CataloguePanel::setHint(const QString& text) {

@@ -36,6 +36,8 @@ class CataloguePanel : public QWidget {
 
     // Lists the days that match the buttons again, choosing none of them.
     void rebuild();
+    // Called after every rebuild of the list (a course or date choice too).
+    std::function<void()> onRebuilt;
     // A line under the day list (why it is empty and what to do); hidden
     // when empty.
     void setHint(const QString& text);

@@ -133,6 +133,7 @@ MainWindow::MainWindow(fs::path base, std::unique_ptr<tolven::JvLink> link, QWid
     auto* splitter = new QSplitter(Qt::Horizontal, central);
     catalogue_ = new CataloguePanel(base_ / "Data", splitter);
     catalogue_->setClock(now_);
+    catalogue_->onRebuilt = [this] { showListHint(); };
     views_ = new ViewManager(splitter);
     const QIcon icon = programIcon();
     views_->setIcon(icon);
@@ -485,7 +486,6 @@ void MainWindow::setDateIndex(int index) {
 
 void MainWindow::rebuildCatalogue() {
     catalogue_->rebuild();
-    showListHint();
 }
 
 void MainWindow::showListHint() {

@@ -29,7 +29,8 @@ class ChildProcess {
 
     // Starts argv[0] (looked up in PATH when it names no folder) with our
     // environment plus the NAME=VALUE entries of `environment`, which replace
-    // variables of the same name. False with a reason when it cannot start.
+    // variables of the same name. False with a reason when it cannot start,
+    // and errno the POSIX error number of it (0 where there is none).
     bool start(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
                std::string& error);
     bool running() const;

@@ -124,6 +124,7 @@ bool ChildProcess::start(const std::vector<std::string>& argv,
     ::close(out[1]);
     if (rc != 0) {
         error = std::strerror(rc);
+        errno = rc;
         ::close(in[1]);
         ::close(out[0]);
         return false;

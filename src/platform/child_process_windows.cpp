@@ -1,5 +1,6 @@
 #include "platform/child_process.hpp"
 
+#include <cerrno>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -183,6 +184,8 @@ long ChildProcess::id() const {
 
 bool ChildProcess::start(const std::vector<std::string>& argv,
                          const std::vector<std::string>& environment, std::string& error) {
+    // Windows reasons come as text only.
+    errno = 0;
     if (running()) kill();
     close_pipes();
     close_handle(state_->process);

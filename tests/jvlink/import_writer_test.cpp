@@ -731,9 +731,18 @@ TEST_F(ImportWriterTest, AReaderAfterAKillSeesAllOfACommitOrNone) {
             // What the next writer makes of the killed one's leftovers.
             TempDir reference;
             fs::copy(base, reference.path(), fs::copy_options::recursive);
-            {
+            bool reported = false;
+            try {
                 DataStore store(reference.path());
                 StoreWriter next(store);
+            } catch (const FileError&) {
+                // A kill in the middle of a redo entry leaves its tail cut:
+                // the next writer finishes what checks and reports the rest.
+                reported = true;
+            }
+            if (reported) {
+                EXPECT_ANY_THROW(settle_store(base));
+                continue;
             }
             // Temporary files a writer left are no part of what readers see
             // (the next writer removes them; a reader leaves them).

@@ -285,7 +285,7 @@ TEST_F(Reader, AReadOnlyBaseIsBrowsedAndOnlyAChangeFailsToBeSaved) {
     }
     CliRun tick = in_mount(ro + " tick " + day_utf8 + " 1 1 3");
     EXPECT_EQ(tick.status, 1);
-    EXPECT_TRUE(contains(tick.err, "Read-only file system")) << tick.err;
+    EXPECT_TRUE(contains(tick.err, "読み取り専用の場所です")) << tick.err;
     EXPECT_EQ(folder_entries(base / "Data"), before);
 }
 

@@ -773,7 +773,7 @@ class AnalysisWindowsTest : public QObject {
         QCOMPARE(form_->day().runners(n), 18);
         TOLVEN_REQUIRE(clickToolButton(*form_, "GraphButton"));
         TimeGraphView* graph = form_->timeGraphView();
-        auto* frame = qobject_cast<QMdiSubWindow*>(graph->parentWidget());
+        QMdiSubWindow* frame = frameOf(graph);
         QVERIFY(frame != nullptr);
         frame->showNormal();
         frame->setGeometry(0, 0, 480, 380);

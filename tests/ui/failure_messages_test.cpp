@@ -167,17 +167,17 @@ class FailureMessagesTest : public QObject {
         QTest::addColumn<QString>("reason");
         QTest::newRow("empty race file")
             << QStringLiteral(".jvRA") << Breakage([](const fs::path& f) { fs::resize_file(f, 0); })
-            << QStringLiteral("ファイルが空です");
+            << QStringLiteral("空のファイルです");
         QTest::newRow("race file without a race record")
             << QStringLiteral(".jvRA")
             << Breakage([](const fs::path& f) { write_bytes(f, "RA7 not a record\r\n"); })
-            << QStringLiteral("レースのレコードがありません");
+            << QStringLiteral("レコード長が不正です");
         QTest::newRow("runner file missing")
             << QStringLiteral(".jvSEr") << Breakage([](const fs::path& f) { fs::remove(f); })
             << QStringLiteral("ファイルまたはフォルダがありません");
         QTest::newRow("empty runner file")
             << QStringLiteral(".jvSEr") << Breakage([](const fs::path& f) { fs::resize_file(f, 0); })
-            << QStringLiteral("ファイルが空です");
+            << QStringLiteral("空のファイルです");
     }
     void aDamagedDayLeavesNoPreviousDay() {
         QFETCH(QString, extension);
