@@ -196,11 +196,11 @@ class ComJvLink : public JvLink {
         // The outputs go through the call's own copies: a caller that gave
         // the open up no longer owns its variables when it ends.
         auto outputs = std::make_shared<std::tuple<int, int, std::string>>();
-        std::string spec(dataspec);
+        std::string data_kind(dataspec);
         std::string from(fromtime);
         int r =
-            run("JVOpen", true, [this, spec, from, option, outputs](int& code, std::string& why) {
-                return component_->open(spec, from, option, code, std::get<0>(*outputs),
+            run("JVOpen", true, [this, data_kind, from, option, outputs](int& code, std::string& why) {
+                return component_->open(data_kind, from, option, code, std::get<0>(*outputs),
                                         std::get<1>(*outputs), std::get<2>(*outputs), why);
             });
         read_count = std::get<0>(*outputs);
@@ -209,10 +209,10 @@ class ComJvLink : public JvLink {
         return r;
     }
     int JVRTOpen(std::string_view dataspec, std::string_view key) override {
-        std::string spec(dataspec);
+        std::string data_kind(dataspec);
         std::string k(key);
-        return run("JVRTOpen", true, [this, spec, k](int& code, std::string& why) {
-            return component_->rt_open(spec, k, code, why);
+        return run("JVRTOpen", true, [this, data_kind, k](int& code, std::string& why) {
+            return component_->rt_open(data_kind, k, code, why);
         });
     }
     int JVStatus() override {

@@ -285,12 +285,12 @@ bool JvLinkDispatch::set_ui_properties(int& code, std::string& why) {
 bool JvLinkDispatch::open(const std::string& dataspec, const std::string& fromtime, int option,
                           int& code, int& read_count, int& download_count,
                           std::string& last_file_timestamp, std::string& why) {
-    Bstr spec(dataspec);
+    Bstr data_kind(dataspec);
     Bstr from(fromtime);
     LONG reads = 0;
     LONG downloads = 0;
     Bstr last;
-    VARIANT args[] = {in_text(spec),    in_text(from),        in_long(option),
+    VARIANT args[] = {in_text(data_kind),    in_text(from),        in_long(option),
                       out_long(&reads), out_long(&downloads), out_text(last)};
     bool ok = method(L"JVOpen", args, 6, code, why);
     read_count = static_cast<int>(reads);
@@ -301,9 +301,9 @@ bool JvLinkDispatch::open(const std::string& dataspec, const std::string& fromti
 
 bool JvLinkDispatch::rt_open(const std::string& dataspec, const std::string& key, int& code,
                              std::string& why) {
-    Bstr spec(dataspec);
+    Bstr data_kind(dataspec);
     Bstr k(key);
-    VARIANT args[] = {in_text(spec), in_text(k)};
+    VARIANT args[] = {in_text(data_kind), in_text(k)};
     return method(L"JVRTOpen", args, 2, code, why);
 }
 
