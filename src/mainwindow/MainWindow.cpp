@@ -5,28 +5,20 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QFile>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
-#include <QPainter>
 #include <QPlainTextEdit>
-#include <QScreen>
-#include <QRegularExpression>
 #include <QScopedValueRollback>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QStyle>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
-#include <map>
 
 #include "jvlink/result_text.hpp"
 #include "jvlink/results_refresh.hpp"
@@ -37,7 +29,7 @@
 #include "mainwindow/AboutBox.hpp"
 #include "mainwindow/LoadProgressDialog.hpp"
 #include "mainwindow/ResultsRecordView.hpp"
-#include "mainwindow/TickerWidget.hpp"
+#include "mainwindow/DayHeader.hpp"
 #include "mainwindow/ViewManager.hpp"
 #include "pipeline/day_files.hpp"
 #include "pipeline/hit_export.hpp"
@@ -53,6 +45,7 @@
 #include "views/TimeGraphView.hpp"
 #include "views/PredictionView.hpp"
 #include "widgets/MessageDialog.hpp"
+#include "widgets/application_setup.hpp"
 #include "widgets/error_boundary.hpp"
 #include "widgets/qt_text.hpp"
 #include "windows/BalanceWindow.hpp"
@@ -63,34 +56,6 @@
 namespace fs = std::filesystem;
 using tolven::cp;
 using tolven::qs;
-
-namespace {
-
-const char* const kBuiltInTicker =
-    "必勝馬券ソフト「TOLVEN」、その実績はあなたの目でお確かめください。";
-
-// The program's own icon, in the colours of the day banner, for the main
-// window and every view's title bar (instead of the toolkit's logo).
-QIcon programIcon() {
-    QIcon icon;
-    for (int side : {16, 32, 64}) {
-        QPixmap picture(side, side);
-        picture.fill(Qt::black);
-        QPainter p(&picture);
-        p.setPen(QColor(0, 255, 0));
-        QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-        font.setBold(true);
-        font.setPixelSize(side * 3 / 4);
-        p.setFont(font);
-        p.drawText(picture.rect(), Qt::AlignCenter, QStringLiteral("T"));
-        p.end();
-        icon.addPixmap(picture);
-    }
-    return icon;
-}
-
-
-}  // namespace
 
 MainWindow::MainWindow(fs::path base, std::unique_ptr<tolven::JvLink> link, QWidget* parent)
     : QMainWindow(parent),
@@ -108,34 +73,15 @@ MainWindow::MainWindow(fs::path base, std::unique_ptr<tolven::JvLink> link, QWid
     outer->setSpacing(0);
 
     // The two black panels: the day banner and the ticker.
-    auto* top = new QHBoxLayout;
-    top->setSpacing(2);
-    banner_ = new QLabel(central);
-    banner_->setObjectName(QStringLiteral("Banner"));
-    // A style sheet, not the palette: some platform styles ignore a label's
-    // window colour.
-    banner_->setStyleSheet(QStringLiteral("QLabel { background-color: black; color: #00FF00; }"));
-    QFont bannerFont(QStringLiteral("ＭＳ Ｐゴシック"));
-    bannerFont.setBold(true);
-    bannerFont.setPixelSize(15);
-    banner_->setFont(bannerFont);
-    banner_->setMinimumSize(320, 24);
-    banner_->setContentsMargins(6, 2, 6, 2);
-    top->addWidget(banner_);
-    tickerPanel_ = new QWidget(central);
-    auto* tickerLayout = new QHBoxLayout(tickerPanel_);
-    tickerLayout->setContentsMargins(0, 0, 0, 0);
-    ticker_ = new TickerWidget(tickerPanel_);
-    tickerLayout->addWidget(ticker_);
-    top->addWidget(tickerPanel_, 1);
-    outer->addLayout(top);
+    header_ = new DayHeader(base_, central);
+    outer->addWidget(header_);
 
     auto* splitter = new QSplitter(Qt::Horizontal, central);
     catalogue_ = new CataloguePanel(base_ / "Data", splitter);
     catalogue_->setClock(now_);
     catalogue_->onRebuilt = [this] { showListHint(); };
     views_ = new ViewManager(splitter);
-    const QIcon icon = programIcon();
+    const QIcon icon = tolven::program_icon();
     views_->setIcon(icon);
     splitter->addWidget(catalogue_);
     splitter->addWidget(views_->area());
@@ -151,19 +97,6 @@ MainWindow::MainWindow(fs::path base, std::unique_ptr<tolven::JvLink> link, QWid
     unsaved_->setStyleSheet(QStringLiteral("QLabel { color: #C00000; font-weight: bold; }"));
     statusBar()->addPermanentWidget(unsaved_);
     unsaved_->hide();
-
-    // The ticker text: message.txt joined without separators, or the
-    // built-in line.
-    QString tickerText;
-    QFile message(QString::fromStdString((base_ / "message.txt").string()));
-    if (message.open(QIODevice::ReadOnly)) {
-        QByteArray bytes = message.readAll();
-        QString all = qs(bytes.toStdString());
-        for (const QString& line : all.split(QRegularExpression(QStringLiteral("\r?\n")))) {
-            tickerText += line;
-        }
-    }
-    ticker_->setText(tickerText.isEmpty() ? QString::fromUtf8(kBuiltInTicker) : tickerText);
 
     restoreSettings();
     tolven::DataStore(base_).create_folders();
@@ -259,7 +192,7 @@ void MainWindow::openDataFolder() {
 
 void MainWindow::toggleTicker() {
     bool hidden = action(QStringLiteral("TickerAction"))->isChecked();
-    tickerPanel_->setVisible(!hidden);
+    header_->setTickerShown(!hidden);
     tolven::guarded(this, QStringLiteral("設定を保存できませんでした。"), [&] {
         ini_.writeText(tolven::settings::ticker,
                        hidden ? QStringLiteral("Off") : QStringLiteral("On"));
@@ -455,10 +388,10 @@ void MainWindow::restoreSettings() {
     namespace settings = tolven::settings;
     move(ini_.read(settings::main_left), ini_.read(settings::main_top));
     resize(ini_.read(settings::main_width), ini_.read(settings::main_height));
-    fitOnScreen();
+    tolven::fit_on_screen(*this);
 
     bool tickerOn = ini_.readText(settings::ticker) != QLatin1String("Off");
-    tickerPanel_->setVisible(tickerOn);
+    header_->setTickerShown(tickerOn);
     action(QStringLiteral("TickerAction"))->setChecked(!tickerOn);
     QString toolbar = ini_.readText(settings::toolbar);
     // "no" hides the toolbar; anything else leaves it shown.
@@ -506,10 +439,10 @@ void MainWindow::setUnsaved(bool unsaved) {
 }
 
 QString MainWindow::bannerText() const {
-    return banner_->text();
+    return header_->bannerText();
 }
 QString MainWindow::tickerText() const {
-    return ticker_->text();
+    return header_->tickerText();
 }
 
 void MainWindow::showNoDay() {
@@ -517,7 +450,7 @@ void MainWindow::showNoDay() {
     // until a day loads.
     loaded_ = false;
     complete_ = false;
-    banner_->clear();
+    header_->setBannerText(QString());
     actions_->setDayViewsEnabled(false);
     actions_->setPrintEnabled(false);
     for (QMdiSubWindow* w :
@@ -569,7 +502,7 @@ bool MainWindow::loadDay(const QString& entry) {
             problems = tolven::day_file_problems(base_, cp(entry));
             if (!outcome.built || !problems.empty() || day_.race_count <= 0) return;
             loaded_ = true;
-            banner_->setText(qs(outcome.banner));
+            header_->setBannerText(qs(outcome.banner));
             actions_->setDayViewsEnabled(true);
             money_.recompute(day_);
             emit newDay(day_);
@@ -638,38 +571,11 @@ void MainWindow::fetchResults() {
     });
 }
 
-void MainWindow::fitOnScreen() {
-    QScreen* screen = this->screen();
-    if (screen == nullptr) return;
-    QRect room = screen->availableGeometry();
-    // The frame around the window: known once the window system has framed
-    // it, else what a title bar and borders usually take.
-    QMargins frame(geometry().left() - frameGeometry().left(),
-                   geometry().top() - frameGeometry().top(),
-                   frameGeometry().right() - geometry().right(),
-                   frameGeometry().bottom() - geometry().bottom());
-    if (!isVisible() || frame.isNull()) {
-        int border = style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, this);
-        frame = QMargins(border, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this) + border,
-                         border, border);
-    }
-    QSize most(room.width() - frame.left() - frame.right(),
-               room.height() - frame.top() - frame.bottom());
-    QSize size = this->size().boundedTo(most).expandedTo(minimumSizeHint().boundedTo(most));
-    if (size != this->size()) resize(size);
-    QRect outer(pos(), QSize(size.width() + frame.left() + frame.right(),
-                             size.height() + frame.top() + frame.bottom()));
-    QPoint at = outer.topLeft();
-    at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() + 1 - outer.width())));
-    at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() + 1 - outer.height())));
-    if (at != pos()) move(at);
-}
-
 void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (shownOnce_) return;
     shownOnce_ = true;
-    if (!isMaximized() && !isFullScreen()) fitOnScreen();
+    if (!isMaximized() && !isFullScreen()) tolven::fit_on_screen(*this);
     int r = link_->JVInit(tolven::jvlink_sid());
     if (r != 0) {
         QMessageBox::information(

@@ -27,7 +27,7 @@ class QCheckBox;
 class QWidget;
 class ActionTable;
 class CataloguePanel;
-class TickerWidget;
+class DayHeader;
 class ResultsRecordView;
 class ViewManager;
 class LoadProgressDialog;
@@ -138,8 +138,6 @@ class MainWindow : public QMainWindow {
     void showAbout();
     void createChildren();
     void restoreSettings();
-    // Keeps the whole window, its frame included, on the screen it is on.
-    void fitOnScreen();
     // After a load that failed: no day is offered.
     void showNoDay();
     void tileViews();
@@ -166,9 +164,7 @@ class MainWindow : public QMainWindow {
     bool loading_ = false;
     std::vector<std::filesystem::path> helpPlaces_;
 
-    QLabel* banner_ = nullptr;
-    TickerWidget* ticker_ = nullptr;
-    QWidget* tickerPanel_ = nullptr;
+    DayHeader* header_ = nullptr;
     CataloguePanel* catalogue_ = nullptr;
     ViewManager* views_ = nullptr;
     std::unique_ptr<ActionTable> actions_;
