@@ -5,7 +5,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QDateTimeEdit>
-#include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QListView>
@@ -19,10 +18,10 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
-#include <QUrl>
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <thread>
 
 #include "sample/sample_feed.hpp"
@@ -88,18 +87,15 @@ int count(const std::vector<std::string>& calls, const std::string& call) {
 class DownloadWindowTest : public QObject {
     Q_OBJECT
 
-    QStringList opened_;
-
-  public slots:
-    void openUrl(const QUrl& url) { opened_ << url.toLocalFile(); }
+    std::optional<OpenedFiles> opened_;
 
   private slots:
     void initTestCase() {
         MessageDialog::setAutoAnswer(QMessageBox::Yes);
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+        opened_.emplace();
     }
     void cleanupTestCase() {
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        opened_.reset();
         MessageDialog::setAutoAnswer(std::nullopt);
     }
 
@@ -486,8 +482,8 @@ class DownloadWindowTest : public QObject {
 
         // 的中: the hit list of the date is written and opened.
         clickWidget(form->predictionView()->hitButton());
-        QCOMPARE(opened_.size(), 1);
-        QVERIFY(fs::exists(opened_[0].toStdString()));
+        QCOMPARE(opened_->files().size(), 1);
+        QVERIFY(fs::exists(opened_->files()[0].toStdString()));
 
         // 印刷: the print dialog, OK for the bet list, the preview in front
         // and usable while the dialog is open, a PDF saved from it.

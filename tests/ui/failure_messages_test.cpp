@@ -21,6 +21,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include "mainwindow/MainWindow.hpp"
 #include "printing/PreviewWindow.hpp"
@@ -74,10 +75,7 @@ struct ReadOnlyBase {
 class FailureMessagesTest : public QObject {
     Q_OBJECT
 
-    QStringList openedUrls_;
-
-  public slots:
-    void openUrl(const QUrl& url) { openedUrls_ << url.toLocalFile(); }
+    std::optional<OpenedFiles> opened_;
 
   private slots:
     void initTestCase() {
@@ -85,11 +83,8 @@ class FailureMessagesTest : public QObject {
         sampleBase();
     }
     void cleanupTestCase() { MessageDialog::setAutoAnswer(std::nullopt); }
-    void init() {
-        openedUrls_.clear();
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
-    }
-    void cleanup() { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    void init() { opened_.emplace(); }
+    void cleanup() { opened_.reset(); }
 
     // On a base that refuses every write the days are shown, a tick that
     // cannot be saved says so and stays marked unsaved, and the ticker, the
@@ -238,21 +233,21 @@ class FailureMessagesTest : public QObject {
         QVERIFY(text.contains(QStringLiteral("Vevezaza.txt")));
         QVERIFY(text.contains(QStringLiteral("クリップボード")));
         QVERIFY(!text.contains(QStringLiteral("開けませんでした")));
-        QCOMPARE(openedUrls_.size(), 1);
+        QCOMPARE(opened_->files().size(), 1);
 
         // Without a program to open it.
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        opened_->release();
         if (QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(dir.path().string()))))
             QSKIP("this desktop has a file opener");
         clickWidget(form->predictionView()->hitButton());
         text = MessageDialog::lastMessage();
-        QVERIFY2(text.contains(openedUrls_[0] + QStringLiteral(" を開けませんでした")), qPrintable(text));
+        QVERIFY2(text.contains(opened_->files()[0] + QStringLiteral(" を開けませんでした")), qPrintable(text));
     }
 
     void dataMaintenanceSaysWhereTheFolderIs() {
         TempDir dir;
         auto form = openMainWindow(dir.path());
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        opened_->release();
         if (QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(dir.path().string()))))
             QSKIP("this desktop has a file opener");
         int shown = MessageDialog::shownCount();
@@ -276,7 +271,7 @@ class FailureMessagesTest : public QObject {
         QVERIFY(help != nullptr);
         TOLVEN_REQUIRE(requireShowing(help->browser()));
         TOLVEN_REQUIRE(requireOnScreen(help));
-        QVERIFY(openedUrls_.isEmpty());
+        QVERIFY(opened_->files().isEmpty());
         QVERIFY(help->browser()->toPlainText().contains(QStringLiteral("使い方")));
         // A link inside the guide is followed there; 戻る goes back.
         help->browser()->setFocus();

@@ -6,7 +6,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QDesktopServices>
 #include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
@@ -31,6 +30,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <unistd.h>
 
 #include "app/program_start.hpp"
@@ -130,23 +130,16 @@ Q_DECLARE_METATYPE(Means)
 class MainWindowTest : public QObject {
     Q_OBJECT
 
-    QStringList openedUrls_;
-
-  public slots:
-    // Stands in for the desktop's file opener, so that no browser starts.
-    void openUrl(const QUrl& url) { openedUrls_ << url.toLocalFile(); }
+    std::optional<OpenedFiles> opened_;
 
   private slots:
     void initTestCase() {
         MessageDialog::setAutoAnswer(QMessageBox::Ok);
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
         sampleBase();
     }
-    void cleanupTestCase() {
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        MessageDialog::setAutoAnswer(std::nullopt);
-    }
-    void init() { openedUrls_.clear(); }
+    void cleanupTestCase() { MessageDialog::setAutoAnswer(std::nullopt); }
+    void init() { opened_.emplace(); }
+    void cleanup() { opened_.reset(); }
 
     void firstStartRestoresAndSavesItsSettings() {
         TempDir dir;
@@ -508,7 +501,7 @@ class MainWindowTest : public QObject {
             MessageDialog::lastMessage().startsWith(QStringLiteral("的中馬券を書き出せませんでした。")),
             qPrintable(MessageDialog::lastMessage()));
         QVERIFY(MessageDialog::lastMessage().contains(QStringLiteral("HPupload")));
-        QVERIFY(openedUrls_.isEmpty());
+        QVERIFY(opened_->files().isEmpty());
         QCOMPARE(read_bytes(dir.path() / "HPupload"), std::string("not a folder"));
         // The day chosen is shown again, with everything offered.
         QVERIFY(form->bannerText().startsWith(QStringLiteral("2026年12月05日")));
@@ -523,9 +516,9 @@ class MainWindowTest : public QObject {
         TOLVEN_REQUIRE(showYesterday(*form));
         TOLVEN_REQUIRE(clickDay(*form, kNakayama));
         clickWidget(form->predictionView()->hitButton());
-        QCOMPARE(openedUrls_.size(), 1);
-        QVERIFY(openedUrls_[0].contains(QStringLiteral("/HPupload/TK20261205")));
-        QVERIFY(fs::exists(openedUrls_[0].toStdString()));
+        QCOMPARE(opened_->files().size(), 1);
+        QVERIFY(opened_->files()[0].contains(QStringLiteral("/HPupload/TK20261205")));
+        QVERIFY(fs::exists(opened_->files()[0].toStdString()));
         QVERIFY(form->bannerText().startsWith(QStringLiteral("2026年12月05日")));
     }
 
@@ -648,7 +641,7 @@ class MainWindowTest : public QObject {
         write_bytes(dir.path() / "help" / "index.html", "<html><body>TOLVENの使い方</body></html>");
         auto form = openMainWindow(dir.path());
         chooseMenu(form.get(), QStringLiteral("ヘルプ(&H)"), QStringLiteral("目次(&C)"));
-        QVERIFY(openedUrls_.isEmpty());
+        QVERIFY(opened_->files().isEmpty());
         QVERIFY(form->helpWindow() != nullptr && form->helpWindow()->isVisible());
         QCOMPARE(form->helpWindow()->browser()->source(),
                  QUrl::fromLocalFile(QString::fromStdString((dir.path() / "help" / "index.html").string())));
@@ -663,7 +656,7 @@ class MainWindowTest : public QObject {
         int shown = MessageDialog::shownCount();
         chooseMenu(form.get(), QStringLiteral("ヘルプ(&H)"), QStringLiteral("目次(&C)"));
         QCOMPARE(MessageDialog::shownCount(), shown + 1);
-        QVERIFY(openedUrls_.isEmpty());
+        QVERIFY(opened_->files().isEmpty());
         QString text = MessageDialog::lastMessage();
         QVERIFY(text.startsWith(QStringLiteral("ヘルプが見つかりません。")));
         for (const fs::path& p : places) QVERIFY(text.contains(QString::fromStdString(p.string())));

@@ -3,6 +3,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -20,6 +21,7 @@
 #include <QTabBar>
 #include <QTableWidget>
 #include <QTimer>
+#include <QUrl>
 #include <QToolBar>
 #include <QToolButton>
 #include <QWindow>
@@ -461,6 +463,23 @@ FileSizeLimit::~FileSizeLimit() {
     limit.rlim_cur = static_cast<rlim_t>(soft_);
     setrlimit(RLIMIT_FSIZE, &limit);
     std::signal(SIGXFSZ, handler_);
+}
+
+OpenedFiles::OpenedFiles() {
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open");
+}
+
+OpenedFiles::~OpenedFiles() {
+    release();
+}
+
+void OpenedFiles::release() {
+    if (installed_) QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    installed_ = false;
+}
+
+void OpenedFiles::open(const QUrl& url) {
+    files_ << url.toLocalFile();
 }
 
 }  // namespace tolven::testing

@@ -5,10 +5,12 @@
 // seen, keys, accessible actions) and checks what is seen (a control showing
 // with a size, texts that fit, windows inside the screen).
 
+#include <QObject>
 #include <QRect>
 #include <QSize>
 #include <QStyle>
 #include <QString>
+#include <QStringList>
 #include <QTest>
 
 #include <filesystem>
@@ -126,6 +128,29 @@ class FileSizeLimit {
   private:
     unsigned long long soft_;
     void (*handler_)(int);
+};
+
+// While it lives, the files the program asks the desktop to open are
+// collected here instead, so that no editor or file manager starts.
+class OpenedFiles : public QObject {
+    Q_OBJECT
+
+  public:
+    OpenedFiles();
+    ~OpenedFiles() override;
+    OpenedFiles(const OpenedFiles&) = delete;
+    OpenedFiles& operator=(const OpenedFiles&) = delete;
+
+    // The desktop's own opener again, as where none is installed.
+    void release();
+    const QStringList& files() const { return files_; }
+
+  public slots:
+    void open(const QUrl& url);
+
+  private:
+    QStringList files_;
+    bool installed_ = true;
 };
 
 }  // namespace tolven::testing
