@@ -14,11 +14,13 @@
 # qt6-base-dev only recommends; it is listed because packages are installed
 # without their recommendations. poppler-utils (pdftoppm) turns the printed
 # pages tolven-cli writes as PDF into pictures to look at. python3 runs the
-# include check of the tests (tools/check_layers.py).
+# include check of the tests (tools/check_layers.py). qt6-base-private-dev
+# lets the window tests switch accessibility on as a screen reader does, so
+# they hear the events the program sends to one.
 set -eu
 
 PACKAGES="cmake ninja-build g++ make pkg-config libgtest-dev libc6-dev
-qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev qt6-translations-l10n
+qt6-base-dev qt6-base-private-dev qt6-charts-dev libqt6opengl6-dev libgl-dev qt6-translations-l10n
 fonts-ipafont-gothic fonts-ipafont-mincho xvfb xauth poppler-utils python3"
 
 # The bridge to the real component: both Windows compilers (32-bit for

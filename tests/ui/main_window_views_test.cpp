@@ -223,13 +223,17 @@ class MainWindowViewsTest : public QObject {
         TOLVEN_REQUIRE(clickDay(*form, kNakayama));
         QListWidget* list = form->dayList();
         QCOMPARE(form->focusWidget(), list);
+        AccessibleEvents events;
         const struct {
             Qt::Key key;
             QString day;
         } steps[] = {{Qt::Key_Down, kChukyo}, {Qt::Key_Down, kHanshin}, {Qt::Key_Home, kNakayama}};
         for (const auto& step : steps) {
+            events.clear();
             // The key goes wherever the window has its focus.
             QTest::keyClick(form->windowHandle(), step.key);
+            // A screen reader is told, not only able to ask.
+            QVERIFY2(events.received(QAccessible::Focus, step.day), qPrintable(events.list()));
             QVERIFY2(form->bannerText().contains(step.day.mid(11)), qPrintable(form->bannerText()));
             QCOMPARE(form->focusWidget(), list);
             QAccessibleInterface* table = accessibleOf(list);

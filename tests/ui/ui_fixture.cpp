@@ -26,8 +26,13 @@
 #include <QToolButton>
 #include <QWindow>
 
+#include <algorithm>
 #include <csignal>
 #include <sys/resource.h>
+
+#include <QtGui/private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 
 #include "jvlink/feed_link.hpp"
 #include "mainwindow/MainWindow.hpp"
@@ -463,6 +468,49 @@ FileSizeLimit::~FileSizeLimit() {
     limit.rlim_cur = static_cast<rlim_t>(soft_);
     setrlimit(RLIMIT_FSIZE, &limit);
     std::signal(SIGXFSZ, handler_);
+}
+
+namespace {
+
+AccessibleEvents* recording = nullptr;
+
+// The platform's accessibility, as a screen reader switches it on; the
+// offscreen platform has one too.
+QPlatformAccessibility& platformAccessibility() {
+    QPlatformAccessibility* accessibility = QGuiApplicationPrivate::platformIntegration()->accessibility();
+    if (accessibility == nullptr) qFatal("the platform of the window tests has no accessibility");
+    return *accessibility;
+}
+
+}  // namespace
+
+AccessibleEvents::AccessibleEvents() {
+    recording = this;
+    QAccessible::installUpdateHandler(&AccessibleEvents::record);
+    platformAccessibility().setActive(true);
+}
+
+AccessibleEvents::~AccessibleEvents() {
+    platformAccessibility().setActive(false);
+    QAccessible::installUpdateHandler(nullptr);
+    recording = nullptr;
+}
+
+void AccessibleEvents::record(QAccessibleEvent* event) {
+    if (recording == nullptr) return;
+    QAccessibleInterface* about = event->accessibleInterface();
+    recording->events_.emplace_back(event->type(),
+                                    about != nullptr ? about->text(QAccessible::Name) : QString());
+}
+
+bool AccessibleEvents::received(int type, const QString& name) const {
+    return std::find(events_.begin(), events_.end(), std::make_pair(type, name)) != events_.end();
+}
+
+QString AccessibleEvents::list() const {
+    QStringList lines;
+    for (const auto& [type, name] : events_) lines << QString::number(type) + QLatin1Char(' ') + name;
+    return lines.join(QLatin1Char('\n'));
 }
 
 OpenedFiles::OpenedFiles() {

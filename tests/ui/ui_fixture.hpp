@@ -16,9 +16,12 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "store/date_time.hpp"
 
+class QAccessibleEvent;
 class QAccessibleInterface;
 class QLabel;
 class QListWidget;
@@ -128,6 +131,27 @@ class FileSizeLimit {
   private:
     unsigned long long soft_;
     void (*handler_)(int);
+};
+
+// While it lives, accessibility is on (as with a screen reader attached) and
+// the events the program sends to a screen reader are kept here: the event
+// and the name of the element it is about.
+class AccessibleEvents {
+  public:
+    AccessibleEvents();
+    ~AccessibleEvents();
+    AccessibleEvents(const AccessibleEvents&) = delete;
+    AccessibleEvents& operator=(const AccessibleEvents&) = delete;
+
+    // Whether an event of this kind about an element of this name came.
+    bool received(int type, const QString& name) const;
+    void clear() { events_.clear(); }
+    // What came, one "type name" a line, for a failure's message.
+    QString list() const;
+
+  private:
+    static void record(QAccessibleEvent* event);
+    std::vector<std::pair<int, QString>> events_;
 };
 
 // While it lives, the files the program asks the desktop to open are
