@@ -5,7 +5,6 @@
 #include <QPixmap>
 #include <QSplashScreen>
 
-#include <csignal>
 #include <cstdio>
 
 #include "app/program_start.hpp"
