@@ -1,0 +1,20 @@
+#pragma once
+
+// The payout record of a sample race: the pools of the public's money and
+// what they pay on the result. Only the sample feed uses it.
+
+#include <vector>
+
+#include "sample/sample_race.hpp"
+#include "sample/sample_records.hpp"
+#include "store/record_builder.hpp"
+
+namespace tolven::sample {
+
+// The payout record of a finished race, without category and creation date:
+// win, place, bracket quinella (fields of 9 or more), quinella and wide, each
+// naming the combinations the result pays, priced by the pools of the
+// public's chances.
+RecordBuilder payout_record(const RaceHeader& header, const std::vector<Runner>& runners, Rng& rng);
+
+}  // namespace tolven::sample
