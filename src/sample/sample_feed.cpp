@@ -37,7 +37,7 @@ struct DayRecords {
 // realtime data of the day itself and otherwise final data of the next day.
 void add_race_records(const RaceHeader& header, const RacePlan& plan, int course_index,
                       const Going& going, const std::vector<Runner>& runners, SampleStage stage,
-                      Rng& rng, DayRecords& out) {
+                      Rng& rng, DayRecords& out, SampleFeedSummary& sum) {
     bool cards = stage != SampleStage::History;
     bool today = stage == SampleStage::Today;
     int card_created = header.date.plus_days(-1).date_number();
@@ -63,7 +63,18 @@ void add_race_records(const RaceHeader& header, const RacePlan& plan, int course
         card(se);
         result(with_result(se, r), today ? "6" : "7");
     }
-    RecordBuilder hr = payout_record(header, runners, rng);
+    RandomTicketReturns returns;
+    RecordBuilder hr = payout_record(header, runners, rng, &returns);
+    if (stage == SampleStage::Past || stage == SampleStage::Yesterday) {
+        for (int k = 0; k < kTicketKinds; ++k) {
+            if (!returns.sold[k]) continue;
+            SampleFeedSummary::RandomTickets& t = sum.random_tickets[k];
+            t.expected += returns.expected[k];
+            t.realized += returns.realized[k];
+            t.realized_squares += returns.realized[k] * returns.realized[k];
+            t.races += 1;
+        }
+    }
     result(hr, today ? "1" : "2");
 }
 
@@ -77,7 +88,8 @@ class Generator {
 
   private:
     int hold_race(const RaceHeader& header, const RacePlan& plan, int course_index,
-                  const Going& going, const SampleRaceDay& day, Supply supply, DayRecords& out);
+                  const Going& going, const SampleRaceDay& day, Supply supply, DayRecords& out,
+                  SampleFeedSummary& sum);
 
     std::uint64_t seed_;
     Rng rng_;
@@ -89,7 +101,7 @@ class Generator {
 // Returns the number of runners.
 int Generator::hold_race(const RaceHeader& header, const RacePlan& plan, int course_index,
                          const Going& going, const SampleRaceDay& day, Supply supply,
-                         DayRecords& out) {
+                         DayRecords& out, SampleFeedSummary& sum) {
     int size = plan.jump ? 8 + rng_.below(7)
                          : std::clamp(static_cast<int>(std::lround(rng_.normal(14.2, 2.6))), 8, 18);
     std::vector<Runner> runners =
@@ -101,7 +113,7 @@ int Generator::hold_race(const RaceHeader& header, const RacePlan& plan, int cou
                 static_cast<std::uint64_t>(std::stoi(header.meeting->course))) *
                    100 +
                static_cast<std::uint64_t>(plan.number));
-    add_race_records(header, plan, course_index, going, runners, day.stage, market, out);
+    add_race_records(header, plan, course_index, going, runners, day.stage, market, out, sum);
     for (const Runner& r : runners) stable_.after_race(*r.horse, plan, r.position, header.date);
     return static_cast<int>(runners.size());
 }
@@ -121,7 +133,8 @@ DayRecords Generator::race_day(const SampleRaceDay& day, Supply supply, SampleFe
         (day.stage == SampleStage::History ? sum.history_days : sum.days) += 1;
         for (const RacePlan& plan : sample::programme(c, date, ci == 0, main_graded, rng_)) {
             RaceHeader header{&meeting, date, plan.number};
-            sum.runners += hold_race(header, plan, static_cast<int>(ci), going, day, supply, out);
+            sum.runners +=
+                hold_race(header, plan, static_cast<int>(ci), going, day, supply, out, sum);
             sum.races += 1;
         }
     }

@@ -16,11 +16,16 @@ namespace {
 // How much each pool's public differs from the others' on a combination (a
 // quinella and the same bracket quinella do not pay alike).
 constexpr double kPoolSpread = 0.1;
-// The part of a pool backed evenly, whatever the chances (birthdays, names,
-// boxes of every combination): it keeps the longest odds within reason, as
+// Combinations the public gives less than this part of an even chance it
+// backs as if they had that much: the longest odds stay within reason, as
 // in a real pool, where a runner with next to no chance still pays some
-// thousands to one, not millions.
-constexpr double kEvenMoney = 0.003;
+// hundreds to one, not millions.
+constexpr double kLongShot = 0.3;
+// What a ticket bought at random is worth in every pool, as a part of its
+// stake, before the cut to 10 yen: JRA's pools give back 77.5 % (pairs) to
+// 80 % (win and place); each pool's own noise adds about a point and a half
+// to a random ticket, so that it returns about 77.5 % as paid.
+constexpr double kRandomTicketWorth = 0.76;
 
 std::string pair_digits(int x, int y) {
     char text[16];
@@ -70,22 +75,71 @@ PayingPairs paying_pairs(const std::vector<Runner>& runners) {
     return pairs;
 }
 
+// The results of a race's pools by the index of the combinations they pay,
+// with their chances: win (horses), place (the first three, or two in a
+// small field), bracket quinella (in the order of bracket_keys), quinella
+// and wide (pairs a < b in order).
+struct PoolResults {
+    std::vector<PayingSet> win, place, bracket, quinella, wide;
+    std::vector<std::pair<int, int>> bracket_keys;
+};
+
+PoolResults pool_results(const FieldChances& f, const std::map<int, std::vector<int>>& brackets) {
+    PoolResults out;
+    const int n = f.size();
+    auto pair_index = [n](int a, int b) { return (a - 1) * (2 * n - a) / 2 + (b - a - 1); };
+    for (int a = 1; a <= n; ++a) {
+        out.win.push_back({{a - 1}, f.win(a)});
+        for (int b = a + 1; b <= n; ++b) {
+            out.quinella.push_back({{pair_index(a, b)}, f.quinella(a, b)});
+            if (f.places_paid() == 2) out.place.push_back({{a - 1, b - 1}, f.quinella(a, b)});
+        }
+    }
+    for (const auto& t : f.trios()) {
+        out.wide.push_back(
+            {{pair_index(t.a, t.b), pair_index(t.a, t.c), pair_index(t.b, t.c)}, t.chance});
+        if (f.places_paid() == 3) out.place.push_back({{t.a - 1, t.b - 1, t.c - 1}, t.chance});
+    }
+    for (const auto& [x, xs] : brackets) {
+        for (const auto& [y, ys] : brackets) {
+            if (y < x || (x == y && xs.size() < 2)) continue;
+            double chance = 0;
+            for (int a : xs) {
+                for (int b : ys) {
+                    if (x != y || a < b) chance += f.quinella(a, b);
+                }
+            }
+            out.bracket.push_back({{static_cast<int>(out.bracket_keys.size())}, chance});
+            out.bracket_keys.emplace_back(x, y);
+        }
+    }
+    return out;
+}
+
 // One pool of a race: every combination it sells, with its share of the
 // money (the public's chance of it, with the pool's own leanings).
 template <typename Key>
 class Pool {
   public:
-    void sell(Key key, double chance) {
-        keys_.push_back(key);
-        shares_.push_back(chance);
-    }
+    void sell(Key key) { keys_.push_back(key); }
     // The money comes in, each combination getting its share of the pool
     // (adding up to 1), the public's shares with the pool's own leanings:
     // for a pool that pays one combination, its chance; for one that pays
     // several, as the results that pay them make every ticket worth alike.
-    void back(Rng& rng) { lean(single_winner_shares(shares_), rng); }
+    // The money comes in, each combination getting its share of the pool
+    // (adding up to 1): the public's shares of the results given (by the
+    // combinations' indices), with each pool's own leanings.
     void back(const std::vector<PayingSet>& results, double deduction, Rng& rng) {
-        lean(pool_shares(shares_.size(), results, deduction), rng);
+        std::vector<double> shares =
+            public_shares(keys_.size(), results, deduction, kLongShot, kRandomTicketWorth);
+        double total = 0;
+        for (double& share : shares) {
+            share *= std::exp(rng.normal(0, kPoolSpread));
+            total += share;
+        }
+        for (double& share : shares) share /= total > 0 ? total : 1;
+        shares_ = std::move(shares);
+        popularity_ = popularity(shares_);
     }
     // What the winning combinations pay and how popular they were, in the
     // order given.
@@ -111,21 +165,17 @@ class Pool {
         return paid;
     }
 
-  private:
-    void lean(std::vector<double> shares, Rng& rng) {
-        double total = 0;
-        double even = kEvenMoney / static_cast<double>(shares.size());
-        for (double& s : shares) {
-            s = (s * (1.0 - kEvenMoney) + even) * std::exp(rng.normal(0, kPoolSpread));
-            total += s;
-        }
-        for (double& s : shares) s /= total > 0 ? total : 1;
-        shares_ = std::move(shares);
-        popularity_ = popularity(shares_);
+    // What one 100-yen ticket of a combination drawn at random returns on
+    // average, as a part of its stake, when the results come with the
+    // chances given (by the combinations' indices).
+    double expected_return(const std::vector<PayingSet>& results, double deduction) const {
+        return random_ticket_return(shares_, results, deduction);
     }
+    std::size_t size() const { return keys_.size(); }
 
+  private:
     std::vector<Key> keys_;
-    std::vector<double> shares_;  // the chances until the money comes in
+    std::vector<double> shares_;
     std::vector<int> popularity_;
 };
 
@@ -140,9 +190,13 @@ void put_payout(RecordBuilder& hr, const PayoutGroup& group, int k, const std::s
 
 }  // namespace
 
-RecordBuilder payout_record(const RaceHeader& header, const std::vector<Runner>& runners,
-                            Rng& rng) {
+RecordBuilder payout_record(const RaceHeader& header, const std::vector<Runner>& runners, Rng& rng,
+                            RandomTicketReturns* returns) {
+    const int n = static_cast<int>(runners.size());
+    std::map<int, std::vector<int>> brackets;  // bracket -> its horses
+    for (const Runner& r : runners) brackets[r.bracket].push_back(r.number);
     FieldChances chances = market_chances(runners);
+    PoolResults market = pool_results(chances, brackets);
     PayingPairs pairs = paying_pairs(runners);
     RecordBuilder hr = header.builder(RecordKind::Payout);
     auto fill = [&](const PayoutGroup& group, const auto& paid, auto combination) {
@@ -155,73 +209,72 @@ RecordBuilder payout_record(const RaceHeader& header, const std::vector<Runner>&
     auto horse_digits = [](int horse) { return pair_digits(horse, 0).substr(0, 2); };
     auto horse_pair = [](std::pair<int, int> p) { return pair_digits(p.first, p.second); };
 
-    // The results that pay several combinations at once: the first three
-    // (or two) for the place pool, their pairs for the wide pool.
-    int n = static_cast<int>(runners.size());
-    auto pair_index = [n](int a, int b) { return (a - 1) * (2 * n - a) / 2 + (b - a - 1); };
-    std::vector<PayingSet> placings, wide_results;
-    for (const auto& t : chances.trios()) {
-        wide_results.push_back(
-            {{pair_index(t.a, t.b), pair_index(t.a, t.c), pair_index(t.b, t.c)}, t.chance});
-        if (chances.places_paid() == 3) placings.push_back({{t.a - 1, t.b - 1, t.c - 1}, t.chance});
-    }
-    if (chances.places_paid() == 2) {
-        for (int a = 1; a <= n; ++a) {
-            for (int b = a + 1; b <= n; ++b) {
-                placings.push_back({{a - 1, b - 1}, chances.quinella(a, b)});
-            }
-        }
-    }
-
     Pool<int> win, place;
     std::vector<int> winners, placed;
     for (const Runner& r : runners) {
-        win.sell(r.number, chances.win(r.number));
-        place.sell(r.number, chances.place(r.number));
+        win.sell(r.number);
+        place.sell(r.number);
         if (r.position == 1) winners.push_back(r.number);
         if (r.position <= chances.places_paid()) placed.push_back(r.number);
     }
-    win.back(rng);
-    place.back(placings, kWinPlaceDeduction, rng);
-    fill(kWinPayouts, win.pay(winners, kWinPlaceDeduction), horse_digits);
-    fill(kPlacePayouts, place.pay(placed, kWinPlaceDeduction), horse_digits);
+    win.back(market.win, kWinPlaceDeduction, rng);
+    place.back(market.place, kWinPlaceDeduction, rng);
+    auto win_paid = win.pay(winners, kWinPlaceDeduction);
+    auto place_paid = place.pay(placed, kWinPlaceDeduction);
+    fill(kWinPayouts, win_paid, horse_digits);
+    fill(kPlacePayouts, place_paid, horse_digits);
 
+    Pool<std::pair<int, int>> bracket_pool;
+    std::vector<Pool<std::pair<int, int>>::Paid> bracket_paid;
     if (n >= 9) {
-        std::map<int, std::vector<int>> brackets;  // bracket -> its horses
-        for (const Runner& r : runners) brackets[r.bracket].push_back(r.number);
-        Pool<std::pair<int, int>> bracket_pool;
-        for (const auto& [x, xs] : brackets) {
-            for (const auto& [y, ys] : brackets) {
-                if (y < x || (x == y && xs.size() < 2)) continue;
-                double chance = 0;
-                for (int a : xs) {
-                    for (int b : ys) {
-                        if (x != y || a < b) chance += chances.quinella(a, b);
-                    }
-                }
-                bracket_pool.sell({x, y}, chance);
-            }
+        for (const auto& r : market.bracket) {
+            bracket_pool.sell(market.bracket_keys[static_cast<std::size_t>(r.combinations[0])]);
         }
-        bracket_pool.back(rng);
+        bracket_pool.back(market.bracket, kPairDeduction, rng);
         std::vector<std::pair<int, int>> paid(pairs.brackets.begin(), pairs.brackets.end());
-        fill(hr::bracket_quinella, bracket_pool.pay(paid, kPairDeduction),
-             [](std::pair<int, int> p) {
-                 return std::to_string(p.first) + std::to_string(p.second);
-             });
+        bracket_paid = bracket_pool.pay(paid, kPairDeduction);
+        fill(hr::bracket_quinella, bracket_paid, [](std::pair<int, int> p) {
+            return std::to_string(p.first) + std::to_string(p.second);
+        });
     }
 
     // Pairs in the order of pair_index.
     Pool<std::pair<int, int>> quinella, wide;
     for (int a = 1; a <= n; ++a) {
         for (int b = a + 1; b <= n; ++b) {
-            quinella.sell({a, b}, chances.quinella(a, b));
-            wide.sell({a, b}, chances.wide(a, b));
+            quinella.sell({a, b});
+            wide.sell({a, b});
         }
     }
-    quinella.back(rng);
-    wide.back(wide_results, kPairDeduction, rng);
-    fill(hr::quinella, quinella.pay(pairs.quinella, kPairDeduction), horse_pair);
-    fill(hr::wide, wide.pay(pairs.wide, kPairDeduction), horse_pair);
+    quinella.back(market.quinella, kPairDeduction, rng);
+    wide.back(market.wide, kPairDeduction, rng);
+    auto quinella_paid = quinella.pay(pairs.quinella, kPairDeduction);
+    auto wide_paid = wide.pay(pairs.wide, kPairDeduction);
+    fill(hr::quinella, quinella_paid, horse_pair);
+    fill(hr::wide, wide_paid, horse_pair);
+
+    if (returns != nullptr) {
+        // What one random ticket of each pool returns: expected over the
+        // results the race model gives, and on the result the race had.
+        std::vector<double> strengths;
+        for (const Runner& r : runners) strengths.push_back(r.strength);
+        PoolResults truth = pool_results(FieldChances(strengths, kFormSpread), brackets);
+        auto note = [&](TicketKind kind, const auto& pool, const std::vector<PayingSet>& results,
+                        const auto& paid, double deduction) {
+            auto k = static_cast<std::size_t>(kind);
+            returns->sold[k] = true;
+            returns->expected[k] = pool.expected_return(results, deduction);
+            double sum = 0;
+            for (const auto& p : paid) sum += p.payout;
+            returns->realized[k] = sum / 100.0 / static_cast<double>(pool.size());
+        };
+        note(TicketKind::Win, win, truth.win, win_paid, kWinPlaceDeduction);
+        note(TicketKind::Place, place, truth.place, place_paid, kWinPlaceDeduction);
+        if (n >= 9)
+            note(TicketKind::Bracket, bracket_pool, truth.bracket, bracket_paid, kPairDeduction);
+        note(TicketKind::Quinella, quinella, truth.quinella, quinella_paid, kPairDeduction);
+        note(TicketKind::Wide, wide, truth.wide, wide_paid, kPairDeduction);
+    }
     return hr;
 }
 
