@@ -63,9 +63,12 @@ void add_race_records(const RaceHeader& header, const RacePlan& plan, int course
         card(se);
         result(with_result(se, r), today ? "6" : "7");
     }
+    // The random tickets are counted over the races with final results in
+    // the store (the account costs a second pass over the field's chances).
+    bool counted = stage == SampleStage::Past || stage == SampleStage::Yesterday;
     RandomTicketReturns returns;
-    RecordBuilder hr = payout_record(header, runners, rng, &returns);
-    if (stage == SampleStage::Past || stage == SampleStage::Yesterday) {
+    RecordBuilder hr = payout_record(header, runners, rng, counted ? &returns : nullptr);
+    if (counted) {
         for (int k = 0; k < kTicketKinds; ++k) {
             if (!returns.sold[k]) continue;
             SampleFeedSummary::RandomTickets& t = sum.random_tickets[k];

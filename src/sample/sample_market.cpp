@@ -184,7 +184,7 @@ std::vector<double> public_shares(std::size_t combinations, const std::vector<Pa
     double high = 3.0;
     if (returns(low) >= target) return leaning(low);
     if (returns(high) <= target) return leaning(high);
-    for (int step = 0; step < 30; ++step) {
+    for (int step = 0; step < 16; ++step) {
         double mid = (low + high) / 2;
         (returns(mid) < target ? low : high) = mid;
     }
