@@ -1,7 +1,9 @@
 // The sample feed's betting market over the bundled feed: what a ticket of
 // each kind returns on average when bought at random (every combination of
 // a race equally likely, one ticket a race), and what the computer's bets
-// return in the balance (the backtest a person runs in 収支分析).
+// return in the balance (the backtest a person runs in 収支分析). Beside the
+// random tickets' return on the store's payouts: the return the race model
+// expects, and the standard error luck gives the realized figure.
 //
 //   bench_market [--seed N] [--weeks N] [--today YYYYMMDD] [DIR]
 #include <cstdio>
@@ -15,6 +17,7 @@
 #include "pipeline/day_loader.hpp"
 #include "sample/sample_feed.hpp"
 #include "sample/sample_market.hpp"
+#include "sample/sample_payouts.hpp"
 #include "store/bet.hpp"
 #include "store/catalogue.hpp"
 #include "support/sample_store.hpp"
@@ -88,6 +91,13 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // The generator's own account of the same races: expected and realized.
+    SampleFeedSummary model = make_sample_feed(base / "model-feed", options);
+    fs::remove_all(base / "model-feed");
+    auto model_of = [&](sample::TicketKind kind) {
+        return model.random_tickets[static_cast<int>(kind)];
+    };
+
     std::map<BetKind, RandomTickets> random;
     RandomTickets win, place;  // the computer buys neither
     RaceDay day;
@@ -120,18 +130,26 @@ int main(int argc, char** argv) {
 
     std::printf("sample feed seed %llu, %d weeks, today %d: %d race days in the store\n",
                 static_cast<unsigned long long>(options.seed), options.weeks, options.today, days);
-    std::printf("%-10s %7s %9s  %8s %9s %8s\n", "kind", "races", "random", "tickets", "computer",
-                "hits");
-    std::printf("%-10s %7d %8.1f%%\n", "win", win.races, win.rate());
-    std::printf("%-10s %7d %8.1f%%\n", "place", place.races, place.rate());
+    std::printf("%-10s %7s %9s %9s %8s  %8s %9s %8s\n", "kind", "races", "random", "expected",
+                "+-luck", "tickets", "computer", "hits");
+    auto expected = [&](sample::TicketKind kind) { return 100.0 * model_of(kind).expected_rate(); };
+    auto luck = [&](sample::TicketKind kind) { return 100.0 * model_of(kind).realized_error(); };
+    std::printf("%-10s %7d %8.1f%% %8.1f%% %7.1f%%\n", "win", win.races, win.rate(),
+                expected(sample::TicketKind::Win), luck(sample::TicketKind::Win));
+    std::printf("%-10s %7d %8.1f%% %8.1f%% %7.1f%%\n", "place", place.races, place.rate(),
+                expected(sample::TicketKind::Place), luck(sample::TicketKind::Place));
     for (BetKind kind : kBetKinds) {
         const RandomTickets& r = random[kind];
         BalanceFigures computer;
         for (const BalanceGroup& g : report.by_kind) {
             if (g.key == bet_kind_key(kind)) computer = g.figures;
         }
-        std::printf("%-10s %7d %8.1f%%  %8d %8.1f%% %8d\n", bet_kind_key(kind), r.races, r.rate(),
-                    computer.tickets, computer.return_rate(), computer.hit_tickets);
+        sample::TicketKind ticket = kind == BetKind::Bracket    ? sample::TicketKind::Bracket
+                                    : kind == BetKind::Quinella ? sample::TicketKind::Quinella
+                                                                : sample::TicketKind::Wide;
+        std::printf("%-10s %7d %8.1f%% %8.1f%% %7.1f%%  %8d %8.1f%% %8d\n", bet_kind_key(kind),
+                    r.races, r.rate(), expected(ticket), luck(ticket), computer.tickets,
+                    computer.return_rate(), computer.hit_tickets);
     }
     std::printf("computer, quinella and bracket (the balance without wide): ");
     BalanceFigures both;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -52,6 +54,27 @@ struct SampleFeedSummary {
     int files = 0;  // feed files written
     long long records = 0;
     long long bytes = 0;
+    // What one random ticket returns, as a part of its stake, over the races
+    // whose final results the feed holds (neither the history weeks nor
+    // today): per pool in the order win, place, bracket quinella, quinella,
+    // wide, the sums over the races of the return expected from the race
+    // model and of the return on the actual result, and the races counted.
+    struct RandomTickets {
+        double expected = 0;
+        double realized = 0;
+        double realized_squares = 0;  // for the spread of the realized return
+        int races = 0;
+        double expected_rate() const { return races == 0 ? 0 : expected / races; }
+        double realized_rate() const { return races == 0 ? 0 : realized / races; }
+        // The standard error of the realized rate: how far luck moves it.
+        double realized_error() const {
+            if (races < 2) return 0;
+            double mean = realized_rate();
+            double variance = (realized_squares / races - mean * mean) * races / (races - 1);
+            return std::sqrt(std::max(0.0, variance) / races);
+        }
+    };
+    RandomTickets random_tickets[5];
 };
 
 // Writes a realistic, deterministic JV-Data feed into folder: weekends of JRA

@@ -129,6 +129,68 @@ std::vector<int> pool_payouts(const std::vector<double>& winner_shares, double d
     return payouts;
 }
 
+double random_ticket_return(const std::vector<double>& shares,
+                            const std::vector<PayingSet>& results, double deduction, bool as_paid) {
+    if (shares.empty()) return 0;
+    double sum = 0;
+    std::vector<double> paid_shares;
+    for (const PayingSet& r : results) {
+        paid_shares.clear();
+        for (int c : r.combinations) paid_shares.push_back(shares[static_cast<std::size_t>(c)]);
+        if (as_paid) {
+            for (int yen : pool_payouts(paid_shares, deduction)) sum += r.chance * yen;
+        } else {
+            double paid = std::accumulate(paid_shares.begin(), paid_shares.end(), 0.0);
+            int count = static_cast<int>(paid_shares.size());
+            for (double share : paid_shares) {
+                sum += r.chance * ticket_value(share, paid, count, deduction);
+            }
+        }
+    }
+    return sum / 100.0 / static_cast<double>(shares.size());
+}
+
+std::vector<double> public_shares(std::size_t combinations, const std::vector<PayingSet>& results,
+                                  double deduction, double long_shot, double target) {
+    if (combinations == 0) return {};
+    bool single = std::all_of(results.begin(), results.end(),
+                              [](const PayingSet& r) { return r.combinations.size() == 1; });
+    std::vector<double> fair;
+    if (single) {
+        fair.assign(combinations, 0.0);
+        for (const PayingSet& r : results)
+            fair[static_cast<std::size_t>(r.combinations[0])] += r.chance;
+        fair = single_winner_shares(fair);
+    } else {
+        fair = pool_shares(combinations, results, deduction);
+    }
+    const double floor = long_shot / static_cast<double>(combinations);
+    auto leaning = [&](double power) {
+        std::vector<double> shares;
+        double total = 0;
+        for (double f : fair) {
+            shares.push_back(std::pow(std::max(f, floor), power));
+            total += shares.back();
+        }
+        for (double& s : shares) s /= total;
+        return shares;
+    };
+    auto returns = [&](double power) {
+        return random_ticket_return(leaning(power), results, deduction, false);
+    };
+    // A random ticket returns more the more the public leans to favourites
+    // (a leaning below 1 backs the outsiders beyond their chances).
+    double low = 0.5;
+    double high = 3.0;
+    if (returns(low) >= target) return leaning(low);
+    if (returns(high) <= target) return leaning(high);
+    for (int step = 0; step < 16; ++step) {
+        double mid = (low + high) / 2;
+        (returns(mid) < target ? low : high) = mid;
+    }
+    return leaning((low + high) / 2);
+}
+
 std::vector<int> popularity(const std::vector<double>& shares) {
     std::vector<std::size_t> order(shares.size());
     std::iota(order.begin(), order.end(), std::size_t{0});

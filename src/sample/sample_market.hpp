@@ -90,6 +90,29 @@ double ticket_value(double share, double paid_shares, int combinations_paid, dou
 // ticket values cut to 10 yen.
 std::vector<int> pool_payouts(const std::vector<double>& winner_shares, double deduction);
 
+// What one 100-yen ticket of a combination drawn at random (every
+// combination of the pool alike) returns on average, as a part of its stake,
+// at the shares given, when the results come with their chances: the
+// payouts as paid (cut to 10 yen, at least the stake), or the ticket values
+// before the cut.
+double random_ticket_return(const std::vector<double>& shares,
+                            const std::vector<PayingSet>& results, double deduction,
+                            bool as_paid = true);
+
+// The public's shares of a pool of `combinations` when the results come
+// with the chances given. Each combination is backed by its chance (as
+// `pool_shares` finds it) to the power of a leaning, and a combination below
+// `long_shot` of an even chance (1 / combinations) as if it had that much:
+// the public backs every combination, however hopeless. Money on hopeless
+// combinations is money a random ticket mostly loses, so the leaning is
+// chosen for the pool (by halving the range of leanings) so that a random
+// ticket returns `target` of its stake before the cut to 10 yen. With a
+// leaning above 1 the favourites are backed beyond their chances and the
+// plausible outsiders below them (a field with hopeless runners); below 1
+// the other way round (an even field).
+std::vector<double> public_shares(std::size_t combinations, const std::vector<PayingSet>& results,
+                                  double deduction, double long_shot, double target);
+
 // The popularity of each combination of a pool by its share: 1 for the most
 // backed; equal shares keep the order given.
 std::vector<int> popularity(const std::vector<double>& shares);

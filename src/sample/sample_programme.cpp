@@ -136,7 +136,7 @@ bool graded_race(const RacePlan& plan, bool main_graded) {
 void make_graded_race(RacePlan& plan, const Course& c, Rng& rng) {
     static const char grades[] = {'A', 'B', 'C', 'C', 'D'};
     plan.grade = grades[rng.below(5)];
-    plan.name = cp932::to_utf8(racecourse_name(c.code)) + (plan.grade == 'A'   ? "大賞典"
+    plan.name = cp932::to_utf8(racecourse_name(c.code)) + (plan.grade == 'A' ? "大賞典"
                                                            : plan.grade == 'D' ? "ハンデキャップ"
                                                                                : "記念");
     plan.weight_type = plan.grade == 'A' ? 4 : plan.grade == 'D' ? 1 : 2;

@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 
 #include <algorithm>
 
@@ -61,5 +62,26 @@ void DateField::keyPressEvent(QKeyEvent* event) {
     }
     edit->deselect();
     edit->setCursorPosition(std::min<int>(at, static_cast<int>(text.size())));
+    event->accept();
+}
+
+void DateField::mousePressEvent(QMouseEvent* event) {
+    // With the calendar pop-up the spin box reads a click on the frame as one
+    // on its step-up button (the two styles number their parts alike), so a
+    // click meant to put the cursor into the year moved the year. Only the
+    // arrow at the right opens the calendar; elsewhere the click goes to the
+    // text at that height.
+    QLineEdit* edit = lineEdit();
+    QPoint at = event->position().toPoint();
+    if (!calendarPopup() || event->button() != Qt::LeftButton ||
+        at.x() > edit->geometry().right()) {
+        QDateEdit::mousePressEvent(event);
+        return;
+    }
+    setFocus(Qt::MouseFocusReason);
+    QPoint inText = edit->mapFrom(this, at);
+    inText.setY(edit->height() / 2);
+    edit->deselect();
+    edit->setCursorPosition(edit->cursorPositionAt(inText));
     event->accept();
 }

@@ -7,7 +7,9 @@
 // from its start), the cursor steps over the slashes, and "/" moves to the
 // next part. Typing "2025/01/01" over the whole field gives 2025/01/01, and
 // two digits typed inside the year change just those digits. A day beyond
-// the month's end on the way is cut to the month's last day.
+// the month's end on the way is cut to the month's last day. A click on the
+// field's frame beside the text puts the cursor there as a click on the text
+// does (the spin box underneath would step the date by one).
 class DateField : public QDateEdit {
     Q_OBJECT
 
@@ -16,4 +18,5 @@ class DateField : public QDateEdit {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 };

@@ -254,12 +254,19 @@ TEST(SampleFeed, RecordsAreConsistentRacing) {
 
 // The pools of the feed pay like a pari-mutuel market with JRA's deductions
 // (20 % of win and place, 22.5 % of the pair kinds): the most backed
-// combination returns about what the deduction leaves, and a ticket bought
-// at random (every combination of a race alike) less, never more than it
-// stakes: a combination of two outsiders practically never comes in.
+// combination returns somewhat less than the deduction leaves (the public
+// leans to the favourites where a field has hopeless runners), a ticket bought
+// at random (every combination of a race alike) less than it stakes: by the
+// race model 75-80 %, on the feed's results within luck of that.
 TEST(SampleFeed, TicketsReturnLessThanTheyStake) {
     TempDir dir;
-    make_sample_feed(dir.path(), SampleFeedOptions{5, 4, 20261205});
+    SampleFeedSummary sum = make_sample_feed(dir.path(), SampleFeedOptions{5, 4, 20261205});
+    for (int k = 0; k < 5; ++k) {
+        const SampleFeedSummary::RandomTickets& t = sum.random_tickets[k];
+        EXPECT_GT(t.races, 200) << k;
+        EXPECT_NEAR(t.expected_rate(), 0.775, 0.025) << k;
+        EXPECT_NEAR(t.realized_rate(), t.expected_rate(), 4 * t.realized_error()) << k;
+    }
     Feed feed = read_feed(dir.path());
     std::map<std::string, int> entries;  // store key -> runners
     std::map<std::string, std::string> payouts;
@@ -312,7 +319,7 @@ TEST(SampleFeed, TicketsReturnLessThanTheyStake) {
             ++races;
         }
         ASSERT_GT(races, 1000) << c.name;
-        EXPECT_GT(favourites / races, 0.6) << c.name;
+        EXPECT_GT(favourites / races, 0.5) << c.name;
         EXPECT_LT(favourites / races, 0.95) << c.name;
         EXPECT_GT(returned / races, 0.4) << c.name;
         EXPECT_LT(returned / races, 0.92) << c.name;

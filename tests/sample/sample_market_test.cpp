@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <string>
 
 namespace tolven::sample {
 namespace {
@@ -135,6 +137,62 @@ TEST(SampleMarket, SharesOfAPoolWithThreeWinnersMakeEveryTicketWorthAlike) {
         }
         for (std::size_t i = 0; i < c.combinations; ++i) {
             EXPECT_NEAR(worth[i], 100.0 * (1.0 - c.deduction), 1.0) << "combination " << i;
+        }
+    }
+}
+
+// The public's shares make a random ticket worth what is asked in every kind
+// of pool, however many hopeless combinations the field has, and keep the
+// longest odds within reason.
+TEST(SampleMarket, PublicSharesGiveARandomTicketItsWorth) {
+    struct Case {
+        const char* name;
+        std::vector<double> ratings;
+    };
+    const Case fields[] = {
+        {"a clear favourite in ten", {3.0, 0.6, 0.4, 0.3, 0.2, 0.1, 0.0, -0.2, -0.4, -0.6}},
+        {"close twelve", {1.0, 0.8, 0.6, 0.4, 0.2, 0.0, -0.2, -0.4, -0.6, -0.8, -1.0, -1.2}},
+        {"sixteen with hopeless ones",
+         {4, 3.5, 3, 2.5, 2, 1.5, 1, 0.5, 0, -1, -2, -3, -4, -6, -8, -10}},
+    };
+    for (const Case& field : fields) {
+        FieldChances f(field.ratings, 1.4);
+        int n = f.size();
+        auto index = [n](int a, int b) { return (a - 1) * (2 * n - a) / 2 + (b - a - 1); };
+        std::vector<PayingSet> win, place, quinella, wide;
+        for (int a = 1; a <= n; ++a) {
+            win.push_back({{a - 1}, f.win(a)});
+            for (int b = a + 1; b <= n; ++b) quinella.push_back({{index(a, b)}, f.quinella(a, b)});
+        }
+        for (const auto& t : f.trios()) {
+            wide.push_back({{index(t.a, t.b), index(t.a, t.c), index(t.b, t.c)}, t.chance});
+            place.push_back({{t.a - 1, t.b - 1, t.c - 1}, t.chance});
+        }
+        const struct {
+            const char* name;
+            const std::vector<PayingSet>* results;
+            std::size_t combinations;
+            double deduction;
+        } pools[] = {
+            {"win", &win, win.size(), kWinPlaceDeduction},
+            {"place", &place, win.size(), kWinPlaceDeduction},
+            {"quinella", &quinella, quinella.size(), kPairDeduction},
+            {"wide", &wide, quinella.size(), kPairDeduction},
+        };
+        for (const auto& pool : pools) {
+            SCOPED_TRACE(std::string(field.name) + " " + pool.name);
+            std::vector<double> shares =
+                public_shares(pool.combinations, *pool.results, pool.deduction, 0.3, 0.76);
+            ASSERT_EQ(shares.size(), pool.combinations);
+            EXPECT_NEAR(std::accumulate(shares.begin(), shares.end(), 0.0), 1.0, 1e-9);
+            EXPECT_NEAR(random_ticket_return(shares, *pool.results, pool.deduction, false), 0.76,
+                        0.002);
+            double paid = random_ticket_return(shares, *pool.results, pool.deduction);
+            EXPECT_GT(paid, 0.74);
+            EXPECT_LT(paid, 0.80);
+            // The longest odds: some thousands of yen to 100, not millions.
+            double least = *std::min_element(shares.begin(), shares.end());
+            EXPECT_LT(pool_payouts({least}, pool.deduction)[0], 2'000'000);
         }
     }
 }
