@@ -108,10 +108,6 @@ const std::filesystem::path& yearBase() {
 
 Q_DECLARE_METATYPE(std::function<void(QDateEdit*)>)
 
-namespace {
-
-}  // namespace
-
 class BalanceWindowTest : public QObject {
     Q_OBJECT
 
