@@ -10,7 +10,8 @@
 //
 // Each import runs in a child process into a fresh base folder (its peak
 // resident memory is the child's own); the best of --runs counts. The page
-// cache is flushed (sync) before every timed step.
+// cache is flushed (sync) before every timed step. The work folder is in
+// /dev/shm where there is one (DIR names another).
 #include <algorithm>
 #include <chrono>
 #include <cstdarg>
@@ -179,7 +180,12 @@ int main(int argc, char** argv) {
     int runs = 3;
     std::size_t memory_mb = 256;
     bool incremental = true;
-    fs::path dir = fs::temp_directory_path() / "tolven-bench-import";
+    // In memory where the system has it: a shared machine's disk varies the
+    // floor several times over between runs, memory does not.
+    std::error_code no_shm;
+    fs::path dir = (fs::is_directory("/dev/shm", no_shm) ? fs::path("/dev/shm")
+                                                          : fs::temp_directory_path()) /
+                   "tolven-bench-import";
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--weeks" && i + 1 < argc) {
@@ -257,9 +263,9 @@ int main(int argc, char** argv) {
                            best.stats.redo_bytes >> 10));
     if (weeks >= 500) {
         line("ten seasons, time:",
-             format("%.1f s (target < 30 s: ratio %.2f)", best.seconds, best.seconds / 30.0));
+             format("%.1f s (target < 15 s: ratio %.2f)", best.seconds, best.seconds / 15.0));
         line("ten seasons, peak memory:",
-             format("%.0f MB (target < 500 MB: ratio %.2f)", best.peak_mb, best.peak_mb / 500.0));
+             format("%.0f MB (target < 400 MB: ratio %.2f)", best.peak_mb, best.peak_mb / 400.0));
     }
 
     if (incremental) {

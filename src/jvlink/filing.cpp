@@ -3,6 +3,7 @@
 #include "platform/utf8_path.hpp"
 #include "store/code_tables.hpp"
 #include "store/cp932.hpp"
+#include "store/lenient.hpp"
 #include "store/record.hpp"
 
 namespace tolven {
@@ -30,7 +31,7 @@ std::string RecordFiler::problem(std::string_view record) const {
     }
     if (record.substr(size - 2) != "\r\n") return sj("レコードが改行(CR LF)で終わっていません");
     // A line break inside would split the record's line in the store file.
-    std::size_t inner = record.substr(0, size - 2).find_first_of("\r\n");
+    std::size_t inner = find_line_break(record.substr(0, size - 2));
     if (inner != std::string_view::npos) {
         return sj("レコードの途中に改行文字(") + (record[inner] == '\r' ? "CR" : "LF") +
                sj(")があります(オフセット") + std::to_string(inner) + ")";

@@ -28,16 +28,25 @@ void LoadProgressDialog::start(const QString& caption, int maximum) {
     text_->setCaption(caption + QStringLiteral(" を読み込んでいます..."));
     bar_->setRange(0, maximum);
     bar_->setValue(0);
+    position_ = 0;
     show();
     // The window is drawn once before the load takes the thread.
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    sinceShown_.start();
 }
 
 void LoadProgressDialog::setPosition(int position) {
-    bar_->setValue(position);
+    position_ = position;
+    // QProgressBar draws itself at once on every visible change; a slow load
+    // still shows the bar moving.
+    constexpr qint64 kRedrawMs = 30;
+    if (!sinceShown_.isValid() || sinceShown_.elapsed() >= kRedrawMs) {
+        bar_->setValue(position);
+        sinceShown_.start();
+    }
 }
 int LoadProgressDialog::position() const {
-    return bar_->value();
+    return position_;
 }
 
 void LoadProgressDialog::finish() {

@@ -482,15 +482,22 @@ bool MainWindow::loadDay(const QString& entry) {
                          [this] { setUnsaved(true); })) {
         return false;
     }
+    // Nothing of the previous day is printed or predicted while this one
+    // loads; the panels come back only for a complete day. They go once the
+    // progress window has been drawn: the repaint it lets run would otherwise
+    // draw the views behind them, for nothing.
+    auto hidePanels = [this] {
+        views_->hide(predictionWindow_);
+        views_->hide(contentsWindow_);
+    };
     tolven::LoadProgress progress{
-        [this](const std::string& caption, int maximum) { progress_->start(qs(caption), maximum); },
+        [this, &hidePanels](const std::string& caption, int maximum) {
+            progress_->start(qs(caption), maximum);
+            hidePanels();
+        },
         [this](int position) { progress_->setPosition(position); },
         [this] { progress_->finish(); }};
-    // Nothing of the previous day is printed or predicted while this one
-    // loads; the panels come back only for a complete day.
     actions_->setPrintEnabled(false);
-    views_->hide(predictionWindow_);
-    views_->hide(contentsWindow_);
     tolven::LoadOutcome outcome;
     // The day's race and runner files, when one of them is missing, empty or
     // holds no record: such a day is not shown, even where it could be built.
@@ -512,6 +519,8 @@ bool MainWindow::loadDay(const QString& entry) {
             progress_->finish();
             showNoDay();
         });
+    // A day refused before its progress window opened.
+    hidePanels();
     if (!ran) return false;
     if (!outcome.built || !problems.empty() || day_.race_count <= 0) {
         // The files at fault are named with the reason.

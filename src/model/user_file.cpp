@@ -84,7 +84,7 @@ namespace {
 std::vector<std::string> text_lines(std::string_view content) {
     std::vector<std::string> lines;
     while (!content.empty()) {
-        std::size_t end = content.find_first_of("\r\n");
+        std::size_t end = find_line_break(content);
         lines.emplace_back(content.substr(0, end));
         if (end == std::string_view::npos) break;
         std::size_t next = end + 1;

@@ -27,4 +27,12 @@ std::string_view trim(std::string_view text) {
     return text;
 }
 
+std::size_t find_line_break(std::string_view text, std::size_t from) {
+    std::size_t cr = text.find('\r', from);
+    // The LF can only matter before the first CR.
+    std::string_view before = text.substr(0, cr);
+    std::size_t lf = from < before.size() ? before.find('\n', from) : std::string_view::npos;
+    return lf < cr ? lf : cr;
+}
+
 }  // namespace tolven

@@ -424,8 +424,9 @@ namespace {
 constexpr char kRunMarker = '\xFF';
 
 void pack(std::string& out, std::string_view line) {
+    const std::size_t n = line.size();
     std::size_t i = 0;
-    while (i < line.size()) {
+    while (i < n) {
         if (line[i] == kRunMarker) {
             out += kRunMarker;
             out += '\0';
@@ -440,9 +441,17 @@ void pack(std::string& out, std::string_view line) {
             i += run;
             continue;
         }
+        // Up to the next marker byte or run of four blanks, byte by byte
+        // without a substring per blank (every record of an import passes
+        // here).
         std::size_t end = i + std::max<std::size_t>(run, 1);
-        while (end < line.size() && line[end] != kRunMarker &&
-               !(line[end] == ' ' && line.substr(end, 4) == "    ")) {
+        while (end < n) {
+            char c = line[end];
+            if (c == kRunMarker) break;
+            if (c == ' ' && end + 4 <= n && line[end + 1] == ' ' && line[end + 2] == ' ' &&
+                line[end + 3] == ' ') {
+                break;
+            }
             ++end;
         }
         out.append(line.substr(i, end - i));

@@ -6,6 +6,7 @@
 #include "platform/files.hpp"
 #include "platform/utf8_path.hpp"
 #include "store/data_store.hpp"
+#include "store/lenient.hpp"
 #include "store/store_journal.hpp"
 #include "store/store_lock.hpp"
 #include "store/store_writer.hpp"
@@ -120,7 +121,7 @@ std::vector<std::string> parse_store_records(std::string_view content, RecordKin
     std::size_t at = 0;
     for (int n = 1; at < content.size(); ++n) {
         std::string row = std::to_string(n) + "行目";
-        std::size_t end = content.find_first_of("\r\n", at);
+        std::size_t end = find_line_break(content, at);
         if (end == std::string_view::npos) {
             damaged(file, row + "が途中で切れています（" + std::to_string(content.size() - at) +
                               "/" + std::to_string(line) + "バイトで改行がありません）");

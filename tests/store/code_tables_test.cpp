@@ -29,6 +29,21 @@ TEST(LenientInt, ConvertsLikeEveryRecordReader) {
     for (const auto& c : cases) EXPECT_EQ(lenient_int(c.text), c.value) << '"' << c.text << '"';
 }
 
+TEST(FindLineBreak, FindsTheFirstCrOrLfAsFindFirstOfDoes) {
+    struct Case {
+        std::string_view text;
+        std::size_t from;
+    } cases[] = {
+        {"abc\r\ndef", 0}, {"abc\ndef\r", 0}, {"abc\r\ndef\r\n", 5}, {"abc", 0},
+        {"", 0},             {"\n", 0},          {"a\rb\nc", 2},         {"a\nb\rc", 2},
+        {"abc\r", 4},       {"abc\r", 9},       {"ab\n\r", 3},          {"ab\n\r", 2},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(find_line_break(c.text, c.from), c.text.find_first_of("\r\n", c.from))
+            << '"' << c.text << "\" from " << c.from;
+    }
+}
+
 TEST(RacecourseName, EveryCodeHasAFourByteName) {
     EXPECT_EQ(racecourse_code_count(), 112);
     struct Case {
