@@ -410,7 +410,7 @@ int main(int argc, char** argv) {
         // Every race window open, the prediction window in front as a load
         // leaves it.
         for (const char* button :
-             {"RaceCardButton", "GraphButton", "CalculationButton", "SpeedButton9", "PredictionButton"}) {
+             {"RaceCardButton", "GraphButton", "CalculationButton", "AllocationButton", "PredictionButton"}) {
             form.action(QString::fromLatin1(button))->trigger();
         }
         QApplication::processEvents();

@@ -69,7 +69,7 @@ ActionTable::ActionTable(MainWindow& window) : window_(window) {
          kOffUntilADay},
         {Place::ToolBar, "CalculationButton", "計算表", "計算表を表示します", "", &MainWindow::showCalc,
          kOffUntilADay},
-        {Place::ToolBar, "SpeedButton9", "資金配分", "資金配分の計算をします", "",
+        {Place::ToolBar, "AllocationButton", "資金配分", "資金配分の計算をします", "",
          &MainWindow::showAllocation, kOffUntilADay},
         {Place::ToolBar, "ResultsRecordButton", "実績表", "実績表を表示します", "",
          &MainWindow::showResultsRecord, 0},
@@ -77,7 +77,7 @@ ActionTable::ActionTable(MainWindow& window) : window_(window) {
         {Place::ToolBar, "BalanceButton", "収支分析", kBalanceHint, "", &MainWindow::showBalance, 0},
         {Place::ToolBar, "PrintChoiceButton", "印刷", kPrintHint, "", &MainWindow::printChosen, 0},
         {Place::ToolBar, "ExitButton", "終了", "終了", "", &MainWindow::quitProgram, 0},
-        {Place::ToolBar, "AllocationButton", "F", "ﾃﾞｰﾀﾘｽﾄ表示/非表示", "",
+        {Place::ToolBar, "CatalogueButton", "F", "ﾃﾞｰﾀﾘｽﾄ表示/非表示", "",
          &MainWindow::toggleCataloguePanel, 0},
 
         {Place::File, "DownloadAction", "ＪＶデータ取得(&J)", kJvGetHint, "",
@@ -140,7 +140,7 @@ QAction* ActionTable::action(const QString& objectName) const {
 
 void ActionTable::setDayViewsEnabled(bool on) {
     for (const char* name :
-         {"PredictionButton", "RaceCardButton", "GraphButton", "CalculationButton", "SpeedButton9"}) {
+         {"PredictionButton", "RaceCardButton", "GraphButton", "CalculationButton", "AllocationButton"}) {
         action(QString::fromLatin1(name))->setEnabled(on);
     }
 }

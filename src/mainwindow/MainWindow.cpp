@@ -219,7 +219,7 @@ void MainWindow::tileViews() {
     if (loaded_) {
         const std::pair<const char*, QMdiSubWindow*> offered[] = {
             {"RaceCardButton", contentsWindow_},  {"GraphButton", graphWindow_},
-            {"CalculationButton", calcWindow_},   {"SpeedButton9", allocationWindow_},
+            {"CalculationButton", calcWindow_},   {"AllocationButton", allocationWindow_},
             {"PredictionButton", predictionWindow_}};
         for (const auto& [name, view] : offered) {
             if (action(QString::fromLatin1(name))->isEnabled()) dayViews << view;

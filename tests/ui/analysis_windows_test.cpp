@@ -467,7 +467,7 @@ class AnalysisWindowsTest : public QObject {
     // the next day load arms the fields afresh.
     void investmentCancelKeepsTypedAmounts() {
         TOLVEN_REQUIRE(openOnDay());
-        TOLVEN_REQUIRE(clickToolButton(*form_, "SpeedButton9"));
+        TOLVEN_REQUIRE(clickToolButton(*form_, "AllocationButton"));
         FundAllocationView* allocationView = form_->allocationView();
         QTableWidget* grid = allocationView->grid();
         tolven::FundAllocation& money = form_->allocation();
@@ -520,7 +520,7 @@ class AnalysisWindowsTest : public QObject {
         QVERIFY(grid->item(2 * race, 12)->text().trimmed().toInt() > before.trimmed().toInt());
         // A day load arms the fields again with 10000.
         TOLVEN_REQUIRE(clickListRow(form_->dayList(), 0));
-        TOLVEN_REQUIRE(clickToolButton(*form_, "SpeedButton9"));
+        TOLVEN_REQUIRE(clickToolButton(*form_, "AllocationButton"));
         TOLVEN_REQUIRE(fieldShown(shown));
         QCOMPARE(shown, QStringLiteral("10,000"));
     }
@@ -609,7 +609,7 @@ class AnalysisWindowsTest : public QObject {
     // cannot be selected, and the cells where range selection works.
     void allocationGridLooksAsDesigned() {
         TOLVEN_REQUIRE(openOnDay());
-        TOLVEN_REQUIRE(clickToolButton(*form_, "SpeedButton9"));
+        TOLVEN_REQUIRE(clickToolButton(*form_, "AllocationButton"));
         QTableWidget* grid = form_->allocationView()->grid();
         TOLVEN_REQUIRE(requireCellsFit(grid));
         TOLVEN_REQUIRE(requireAllCellsSeen(grid));
@@ -818,7 +818,7 @@ class AnalysisWindowsTest : public QObject {
             TOLVEN_REQUIRE(requireCellsFit(grid));
         }
 
-        TOLVEN_REQUIRE(clickToolButton(*form_, "SpeedButton9"));
+        TOLVEN_REQUIRE(clickToolButton(*form_, "AllocationButton"));
         FundAllocationView* allocation = form_->allocationView();
         QTableWidget* grid = allocation->grid();
         QStringList heads;
@@ -892,7 +892,7 @@ class AnalysisWindowsTest : public QObject {
         TOLVEN_REQUIRE(clickToolButton(*form_, "RaceCardButton"));
         TOLVEN_REQUIRE(clickTab(form_->raceCardView()->tabs(), n));
         saveScreenshot(form_.get(), "race-contents.png");
-        TOLVEN_REQUIRE(clickToolButton(*form_, "SpeedButton9"));
+        TOLVEN_REQUIRE(clickToolButton(*form_, "AllocationButton"));
         saveScreenshot(form_.get(), "fund-allocation.png");
         withModalDialog([](QDialog& dialog) { saveScreenshot(&dialog, "investment-dialog.png"); },
                         [&] {

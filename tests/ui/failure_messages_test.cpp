@@ -125,7 +125,7 @@ class FailureMessagesTest : public QObject {
         QVERIFY(!form->tickerText().isEmpty());
 
         // The preview of the fund allocation, zoomed to 100 %.
-        clickToolButton(form.get(), QStringLiteral("SpeedButton9"));
+        clickToolButton(form.get(), QStringLiteral("AllocationButton"));
         clickWidget(form->allocationView()->findChild<QPushButton*>(QStringLiteral("PrintButton")));
         PreviewWindow* preview = form->printPreview();
         TOLVEN_REQUIRE(requireShowing(preview));
@@ -204,7 +204,7 @@ class FailureMessagesTest : public QObject {
         QVERIFY2(text.contains(reason), qPrintable(text));
         QVERIFY(form->bannerText().isEmpty());
         for (const char* name : {"PredictionButton", "RaceCardButton", "GraphButton",
-                                 "CalculationButton", "SpeedButton9", "PrintChoiceButton"}) {
+                                 "CalculationButton", "AllocationButton", "PrintChoiceButton"}) {
             QVERIFY2(!form->action(QString::fromLatin1(name))->isEnabled(), name);
         }
         for (QWidget* view : {static_cast<QWidget*>(form->predictionView()),

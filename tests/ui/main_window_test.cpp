@@ -105,7 +105,7 @@ void operate(Means means, QAbstractButton* button, QWidget* focus = nullptr,
     }
 }
 
-const char* const kDayButtons[] = {"PredictionButton", "RaceCardButton", "GraphButton", "CalculationButton", "SpeedButton9"};
+const char* const kDayButtons[] = {"PredictionButton", "RaceCardButton", "GraphButton", "CalculationButton", "AllocationButton"};
 
 // What a person sees when no day is loaded: the day buttons and printing
 // disabled, no view of a day in the window area.
@@ -539,7 +539,7 @@ class MainWindowTest : public QObject {
         form->resize(size);
         TOLVEN_REQUIRE(showYesterday(*form));
         TOLVEN_REQUIRE(clickDay(*form, kNakayama));
-        for (const char* name : {"RaceCardButton", "GraphButton", "CalculationButton", "SpeedButton9", "ResultsRecordButton"})
+        for (const char* name : {"RaceCardButton", "GraphButton", "CalculationButton", "AllocationButton", "ResultsRecordButton"})
             clickToolButton(form.get(), QString::fromLatin1(name));
         chooseMenu(form.get(), QStringLiteral("ウィンドウ(&W)"),
                    QStringLiteral("ならべて表示(&T)"));

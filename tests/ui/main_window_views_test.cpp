@@ -69,7 +69,7 @@ void addViewRows() {
     QTest::newRow("計算表") << QStringLiteral("CalculationButton")
                             << ViewOf([](MainWindow& f) -> QWidget* { return f.calculationView(); })
                             << race([](MainWindow& f) -> RaceView* { return f.calculationView(); });
-    QTest::newRow("資金配分") << QStringLiteral("SpeedButton9")
+    QTest::newRow("資金配分") << QStringLiteral("AllocationButton")
                               << ViewOf([](MainWindow& f) -> QWidget* { return f.allocationView(); })
                               << SeenIn();
     QTest::newRow("実績表") << QStringLiteral("ResultsRecordButton")
