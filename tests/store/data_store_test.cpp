@@ -63,7 +63,8 @@ TEST_F(DataStoreTest, CreatesExactlyNamedFolders) {
 TEST_F(DataStoreTest, DayKeyAndPaths) {
     std::string r = race(20030412, "06", 1);
     EXPECT_EQ(day_key(r), sj("2003年04月12日中山"));
-    EXPECT_EQ(store.day_file(day_key(r), ".jvRA"), dir.path() / "Data" / u8"2003年04月12日中山.jvRA");
+    EXPECT_EQ(store.day_file(day_key(r), ".jvRA"),
+              dir.path() / "Data" / u8"2003年04月12日中山.jvRA");
     // A racecourse code whose name is blank gives four spaces before the extension.
     EXPECT_EQ(day_key(race(20030412, "C4", 1)), sj("2003年04月12日    "));
     EXPECT_EQ(store.day_file(day_key(race(20030412, "ZZ", 1)), ".jvRA").filename(),
@@ -82,7 +83,8 @@ TEST_F(DataStoreTest, TheFileOfEachKind) {
         std::string record;
         fs::path file;
     } cases[] = {
-        {StoreFile::DayRaces, race(20261205, "06", 1), base / "Data" / u8"2026年12月05日中山.jvRA"},
+        {StoreFile::DayRaces, race(20261205, "06", 1),
+         base / "Data" / u8"2026年12月05日中山.jvRA"},
         {StoreFile::DayRunners, runner(20261205, 12, 18),
          base / "Data" / u8"2026年12月05日中山.jvSEr"},
         {StoreFile::DayPayouts, payout, base / "Data" / u8"2026年12月05日中山.jvHR"},
