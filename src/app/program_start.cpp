@@ -14,6 +14,7 @@
 #include "jvlink/feed_link.hpp"
 #include "jvlink/result_text.hpp"
 #include "mainwindow/MainWindow.hpp"
+#include "platform/utf8_path.hpp"
 #include "store/base_folder.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
@@ -95,7 +96,7 @@ ProgramOptions parse_program_options(const std::vector<std::string>& args) {
             } else {
                 return std::nullopt;
             }
-            return fs::path(value);
+            return utf8_path(value);
         };
         if (auto base = folder("--base")) {
             options.base = *base;

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <system_error>
+#include <vector>
 
+#include "platform/files.hpp"
 #include "platform/utf8_path.hpp"
 #include "store/atomic_file.hpp"
 #include "store/cp932.hpp"
@@ -80,31 +81,43 @@ void copy_with_file_system(const fs::path& from, const fs::path& to, std::error_
     }
     fs::remove(to, error);  // a copy left cut off by a kill
     if (error) return;
-    std::FILE* in = std::fopen(from.c_str(), "rb");
-    if (in == nullptr) {
+    namespace os = platform;
+    int in = os::open_file(from.c_str(), os::open_read, 0);
+    if (in < 0) {
         error = std::error_code(errno, std::generic_category());
         return;
     }
-    std::FILE* out = std::fopen(to.c_str(), "wbx");
-    if (out == nullptr) {
+    int out = os::open_file(to.c_str(),
+                            os::open_write | os::open_create | os::open_exclusive |
+                                os::open_no_follow,
+                            0644);
+    if (out < 0) {
         error = std::error_code(errno, std::generic_category());
-        std::fclose(in);
+        os::close_file(in);
         return;
     }
     std::vector<char> buffer(std::size_t{1} << 20);
     for (;;) {
-        std::size_t n = std::fread(buffer.data(), 1, buffer.size(), in);
-        if (n > 0 && std::fwrite(buffer.data(), 1, n, out) != n) {
-            error = std::error_code(errno, std::generic_category());
+        ssize_t n = os::read_file(in, buffer.data(), buffer.size());
+        if (n < 0) {
+            error = std::error_code(errno ? errno : EIO, std::generic_category());
             break;
         }
-        if (n < buffer.size()) {
-            if (std::ferror(in)) error = std::error_code(errno ? errno : EIO, std::generic_category());
-            break;
+        if (n == 0) break;
+        const char* at = buffer.data();
+        for (auto left = static_cast<std::size_t>(n); left > 0 && !error;) {
+            ssize_t written = os::write_file(out, at, left);
+            if (written <= 0) {
+                error = std::error_code(written < 0 ? errno : EIO, std::generic_category());
+                break;
+            }
+            at += written;
+            left -= static_cast<std::size_t>(written);
         }
+        if (error) break;
     }
-    std::fclose(in);
-    if (std::fclose(out) != 0 && !error) error = std::error_code(errno, std::generic_category());
+    os::close_file(in);
+    if (os::close_file(out) != 0 && !error) error = std::error_code(errno, std::generic_category());
 }
 
 }  // namespace
@@ -135,7 +148,7 @@ int FeedLink::JVSetUIProperties() {
 }
 
 fs::path FeedLink::cache_path(const Selected& file) const {
-    return cache_ / file.name;
+    return cache_ / utf8_path(file.name);
 }
 
 bool FeedLink::cached(const fs::path& source) const {

@@ -76,6 +76,10 @@ struct FileId {
 // with errno when it cannot be read.
 bool file_id(int fd, FileId& out);
 bool file_id(const PathChar* path, FileId& out);
+// When the file at path was last modified, in nanoseconds since the epoch, as
+// finely as the system keeps it (std::filesystem's last_write_time is whole
+// seconds in MinGW's library); false with errno when it cannot be read.
+bool modified_time(const PathChar* path, std::int64_t& out);
 // Cuts or extends an open file to size bytes (ftruncate).
 int truncate_file(int fd, std::uint64_t size);
 // True when this process may create files in the folder.

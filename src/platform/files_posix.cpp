@@ -86,6 +86,13 @@ int sync_folder(const PathChar* path) {
     return r;
 }
 
+bool modified_time(const PathChar* path, std::int64_t& out) {
+    struct stat st {};
+    if (::stat(path, &st) != 0) return false;
+    out = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return true;
+}
+
 FileKind file_kind(const PathChar* path) {
     struct stat info {};
     if (::lstat(path, &info) != 0) return FileKind::missing;

@@ -5,6 +5,9 @@
 #include <climits>
 #include <cstring>
 #include <cwchar>
+#include <filesystem>
+#include <string>
+#include <vector>
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -36,6 +39,17 @@ DWORD chunk(std::size_t size) {
                                                     : static_cast<DWORD>(size);
 }
 
+// True when a folder of the path is a file: Windows says "path not found"
+// where POSIX says "not a folder".
+bool under_a_file(const PathChar* path) {
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    for (; !folder.empty() && folder != folder.root_path(); folder = folder.parent_path()) {
+        DWORD kind = GetFileAttributesW(folder.c_str());
+        if (kind != INVALID_FILE_ATTRIBUTES) return !(kind & FILE_ATTRIBUTE_DIRECTORY);
+    }
+    return false;
+}
+
 }  // namespace
 
 int open_file(const PathChar* path, int flags, mode_t /*mode*/) {
@@ -61,7 +75,19 @@ int open_file(const PathChar* path, int flags, mode_t /*mode*/) {
     DWORD attributes = FILE_ATTRIBUTE_NORMAL | (no_follow ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
     HANDLE h = CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            &security, disposition, attributes, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return fail_with_last_error();
+    if (h == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        // Windows refuses to open a folder as a file with "access denied";
+        // POSIX says what it is.
+        DWORD kind = GetFileAttributesW(path);
+        if (error == ERROR_ACCESS_DENIED && kind != INVALID_FILE_ATTRIBUTES &&
+            (kind & FILE_ATTRIBUTE_DIRECTORY)) {
+            errno = EISDIR;
+            return -1;
+        }
+        errno = error == ERROR_PATH_NOT_FOUND && under_a_file(path) ? ENOTDIR : errno_of(error);
+        return -1;
+    }
     if (no_follow) {
         BY_HANDLE_FILE_INFORMATION info{};
         if (!GetFileInformationByHandle(h, &info)) {
@@ -140,16 +166,109 @@ int close_file(int fd) {
     return _close(fd);
 }
 
+namespace {
+
+// FileRenameInfoEx and its flags (Windows 10 1709 and later); MinGW's headers
+// declare them only for newer targets than this build's.
+constexpr auto kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+constexpr DWORD kRenameReplaceIfExists = 0x1;
+constexpr DWORD kRenamePosixSemantics = 0x2;
+
+std::wstring full_path(const wchar_t* path) {
+    DWORD size = GetFullPathNameW(path, 0, nullptr, nullptr);
+    if (size == 0) return {};
+    std::wstring full(size, L'\0');
+    DWORD length = GetFullPathNameW(path, size, full.data(), nullptr);
+    if (length == 0 || length >= size) return {};
+    full.resize(length);
+    return full;
+}
+
+// The rename POSIX does: the name moves to the new file in one step while
+// readers of the old one go on reading it. False, with GetLastError(), where
+// the system or its file system has no such rename (older Windows, FAT,
+// Wine 8) or it fails.
+bool rename_posix(const wchar_t* from, const wchar_t* to) {
+    std::wstring target = full_path(to);
+    if (target.empty()) return false;
+    HANDLE h = CreateFileW(from, DELETE | SYNCHRONIZE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    std::size_t name_bytes = target.size() * sizeof(wchar_t);
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + name_bytes);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    // The flags share their place with the older ReplaceIfExists.
+    const DWORD flags = kRenameReplaceIfExists | kRenamePosixSemantics;
+    std::memcpy(buffer.data(), &flags, sizeof flags);
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(name_bytes);
+    std::memcpy(info->FileName, target.data(), name_bytes);
+    BOOL ok = SetFileInformationByHandle(h, kFileRenameInfoEx, info,
+                                         static_cast<DWORD>(buffer.size()));
+    DWORD error = GetLastError();
+    CloseHandle(h);
+    SetLastError(error);
+    return ok != FALSE;
+}
+
+bool held_by_another(DWORD error) {
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
+           error == ERROR_LOCK_VIOLATION;
+}
+
+// Where a POSIX rename is missing, a target that a reader holds open (sharing
+// delete access, as TOLVEN's readers do) cannot be replaced, but it can be
+// renamed: it moves aside to a hidden name beside it, the new file takes the
+// name, and the old one is deleted, which Windows completes when the last
+// reader closes it. The name is missing for the moment between the two
+// renames; a failed second rename puts the old file back. ERROR_SUCCESS when
+// replaced, else the error of the step that failed.
+DWORD replace_moving_aside(const wchar_t* from, const wchar_t* to) {
+    DWORD attributes = GetFileAttributesW(to);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError();
+    // A folder or a link is never moved aside.
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return ERROR_DIRECTORY;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return ERROR_ACCESS_DENIED;
+    std::filesystem::path target(to);
+    static std::atomic<unsigned long> counter{0};
+    std::wstring aside;
+    for (int attempt = 0;; ++attempt) {
+        std::wstring name = L"." + target.filename().native() + L".old";
+        name += std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
+        aside = (target.parent_path() / name).native();
+        if (MoveFileExW(to, aside.c_str(), 0)) break;
+        DWORD error = GetLastError();
+        if ((error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) || attempt >= 100) {
+            return error;
+        }
+    }
+    if (!MoveFileExW(from, to, 0)) {
+        DWORD error = GetLastError();
+        MoveFileExW(aside.c_str(), to, 0);
+        return error;
+    }
+    // Left behind only if it cannot be deleted; a hidden name either way.
+    DeleteFileW(aside.c_str());
+    return ERROR_SUCCESS;
+}
+
+}  // namespace
+
 int replace_file(const PathChar* from, const PathChar* to) {
+    if (rename_posix(from, to)) return 0;
     // A reader that opened the target without sharing delete access (the C
-    // runtime's fopen does not) blocks the replace until it closes the file;
-    // such reads are short, so the replace is tried again for two seconds.
+    // runtime's fopen does not share it) blocks every rename until it closes
+    // the file; such reads are short, so the replace is tried again for two
+    // seconds.
     for (int attempt = 0;; ++attempt) {
         if (MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING)) return 0;
         DWORD error = GetLastError();
-        bool held = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
-                    error == ERROR_LOCK_VIOLATION;
-        if (!held || attempt >= 40) {
+        if (held_by_another(error)) {
+            error = replace_moving_aside(from, to);
+            if (error == ERROR_SUCCESS) return 0;
+        }
+        if (!held_by_another(error) || attempt >= 40) {
             errno = errno_of(error);
             return -1;
         }
@@ -180,6 +299,19 @@ FileKind file_kind(const PathChar* path) {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return FileKind::folder;
     if (attributes & FILE_ATTRIBUTE_DEVICE) return FileKind::other;
     return FileKind::regular;
+}
+
+bool modified_time(const PathChar* path, std::int64_t& out) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data)) {
+        fail_with_last_error();
+        return false;
+    }
+    // 100 ns units since 1601-01-01.
+    std::int64_t ticks = (static_cast<std::int64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                         data.ftLastWriteTime.dwLowDateTime;
+    out = (ticks - 116444736000000000LL) * 100;
+    return true;
 }
 
 std::int64_t file_size(int fd) {

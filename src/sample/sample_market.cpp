@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <numeric>
 
 namespace tolven::sample {
@@ -26,7 +27,7 @@ FieldChances::FieldChances(const std::vector<double>& ratings, double spread)
         for (std::size_t k = 0; k < n; ++k) {
             double x = (y - ratings[k]) / spread;
             F[k] = std::max(1e-300, 0.5 * std::erfc(-x / std::sqrt(2.0)));
-            f[k] = std::exp(-0.5 * x * x) / (spread * std::sqrt(2.0 * M_PI)) * step;
+            f[k] = std::exp(-0.5 * x * x) / (spread * std::sqrt(2.0 * std::numbers::pi)) * step;
             r[k] = (1.0 - F[k]) / F[k];
             all_below *= F[k];
             e2 += e1 * r[k];

@@ -333,7 +333,7 @@ bool roll_forward_journal(const fs::path& base) {
             continue;
         }
         fs::path to = base / target;
-        fs::path from = to.parent_path() / entry.staged;
+        fs::path from = to.parent_path() / utf8_path(entry.staged);
         auto holds_entry = [&](const fs::path& path) {
             try {
                 std::optional<std::string> content = read_own_file_if_exists(path);

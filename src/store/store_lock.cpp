@@ -16,7 +16,11 @@ std::string& program_name() {
 #ifdef __GLIBC__
     static std::string name = program_invocation_short_name;
 #else
-    static std::string name = "tolven";
+    // The program file's name without ".exe", as glibc gives it.
+    static std::string name = [] {
+        std::optional<std::filesystem::path> file = platform::executable_file();
+        return file ? path_utf8(file->stem()) : std::string("tolven");
+    }();
 #endif
     return name;
 }

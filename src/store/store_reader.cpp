@@ -30,7 +30,7 @@ struct LockStamp {
     bool exists = false;
     platform::FileId id;
     std::uintmax_t size = 0;
-    fs::file_time_type modified;
+    std::int64_t modified = 0;
     int first = -1;
     bool operator==(const LockStamp&) const = default;
 };
@@ -42,7 +42,7 @@ LockStamp lock_stamp(const fs::path& base) {
     if (!platform::file_id(file.c_str(), s.id)) return s;
     s.exists = true;
     s.size = fs::file_size(file, error);
-    s.modified = fs::last_write_time(file, error);
+    platform::modified_time(file.c_str(), s.modified);
     int fd = platform::open_file(file.c_str(), platform::open_read | platform::open_non_blocking, 0);
     if (fd >= 0) {
         unsigned char byte = 0;

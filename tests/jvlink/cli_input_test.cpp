@@ -89,11 +89,11 @@ TEST_F(CliInput, TheUntouchedDayShows) {
     CliRun run = cli(dir.path(), base_option + " show 2026年12月07日阪神");
     EXPECT_EQ(run.status, 0) << run.err;
     // Viewing a day writes nothing.
-    EXPECT_FALSE(fs::exists(base / "Data" / "2026年12月07日阪神.User"));
+    EXPECT_FALSE(fs::exists(base / "Data" / u8"2026年12月07日阪神.User"));
 }
 
 TEST_F(CliInput, ATamperedRaceFileIsRefusedByEveryCommandThatLoadsTheDay) {
-    fs::path races = base / "Data" / "2026年12月07日阪神.jvRA";
+    fs::path races = base / "Data" / u8"2026年12月07日阪神.jvRA";
     std::vector<std::string> lines = split_lines(read_bytes(races));
     for (const char* year : {"/abc", "/../"}) {
         lines[0].replace(header::year.offset, header::year.width, year);
@@ -109,14 +109,14 @@ TEST_F(CliInput, ATamperedRaceFileIsRefusedByEveryCommandThatLoadsTheDay) {
                                    " 1行目 開催年が数字ではありません:\"" + year + "\"\n");
         }
     }
-    EXPECT_FALSE(fs::exists(base / "Data" / "2026年12月07日阪神.User"));
+    EXPECT_FALSE(fs::exists(base / "Data" / u8"2026年12月07日阪神.User"));
     EXPECT_EQ(created_outside(), "");
 }
 
 TEST_F(CliInput, ADayArgumentThatIsNoDayKeyIsRefused) {
     // The day files "../x" would name, were it taken as a path.
-    write_bytes(base / "x.jvRA", read_bytes(base / "Data" / "2026年12月07日阪神.jvRA"));
-    write_bytes(base / "x.jvSEr", read_bytes(base / "Data" / "2026年12月07日阪神.jvSEr"));
+    write_bytes(base / "x.jvRA", read_bytes(base / "Data" / u8"2026年12月07日阪神.jvRA"));
+    write_bytes(base / "x.jvSEr", read_bytes(base / "Data" / u8"2026年12月07日阪神.jvSEr"));
     for (const std::string day : {"../x", "/abc年12月07日阪神", "2026年12月07日阪神/..", ".."}) {
         for (const std::string command : {"show", "results", "refresh", "tick"}) {
             SCOPED_TRACE(day + " " + command);
@@ -228,7 +228,7 @@ TEST_F(CliInput, ARecordWithALineBreakInsideIsNotFiled) {
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out.substr(run.out.rfind('\n', run.out.size() - 2) + 1),
               "2 lines of built data, 1 records not filed\n");
-    std::string stored = read_bytes(base / "Data" / "2026年12月20日中山.jvRA");
+    std::string stored = read_bytes(base / "Data" / u8"2026年12月20日中山.jvRA");
     EXPECT_EQ(split_lines(stored).size(), 1u);
     EXPECT_EQ(stored.find('\r'), stored.size() - 2);
 }

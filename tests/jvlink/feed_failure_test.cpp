@@ -10,6 +10,7 @@
 #include "jvlink/import.hpp"
 #include "store/error_text.hpp"
 #include "store/cp932.hpp"
+#include "support/platform_skips.hpp"
 #include "support/records.hpp"
 #include "support/temp_dir.hpp"
 
@@ -78,8 +79,13 @@ TEST(FeedFailure, AFeedFolderThatCannotBeListedIsAnErrorNamingIt) {
          },
          "フィードフォルダを読み取れません:"},
     };
+    std::string skipped;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
+        if (std::string(c.what) == "a link to itself" && !symlinks_missing().empty()) {
+            skipped = c.what;
+            continue;
+        }
         Feed f;
         c.make(f.feed);
         EXPECT_EQ(f.open(), -401);
@@ -98,6 +104,10 @@ TEST(FeedFailure, AFeedFolderThatCannotBeListedIsAnErrorNamingIt) {
         write_bytes(f.feed / "20261201100000_a.txt", race_record(20261205, "06", 1));
         EXPECT_EQ(f.open(), 0);
         EXPECT_EQ(f.detail(), "");
+    }
+    if (!skipped.empty()) {
+        GTEST_SKIP() << "the other cases ran; \"" << skipped << "\" needs a symbolic link: "
+                     << symlinks_missing();
     }
 }
 
@@ -127,6 +137,7 @@ TEST(FeedFailure, AFeedFolderWithoutReadPermission) {
 }
 
 TEST(FeedFailure, ADanglingLinkInTheFeedDoesNotHideTheFilesAfterIt) {
+    SKIP_WITHOUT_SYMLINKS();
     Feed f;
     fs::create_symlink(f.dir.path() / "nowhere", f.feed / "20261201000000_link.txt");
     ASSERT_EQ(f.open(), 0);

@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "platform/utf8_path.hpp"
 #include "store/cp932.hpp"
 #include "store/lenient.hpp"
 #include "support/records.hpp"
@@ -23,7 +24,7 @@ std::string store_listing(const fs::path& base) {
     std::set<std::string> entries;
     for (const auto& e : fs::recursive_directory_iterator(base)) {
         if (!e.is_regular_file()) continue;
-        std::string entry = fs::relative(e.path(), base).string() + ":";
+        std::string entry = generic_path_utf8(fs::relative(e.path(), base)) + ":";
         for (const auto& line : split_lines(read_bytes(e.path()))) {
             if (!trim(line).empty()) entry += " " + line.substr(0, 11);
         }

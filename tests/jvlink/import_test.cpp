@@ -151,7 +151,7 @@ TEST_F(ImportTest, ReadingWithoutDownloadFilesAndWritesLastTime) {
     // Every read was preceded by a turn of the event loop, with size 60000.
     EXPECT_EQ(host.process_events_calls, 8);
     EXPECT_EQ(link.calls[1], "JVRead 60000");
-    EXPECT_TRUE(fs::exists(store.data_folder() / "2026年12月12日中山.jvRA"));
+    EXPECT_TRUE(fs::exists(store.data_folder() / u8"2026年12月12日中山.jvRA"));
 }
 
 TEST_F(ImportTest, BlankOrZeroTimestampLeavesLastTime) {
@@ -364,7 +364,7 @@ TEST_F(ImportTest, APendingOpenLetsEventsRunAndCanBeCancelled) {
         EXPECT_EQ(std::count(slow.calls.begin(), slow.calls.end(), "JVClose"), 1);
         EXPECT_EQ(std::count(slow.calls.begin(), slow.calls.end(), "JVCancel"), 0);
         EXPECT_EQ(watcher.last_time, c.completes ? "2026/12/04 18:30:00" : "2026/11/20 08:00:00");
-        EXPECT_EQ(fs::exists(here.data_folder() / "2026年12月12日中山.jvRA"), c.completes);
+        EXPECT_EQ(fs::exists(here.data_folder() / u8"2026年12月12日中山.jvRA"), c.completes);
         if (!c.completes) {
             EXPECT_GT(slow.interrupts.load(), 0);
             EXPECT_LT(took, std::chrono::seconds(5));
@@ -432,7 +432,7 @@ TEST_F(ImportTest, AFeedFileEndIsACheckpointAndTheEndACommit) {
                   FakeJvLink::record(race_record(20261212, "06", 2, "1"), "b.txt"),
                   {-1, "", "b.txt"},
                   {0, "", ""}};
-    fs::path races = store.data_folder() / "2026年12月12日中山.jvRA";
+    fs::path races = store.data_folder() / u8"2026年12月12日中山.jvRA";
     host.on_process_events = [&] {
         // Write-behind: nothing in the file until the end, but the finished
         // feed file is in the redo log.

@@ -19,6 +19,7 @@
 #include "jvlink/import.hpp"
 #include "jvlink/result_text.hpp"
 #include "pipeline/backtest.hpp"
+#include "platform/utf8_path.hpp"
 #include "pipeline/day_loader.hpp"
 #include "sample/sample_feed.hpp"
 #include "store/atomic_file.hpp"
@@ -559,7 +560,11 @@ class PowerCutLayer : public FileLayer {
     int rename(const PathChar* from, const PathChar* to) override {
         if (++renames_ == cut_at_rename) {
             power_cut();
+#ifdef SIGKILL
             std::raise(SIGKILL);
+#else
+            std::abort();  // only the test that forks cuts the power mid-run
+#endif
         }
         int r = FileLayer::rename(from, to);
         if (r == 0) {
@@ -575,17 +580,16 @@ class PowerCutLayer : public FileLayer {
     }
     void power_cut() {
         for (const auto& path : unflushed_) {
-            if (::truncate(path.c_str(), 0) != 0) {
-                // Gone since: nothing to lose.
-            }
+            std::error_code gone;  // gone since: nothing to lose
+            fs::resize_file(path, 0, gone);
         }
         unflushed_.clear();
     }
     long renames() const { return renames_; }
 
   private:
-    std::map<int, std::string> paths_;
-    std::set<std::string> unflushed_;
+    std::map<int, fs::path> paths_;
+    std::set<fs::path> unflushed_;
     long renames_ = 0;
 };
 
@@ -626,7 +630,7 @@ TEST_F(ImportWriterTest, APowerCutLosesNothingThatWasReportedDone) {
             std::set<std::string> done = files_reported_done(run.lines);
             EXPECT_FALSE(done.empty());
             for (const auto& [path, bytes] : after) {
-                if (done.count(fs::path(path).filename().string())) {
+                if (done.count(path_utf8(utf8_path(path).filename()))) {
                     EXPECT_FALSE(bytes.empty()) << path;
                 }
             }
@@ -638,6 +642,8 @@ TEST_F(ImportWriterTest, APowerCutLosesNothingThatWasReportedDone) {
 }
 
 TEST_F(ImportWriterTest, APowerCutMidRunLeavesAStoreTheNextWriterFinishesOrReports) {
+    SKIP_WITHOUT_FORK();
+#ifndef _WIN32
     StoreWriterOptions tight{150000, 1 << 20};
     PowerCutLayer counter;
     fresh_base_before();
@@ -676,9 +682,11 @@ TEST_F(ImportWriterTest, APowerCutMidRunLeavesAStoreTheNextWriterFinishesOrRepor
         }
         expect_complete_after_a_rerun();
     }
+#endif
 }
 
 TEST_F(ImportWriterTest, ALinkInTheDownloadCacheIsRefusedAndNothingIsCopiedThroughIt) {
+    SKIP_WITHOUT_SYMLINKS();
     TempDir cache, outside;
     fs::path target = outside.path() / "y";
     write_bytes(target, "outside");
@@ -711,6 +719,7 @@ TEST_F(ImportWriterTest, ADamagedJournalStopsTheImportWithAMessageAndTheNextOneC
 // the killed writer left exactly as the next writer would, so every day it
 // shows holds all of a commit or none of it.
 TEST_F(ImportWriterTest, AReaderAfterAKillSeesAllOfACommitOrNone) {
+    SKIP_WITHOUT_FORK();
     StoreWriterOptions tight{150000, 1 << 20};
     FaultyFileLayer counter;
     fresh_base_before();
@@ -772,6 +781,7 @@ TEST_F(ImportWriterTest, AReaderAfterAKillSeesAllOfACommitOrNone) {
 // While the lock is held (a running writer), or when the leftovers cannot be
 // finished, a reader refuses with a message instead of showing half a commit.
 TEST_F(ImportWriterTest, AReaderRefusesAnUnfinishedCommitItCannotFinish) {
+    SKIP_WITHOUT_FORK();
     fresh_base({});
     import_killed(base, feed->full, feed->full_cache, FaultyFileLayer::Write, 3 * 3 + 1, 0);
     ASSERT_TRUE(commit_unfinished(base));
@@ -780,7 +790,7 @@ TEST_F(ImportWriterTest, AReaderRefusesAnUnfinishedCommitItCannotFinish) {
     std::string some_day;
     for (const auto& [name, bytes] : feed->store_of_first(3)) {
         if (name.rfind("Data/", 0) == 0 && fs::path(name).extension() == ".jvRA") {
-            some_day = cp932::from_utf8(fs::path(name).stem().string());
+            some_day = cp932::from_utf8(path_utf8(utf8_path(name).stem()));
         }
     }
     ASSERT_FALSE(some_day.empty());

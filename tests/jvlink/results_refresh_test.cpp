@@ -49,11 +49,11 @@ TEST(ResultsRefresh, FilesRecordsClosesTwiceAndReloads) {
               "busy\nevents\nevents\nevents\nevents\nevents\nevents\nevents\nevents\nbeep\n"
               "events\nbeep\nreload\nready\n");
     fs::path data = r.dir.path() / "Data";
-    EXPECT_TRUE(fs::exists(data / "2026年12月05日中山.jvHR"));
-    EXPECT_TRUE(fs::exists(data / "2026年12月05日中山.jvRA"));
-    EXPECT_TRUE(fs::exists(data / "2026年12月05日中山.jvSEr"));
+    EXPECT_TRUE(fs::exists(data / u8"2026年12月05日中山.jvHR"));
+    EXPECT_TRUE(fs::exists(data / u8"2026年12月05日中山.jvRA"));
+    EXPECT_TRUE(fs::exists(data / u8"2026年12月05日中山.jvSEr"));
     // Another racecourse of the same date goes to its own day file.
-    EXPECT_TRUE(fs::exists(data / "2026年12月05日阪神.jvHR"));
+    EXPECT_TRUE(fs::exists(data / u8"2026年12月05日阪神.jvHR"));
     EXPECT_FALSE(fs::exists(r.dir.path() / "SEI" / "2022"));
 }
 
@@ -152,15 +152,15 @@ TEST(ResultsRefresh, ItsFilesAreReplacedTogetherOrNotAtAll) {
     // Closed twice, reloaded and restored all the same; nothing written.
     EXPECT_EQ(std::count(r.link.calls.begin(), r.link.calls.end(), "JVClose"), 2);
     EXPECT_NE(r.log.find("reload\nready\n"), std::string::npos);
-    EXPECT_FALSE(fs::exists(r.dir.path() / "Data" / "2026年12月05日中山.jvHR"));
-    EXPECT_FALSE(fs::exists(r.dir.path() / "Data" / "2026年12月05日中山.jvRA"));
-    EXPECT_FALSE(fs::exists(r.dir.path() / "Data" / "2026年12月05日中山.jvSEr"));
+    EXPECT_FALSE(fs::exists(r.dir.path() / "Data" / u8"2026年12月05日中山.jvHR"));
+    EXPECT_FALSE(fs::exists(r.dir.path() / "Data" / u8"2026年12月05日中山.jvRA"));
+    EXPECT_FALSE(fs::exists(r.dir.path() / "Data" / u8"2026年12月05日中山.jvSEr"));
     // Without the failure all three arrive.
     r.link.reads = {FakeJvLink::record(payout_record(20261205, "06", 3)),
                     FakeJvLink::record(race_record(20261205, "06", 3, "0")),
                     FakeJvLink::record(runner_record(20261205, "06", 3, 7, "0"))};
     r.run(race_record(20261205, "06", 1));
-    EXPECT_TRUE(fs::exists(r.dir.path() / "Data" / "2026年12月05日中山.jvSEr"));
+    EXPECT_TRUE(fs::exists(r.dir.path() / "Data" / u8"2026年12月05日中山.jvSEr"));
 }
 
 }  // namespace

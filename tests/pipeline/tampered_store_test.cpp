@@ -121,7 +121,7 @@ TEST_F(TamperedStore, TheUntouchedDayLoads) {
     RaceDay day;
     LoadOutcome outcome = load_race_day(day, base, entry);
     ASSERT_TRUE(outcome.built) << cp932::to_utf8(outcome.message);
-    EXPECT_FALSE(fs::exists(base / "Data" / "2026年12月07日阪神.User"));
+    EXPECT_FALSE(fs::exists(base / "Data" / u8"2026年12月07日阪神.User"));
     EXPECT_EQ(day.past_run[0][1][1],
               overwrite(run_record(20261101, "2022100002", 5), "000000000", 3));
     EXPECT_EQ(field_int(day.past_race[0][1][1], ra::distance), 1600);

@@ -72,16 +72,16 @@ TEST(PlatformFiles, ReplacesAFileThatAReaderHoldsOpen) {
     write_bytes(staged, "new");
     int reader = open_file(target.c_str(), open_read, 0);
     ASSERT_GE(reader, 0);
-#ifdef _WIN32
-    close_file(reader);
-    GTEST_SKIP() << "not yet on Windows: MoveFileExW cannot replace a file that is open, even "
-                    "with delete sharing; that needs a POSIX-semantics rename (FileRenameInfoEx)";
-#endif
     ASSERT_EQ(replace_file(staged.c_str(), target.c_str()), 0) << error_text(errno);
     // The reader goes on reading what it opened; the name has the new file.
+    EXPECT_EQ(read_bytes(target), "new");
     EXPECT_EQ(read_all(reader), "old");
     EXPECT_EQ(close_file(reader), 0);
-    EXPECT_EQ(read_bytes(target), "new");
+    // Twice, the second time with no reader; nothing is left beside it.
+    write_bytes(staged, "newer");
+    ASSERT_EQ(replace_file(staged.c_str(), target.c_str()), 0) << error_text(errno);
+    EXPECT_EQ(read_bytes(target), "newer");
+    EXPECT_EQ(tolven::testing::folder_entries(dir.path()), std::set<std::string>{"target"});
     EXPECT_EQ(file_kind(staged.c_str()), FileKind::missing);
     EXPECT_EQ(file_kind(target.c_str()), FileKind::regular);
     EXPECT_EQ(file_kind(dir.path().c_str()), FileKind::folder);

@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 
+#include "platform/utf8_path.hpp"
 #include "sample/sample_market.hpp"
 #include "store/code_tables.hpp"
 #include "store/data_store.hpp"
@@ -40,7 +41,7 @@ Feed read_feed(const fs::path& folder) {
     });
     for (const auto& p : paths) {
         std::string content = read_bytes(p);
-        feed.files[fs::relative(p, folder).string()] = content;
+        feed.files[generic_path_utf8(fs::relative(p, folder))] = content;
         for (auto& line : split_lines(content)) feed.records.push_back(line + "\r\n");
     }
     return feed;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/utf8_path.hpp"
 #include "store/cp932.hpp"
 #include "support/temp_dir.hpp"
 
@@ -49,10 +50,10 @@ class CatalogueFolder : public ::testing::Test {
         for (const char* name : {"2026年12月05日中山", "2026年12月05日阪神", "2026年12月06日中山",
                                  "2026年12月06日阪神", "2026年12月06日中京", "2026年11月29日東京",
                                  "2025年12月28日中山"}) {
-            write_bytes(data / (std::string(name) + ".jvRA"), "");
-            write_bytes(data / (std::string(name) + ".jvSEr"), "");
+            write_bytes(data / utf8_path(std::string(name) + ".jvRA"), "");
+            write_bytes(data / utf8_path(std::string(name) + ".jvSEr"), "");
         }
-        write_bytes(data / "2026年12月06日中山.User", "");
+        write_bytes(data / u8"2026年12月06日中山.User", "");
     }
 };
 

@@ -63,11 +63,12 @@ TEST_F(DataStoreTest, CreatesExactlyNamedFolders) {
 TEST_F(DataStoreTest, DayKeyAndPaths) {
     std::string r = race(20030412, "06", 1);
     EXPECT_EQ(day_key(r), sj("2003年04月12日中山"));
-    EXPECT_EQ(store.day_file(day_key(r), ".jvRA"), dir.path() / "Data" / "2003年04月12日中山.jvRA");
+    EXPECT_EQ(store.day_file(day_key(r), ".jvRA"),
+              dir.path() / "Data" / u8"2003年04月12日中山.jvRA");
     // A racecourse code whose name is blank gives four spaces before the extension.
     EXPECT_EQ(day_key(race(20030412, "C4", 1)), sj("2003年04月12日    "));
     EXPECT_EQ(store.day_file(day_key(race(20030412, "ZZ", 1)), ".jvRA").filename(),
-              "2003年04月12日    .jvRA");
+              u8"2003年04月12日    .jvRA");
     EXPECT_EQ(store.horse_file("2022100001"), dir.path() / "SEI" / "2022" / "2022100001.jvSEI");
     EXPECT_EQ(store.meeting_file("2026", "1205", "06"),
               dir.path() / "SEIR" / "2026" / "2026120506.jvSERA");
@@ -82,10 +83,11 @@ TEST_F(DataStoreTest, TheFileOfEachKind) {
         std::string record;
         fs::path file;
     } cases[] = {
-        {StoreFile::DayRaces, race(20261205, "06", 1), base / "Data" / "2026年12月05日中山.jvRA"},
+        {StoreFile::DayRaces, race(20261205, "06", 1),
+         base / "Data" / u8"2026年12月05日中山.jvRA"},
         {StoreFile::DayRunners, runner(20261205, 12, 18),
-         base / "Data" / "2026年12月05日中山.jvSEr"},
-        {StoreFile::DayPayouts, payout, base / "Data" / "2026年12月05日中山.jvHR"},
+         base / "Data" / u8"2026年12月05日中山.jvSEr"},
+        {StoreFile::DayPayouts, payout, base / "Data" / u8"2026年12月05日中山.jvHR"},
         {StoreFile::HorseRuns, runner(20261205, 1, 1, "2019104321"),
          base / "SEI" / "2019" / "2019104321.jvSEI"},
         {StoreFile::MeetingRaces, race(20261205, "05", 12),
@@ -152,7 +154,7 @@ TEST_F(DataStoreTest, PayoutBeforeItsRaceIsStoredAnyway) {
                          .str();
     StoreOutcome outcome = store.store(StoreFile::DayPayouts, hr);
     ASSERT_TRUE(outcome.stored());
-    EXPECT_EQ(outcome.file.filename(), "2026年12月05日中山.jvHR");
+    EXPECT_EQ(outcome.file.filename(), u8"2026年12月05日中山.jvHR");
     EXPECT_EQ(lines(outcome.file), std::vector<std::string>{stored_line(hr)});
 }
 

@@ -11,10 +11,12 @@
 #include <unistd.h>
 #endif
 
+#include "platform/utf8_path.hpp"
 #include "store/code_tables.hpp"
 #include "store/cp932.hpp"
 #include "store/record_builder.hpp"
 #include "support/faulty_file_layer.hpp"
+#include "support/platform_skips.hpp"
 #include "support/store_check.hpp"
 #include "support/temp_dir.hpp"
 
@@ -336,7 +338,7 @@ TEST_F(StoreWriterTest, StaleTemporariesGoWhenTheLastWriterDidNotFinish) {
                          {"Data/notes.txt", "x"},
                          {"SEI/2022/.hidden", "x"}};
     auto place = [&](const StoreFiles& files) {
-        for (const auto& [path, bytes] : files) write_bytes(dir.path() / path, bytes);
+        for (const auto& [path, bytes] : files) write_bytes(dir.path() / utf8_path(path), bytes);
     };
     place(ours);
     place(others);
@@ -711,6 +713,7 @@ TEST_F(StoreWriterTest, ADamagedRedoLogIsReplayedAsFarAsItChecksThenKeptAndRepor
 // with a message naming it, and the file it points to stays as it was, even
 // when it does not exist yet.
 TEST_F(StoreWriterTest, NothingIsWrittenOrReadThroughASymbolicLink) {
+    SKIP_WITHOUT_SYMLINKS();
     TempDir outside;
     fs::path target = outside.path() / "x";
     std::string day = cp932::from_utf8("2026年12月26日中山");
@@ -766,6 +769,11 @@ TEST_F(StoreWriterTest, NothingIsWrittenOrReadThroughASymbolicLink) {
 // took it for a stale one, so that a second writer could start): the holder
 // notices before it commits anything and stops with a message.
 TEST_F(StoreWriterTest, ALockFileTakenAwayMidRunStopsTheHolderBeforeItCommits) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows refuses a rename over an open file, and a deleted open file keeps "
+                    "its name until its last handle closes (under Wine, and on Windows before 10 "
+                    "1809): the lock file of a running writer cannot be taken away";
+#endif
     std::vector<std::function<void(const fs::path&)>> take_away = {
         [](const fs::path& lock) { fs::remove(lock); },
         [](const fs::path& lock) {

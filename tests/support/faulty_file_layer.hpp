@@ -62,7 +62,7 @@ class FaultyFileLayer : public FileLayer {
         return strike(Mkdir) ? -1 : FileLayer::mkdir(path, mode);
     }
     int sync(int fd) override { return strike(Sync) ? -1 : FileLayer::sync(fd); }
-    int sync_folder(const char* path) override {
+    int sync_folder(const PathChar* path) override {
         return strike(SyncFolder) ? -1 : FileLayer::sync_folder(path);
     }
 
@@ -94,7 +94,7 @@ class FaultyFileLayer : public FileLayer {
 class UnflushedFileLayer : public FileLayer {
   public:
     int sync(int) override { return 0; }
-    int sync_folder(const char*) override { return 0; }
+    int sync_folder(const PathChar*) override { return 0; }
 };
 
 }  // namespace tolven::testing

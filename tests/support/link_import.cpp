@@ -1,5 +1,6 @@
 #include "support/link_import.hpp"
 
+#include "platform/utf8_path.hpp"
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
 #include "support/temp_dir.hpp"
@@ -14,7 +15,7 @@ std::map<std::string, std::string> store_snapshot(const fs::path& base) {
         if (!fs::exists(base / area)) continue;
         for (const auto& e : fs::recursive_directory_iterator(base / area)) {
             if (e.is_regular_file())
-                files[fs::relative(e.path(), base).string()] = read_bytes(e.path());
+                files[generic_path_utf8(fs::relative(e.path(), base))] = read_bytes(e.path());
         }
     }
     return files;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/utf8_path.hpp"
 #include "store/atomic_file.hpp"
 #include "store/data_store.hpp"
 #include "store/lenient.hpp"
@@ -41,7 +42,7 @@ StoreFiles read_store(const fs::path& base) {
         if (!fs::exists(base / area)) continue;
         for (const auto& e : fs::recursive_directory_iterator(base / area)) {
             if (e.is_regular_file()) {
-                files[fs::relative(e.path(), base).string()] = read_bytes(e.path());
+                files[generic_path_utf8(fs::relative(e.path(), base))] = read_bytes(e.path());
             }
         }
     }
@@ -53,7 +54,7 @@ void write_store(const fs::path& base, const StoreFiles& files) {
         fs::remove_all(base / area);
         fs::create_directories(base / area);
     }
-    for (const auto& [path, bytes] : files) write_bytes(base / path, bytes);
+    for (const auto& [path, bytes] : files) write_bytes(base / utf8_path(path), bytes);
 }
 
 std::vector<std::string> temporaries(const StoreFiles& files) {
