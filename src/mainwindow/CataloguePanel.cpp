@@ -141,10 +141,21 @@ void CataloguePanel::rebuild() {
                                        static_cast<tolven::DateFilter>(std::max(0, dateIndex())),
                                        std::max(0, courseIndex()), now_());
     for (const auto& day : days) dayList_->addItem(qs(day));
-    if (onRebuilt) onRebuilt();
+    showHint(days.empty());
 }
 
-void CataloguePanel::setHint(const QString& text) {
+void CataloguePanel::showHint(bool listEmpty) {
+    // Under an empty list: whether the store has no day at all or only none
+    // that matches the buttons, and what to do about it.
+    QString text;
+    if (listEmpty) {
+        bool storeEmpty =
+            tolven::list_race_days(dataFolder_, tolven::DateFilter::Any, 0, now_()).empty();
+        text = storeEmpty ? QStringLiteral("レース日のデータがありません。ツールバーの「JVデータ取得」で"
+                                           "データを取り込んでください。")
+                          : QStringLiteral("この条件のレース日はありません。「日付の指定なし」や「全場」で"
+                                           "ほかのレース日を表示できます。");
+    }
     hint_->setText(text);
     hint_->setVisible(!text.isEmpty());
 }

@@ -34,13 +34,9 @@ class CataloguePanel : public QWidget {
     void setCourseIndex(int index);
     void setDateIndex(int index);
 
-    // Lists the days that match the buttons again, choosing none of them.
+    // Lists the days that match the buttons again, choosing none of them;
+    // an empty list gets a line under it that says why and what to do.
     void rebuild();
-    // Called after every rebuild of the list (a course or date choice too).
-    std::function<void()> onRebuilt;
-    // A line under the day list (why it is empty and what to do); hidden
-    // when empty.
-    void setHint(const QString& text);
 
     QListWidget* dayList() const { return dayList_; }
     // The entry at the list's keyboard position; empty when there is none.
@@ -60,6 +56,7 @@ class CataloguePanel : public QWidget {
 
   private:
     void createButtons();
+    void showHint(bool listEmpty);
     void selectionChanged();
     void choose(QListWidgetItem* item);
 

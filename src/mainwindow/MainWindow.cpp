@@ -79,7 +79,6 @@ MainWindow::MainWindow(fs::path base, std::unique_ptr<tolven::JvLink> link, QWid
     auto* splitter = new QSplitter(Qt::Horizontal, central);
     catalogue_ = new CataloguePanel(base_ / "Data", splitter);
     catalogue_->setClock(now_);
-    catalogue_->onRebuilt = [this] { showListHint(); };
     views_ = new ViewManager(splitter);
     const QIcon icon = tolven::program_icon();
     views_->setIcon(icon);
@@ -419,19 +418,6 @@ void MainWindow::setDateIndex(int index) {
 
 void MainWindow::rebuildCatalogue() {
     catalogue_->rebuild();
-}
-
-void MainWindow::showListHint() {
-    if (!catalogue_->entries().isEmpty()) {
-        catalogue_->setHint(QString());
-        return;
-    }
-    bool storeEmpty = tolven::list_race_days(base_ / "Data", tolven::DateFilter::Any, 0, now_()).empty();
-    catalogue_->setHint(
-        storeEmpty ? QStringLiteral("レース日のデータがありません。ツールバーの「JVデータ取得」で"
-                                    "データを取り込んでください。")
-                   : QStringLiteral("この条件のレース日はありません。「日付の指定なし」や「全場」で"
-                                    "ほかのレース日を表示できます。"));
 }
 
 void MainWindow::setUnsaved(bool unsaved) {

@@ -146,8 +146,6 @@ class MainWindow : public QMainWindow {
     void showChild(QMdiSubWindow* child);
     // The status bar's mark of a user prediction or stakes whose save failed.
     void setUnsaved(bool unsaved);
-    // Below the day list: why it is empty and what to do.
-    void showListHint();
 
     std::filesystem::path base_;
     std::unique_ptr<tolven::JvLink> link_;
