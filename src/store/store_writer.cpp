@@ -441,9 +441,17 @@ void StoreWriter::write_entries(const std::vector<Entry*>& entries, Mode mode, b
         commit_staged(store_.base(), staged, supersede_log && !recovering_ ? redo_.get() : nullptr);
     } catch (...) {
         // Past its commit point the journal stays for the next writer, and
-        // this one must not write over it.
-        if (platform::file_kind(journal_file(store_.base()).c_str()) != platform::FileKind::missing)
+        // this one must not write over it. The spilled files it names are its
+        // own now: they must outlive this writer, whose end would otherwise
+        // remove them as unused spills and leave the journal naming files
+        // that are gone.
+        if (platform::file_kind(journal_file(store_.base()).c_str()) !=
+            platform::FileKind::missing) {
             broken_ = true;
+            for (const Written& w : written) {
+                if (!w.entry->loaded) w.entry->spilled.clear();
+            }
+        }
         throw;
     }
     if (!staged.empty()) ++stats_.commits;
