@@ -306,28 +306,34 @@ TEST_F(StoreWriterTest, CheckpointedChangesSurviveAWriterThatNeverEnded) {
 
 TEST_F(StoreWriterTest, ACommitCutShortIsFinishedByTheNextWriter) {
     StoreFiles complete = record_by_record(start, reimport_stream());
-    FaultyFileLayer layer;
-    // Rename 1 puts the journal in place; 2 and 3 replace the first files.
-    layer.fail(FaultyFileLayer::Rename, 3, EIO);
-    {
-        ScopedFileLayer scoped(layer);
-        StoreWriter writer(store);
-        file_all(writer, reimport_stream());
-        try {
-            writer.commit();
-            ADD_FAILURE() << "the commit did not fail";
-        } catch (const FileError& e) {
-            EXPECT_NE(std::string(e.what()).find("置き換えられません：" + dir.path().string()),
-                      std::string::npos)
-                << e.what();
+    // With a memory limit of one byte every file is spilled before the
+    // commit: the spills the journal names must outlive the failed writer.
+    for (std::size_t limit : {std::size_t{256} << 20, std::size_t{1}}) {
+        write_store(dir.path(), start);
+        FaultyFileLayer layer;
+        {
+            ScopedFileLayer scoped(layer);
+            StoreWriter writer(store, StoreWriterOptions{limit, std::size_t{512} << 20});
+            file_all(writer, reimport_stream());
+            // The commit's first rename puts the journal in place; the
+            // second, which replaces the first file, fails.
+            layer.fail(FaultyFileLayer::Rename, layer.calls(FaultyFileLayer::Rename) + 2, EIO);
+            try {
+                writer.commit();
+                ADD_FAILURE() << "the commit did not fail";
+            } catch (const FileError& e) {
+                EXPECT_NE(std::string(e.what()).find("置き換えられません：" + dir.path().string()),
+                          std::string::npos)
+                    << e.what();
+            }
+            // Nothing more is written over the journal.
+            writer.commit_safe();
         }
-        // Nothing more is written over the journal.
-        writer.commit_safe();
+        ASSERT_TRUE(fs::exists(dir.path() / "tolven.journal")) << "memory limit " << limit;
+        { StoreWriter next(store); }
+        EXPECT_FALSE(fs::exists(dir.path() / "tolven.journal")) << "memory limit " << limit;
+        EXPECT_EQ(read_store(dir.path()), complete) << "memory limit " << limit;
     }
-    ASSERT_TRUE(fs::exists(dir.path() / "tolven.journal"));
-    { StoreWriter next(store); }
-    EXPECT_FALSE(fs::exists(dir.path() / "tolven.journal"));
-    EXPECT_EQ(read_store(dir.path()), complete);
 }
 
 TEST_F(StoreWriterTest, StaleTemporariesGoWhenTheLastWriterDidNotFinish) {
