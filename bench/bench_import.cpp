@@ -198,6 +198,11 @@ int main(int argc, char** argv) {
             incremental = false;
         } else if (arg == "--no-flush") {
             no_flush = true;
+        } else if (arg.starts_with('-')) {
+            std::fprintf(stderr,
+                         "usage: bench_import [--weeks N] [--runs N] [--memory MB] "
+                         "[--no-incremental] [--no-flush] [DIR]\n");
+            return arg == "--help" ? 0 : 2;
         } else {
             dir = arg;
         }
