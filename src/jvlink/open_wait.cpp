@@ -16,19 +16,32 @@ int run_open(JvLink& link, const std::function<int()>& open, const OpenWaitHost&
     std::thread worker(std::move(task));
     const auto started = Clock::now();
     int shown = 0;
-    while (result.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
-        if (host.process_events) host.process_events();
-        // Asked again on every turn: an interrupt that reached the component
-        // before its call began would otherwise be lost.
-        if (host.cancelled && host.cancelled()) {
+    try {
+        while (result.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
+            if (host.process_events) host.process_events();
+            // Asked again on every turn: an interrupt that reached the component
+            // before its call began would otherwise be lost.
+            if (host.cancelled && host.cancelled()) {
+                link.interrupt();
+            }
+            int seconds = static_cast<int>(
+                std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - started).count());
+            if (seconds >= kOpenNoticeSeconds && seconds != shown && host.waiting) {
+                shown = seconds;
+                host.waiting(seconds);
+            }
+        }
+    } catch (...) {
+        // The caller's side failed while the open still ran: the open is
+        // given up and waited for, so that the thread ends before its
+        // std::thread does (which would end the program) and nothing is left
+        // calling the component; then the caller's error goes on.
+        while (result.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
             link.interrupt();
         }
-        int seconds = static_cast<int>(
-            std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - started).count());
-        if (seconds >= kOpenNoticeSeconds && seconds != shown && host.waiting) {
-            shown = seconds;
-            host.waiting(seconds);
-        }
+        worker.join();
+        link.set_open_pending(false);
+        throw;
     }
     worker.join();
     link.set_open_pending(false);

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 
+#include "jvlink/open_wait.hpp"
 #include "store/cp932.hpp"
 #include "support/fake_jvlink.hpp"
 #include "support/records.hpp"
@@ -376,6 +377,31 @@ TEST_F(ImportTest, APendingOpenLetsEventsRunAndCanBeCancelled) {
             EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
         }
     }
+}
+
+// A failure on the caller's side while JVOpen is pending (an event handler
+// that throws) gives the open up and waits for it before the error goes on:
+// the program does not end with a thread still running.
+TEST(OpenWait, AFailingEventHandlerEndsThePendingOpenAndPassesTheErrorOn) {
+    FakeJvLink slow;
+    slow.open_delay_ms = 30000;
+    int events = 0;
+    OpenWaitHost host;
+    host.process_events = [&] {
+        if (++events == 3) throw std::runtime_error("handler failed");
+    };
+    auto started = std::chrono::steady_clock::now();
+    int rc = 0;
+    int dc = 0;
+    std::string last;
+    EXPECT_THROW(run_open(
+                     slow, [&] { return slow.JVOpen("RACE", "20261201000000", 1, rc, dc, last); },
+                     host),
+                 std::runtime_error);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_GT(slow.interrupts.load(), 0);
+    EXPECT_FALSE(slow.open_pending());
+    EXPECT_EQ(events, 3);
 }
 
 TEST_F(ImportTest, SettingsError) {
