@@ -15,6 +15,12 @@ fail() {
     echo "FAIL: $*" >&2
     exit 1
 }
+# The Windows form of a path. winepath writes to a file, not to the pipe of a
+# command substitution: a Wine program may start Wine's background services,
+# which would inherit the pipe and hold the substitution open until they end.
+winpath() {
+    winepath -w "$1" >"$work/winepath.out" 2>/dev/null && cat "$work/winepath.out"
+}
 
 rm -rf "$work"
 mkdir -p "$work"
@@ -31,13 +37,13 @@ from="--from 20000101000000"
 # shellcheck disable=SC2086
 "$linux" --base "$work/feedlink" --feed "$work/feed" import --quiet $from >/dev/null
 
-wine regsvr32 /s "$(winepath -w "$standin")" || fail "regsvr32 could not register the stand-in"
+wine regsvr32 /s "$(winpath "$standin")" || fail "regsvr32 could not register the stand-in"
 status=0
 # shellcheck disable=SC2086
-TOLVEN_STANDIN_FEED=$(winepath -w "$work/feed") TOLVEN_STANDIN_CACHE=$(winepath -w "$work/cache") \
+TOLVEN_STANDIN_FEED=$(winpath "$work/feed") TOLVEN_STANDIN_CACHE=$(winpath "$work/cache") \
     wine "$windows" --base "$work/com" --jvlink com import --quiet $from >"$work/com.out" 2>&1 ||
     status=$?
-wine regsvr32 /s /u "$(winepath -w "$standin")" || true
+wine regsvr32 /s /u "$(winpath "$standin")" || true
 [ "$status" -eq 0 ] || fail "tolven-cli.exe --jvlink com import ended with $status: $(cat "$work/com.out")"
 
 # FeedLink keeps its download cache in the base folder, the component keeps
