@@ -9,6 +9,7 @@
 #include "store/cp932.hpp"
 #include "store/data_store.hpp"
 #include "store/record_builder.hpp"
+#include "support/cli_run.hpp"
 #include "support/records.hpp"
 #include "support/temp_dir.hpp"
 
@@ -19,24 +20,9 @@ namespace {
 
 using namespace tolven::testing;
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
 // Runs tolven-cli with the arguments (UTF-8, quoted by the caller) in dir.
 CliRun cli(const fs::path& dir, const std::string& arguments) {
-    fs::path out = dir / "cli.out", err = dir / "cli.err";
-    std::string command = std::string(TOLVEN_CLI) + " " + arguments + " >'" + out.string() +
-                          "' 2>'" + err.string() + "'";
-    CliRun run;
-    run.status = WEXITSTATUS(std::system(command.c_str()));
-    run.out = read_bytes(out);
-    run.err = read_bytes(err);
-    fs::remove(out);
-    fs::remove(err);
-    return run;
+    return run_cli(TOLVEN_CLI, dir, arguments);
 }
 
 std::string quoted(const fs::path& p) {

@@ -21,6 +21,7 @@
 #include "store/data_store.hpp"
 #include "store/file_layer.hpp"
 #include "store/store_reader.hpp"
+#include "support/cli_run.hpp"
 #include "support/sample_store.hpp"
 #include "support/temp_dir.hpp"
 
@@ -33,21 +34,9 @@ using namespace tolven::testing;
 
 constexpr int kToday = 20261206;
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
+// Runs tolven-cli with the arguments (UTF-8, quoted by the caller) in dir.
 CliRun cli(const fs::path& dir, const std::string& arguments) {
-    fs::path out = dir / "cli.out", err = dir / "cli.err";
-    std::string command = std::string(TOLVEN_CLI) + " " + arguments + " >'" + out.string() +
-                          "' 2>'" + err.string() + "'";
-    CliRun run;
-    run.status = WEXITSTATUS(std::system(command.c_str()));
-    run.out = read_bytes(out);
-    run.err = read_bytes(err);
-    return run;
+    return run_cli(TOLVEN_CLI, dir, arguments);
 }
 
 bool contains(const std::string& text, const std::string& part) {
