@@ -30,6 +30,14 @@ CASES = [
     ("store/atomic_file.cpp", '#include "platform/files.hpp"', False),
     ("platform/files.hpp", '#include "store/cp932.hpp"', True),
     ("store/store_writer.cpp", "#include <csignal>", False),
+    # Any system header, not only the well-known ones, and in the windows too.
+    ("store/store_reader.cpp", "#include <sched.h>", True),
+    ("jvlink/feed_link.cpp", "#include <shlobj_core.h>", True),
+    ("views/RaceView.cpp", "#include <unistd.h>", True),
+    ("app/tolven_main.cpp", "#include <windows.h>", True),
+    ("model/race_day.cpp", "#include <stdint.h>", False),
+    ("jvbridge/main.cpp", "#include <windows.h>", False),
+    ("jvlink/com_jvlink_windows.cpp", "#include <oleauto.h>", False),
 ]
 
 failures = 0
