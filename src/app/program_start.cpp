@@ -233,7 +233,7 @@ std::unique_ptr<MainWindow> open_program(const ProgramOptions& options, const fs
         guarded(nullptr, QStringLiteral("前回のデータ取込みを完了できませんでした。"),
                 [&] { settle_store(base); });
         const QString unreadable = QStringLiteral("設定ファイル「%1」を読み込めませんでした。")
-                                       .arg(QString::fromStdString((base / "tolven.ini").string()));
+                                       .arg(qpath(base / "tolven.ini"));
         made = guarded(nullptr, unreadable, read_settings) &&
                guarded(nullptr, QStringLiteral("TOLVENを開始できませんでした。"), open_window);
     }

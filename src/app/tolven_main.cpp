@@ -6,10 +6,13 @@
 #include <QSplashScreen>
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "app/program_start.hpp"
 #include "mainwindow/MainWindow.hpp"
 #include "platform/files.hpp"
+#include "platform/system.hpp"
 #include "store/base_folder.hpp"
 #include "store/version.hpp"
 #include "widgets/application_setup.hpp"
@@ -35,10 +38,14 @@ QPixmap splash_picture() {
 
 int main(int argc, char** argv) {
     // The command line is read before anything needs a display, so that
-    // --help, --version and mistakes work from any terminal.
+    // --help, --version and mistakes work from any terminal. Its arguments
+    // are UTF-8 text on every system, so a base folder with a Japanese name
+    // works on Windows too.
+    std::vector<std::string> args = tolven::platform::utf8_arguments(argc, argv);
+    if (!args.empty()) args.erase(args.begin());
     tolven::ProgramOptions options;
     try {
-        options = tolven::parse_program_options(std::vector<std::string>(argv + 1, argv + argc));
+        options = tolven::parse_program_options(args);
     } catch (const tolven::ProgramUsageError& e) {
         std::fprintf(stderr, "tolven: %s\n%s", e.what(), tolven::program_usage().c_str());
         return 2;

@@ -272,7 +272,7 @@ void MainWindow::openHelp() {
         return;
     }
     QString text = QStringLiteral("ヘルプが見つかりません。次の場所を探しました:");
-    for (const fs::path& p : places) text += QLatin1Char('\n') + QString::fromStdString(p.string());
+    for (const fs::path& p : places) text += QLatin1Char('\n') + tolven::qpath(p);
     MessageDialog::information(this, text);
 }
 

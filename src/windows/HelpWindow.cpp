@@ -6,6 +6,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "widgets/qt_text.hpp"
+
 HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("HelpWindow"));
     setWindowTitle(QStringLiteral("TOLVEN ヘルプ"));
@@ -35,7 +37,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 void HelpWindow::showGuide(const std::filesystem::path& page) {
-    QUrl url = QUrl::fromLocalFile(QString::fromStdString(page.string()));
+    QUrl url = QUrl::fromLocalFile(tolven::qpath(page));
     if (browser_->source() != url) {
         browser_->clearHistory();
         browser_->setSource(url);
