@@ -138,19 +138,20 @@ void create_folders(const std::filesystem::path& folder) {
 namespace {
 
 std::optional<std::string> read_whole(const std::filesystem::path& path, bool own) {
-    int flags = platform::open_read;
-    if (own) flags |= platform::open_no_follow | platform::open_non_blocking;
+    // Opened without waiting, and used only when it is a regular file: a
+    // FIFO or a device put where a file should be would otherwise hold the
+    // program forever (or feed it without end).
+    int flags = platform::open_read | platform::open_non_blocking;
+    if (own) flags |= platform::open_no_follow;
     int fd = platform::open_file(path.c_str(), flags, 0);
     if (fd < 0) {
         if (errno == ENOENT) return std::nullopt;
         if (own && errno == ELOOP) refuse_link(path);
         throw_file_error("開けません", path, errno);
     }
-    if (own) {
-        if (!platform::is_regular_file(fd)) {
-            platform::close_file(fd);
-            throw FileError("通常のファイルではないため使いません：" + path_utf8(path));
-        }
+    if (!platform::is_regular_file(fd)) {
+        platform::close_file(fd);
+        throw FileError("通常のファイルではないため使いません：" + path_utf8(path));
     }
     // Read straight into the string, sized by fstat; a file that grows or
     // shrinks meanwhile is read to its end all the same.

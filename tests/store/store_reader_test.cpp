@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #endif
 
+#include "store/atomic_file.hpp"
 #include "store/store_journal.hpp"
 #include "store/store_lock.hpp"
 #include "support/temp_dir.hpp"
@@ -72,9 +73,14 @@ TEST(StoreReader, ReadsAreBoundedAndNeverWait) {
     fs::remove(file);
     ASSERT_EQ(mkfifo(file.c_str(), 0644), 0);
     EXPECT_THROW(read_store_bytes(file), DamagedStoreFile);  // at once, no writer needed
+    // The other files the program reads (settings, the hit export's running
+    // totals) are refused the same way, at once.
+    EXPECT_THROW(read_file_if_exists(file), FileError);
+    EXPECT_THROW(read_own_file_if_exists(file), FileError);
     fs::remove(file);
     fs::create_symlink("/dev/zero", file);
     EXPECT_THROW(read_store_bytes(file), DamagedStoreFile);
+    EXPECT_THROW(read_file_if_exists(file), FileError);
 #endif
 }
 
