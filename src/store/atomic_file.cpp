@@ -130,9 +130,14 @@ void create_folders(const std::filesystem::path& folder) {
     if (folder.has_parent_path() && folder.parent_path() != folder) {
         create_folders(folder.parent_path());
     }
-    if (file_layer().mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
+    if (file_layer().mkdir(folder.c_str(), 0755) != 0) {
+        if (errno == EEXIST) return;
         throw_file_error("フォルダを作成できません", folder, errno);
     }
+    // The new folder's name is on disk before any file in it is reported
+    // written: flushing the files and their own folder does not flush the
+    // entry in the parent.
+    sync_folder(folder.parent_path());
 }
 
 namespace {
@@ -151,6 +156,9 @@ std::optional<std::string> read_whole(const std::filesystem::path& path, bool ow
     }
     if (!platform::is_regular_file(fd)) {
         platform::close_file(fd);
+        if (platform::file_kind(path.c_str()) == platform::FileKind::folder) {
+            throw_file_error("読み込めません", path, EISDIR);
+        }
         throw FileError("通常のファイルではないため使いません：" + path_utf8(path));
     }
     // Read straight into the string, sized by fstat; a file that grows or

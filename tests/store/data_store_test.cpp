@@ -4,6 +4,7 @@
 
 #include "store/atomic_file.hpp"
 #include "store/code_tables.hpp"
+#include "store/file_layer.hpp"
 #include "store/cp932.hpp"
 #include "store/record_builder.hpp"
 #include "store/store_reader.hpp"
@@ -297,6 +298,32 @@ TEST(AtomicFile, FailureIsReported) {
     TempDir dir;
     EXPECT_THROW(replace_file(dir.path() / "missing-folder" / "x", "x"), FileError);
     EXPECT_THROW(read_file(dir.path() / "none"), FileError);
+}
+
+// Every folder made is followed by a flush of the folder it was made in, so
+// that its name survives a power cut before the files in it are reported
+// written; a folder that is there already costs nothing.
+TEST(AtomicFile, AFolderMadeIsFlushedIntoItsParent) {
+    struct Recording : FileLayer {
+        std::vector<std::string> calls;
+        int mkdir(const PathChar* path, mode_t mode) override {
+            int r = FileLayer::mkdir(path, mode);
+            if (r == 0) calls.push_back("mkdir " + fs::path(path).filename().string());
+            return r;
+        }
+        int sync_folder(const PathChar* path) override {
+            calls.push_back("sync " + fs::path(path).filename().string());
+            return FileLayer::sync_folder(path);
+        }
+    } layer;
+    TempDir dir;
+    ScopedFileLayer scoped(layer);
+    create_folders(dir.path() / "SEI" / "2026");
+    const std::string top = dir.path().filename().string();
+    EXPECT_EQ(layer.calls, (std::vector<std::string>{"mkdir SEI", "sync " + top, "mkdir 2026", "sync SEI"}));
+    layer.calls.clear();
+    create_folders(dir.path() / "SEI" / "2026");
+    EXPECT_TRUE(layer.calls.empty());
 }
 
 }  // namespace
