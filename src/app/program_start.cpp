@@ -232,6 +232,11 @@ std::unique_ptr<MainWindow> open_program(const ProgramOptions& options, const fs
         // the program starts all the same and each day load says why.
         guarded(nullptr, QStringLiteral("前回のデータ取込みを完了できませんでした。"),
                 [&] { settle_store(base); });
+        // An interrupted import that could not be finished whole is said at
+        // every start, until an import runs to its end.
+        if (auto notice = damaged_import_notice(base)) {
+            MessageDialog::warning(nullptr, QString::fromStdString(*notice));
+        }
         const QString unreadable = QStringLiteral("設定ファイル「%1」を読み込めませんでした。")
                                        .arg(qpath(base / "tolven.ini"));
         made = guarded(nullptr, unreadable, read_settings) &&

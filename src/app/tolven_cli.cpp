@@ -11,6 +11,7 @@
 #include "platform/utf8_path.hpp"
 #include "store/base_folder.hpp"
 #include "store/error_text.hpp"
+#include "store/store_reader.hpp"
 #include "store/version.hpp"
 
 namespace {
@@ -88,6 +89,14 @@ int main(int argc, char** argv) {
         context.jvlink_option = jvlink;
         context.program = executable_path(argv[0]);
         context.args = std::move(args);
+        // Whatever the store shows may lack part of an import that was cut
+        // short and could not be finished: every command that reads it says
+        // so, until an import runs to its end.
+        if (command != "import" && command != "make-sample-feed") {
+            if (auto notice = damaged_import_notice(context.base)) {
+                std::fprintf(stderr, "tolven-cli: %s\n", notice->c_str());
+            }
+        }
         return it->second(context);
     } catch (const UsageError& e) {
         std::fprintf(stderr, "tolven-cli: %s\n", e.what());

@@ -183,7 +183,14 @@ ImportController::LoopEnd ImportController::reading_loop() {
             if (!write_step([this] { writer_->checkpoint(); })) return LoopEnd::Error;
             if (!pending_has_held_) show_lines(false);
         } else if (r == 0) {
-            if (!write_step([this] { writer_->commit(); })) return LoopEnd::Error;
+            // Everything since the from-time is in the store now, also what
+            // an earlier interrupted import could not finish: its damaged
+            // records go.
+            if (!write_step([this] {
+                    writer_->commit();
+                    writer_->clear_damaged_import();
+                }))
+                return LoopEnd::Error;
             show_lines(true);
             host_.set_progress_line(sj("データ読込み完了(") + number(counter) + "/" +
                                     number(read_count_) + ")");

@@ -64,6 +64,20 @@ bool commit_unfinished(const std::filesystem::path& base);
 // finished.
 void settle_store(const std::filesystem::path& base);
 
+// The records an interrupted import left that could not be checked whole are
+// kept beside the store ("tolven.journal.damaged", "tolven.redo.damaged",
+// with a number added when there are several) until an import runs to its
+// end. While one is there the store may lack some of that import's data: the
+// notice (UTF-8, Japanese) names the record and says to import again. None
+// when there is no such record.
+std::optional<std::string> damaged_import_notice(const std::filesystem::path& base);
+
+// Removes those records: called when an import has read and committed
+// everything since its from-time, which includes what the interrupted one
+// did not finish. A record that cannot be removed stays, and so does the
+// notice.
+void clear_damaged_import(const std::filesystem::path& base);
+
 // Runs read, which reads store files of base, so that it sees no half of a
 // commit: the store is settled first, and when a writer changed the store
 // while read ran (a journal or redo log appeared, or the lock file changed),

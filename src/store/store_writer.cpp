@@ -10,6 +10,7 @@
 #include "store/file_layer.hpp"
 #include "store/lenient.hpp"
 #include "store/record.hpp"
+#include "store/store_reader.hpp"
 
 namespace fs = std::filesystem;
 
@@ -159,6 +160,12 @@ StoreWriter::StoreWriter(const DataStore& store, StoreWriterOptions options)
     if (unfinished) remove_stale_temporaries(store_.base());
     stats_ = StoreWriterStats{};
     stats_.recovered = recovered;
+}
+
+void StoreWriter::clear_damaged_import() {
+    if (!damaged_import_notice(store_.base())) return;
+    tolven::clear_damaged_import(store_.base());
+    remove_stale_temporaries(store_.base());
 }
 
 StoreWriter::~StoreWriter() {

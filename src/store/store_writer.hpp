@@ -92,6 +92,11 @@ class StoreWriter {
     void commit();
     // The end of a cancelled or failed run.
     void commit_safe();
+    // After a commit() of a run that read everything since its from-time:
+    // the records an earlier, interrupted import kept because they could not
+    // be checked whole are removed, with the staged files they kept (under
+    // this writer's lock, so no other writer's files are touched).
+    void clear_damaged_import();
 
     // True after commit() or commit_safe() succeeded.
     bool ended() const { return ended_; }

@@ -74,8 +74,21 @@ class CliInput : public ::testing::Test {
 TEST_F(CliInput, TheUntouchedDayShows) {
     CliRun run = cli(dir.path(), base_option + " show 2026年12月07日阪神");
     EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
     // Viewing a day writes nothing.
     EXPECT_FALSE(fs::exists(base / "Data" / u8"2026年12月07日阪神.User"));
+    // While an interrupted import's record could not be checked whole, every
+    // command that reads the store says that data may be missing, each time.
+    write_bytes(base / "tolven.journal.damaged", "tolven journal 2\n3\n");
+    for (const char* command : {"days", "show 2026年12月07日阪神", "days"}) {
+        SCOPED_TRACE(command);
+        run = cli(dir.path(), base_option + " " + command);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "tolven-cli: 中断されたデータ取込みの記録「" +
+                               (base / "tolven.journal.damaged").string() +
+                               "」を最後まで確かめられませんでした。その取込みのデータが一部欠けて"
+                               "いる可能性があります。データ取込みをもう一度実行してください。\n");
+    }
 }
 
 TEST_F(CliInput, ATamperedRaceFileIsRefusedByEveryCommandThatLoadsTheDay) {

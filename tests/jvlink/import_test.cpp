@@ -8,6 +8,7 @@
 
 #include "jvlink/open_wait.hpp"
 #include "store/cp932.hpp"
+#include "store/store_reader.hpp"
 #include "support/fake_jvlink.hpp"
 #include "support/records.hpp"
 #include "support/temp_dir.hpp"
@@ -134,7 +135,11 @@ TEST_F(ImportTest, ReadingWithoutDownloadFilesAndWritesLastTime) {
                   FakeJvLink::record("O1 an odds record nobody keeps\r\n", "b.txt"),
                   {-1, "", "b.txt"},
                   {0, "", ""}};
+    // An earlier import cut short left a record it could not finish; this one
+    // reads everything since the same from-time, and the record goes.
+    write_bytes(dir.path() / "tolven.redo.damaged", "cut");
     import.start();
+    EXPECT_FALSE(fs::exists(dir.path() / "tolven.redo.damaged"));
     EXPECT_EQ(host.log, std::string(kStartText) +
                             "line JVOpen正常:正常に実行されました。(0)\n"
                             "line ReadCount:2, DownloadCount:0\n"
@@ -254,8 +259,11 @@ TEST_F(ImportTest, CancelDuringReadingStopsTheLoopAndKeepsTheFromTime) {
     host.on_process_events = [&] {
         if (host.process_events_calls == 2) import.cancel();
     };
+    write_bytes(dir.path() / "tolven.journal.damaged", "cut");
     import.start();
     EXPECT_TRUE(cancel.set);
+    // A cancelled import did not read everything: the damage is still told.
+    EXPECT_TRUE(damaged_import_notice(dir.path()).has_value());
     EXPECT_NE(host.log.find("confirm データ取込を中止します。実行しますか？\n"
                             "timer off\nbeep\ninfo JVCancel:キャンセルされました\n"
                             "line JVCancel:キャンセルされました\n"

@@ -15,6 +15,7 @@
 #include "store/code_tables.hpp"
 #include "store/cp932.hpp"
 #include "store/record_builder.hpp"
+#include "store/store_reader.hpp"
 #include "support/faulty_file_layer.hpp"
 #include "support/platform_skips.hpp"
 #include "support/store_check.hpp"
@@ -506,6 +507,19 @@ TEST_F(StoreWriterTest, ADamagedJournalIsKeptAndReportedNeverDiscarded) {
             bool finished = read_bytes(file.parent_path() / target) == bytes;
             EXPECT_TRUE(finished || fs::exists(file)) << path;
         }
+        // Every later reader is told, until an import that ran to its end
+        // clears the record; the next writer then sweeps its staged files.
+        auto notice = damaged_import_notice(dir.path());
+        ASSERT_TRUE(notice.has_value());
+        EXPECT_NE(notice->find((dir.path() / "tolven.journal.damaged").string()), std::string::npos)
+            << *notice;
+        {
+            StoreWriter reimport(store);
+            reimport.commit();
+            reimport.clear_damaged_import();
+        }
+        EXPECT_FALSE(damaged_import_notice(dir.path()).has_value());
+        EXPECT_EQ(temporaries(read_store(dir.path())), std::vector<std::string>{});
     }
 }
 

@@ -875,6 +875,16 @@ class MainWindowTest : public QObject {
         QCOMPARE(form->base(), *options.base);
         for (const char* folder : {"Data", "SEI", "SEIR"})
             QVERIFY(fs::is_directory(*options.base / folder));
+        // An interrupted import whose record could not be checked whole is
+        // said at the start, and the program opens all the same.
+        form.reset();
+        write_bytes(*options.base / "tolven.redo.damaged", "cut");
+        form = tolven::open_program(options, dir.path() / "tolven");
+        QVERIFY(form != nullptr);
+        QString text = MessageDialog::lastMessage();
+        QVERIFY2(text.contains(QStringLiteral("データが一部欠けている可能性があります")) &&
+                     text.contains(tolven::qpath(*options.base / "tolven.redo.damaged")),
+                 qPrintable(text));
     }
 };
 
