@@ -307,7 +307,7 @@ bool FeedLink::load_next_file() {
     std::error_code error;
     if (!fs::exists(source, error)) return false;
     auto stream = std::make_unique<std::ifstream>(source, std::ios::binary);
-    if (!*stream) throw FileError("cannot open " + source.string());
+    if (!*stream) throw_file_error("開けません", source, errno);
     // A feed file saved by a UTF-8 editor may start with a byte order mark,
     // which is no part of the CP932 records.
     char mark[3] = {};

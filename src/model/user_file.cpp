@@ -109,7 +109,7 @@ std::vector<std::string> user_lines_from(std::string_view content) {
 
 std::vector<std::string> read_user_file(const std::filesystem::path& file) {
     auto content = read_store_bytes(file);
-    if (!content) throw_file_error("cannot open", file, ENOENT);
+    if (!content) throw_file_error("開けません", file, ENOENT);
     return user_lines_from(*content);
 }
 

@@ -130,7 +130,7 @@ bool PrintPreview::print() {
     QString target = printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName()
                                                                    : printer.printerName();
     if (!painter.begin(&printer)) {
-        throw std::runtime_error("cannot print to " + target.toStdString());
+        throw std::runtime_error("印刷できません：" + target.toStdString());
     }
     bool first = true;
     for (int p : pagesToPrint()) {
@@ -142,7 +142,7 @@ bool PrintPreview::print() {
                             mx, my);
         pages_[static_cast<std::size_t>(p - 1)].replay(canvas);
     }
-    if (!painter.end()) throw std::runtime_error("cannot print to " + target.toStdString());
+    if (!painter.end()) throw std::runtime_error("印刷できません：" + target.toStdString());
     return true;
 }
 

@@ -70,7 +70,7 @@ std::optional<std::string> read_store_bytes(const fs::path& file, std::uintmax_t
     fs::file_status status = fs::status(file, error);
     if (error || !fs::exists(status)) {
         if (status.type() == fs::file_type::not_found) return std::nullopt;
-        throw_file_error("cannot open", file, error.value());
+        throw_file_error("開けません", file, error.value());
     }
     if (!fs::is_regular_file(status)) {
         damaged(file, fs::is_directory(status) ? "ファイルではなくフォルダです" : "通常のファイルではありません");
@@ -78,7 +78,7 @@ std::optional<std::string> read_store_bytes(const fs::path& file, std::uintmax_t
     int fd = platform::open_file(file.c_str(), platform::open_read | platform::open_non_blocking, 0);
     if (fd < 0) {
         if (errno == ENOENT) return std::nullopt;
-        throw_file_error("cannot open", file, errno);
+        throw_file_error("開けません", file, errno);
     }
     // The path may have been replaced between the two looks.
     std::int64_t size = platform::is_regular_file(fd) ? platform::file_size(fd) : -1;
