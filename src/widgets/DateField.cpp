@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -34,6 +35,7 @@ void DateField::keyPressEvent(QKeyEvent* event) {
     const QString typed = event->text();
     const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
     if (!plain || typed.size() != 1 || !(typed[0].isDigit() || typed[0] == QLatin1Char('/'))) {
+        run_.clear();
         QDateEdit::keyPressEvent(event);
         return;
     }
@@ -44,6 +46,31 @@ void DateField::keyPressEvent(QKeyEvent* event) {
         return;
     }
     int at = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
+    // A cursor put elsewhere since the last digit (a click on the text goes
+    // to the line edit, not here) begins a new run.
+    if (edit->hasSelectedText() || at != runCursor_) run_.clear();
+    if (run_.isEmpty()) {
+        runStart_ = at;
+        runText_ = text;
+    }
+    run_ += typed[0];
+    // A whole date typed from elsewhere than the year: the year it began
+    // with, or all of it, goes where a person means it.
+    static const QRegularExpression yearAndSlash(QStringLiteral("^[0-9]{4}/$"));
+    static const QRegularExpression eightDigits(QStringLiteral("^[0-9]{8}$"));
+    if (runStart_ > 0 && (yearAndSlash.match(run_).hasMatch() || eightDigits.match(run_).hasMatch())) {
+        QString whole = run_.size() == 8 ? run_.left(4) + QLatin1Char('/') + run_.mid(4, 2) +
+                                               QLatin1Char('/') + run_.mid(6, 2)
+                                         : run_.left(4) + runText_.mid(4);
+        QDate date = dateWith(whole, 0, whole[0]);
+        if (date.isValid() && date >= minimumDate() && date <= maximumDate()) setDate(date);
+        runStart_ = 0;
+        edit->deselect();
+        edit->setCursorPosition(run_.size() == 8 ? static_cast<int>(text.size()) : 5);
+        runCursor_ = edit->cursorPosition();
+        event->accept();
+        return;
+    }
     if (typed[0] == QLatin1Char('/')) {
         // To the part after the next slash.
         // Right after a slash (the cursor stepped over it) it stays.
@@ -52,6 +79,7 @@ void DateField::keyPressEvent(QKeyEvent* event) {
     } else {
         if (at < text.size() && text[at] == QLatin1Char('/')) ++at;
         if (at >= text.size()) {
+            runCursor_ = at;
             event->accept();
             return;
         }
@@ -62,6 +90,7 @@ void DateField::keyPressEvent(QKeyEvent* event) {
     }
     edit->deselect();
     edit->setCursorPosition(std::min<int>(at, static_cast<int>(text.size())));
+    runCursor_ = edit->cursorPosition();
     event->accept();
 }
 
@@ -71,6 +100,7 @@ void DateField::mousePressEvent(QMouseEvent* event) {
     // click meant to put the cursor into the year moved the year. Only the
     // arrow at the right opens the calendar; elsewhere the click goes to the
     // text at that height.
+    run_.clear();
     QLineEdit* edit = lineEdit();
     QPoint at = event->position().toPoint();
     if (!calendarPopup() || event->button() != Qt::LeftButton ||
@@ -84,4 +114,9 @@ void DateField::mousePressEvent(QMouseEvent* event) {
     edit->deselect();
     edit->setCursorPosition(edit->cursorPositionAt(inText));
     event->accept();
+}
+
+void DateField::focusInEvent(QFocusEvent* event) {
+    run_.clear();
+    QDateEdit::focusInEvent(event);
 }

@@ -286,6 +286,16 @@ class BalanceWindowTest : public QObject {
         QTest::keyClicks(to, QStringLiteral("2025"));
         QCOMPARE(to->date(), QDate(2025, 12, 6));
         QCOMPARE(to->text(), QStringLiteral("2025/12/06"));
+        // A whole date typed right after the click is that date, with or
+        // without its slashes.
+        for (const auto& [typed, expected] :
+             {std::pair{QStringLiteral("2024/03/05"), QDate(2024, 3, 5)},
+              std::pair{QStringLiteral("20230708"), QDate(2023, 7, 8)},
+              std::pair{QStringLiteral("2022/"), QDate(2022, 7, 8)}}) {
+            TOLVEN_REQUIRE(clickOnScreen(to, point));
+            QTest::keyClicks(to, typed);
+            QCOMPARE(to->date(), expected);
+        }
     }
 
     // 収支分析 in the main window at the first-start size and on the whole
