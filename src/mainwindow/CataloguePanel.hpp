@@ -42,8 +42,8 @@ class CataloguePanel : public QWidget {
     // The entry at the list's keyboard position; empty when there is none.
     QString currentEntry() const;
     QStringList entries() const;
-    // Moves the list to an entry without choosing it: the hit export walks
-    // the days itself and the list only follows.
+    // Moves the list to an entry without choosing it: back to the loaded
+    // day when a change of day is refused.
     void follow(const QString& entry);
 
   signals:
@@ -66,7 +66,7 @@ class CataloguePanel : public QWidget {
     QButtonGroup* dateButtons_ = nullptr;
     QListWidget* dayList_ = nullptr;
     QLabel* hint_ = nullptr;
-    // Selections the panel makes itself (a rebuild, following the export)
+    // Selections the panel makes itself (a rebuild, following the loaded day)
     // choose nothing.
     bool quiet_ = false;
     // What was under the pointer when a button of the list went down: a click

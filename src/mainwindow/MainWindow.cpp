@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <memory>
 
 #include "jvlink/result_text.hpp"
 #include "jvlink/results_refresh.hpp"
@@ -248,9 +249,8 @@ void MainWindow::printItem(int item) {
         tolven::draw_analysis_sheet(day_, item, preview->canvas());
         caption = tolven::analysis_sheet_caption();
     } else {
-        QString selected = catalogue_->currentEntry();
-        tolven::draw_allocation(day_, money_, !selected.isEmpty() ? cp(selected) : day_.entry,
-                                preview->canvas());
+        // Titled with the loaded day: the list may show another one.
+        tolven::draw_allocation(day_, money_, day_.entry, preview->canvas());
         caption = tolven::allocation_caption();
     }
     allPrint_->showDocument(qs(caption));
@@ -297,12 +297,14 @@ void MainWindow::createChildren() {
     predictionView_ = new PredictionView(day_);
     predictionView_->onHitExport = [this](bool longshot) { exportHits(longshot); };
     predictionView_->onToggleCheckItem = [this](int n, int row, int column) {
-        // The mark follows whether the save went through.
+        // The mark follows whether the day still holds input that is not
+        // saved: a save refused because another program changed the race
+        // takes the stored prediction, and nothing is left unsaved.
         try {
             tolven::toggle_check_item(day_, n, row, column);
             setUnsaved(false);
         } catch (...) {
-            setUnsaved(true);
+            setUnsaved(day_.user_changed);
             throw;
         }
     };
@@ -337,24 +339,26 @@ int MainWindow::currentPredictionRace() const {
 }
 
 void MainWindow::exportHits(bool longshot) {
-    QString chosen = catalogue_->currentEntry();
-    if (chosen.isEmpty()) return;
+    if (!loaded_) return;
+    // The export reads the days from their files: unsaved ticks of the day
+    // shown are saved first, and when they cannot be, nothing is exported
+    // (the export would miss them) and the day stays as it is.
+    if (!saveUserInput(QStringLiteral("予想を保存できませんでした。的中馬券は書き出していません。"))) {
+        return;
+    }
     std::vector<std::string> entries;
     for (const QString& entry : catalogue_->entries()) entries.push_back(cp(entry));
+    // The loaded day is exported even when the list no longer shows it.
+    if (std::find(entries.begin(), entries.end(), day_.entry) == entries.end()) {
+        entries.push_back(day_.entry);
+    }
     tolven::HitExport result;
     bool exported = tolven::guarded(this, QStringLiteral("的中馬券を書き出せませんでした。"), [&] {
-        result = tolven::export_hits(
-            day_, base_, entries, cp(chosen), longshot, [this](const std::string& entry) {
-                // The export loads each day itself; the list only follows.
-                catalogue_->follow(qs(entry));
-            });
+        // Each day of the date is read into a day of the export's own: the
+        // day shown, its views and the list stay as they are.
+        auto walked = std::make_unique<tolven::RaceDay>();
+        result = tolven::export_hits(*walked, base_, entries, day_.entry, longshot, {});
     });
-    // The last day processed stays loaded, shown as a click on it shows it;
-    // after a failure the model may hold any day of the walk, so the chosen
-    // one is shown again.
-    if ((!exported || result.days > 0) && !catalogue_->currentEntry().isEmpty()) {
-        loadDay(catalogue_->currentEntry());
-    }
     if (!exported) return;
     if (!result.written) {
         MessageDialog::information(
@@ -452,6 +456,15 @@ void MainWindow::showNoDay() {
     setUnsaved(false);
 }
 
+bool MainWindow::saveUserInput(const QString& failed) {
+    if (!loaded_ || !day_.user_changed) return true;
+    // A save refused because another program changed the race leaves
+    // nothing unsaved: the day has taken the stored prediction.
+    return tolven::guarded(
+        this, failed, [this] { tolven::save_user_file(day_, currentPredictionRace()); },
+        [this] { setUnsaved(day_.user_changed); });
+}
+
 void MainWindow::dayListClicked(QListWidgetItem* item) {
     if (item != nullptr) loadDay(item->text());
 }
@@ -462,10 +475,9 @@ bool MainWindow::loadDay(const QString& entry) {
     QScopedValueRollback<bool> busy(loading_, true);
     // An unsaved user prediction of the previous day is saved first; when it
     // cannot be, the previous day stays as it is.
-    if (loaded_ && day_.user_changed &&
-        !tolven::guarded(this, QStringLiteral("予想を保存できませんでした。"),
-                         [this] { tolven::save_user_file(day_, currentPredictionRace()); },
-                         [this] { setUnsaved(true); })) {
+    if (!saveUserInput(QStringLiteral("予想を保存できませんでした。"))) {
+        // The list goes back to the day that stays.
+        catalogue_->follow(qs(day_.entry));
         return false;
     }
     // Nothing of the previous day is printed or predicted while this one
@@ -520,6 +532,9 @@ bool MainWindow::loadDay(const QString& entry) {
         return false;
     }
     setUnsaved(false);
+    // The list shows the loaded day, also after a click on another one
+    // while this one loaded.
+    catalogue_->follow(entry);
     complete_ = outcome.complete;
     if (complete_) {
         actions_->setPrintEnabled(true);
@@ -599,7 +614,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         try {
             tolven::save_user_file(day_, currentPredictionRace());
         } catch (const std::exception& e) {
-            setUnsaved(true);
+            setUnsaved(day_.user_changed);
             QString text = tolven::error_text(QStringLiteral("予想を保存できませんでした。"), e) +
                            QStringLiteral("\n保存せずに終了しますか？");
             if (!MessageDialog::confirm(this, text)) {

@@ -186,4 +186,7 @@ class MainWindow : public QMainWindow {
     // dialog does not block it.
     std::unique_ptr<PreviewWindow> allPrint_;
     int currentPredictionRace() const;
+    // Saves the loaded day's unsaved user input; false, with the failure
+    // told under `failed`, when it could not be.
+    bool saveUserInput(const QString& failed);
 };

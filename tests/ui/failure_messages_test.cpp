@@ -2,6 +2,7 @@
 // cannot be written, a damaged day, a file or folder the desktop cannot open,
 // the hit export's files, the user guide, an empty store. Everything is done
 // by clicks, menus and keys on the sample store.
+#include <QAccessible>
 #include <QAction>
 #include <QDesktopServices>
 #include <QLabel>
@@ -25,6 +26,7 @@
 
 #include "mainwindow/MainWindow.hpp"
 #include "printing/PreviewWindow.hpp"
+#include "printing/PrintPreview.hpp"
 #include "store/file_layer.hpp"
 #include "support/faulty_file_layer.hpp"
 #include "support/temp_dir.hpp"
@@ -117,6 +119,26 @@ class FailureMessagesTest : public QObject {
         TOLVEN_REQUIRE(requireShowing(unsavedMark(*form)));
         QVERIFY(unsavedMark(*form)->text().contains(QStringLiteral("保存されていません")));
 
+        // Neither 的中 nor another day throws the tick away: both are refused
+        // and the day, its tick, the mark and the list's choice stay.
+        auto requireNakayamaKept = [&] {
+            QVERIFY2(form->bannerText().contains(QStringLiteral("中山")), qPrintable(form->bannerText()));
+            QCOMPARE(form->dayList()->currentItem()->text(), kNakayama);
+            QVERIFY(form->dayList()->currentItem()->isSelected());
+            QCOMPARE(view->userGrid()->item(1, 3)->text(), QStringLiteral("●"));
+            TOLVEN_REQUIRE(requireShowing(unsavedMark(*form)));
+        };
+        clickWidget(view->hitButton());
+        text = MessageDialog::lastMessage();
+        QVERIFY2(text.startsWith(QStringLiteral("予想を保存できませんでした。的中馬券は書き出していません。")),
+                 qPrintable(text));
+        QVERIFY(opened_->files().isEmpty());
+        TOLVEN_REQUIRE(requireNakayamaKept());
+        clickListRow(form->dayList(), rowOf(form->dayList(), kChukyo));
+        QVERIFY2(MessageDialog::lastMessage().startsWith(QStringLiteral("予想を保存できませんでした。")),
+                 qPrintable(MessageDialog::lastMessage()));
+        TOLVEN_REQUIRE(requireNakayamaKept());
+
         shown = MessageDialog::shownCount();
         chooseMenu(form.get(), QStringLiteral("表示(&V)"), QStringLiteral("ﾃｨｯｶを消す"));
         QCOMPARE(MessageDialog::shownCount(), shown + 1);
@@ -129,6 +151,9 @@ class FailureMessagesTest : public QObject {
         clickWidget(form->allocationView()->findChild<QPushButton*>(QStringLiteral("PrintButton")));
         PreviewWindow* preview = form->printPreview();
         TOLVEN_REQUIRE(requireShowing(preview));
+        // The sheet is titled with the day loaded.
+        QString sheet = accessibleOf(preview->preview())->text(QAccessible::Description);
+        QVERIFY2(sheet.contains(kNakayama) && !sheet.contains(QStringLiteral("中京")), qPrintable(sheet));
         QRadioButton* full = nullptr;
         for (auto* r : preview->findChildren<QRadioButton*>()) {
             if (r->text() == QStringLiteral("100%")) full = r;
@@ -152,6 +177,35 @@ class FailureMessagesTest : public QObject {
         QVERIFY(!form->isVisible());
         QVERIFY(MessageDialog::lastMessage().startsWith(settingsFailed));
         QVERIFY(!fs::exists(dayFile(dir.path(), kNakayama, ".User")));
+    }
+
+    // A tick that meets another program's save of the same race is dropped,
+    // as the message says: the stored ticks are shown, nothing is marked
+    // unsaved, and the day can be left.
+    void aTickAnotherProgramSavedFirstIsNotMarkedUnsaved() {
+        TempDir dir;
+        copySampleBase(dir.path());
+        fs::remove(dayFile(dir.path(), kNakayama, ".User"));
+        auto mine = openMainWindow(dir.path());
+        auto other = openMainWindow(dir.path());
+        for (MainWindow* form : {mine.get(), other.get()}) {
+            TOLVEN_REQUIRE(chooseDay(*form, kNakayama));
+            TOLVEN_REQUIRE(clickTab(form->predictionView()->pages()->tabBar(), 1));
+        }
+        TOLVEN_REQUIRE(clickCell(other->predictionView()->userGrid(), 1, 3));
+        QVERIFY(!unsavedMark(*other)->isVisible());
+
+        QTableWidget* grid = mine->predictionView()->userGrid();
+        TOLVEN_REQUIRE(clickCell(grid, 2, 3));
+        QString text = MessageDialog::lastMessage();
+        QVERIFY2(text.contains(QStringLiteral("他のプログラムで変更されていたため")), qPrintable(text));
+        QVERIFY(!unsavedMark(*mine)->isVisible());
+        QCOMPARE(grid->item(1, 3)->text(), QStringLiteral("●"));
+        QVERIFY(grid->item(2, 3)->text() != QStringLiteral("●"));
+        int shown = MessageDialog::shownCount();
+        TOLVEN_REQUIRE(chooseDay(*mine, kChukyo));
+        QCOMPARE(MessageDialog::shownCount(), shown);
+        QVERIFY2(mine->bannerText().contains(QStringLiteral("中京")), qPrintable(mine->bannerText()));
     }
 
     // A damaged day: the message names the file and what is wrong with it,

@@ -487,7 +487,8 @@ class MainWindowTest : public QObject {
         QVERIFY(!read_bytes(dayFile(dir.path(), today, ".jvHR")).empty());
     }
 
-    // 的中 when the export folder cannot be made.
+    // 的中 when the export folder cannot be made: the day shown stays, with
+    // the list on it and the user's tick, whichever day of the date it is.
     void hitExportThatCannotWrite() {
         TempDir dir;
         copySampleBase(dir.path());
@@ -495,18 +496,26 @@ class MainWindowTest : public QObject {
         write_bytes(dir.path() / "HPupload", "not a folder");
         auto form = openMainWindow(dir.path());
         TOLVEN_REQUIRE(showYesterday(*form));
-        TOLVEN_REQUIRE(clickDay(*form, kNakayama));
-        clickWidget(form->predictionView()->hitButton());
+        TOLVEN_REQUIRE(clickDay(*form, kChukyo));
+        PredictionView* view = form->predictionView();
+        TOLVEN_REQUIRE(clickTab(view->pages()->tabBar(), 1));
+        TOLVEN_REQUIRE(clickCell(view->userGrid(), 1, 3));
+        QCOMPARE(view->userGrid()->item(1, 3)->text(), QStringLiteral("●"));
+        clickWidget(view->hitButton());
         QVERIFY2(
             MessageDialog::lastMessage().startsWith(QStringLiteral("的中馬券を書き出せませんでした。")),
             qPrintable(MessageDialog::lastMessage()));
         QVERIFY(MessageDialog::lastMessage().contains(QStringLiteral("HPupload")));
         QVERIFY(opened_->files().isEmpty());
         QCOMPARE(read_bytes(dir.path() / "HPupload"), std::string("not a folder"));
-        // The day chosen is shown again, with everything offered.
+        // The day chosen is still shown, with everything offered.
         QVERIFY(form->bannerText().startsWith(QStringLiteral("2026年12月05日")));
+        QVERIFY2(form->bannerText().contains(QStringLiteral("中京")), qPrintable(form->bannerText()));
+        QCOMPARE(form->dayList()->currentItem()->text(), kChukyo);
+        QVERIFY(form->dayList()->currentItem()->isSelected());
         QVERIFY(form->action(QStringLiteral("PrintChoiceButton"))->isEnabled());
-        TOLVEN_REQUIRE(requireShowing(form->predictionView()));
+        TOLVEN_REQUIRE(requireShowing(view));
+        QCOMPARE(view->userGrid()->item(1, 3)->text(), QStringLiteral("●"));
     }
 
     void hitExportOpensTheList() {
@@ -514,12 +523,15 @@ class MainWindowTest : public QObject {
         copySampleBase(dir.path());
         auto form = openMainWindow(dir.path());
         TOLVEN_REQUIRE(showYesterday(*form));
-        TOLVEN_REQUIRE(clickDay(*form, kNakayama));
+        TOLVEN_REQUIRE(clickDay(*form, kChukyo));
         clickWidget(form->predictionView()->hitButton());
         QCOMPARE(opened_->files().size(), 1);
         QVERIFY(opened_->files()[0].contains(QStringLiteral("/HPupload/TK20261205")));
         QVERIFY(fs::exists(opened_->files()[0].toStdString()));
+        // The export covers every day of the date; the day shown stays.
         QVERIFY(form->bannerText().startsWith(QStringLiteral("2026年12月05日")));
+        QVERIFY2(form->bannerText().contains(QStringLiteral("中京")), qPrintable(form->bannerText()));
+        QCOMPARE(form->dayList()->currentItem()->text(), kChukyo);
     }
 
     // ならべて表示 arranges the views side by side in the window area; the
