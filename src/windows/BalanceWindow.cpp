@@ -450,8 +450,8 @@ bool BalanceWindow::eventFilter(QObject* watched, QEvent* event) {
     // A chart made narrower or wider takes as many date labels as fit now.
     // Not while a chart is being built: that build measures the chart after
     // its page is shown, so it already has the new size.
-    if (watched == chart_ && event->type() == QEvent::Resize && !fillingChart_ && !report_.days.empty() &&
-        std::abs(chart_->width() - chartWidth_) > 40) {
+    if (watched == chart_ && event->type() == QEvent::Resize && !fillingChart_ &&
+        !report_.days.empty() && std::abs(chart_->width() - chartWidth_) > 40) {
         fillChart();
     }
     return QWidget::eventFilter(watched, event);

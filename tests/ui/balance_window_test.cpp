@@ -114,10 +114,15 @@ void requireCurveOnItsAxes(BalanceWindow* balance) {
     const QRectF plot = chart->plotArea();
     for (const QPointF& p : {*high, *low}) {
         QPointF at = chart->mapToPosition(p, curve);
-        qreal axisY = plot.bottom() - (p.y() - amounts->min()) / (amounts->max() - amounts->min()) * plot.height();
+        qreal share = (p.y() - amounts->min()) / (amounts->max() - amounts->min());
+        qreal axisY = plot.bottom() - share * plot.height();
         QVERIFY2(std::abs(at.y() - axisY) < 1.5 && plot.adjusted(-1, -1, 1, 1).contains(at),
                  qPrintable(QStringLiteral("%1円 drawn at y %2, the axis (%3 to %4) puts it at %5")
-                                .arg(p.y()).arg(at.y()).arg(amounts->min()).arg(amounts->max()).arg(axisY)));
+                                .arg(p.y())
+                                .arg(at.y())
+                                .arg(amounts->min())
+                                .arg(amounts->max())
+                                .arg(axisY)));
     }
     QVERIFY(curve->attachedAxes().contains(amounts));
     // Compared as addresses: the window's may point at a chart since deleted.
@@ -373,7 +378,8 @@ class BalanceWindowTest : public QObject {
             QVERIFY(!balance->report().days.empty());
             TOLVEN_REQUIRE(requireShowing(balance->chartView()));
             QCoreApplication::processEvents();
-            saveScreenshot(main.get(), shot.replace(QStringLiteral("empty"), QStringLiteral("empty-then-whole")));
+            saveScreenshot(main.get(),
+                           shot.replace(QStringLiteral("empty"), QStringLiteral("empty-then-whole")));
             TOLVEN_REQUIRE(requireCurveOnItsAxes(balance));
             TOLVEN_REQUIRE(requireDateLabelsRead(balance->chartView()->chart()));
             return;
