@@ -17,6 +17,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -348,35 +349,43 @@ void BalanceWindow::fillTables() {
 }
 
 void BalanceWindow::fillChart() {
+    // Showing the chart page again resizes the chart view, and the resize
+    // would start another build inside this one (see eventFilter). The page is
+    // shown first, so that the ticks below are counted for the size the chart
+    // has now, and resizes during the build are left to it.
+    QScopedValueRollback<bool> building(fillingChart_, true);
+    const int days = static_cast<int>(report_.days.size());
+    chartPlace_->setCurrentWidget(days == 0 ? static_cast<QWidget*>(noData_) : chart_);
+
     auto* chart = new QChart;
     chart->setTitle(QStringLiteral("累積収支の推移"));
     chart->legend()->setVisible(true);
     chart->legend()->setAlignment(Qt::AlignTop);
     // One point per race day at its date; several courses racing on one date
     // make a step at that date.
-    series_ = new QLineSeries;
-    series_->setName(QStringLiteral("累積収支"));
-    series_->setPointsVisible(true);
+    auto* series = new QLineSeries;
+    series->setName(QStringLiteral("累積収支"));
+    series->setPointsVisible(true);
     QStringList values;
-    const int days = static_cast<int>(report_.days.size());
     long long low = 0;
     long long high = 0;
     for (const tolven::BalanceDay& d : report_.days) {
-        series_->append(static_cast<qreal>(tolven::day_number(d.date)), static_cast<qreal>(d.cumulative));
+        series->append(static_cast<qreal>(tolven::day_number(d.date)), static_cast<qreal>(d.cumulative));
         values << QStringLiteral("%1 %2円").arg(qs(d.day), yen(d.cumulative));
         low = std::min(low, d.cumulative);
         high = std::max(high, d.cumulative);
     }
-    chart->addSeries(series_);
-    chartPlace_->setCurrentWidget(days == 0 ? static_cast<QWidget*>(noData_) : chart_);
+    chart->addSeries(series);
     // What the chart plots, for a screen reader: the cumulative balance after
     // each day.
     chart_->setAccessibleDescription(
         values.isEmpty() ? QStringLiteral("日別の累積収支: データがありません")
                          : QStringLiteral("日別の累積収支: ") + values.join(QStringLiteral("、")));
-    auto show = [this, chart] {
+    // The curve handed out is always the one of the chart on screen.
+    auto show = [this, chart, series] {
         QChart* old = chart_->chart();
         chart_->setChart(chart);
+        series_ = series;
         delete old;
         chartWidth_ = chart_->width();
     };
@@ -430,7 +439,7 @@ void BalanceWindow::fillChart() {
     chart->addSeries(zero);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
-    for (QLineSeries* s : {series_, zero}) {
+    for (QLineSeries* s : {series, zero}) {
         s->attachAxis(x);
         s->attachAxis(y);
     }
@@ -439,8 +448,10 @@ void BalanceWindow::fillChart() {
 
 bool BalanceWindow::eventFilter(QObject* watched, QEvent* event) {
     // A chart made narrower or wider takes as many date labels as fit now.
-    if (watched == chart_ && event->type() == QEvent::Resize && !report_.days.empty() &&
-        std::abs(chart_->width() - chartWidth_) > 40) {
+    // Not while a chart is being built: that build measures the chart after
+    // its page is shown, so it already has the new size.
+    if (watched == chart_ && event->type() == QEvent::Resize && !fillingChart_ &&
+        !report_.days.empty() && std::abs(chart_->width() - chartWidth_) > 40) {
         fillChart();
     }
     return QWidget::eventFilter(watched, event);

@@ -97,4 +97,6 @@ class BalanceWindow : public QWidget {
     QStackedWidget* chartPlace_;
     QLabel* noData_;
     int chartWidth_ = 0;
+    // True while fillChart builds the chart.
+    bool fillingChart_ = false;
 };

@@ -19,6 +19,8 @@
 #include <QLineEdit>
 #include <QSize>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 
 #include "mainwindow/MainWindow.hpp"
@@ -90,6 +92,41 @@ void requireDateLabelsRead(QChart* chart) {
         for (const QRectF& other : boxes) QVERIFY2(!box.intersects(other), qPrintable(d.text));
         boxes.push_back(box);
     }
+}
+
+// The curve as a person reads it against the amount axis: the highest and
+// lowest days are drawn inside the plot at the heights the axis gives their
+// amounts (a peak below the top tick is drawn below it). The curve is looked
+// up on the chart itself and must be the one the window hands out.
+void requireCurveOnItsAxes(BalanceWindow* balance) {
+    QChart* chart = balance->chartView()->chart();
+    QLineSeries* curve = nullptr;
+    for (QAbstractSeries* s : chart->series()) {
+        if (s->name() == QStringLiteral("累積収支")) curve = qobject_cast<QLineSeries*>(s);
+    }
+    QVERIFY(curve != nullptr);
+    QCOMPARE(curve->count(), static_cast<int>(balance->report().days.size()));
+    auto* amounts = qobject_cast<QCategoryAxis*>(chart->axes(Qt::Vertical).first());
+    QVERIFY(amounts != nullptr);
+    const QList<QPointF> points = curve->points();
+    auto [low, high] = std::minmax_element(points.begin(), points.end(),
+                                           [](QPointF a, QPointF b) { return a.y() < b.y(); });
+    const QRectF plot = chart->plotArea();
+    for (const QPointF& p : {*high, *low}) {
+        QPointF at = chart->mapToPosition(p, curve);
+        qreal share = (p.y() - amounts->min()) / (amounts->max() - amounts->min());
+        qreal axisY = plot.bottom() - share * plot.height();
+        QVERIFY2(std::abs(at.y() - axisY) < 1.5 && plot.adjusted(-1, -1, 1, 1).contains(at),
+                 qPrintable(QStringLiteral("%1円 drawn at y %2, the axis (%3 to %4) puts it at %5")
+                                .arg(p.y())
+                                .arg(at.y())
+                                .arg(amounts->min())
+                                .arg(amounts->max())
+                                .arg(axisY)));
+    }
+    QVERIFY(curve->attachedAxes().contains(amounts));
+    // Compared as addresses: the window's may point at a chart since deleted.
+    QVERIFY(balance->balanceSeries() == curve);
 }
 
 // A store of more than a year of race days (fifty-four feed weeks; the
@@ -339,12 +376,29 @@ class BalanceWindowTest : public QObject {
             TOLVEN_REQUIRE(requireTextFits(balance->noDataLabel()));
             QCOMPARE(balance->noDataLabel()->text(), QStringLiteral("データがありません"));
             QVERIFY(!balance->chartView()->isVisible());
+            // The window made the other size while the chart is hidden, then
+            // the whole store again: the chart comes back at the new size
+            // with its curve drawn on its own axes.
+            QSize other = size.width() < 1200 ? QSize(1270, 1000) : QSize(1000, 800);
+            main->resize(other);
+            QTRY_COMPARE(main->size(), other);
+            TOLVEN_REQUIRE(typeDate(balance->fromEdit(), QStringLiteral("2000/01/01")));
+            TOLVEN_REQUIRE(typeDate(balance->toEdit(), QStringLiteral("2026/12/31")));
+            TOLVEN_REQUIRE(clickWidget(balance->runButton()));
+            QVERIFY(!balance->report().days.empty());
+            TOLVEN_REQUIRE(requireShowing(balance->chartView()));
+            QCoreApplication::processEvents();
+            saveScreenshot(main.get(),
+                           shot.replace(QStringLiteral("empty"), QStringLiteral("empty-then-whole")));
+            TOLVEN_REQUIRE(requireCurveOnItsAxes(balance));
+            TOLVEN_REQUIRE(requireDateLabelsRead(balance->chartView()->chart()));
             return;
         }
         QVERIFY2(balance->report().days.size() > 10, qPrintable(QString::number(balance->report().days.size())));
         TOLVEN_REQUIRE(requireShowing(balance->chartView()));
         QChart* chart = balance->chartView()->chart();
         TOLVEN_REQUIRE(requireDateLabelsRead(chart));
+        TOLVEN_REQUIRE(requireCurveOnItsAxes(balance));
         QFontMetrics metrics(chart->axes(Qt::Horizontal).first()->labelsFont());
         // Amount labels: round, with separators, one above the other.
         std::vector<AxisLabel> amounts = axisLabels(chart, Qt::Vertical);
