@@ -32,7 +32,9 @@ HitExport export_hits(RaceDay& day, const fs::path& base, const std::vector<std:
     fs::path folder = base / "HPupload";
     result.cumulative_file = folder / "Vevezaza.txt";
     std::set<std::string> cumulative;
-    if (auto content = read_file_if_exists(result.cumulative_file)) {
+    // Read as the file it will be written back to: a link there is refused
+    // now, before anything of the export is written.
+    if (auto content = read_own_file_if_exists(result.cumulative_file)) {
         for (auto& line : split_lines(*content)) cumulative.insert(std::move(line));
     } else {
         cumulative.insert(" TOLVEN for JRA-VAN Data Lab.");

@@ -65,19 +65,25 @@ DamagedStoreFile::DamagedStoreFile(fs::path file, std::string reason)
 
 std::optional<std::string> read_store_bytes(const fs::path& file, std::uintmax_t limit) {
     // Looked at before it is opened: opening a FIFO or a device can wait or
-    // act, reading one has no end.
+    // act, reading one has no end. A symbolic link is not followed: the
+    // store's files and the user's are the files in the base folder, never
+    // something a link points to elsewhere.
+    const char* const link = "シンボリックリンクです（リンク先は読みません）";
     std::error_code error;
-    fs::file_status status = fs::status(file, error);
+    fs::file_status status = fs::symlink_status(file, error);
     if (error || !fs::exists(status)) {
         if (status.type() == fs::file_type::not_found) return std::nullopt;
         throw_file_error("開けません", file, error.value());
     }
+    if (fs::is_symlink(status)) damaged(file, link);
     if (!fs::is_regular_file(status)) {
         damaged(file, fs::is_directory(status) ? "ファイルではなくフォルダです" : "通常のファイルではありません");
     }
-    int fd = platform::open_file(file.c_str(), platform::open_read | platform::open_non_blocking, 0);
+    int fd = platform::open_file(
+        file.c_str(), platform::open_read | platform::open_non_blocking | platform::open_no_follow, 0);
     if (fd < 0) {
         if (errno == ENOENT) return std::nullopt;
+        if (errno == ELOOP) damaged(file, link);
         throw_file_error("開けません", file, errno);
     }
     // The path may have been replaced between the two looks.

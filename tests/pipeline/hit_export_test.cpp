@@ -9,6 +9,7 @@
 #include "store/data_store.hpp"
 #include "store/lenient.hpp"
 #include "store/record_builder.hpp"
+#include "support/platform_skips.hpp"
 #include "support/temp_dir.hpp"
 
 namespace fs = std::filesystem;
@@ -174,6 +175,27 @@ TEST(HitExport, ATamperedDayIsPassedOverAndNamesNoFile) {
               (std::set<std::string>{"Data", "HPupload", "SEI", "SEIR"}));
     EXPECT_EQ(folder_entries(h.dir.path() / "HPupload"),
               (std::set<std::string>{"TK2026120506.txt", "Vevezaza.txt"}));
+}
+
+// A link where the running totals should be is refused before anything of
+// the export is written, and the file it points to is left as it was.
+TEST(HitExport, ALinkForTheRunningTotalsIsRefusedBeforeAnythingIsWritten) {
+    SKIP_WITHOUT_SYMLINKS();
+    HitDays h;
+    h.day("06", 2);
+    h.pay("06", 2, 1500, 400, 700);
+    fs::path outside = h.dir.path() / "outside.txt";
+    write_bytes(outside, "theirs");
+    fs::create_directories(h.dir.path() / "HPupload");
+    fs::create_symlink(outside, h.dir.path() / "HPupload" / "Vevezaza.txt");
+    try {
+        h.run(false);
+        ADD_FAILURE() << "exported through the link";
+    } catch (const FileError& e) {
+        EXPECT_NE(std::string(e.what()).find("Vevezaza.txt"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(folder_entries(h.dir.path() / "HPupload"), (std::set<std::string>{"Vevezaza.txt"}));
+    EXPECT_EQ(read_bytes(outside), "theirs");
 }
 
 TEST(HitExport, NoHitWritesNothingAndOneHitIsWritten) {

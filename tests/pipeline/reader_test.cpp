@@ -138,7 +138,14 @@ TEST_F(Reader, EveryDamagedDayFileIsReportedWithItsNameAndReason) {
              fs::remove(f);
              fs::create_symlink("/dev/zero", f);
          },
-         "通常のファイルではありません"},
+         "シンボリックリンクです"},
+        {"race file a link to a good copy elsewhere", ".jvRA",
+         [](const fs::path& f) {
+             fs::path elsewhere = f.parent_path().parent_path() / "elsewhere.jvRA";
+             fs::rename(f, elsewhere);
+             fs::create_symlink(elsewhere, f);
+         },
+         "シンボリックリンクです"},
         {"runner file larger than any store file", ".jvSEr", cut_to(std::size_t{64} << 20),
          "大きすぎます"},
     };
