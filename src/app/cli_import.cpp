@@ -137,7 +137,12 @@ int run_refresh(Context& context) {
     }
     std::unique_ptr<JvLink> link = open_jvlink(context);
     CancelFlag cancel;
-    RefreshHost host{[] {}, [] {}, [](bool) {}, [] {}};
+    bool wait_told = false;
+    RefreshHost host{[] {}, [] {}, [](bool) {}, [] {}, [&wait_told](int seconds) {
+                         // Said once, as for an import.
+                         if (seconds > 0 && !wait_told) print_line(stderr, open_wait_notice(seconds));
+                         wait_told = seconds > 0 || wait_told;
+                     }};
     RefreshResult result = refresh_results(*link, store, cancel, races->front(), host);
     if (!result.ran) {
         std::fprintf(stderr, "refresh: the day has no race date\n");

@@ -46,7 +46,7 @@ RefreshResult refresh_results(JvLink& link, const DataStore& store, CancelFlag& 
         // in a window of its own, and the caller's window stays responsive.
         int opened = run_open(
             link, [&] { return link.JVRTOpen("0B12", key); },
-            OpenWaitHost{host.process_events, {}, [&cancel] { return cancel.set; }});
+            OpenWaitHost{host.process_events, host.open_waiting, [&cancel] { return cancel.set; }});
         if (opened != jv::kOk && opened != jv::kNothingNewer) result.error = failure("JVRTOpen", opened);
         if (opened == jv::kOk) {
             int size = jv::kReadBufferSize;

@@ -19,6 +19,10 @@ struct RefreshHost {
     std::function<void(bool busy)> set_busy;
     // Reloads the selected day from the rewritten files.
     std::function<void()> reload;
+    // JVRTOpen has been waiting `seconds` (JV-Link may wait for a person in
+    // a window of its own, see open_wait_notice); 0 when it returned after
+    // that. May be empty.
+    std::function<void(int seconds)> open_waiting = {};
 };
 
 struct RefreshResult {

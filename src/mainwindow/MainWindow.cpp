@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "jvlink/open_wait.hpp"
 #include "jvlink/result_text.hpp"
 #include "jvlink/results_refresh.hpp"
 #include "layouts/balance_layout.hpp"
@@ -573,7 +574,13 @@ void MainWindow::fetchResults() {
                                      QApplication::restoreOverrideCursor();
                                  }
                              },
-                             [this, entry] { loadDay(entry); }};
+                             [this, entry] { loadDay(entry); },
+                             [this](int seconds) {
+                                 // JV-Link may be waiting for an answer in a
+                                 // window of its own.
+                                 statusBar()->showMessage(
+                                     seconds > 0 ? qs(tolven::open_wait_notice(seconds)) : QString());
+                             }};
     // A file error ends the refresh; it has closed the reading and shown the
     // day again with what was stored.
     tolven::guarded(this, QStringLiteral("結果情報を取り込めませんでした。"), [&] {

@@ -15,6 +15,12 @@
 #include <string>
 #include <sys/types.h>
 
+#ifdef _MSC_VER
+// MSVC's C runtime defines neither; POSIX's and MinGW's <sys/types.h> do.
+using ssize_t = std::ptrdiff_t;
+using mode_t = unsigned short;
+#endif
+
 namespace tolven::platform {
 
 using PathChar = std::filesystem::path::value_type;

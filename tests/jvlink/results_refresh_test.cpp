@@ -23,7 +23,8 @@ struct Refresh {
     std::string log;
     RefreshHost host{[this] { log += "beep\n"; }, [this] { log += "events\n"; },
                      [this](bool busy) { log += busy ? "busy\n" : "ready\n"; },
-                     [this] { log += "reload\n"; }};
+                     [this] { log += "reload\n"; },
+                     [this](int seconds) { log += "waiting " + std::to_string(seconds) + "\n"; }};
     Refresh() { store.create_folders(); }
     RefreshResult run(const std::string& first_race) {
         return refresh_results(link, store, cancel, first_race, host);
@@ -55,6 +56,20 @@ TEST(ResultsRefresh, FilesRecordsClosesTwiceAndReloads) {
     // Another racecourse of the same date goes to its own day file.
     EXPECT_TRUE(fs::exists(data / u8"2026年12月05日阪神.jvHR"));
     EXPECT_FALSE(fs::exists(r.dir.path() / "SEI" / "2022"));
+}
+
+// A JVRTOpen that JV-Link holds (a window of its own waiting for a person)
+// is told after a few seconds, and taken back when it returns.
+TEST(ResultsRefresh, ASlowOpenIsToldWhileItWaits) {
+    Refresh r;
+    r.link.open_delay_ms = 3400;
+    r.link.reads = {FakeJvLink::record(payout_record(20261205, "06", 3)), {0, "", ""}};
+    RefreshResult result = r.run(race_record(20261205, "06", 1));
+    EXPECT_EQ(result.records_filed, 1);
+    std::size_t told = r.log.find("waiting 3\n");
+    ASSERT_NE(told, std::string::npos) << r.log;
+    EXPECT_LT(told, r.log.find("waiting 0\n"));
+    EXPECT_LT(r.log.find("waiting 0\n"), r.log.find("reload\n"));
 }
 
 TEST(ResultsRefresh, NoKeyMeansNoRefresh) {
