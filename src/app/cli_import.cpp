@@ -26,6 +26,13 @@ void on_interrupt(int) {
     interrupted = 1;
 }
 
+// JV-Link holding an open, said once per open on stderr: a terminal is no
+// place for a second counter. told remembers it until the open returns (0).
+void tell_open_wait(int seconds, bool& told) {
+    if (seconds > 0 && !told) print_line(stderr, open_wait_notice(seconds));
+    told = seconds > 0;
+}
+
 // The download window as a terminal: progress and built-data lines on
 // stdout, messages on stderr, and Ctrl-C as the cancel button.
 class TerminalImportHost : public SilentImportHost {
@@ -46,11 +53,7 @@ class TerminalImportHost : public SilentImportHost {
         SilentImportHost::add_built_line(text);
         if (!quiet_) print_line(stdout, text);
     }
-    void open_waiting(int seconds) override {
-        // Said once per open: a terminal is no place for a second counter.
-        if (seconds > 0 && !wait_told_) print_line(stderr, open_wait_notice(seconds));
-        wait_told_ = seconds > 0;
-    }
+    void open_waiting(int seconds) override { tell_open_wait(seconds, wait_told_); }
     void process_events() override {
         if (interrupted && controller != nullptr) {
             interrupted = 0;
@@ -138,11 +141,8 @@ int run_refresh(Context& context) {
     std::unique_ptr<JvLink> link = open_jvlink(context);
     CancelFlag cancel;
     bool wait_told = false;
-    RefreshHost host{[] {}, [] {}, [](bool) {}, [] {}, [&wait_told](int seconds) {
-                         // Said once, as for an import.
-                         if (seconds > 0 && !wait_told) print_line(stderr, open_wait_notice(seconds));
-                         wait_told = seconds > 0 || wait_told;
-                     }};
+    RefreshHost host{[] {}, [] {}, [](bool) {}, [] {},
+                     [&wait_told](int seconds) { tell_open_wait(seconds, wait_told); }};
     RefreshResult result = refresh_results(*link, store, cancel, races->front(), host);
     if (!result.ran) {
         std::fprintf(stderr, "refresh: the day has no race date\n");

@@ -374,6 +374,19 @@ bool roll_forward_journal(const fs::path& base) {
     return true;
 }
 
+std::vector<fs::path> damaged_records(const fs::path& base) {
+    std::vector<fs::path> found;
+    std::error_code ec;
+    for (fs::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = path_utf8(it->path().filename());
+        if (name.starts_with("tolven.journal.damaged") || name.starts_with("tolven.redo.damaged")) {
+            found.push_back(it->path());
+        }
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
 int remove_stale_temporaries(const fs::path& base) {
     int removed = 0;
     // The staged files of a damaged journal stay with it.

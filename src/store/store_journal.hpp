@@ -74,6 +74,10 @@ std::filesystem::path journal_file(const std::filesystem::path& base);
 // StoreDamaged is thrown.
 bool roll_forward_journal(const std::filesystem::path& base);
 
+// The journals and redo logs kept as damaged in base ("tolven.journal.damaged",
+// "tolven.redo.damaged", with a number added when there are several), by name.
+std::vector<std::filesystem::path> damaged_records(const std::filesystem::path& base);
+
 // Removes the temporary files of store files that a killed writer left in
 // Data, SEI/*, SEIR/* and the base folder (journal temporaries). Returns how
 // many were removed. Only run under the store lock, after roll_forward_journal.

@@ -1,6 +1,5 @@
 #include "store/store_reader.hpp"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -178,37 +177,12 @@ void settle_store(const fs::path& base) {
     }
 }
 
-namespace {
-
-// The damaged records of an interrupted import kept in base, oldest name first.
-std::vector<fs::path> damaged_records(const fs::path& base) {
-    std::vector<fs::path> found;
-    std::error_code ec;
-    for (fs::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
-        std::string name = path_utf8(it->path().filename());
-        if (name.starts_with("tolven.journal.damaged") || name.starts_with("tolven.redo.damaged")) {
-            found.push_back(it->path());
-        }
-    }
-    std::sort(found.begin(), found.end());
-    return found;
-}
-
-}  // namespace
-
 std::optional<std::string> damaged_import_notice(const fs::path& base) {
     std::vector<fs::path> records = damaged_records(base);
     if (records.empty()) return std::nullopt;
     return "中断されたデータ取込みの記録「" + path_utf8(records.front()) +
            "」を最後まで確かめられませんでした。その取込みのデータが一部欠けている可能性があります。"
            "データ取込みをもう一度実行してください。";
-}
-
-void clear_damaged_import(const fs::path& base) {
-    for (const fs::path& record : damaged_records(base)) {
-        std::error_code ignored;
-        fs::remove(record, ignored);
-    }
 }
 
 FolderLock::FolderLock(const fs::path& folder) : fd_(platform::lock_folder(folder.c_str())) {}

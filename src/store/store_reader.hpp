@@ -72,11 +72,7 @@ void settle_store(const std::filesystem::path& base);
 // when there is no such record.
 std::optional<std::string> damaged_import_notice(const std::filesystem::path& base);
 
-// Removes those records: called when an import has read and committed
-// everything since its from-time, which includes what the interrupted one
-// did not finish. A record that cannot be removed stays, and so does the
-// notice.
-void clear_damaged_import(const std::filesystem::path& base);
+// StoreWriter::clear_damaged_import removes them.
 
 // Runs read, which reads store files of base, so that it sees no half of a
 // commit: the store is settled first, and when a writer changed the store

@@ -10,7 +10,6 @@
 #include "store/file_layer.hpp"
 #include "store/lenient.hpp"
 #include "store/record.hpp"
-#include "store/store_reader.hpp"
 
 namespace fs = std::filesystem;
 
@@ -163,8 +162,13 @@ StoreWriter::StoreWriter(const DataStore& store, StoreWriterOptions options)
 }
 
 void StoreWriter::clear_damaged_import() {
-    if (!damaged_import_notice(store_.base())) return;
-    tolven::clear_damaged_import(store_.base());
+    std::vector<fs::path> records = damaged_records(store_.base());
+    if (records.empty()) return;
+    // A record that cannot be removed stays, and so does its notice.
+    for (const fs::path& record : records) {
+        std::error_code ignored;
+        fs::remove(record, ignored);
+    }
     remove_stale_temporaries(store_.base());
 }
 
